@@ -1,0 +1,27 @@
+#ifndef LARKWIN_UNIX_FILES_H
+#define LARKWIN_UNIX_FILES_H
+
+// File names and file contents. The create* functions return owned strings;
+// failures to open a file throw "Unable to open '%s'".
+
+const char* getPathSeparator();
+const char* getLineTerminator();
+int (*getFileStrCmp())(const char*, const char*);
+
+// The size of a regular file. A directory cannot be opened; a file whose
+// size seeking cannot tell (a pipe, a terminal) gives -1.
+long getFileSize(char* path);
+// At most length bytes from offset on, then a NUL; a short read gives a
+// shorter string. A negative length gives the empty string.
+char* createFileContent(char* path, int offset, int length);
+// Everything the file holds, read to its end: works for pipes and FIFOs too.
+char* createWholeFileContent(char* path);
+char* createAbsolutePath(char* base, char* path);
+void deleteTempFile(char* path);
+
+// The current working directory, whatever its length; null if it is gone.
+char* createWorkingDirectory();
+// realpath() into an owned string, or null when the path cannot be resolved.
+char* createCanonicalPath(const char* path);
+
+#endif

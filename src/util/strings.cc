@@ -1,0 +1,30 @@
+#include "util/strings.h"
+
+#include <cstdio>
+#include <cstring>
+
+char* createStringCopy(const char* s) {
+    size_t length = strlen(s);
+    char* copy = new char[length + 1];
+    memcpy(copy, s, length + 1);
+    return copy;
+}
+
+char* createString(const char* a, const char* b) {
+    size_t lengthA = strlen(a);
+    size_t lengthB = strlen(b);
+    char* joined = new char[lengthA + lengthB + 1];
+    memcpy(joined, a, lengthA);
+    memcpy(joined + lengthA, b, lengthB + 1);
+    return joined;
+}
+
+char* createMessage(const char* format, const char* argument) {
+    int length = snprintf(nullptr, 0, format, argument);
+    if (length < 0) {
+        return createStringCopy(format);
+    }
+    char* message = new char[length + 1];
+    snprintf(message, length + 1, format, argument);
+    return message;
+}

@@ -1,0 +1,14 @@
+#ifndef LARKWIN_UTIL_STRINGS_H
+#define LARKWIN_UTIL_STRINGS_H
+
+// Owned strings: every function here returns a new array (array new) that the
+// caller releases with delete[].
+
+char* createStringCopy(const char* s);
+char* createString(const char* a, const char* b);
+
+// Formats a message with one "%s" (or none) into an array of exactly the size
+// it needs, so a message naming a long path is never cut or overflowed.
+char* createMessage(const char* format, const char* argument);
+
+#endif

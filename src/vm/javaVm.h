@@ -1,0 +1,57 @@
+#ifndef LARKWIN_VM_JAVAVM_H
+#define LARKWIN_VM_JAVAVM_H
+
+#include "util/stringArray.h"
+
+// Temporary files that the in-process exit hook deletes before the process
+// ends; environment passing registers each dump file here too.
+extern stringArray HACKtempFileArray;
+
+// The launch description: everything needed to start the application, and how
+// its last run ended. Every char* handed to a set or add operation (except
+// addTempFile) becomes the description's, whether or not it is kept.
+class javaVm {
+  public:
+    javaVm();
+    virtual ~javaVm();
+    javaVm(const javaVm&) = delete;
+    javaVm& operator=(const javaVm&) = delete;
+
+    // Starts the application and records its exit code.
+    virtual void run() = 0;
+
+    char* createPath(const stringArray* list) const;
+    void setJavaPath(char* path);
+    void setMainClass(char* name);
+    void addPath(char* entry);
+    void addBootPath(char* entry);
+    void addSkipPath(char* entry);
+    void addVmOption(char* option);
+    void addParam(char* param);
+    stringArray* getParams() const;
+    void clearParams();
+    void setExitCode(int code) { exitCode = code; }
+    int getExitCode() const { return exitCode; }
+    void setRestartCode(int code) { restartCode = code; }
+    int shouldRestart() const;
+    void migrateDashJ();
+    void addTempFile(const char* path);
+    // Deletes the listed temporary files now; the destructor deletes them too.
+    void deleteTempFiles();
+    void setSocketPort(int port) { socketPort = port; }
+    int getSocketPort() const { return socketPort; }
+
+    int exitCode;
+    int restartCode;
+    int socketPort;
+    stringArray tempFiles;
+    char* javaPath;
+    char* mainClass;
+    stringArray classPath;
+    stringArray bootPath;
+    stringArray skipPath;
+    stringArray vmOptions;
+    stringArray params;
+};
+
+#endif

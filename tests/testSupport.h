@@ -1,0 +1,136 @@
+#ifndef LARKWIN_TESTS_TESTSUPPORT_H
+#define LARKWIN_TESTS_TESTSUPPORT_H
+
+// Helpers shared by the unit tests: a scratch directory that is removed with
+// everything in it, files written in one call, and owned-string handling.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ftw.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+struct deleteArray {
+    void operator()(char* s) const { delete[] s; }
+};
+using ownedString = std::unique_ptr<char, deleteArray>;
+
+// Runs f and returns the char* message it throws (empty if none).
+template <typename F> std::string thrownMessage(F f) {
+    try {
+        f();
+    } catch (char* message) {
+        std::string text = message;
+        delete[] message;
+        return text;
+    }
+    return "";
+}
+
+class scratchDir {
+  public:
+    scratchDir() {
+        char name[] = "/tmp/larkwin-test-XXXXXX";
+        char* made = mkdtemp(name);
+        char* canonical = realpath(made, nullptr);
+        root = canonical;
+        free(canonical);
+    }
+    ~scratchDir() {
+        nftw(
+            root.c_str(),
+            [](const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); },
+            16, FTW_DEPTH | FTW_PHYS);
+    }
+    scratchDir(const scratchDir&) = delete;
+    scratchDir& operator=(const scratchDir&) = delete;
+
+    std::string path(const std::string& relative) const { return root + "/" + relative; }
+
+    std::string write(const std::string& relative, const std::string& content) const {
+        std::string full = path(relative);
+        FILE* file = fopen(full.c_str(), "wb");
+        fwrite(content.data(), 1, content.size(), file);
+        fclose(file);
+        return full;
+    }
+
+    std::string mkdir(const std::string& relative) const {
+        std::string full = path(relative);
+        ::mkdir(full.c_str(), 0755);
+        return full;
+    }
+
+    std::string root;
+};
+
+// Changes the working directory for the lifetime of the object.
+class workingDirectory {
+  public:
+    explicit workingDirectory(const std::string& directory) {
+        char* current = getcwd(nullptr, 0);
+        previous = current;
+        free(current);
+        if (chdir(directory.c_str()) != 0) {
+            perror("chdir");
+        }
+    }
+    ~workingDirectory() {
+        if (chdir(previous.c_str()) != 0) {
+            perror("chdir");
+        }
+    }
+
+  private:
+    std::string previous;
+};
+
+// Sets (or, with a null value, unsets) an environment variable for the
+// lifetime of the object.
+class environmentVariable {
+  public:
+    environmentVariable(const char* name, const char* value) : name(name) {
+        const char* current = getenv(name);
+        wasSet = current != nullptr;
+        if (wasSet) {
+            previous = current;
+        }
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~environmentVariable() {
+        if (wasSet) {
+            setenv(name.c_str(), previous.c_str(), 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+    }
+
+  private:
+    std::string name;
+    std::string previous;
+    bool wasSet;
+};
+
+inline std::string readFile(const std::string& path) {
+    std::string content;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return content;
+    }
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) {
+        content.append(chunk, got);
+    }
+    fclose(file);
+    return content;
+}
+
+#endif

@@ -1,0 +1,134 @@
+#include "testSupport.h"
+#include "unix/files.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+static std::string resolved(const std::string& base, const char* path) {
+    ownedString result(createAbsolutePath(const_cast<char*>(base.c_str()), const_cast<char*>(path)));
+    return result.get();
+}
+
+TEST(Files, PlatformConventions) {
+    EXPECT_STREQ(":", getPathSeparator());
+    EXPECT_STREQ("\n", getLineTerminator());
+    EXPECT_EQ(0, getFileStrCmp()("A.jar", "a.JAR"));
+    EXPECT_NE(0, getFileStrCmp()("a.jar", "b.jar"));
+}
+
+TEST(Files, ReadsSizesAndByteRanges) {
+    scratchDir dir;
+    std::string empty = dir.write("empty", "");
+    std::string ten = dir.write("ten", "0123456789");
+    EXPECT_EQ(0, getFileSize(&empty[0]));
+    EXPECT_EQ(10, getFileSize(&ten[0]));
+    ownedString none(createFileContent(&empty[0], 0, 0));
+    EXPECT_STREQ("", none.get());
+    ownedString middle(createFileContent(&ten[0], 3, 4));
+    EXPECT_STREQ("3456", middle.get());
+    ownedString beyond(createFileContent(&ten[0], 8, 100));
+    EXPECT_STREQ("89", beyond.get());
+}
+
+TEST(Files, MissingFileAndDirectoryCannotBeOpened) {
+    scratchDir dir;
+    std::string missing = dir.path("missing");
+    EXPECT_EQ("Unable to open '" + missing + "'", thrownMessage([&] { getFileSize(&missing[0]); }));
+    EXPECT_EQ("Unable to open '" + missing + "'",
+              thrownMessage([&] { delete[] createFileContent(&missing[0], 0, 1); }));
+    std::string directory = dir.mkdir("sub");
+    EXPECT_EQ("Unable to open '" + directory + "'",
+              thrownMessage([&] { getFileSize(&directory[0]); }));
+    EXPECT_EQ("Unable to open '" + directory + "'",
+              thrownMessage([&] { delete[] createWholeFileContent(&directory[0]); }));
+}
+
+TEST(Files, PipeHasNoSizeButIsReadToItsEnd) {
+    scratchDir dir;
+    std::string fifo = dir.path("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    std::string text(200000, 'z');
+    pid_t writer = fork();
+    if (writer == 0) {
+        FILE* out = fopen(fifo.c_str(), "w");
+        fwrite(text.data(), 1, text.size(), out);
+        fclose(out);
+        _exit(0);
+    }
+    ownedString content(createWholeFileContent(&fifo[0]));
+    EXPECT_EQ(text, content.get());
+    waitpid(writer, nullptr, 0);
+}
+
+TEST(Files, ResolvesDotsAndKeepsDoubledSlashes) {
+    scratchDir dir;
+    std::string base = dir.mkdir("base");
+    EXPECT_EQ(base, resolved(base, ""));
+    EXPECT_EQ(base, resolved(base, "."));
+    EXPECT_EQ(dir.root, resolved(base, ".."));
+    EXPECT_EQ(base + "/a/c", resolved(base, "a/./b/../c"));
+    EXPECT_EQ(base + "/a", resolved(base, "a/"));
+    EXPECT_EQ(base + "/a//b", resolved(base, "a//b"));
+    EXPECT_EQ("/x/../y", resolved(base, "/x/../y"));
+}
+
+TEST(Files, DotDotOfAFileIsItsDirectory) {
+    scratchDir dir;
+    std::string file = dir.write("f.config", "");
+    EXPECT_EQ(dir.root, resolved(file, ".."));
+}
+
+TEST(Files, RootIsTheEmptyPrefix) {
+    EXPECT_EQ("/", resolved("/usr", "../.."));
+    EXPECT_EQ("/", resolved("/usr", "../../../.."));
+    EXPECT_EQ("/etc", resolved("/", "etc"));
+    EXPECT_EQ("/", resolved("/", ""));
+}
+
+TEST(Files, NullBaseIsTheCanonicalWorkingDirectory) {
+    scratchDir dir;
+    dir.mkdir("real");
+    symlink(dir.path("real").c_str(), dir.path("link").c_str());
+    workingDirectory here(dir.path("link"));
+    ownedString result(createAbsolutePath(nullptr, const_cast<char*>("x")));
+    EXPECT_EQ(dir.path("real") + "/x", result.get());
+}
+
+TEST(Files, LinkedBaseResolvesToItsTarget) {
+    scratchDir dir;
+    dir.mkdir("target");
+    symlink(dir.path("target").c_str(), dir.path("link").c_str());
+    EXPECT_EQ(dir.path("target") + "/lib", resolved(dir.path("link"), "lib"));
+}
+
+TEST(Files, UnresolvableBaseYieldsAPathThatNamesNothing) {
+    scratchDir dir;
+    std::string result = resolved(dir.path("missing"), "x");
+    EXPECT_EQ(dir.path("missing") + "/x", result);
+}
+
+TEST(Files, PathsLongerThanAnyFixedBufferResolveWhole) {
+    scratchDir dir;
+    std::string deep = dir.root;
+    workingDirectory start(dir.root);
+    std::string component(200, 'd');
+    for (int i = 0; i < 30; i++) {
+        ASSERT_EQ(0, ::mkdir(component.c_str(), 0755));
+        ASSERT_EQ(0, chdir(component.c_str()));
+        deep += "/" + component;
+    }
+    ASSERT_GT(deep.size(), 5000u);
+    ownedString fromCwd(createAbsolutePath(nullptr, const_cast<char*>("leaf")));
+    EXPECT_EQ(deep + "/leaf", fromCwd.get());
+    ownedString working(createWorkingDirectory());
+    EXPECT_EQ(deep, working.get());
+}
+
+TEST(Files, DeleteTempFileRemovesAndIgnoresMissing) {
+    scratchDir dir;
+    std::string file = dir.write("tmp", "x");
+    deleteTempFile(&file[0]);
+    EXPECT_NE(0, access(file.c_str(), F_OK));
+    deleteTempFile(&file[0]);
+}
