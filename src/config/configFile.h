@@ -1,0 +1,47 @@
+#ifndef LARKWIN_CONFIG_CONFIGFILE_H
+#define LARKWIN_CONFIG_CONFIGFILE_H
+
+#include "vm/javaVm.h"
+
+// The reader of one configuration text. It applies the text's directives,
+// line by line, to the launch description it is bound to; "include" and
+// "includedir" parse further files with nested readers on the spot.
+class configFile {
+  public:
+    // Takes ownership of file and reads it whole at once (pipes included).
+    configFile(char* file, javaVm* vm);
+    // Takes ownership of name and text; the text's relative paths resolve
+    // against the directory that holds name.
+    configFile(char* name, javaVm* vm, char* text);
+    ~configFile();
+    configFile(const configFile&) = delete;
+    configFile& operator=(const configFile&) = delete;
+
+    // Applies the whole text; it cuts the text into lines in place, so it
+    // runs once per reader.
+    void parse();
+    // Applies one trimmed line, which it may modify.
+    void parseLine(char* line);
+
+    void includeDir(char* argument);
+    void addJars(char* argument, int boot);
+    void copyEnvironment(char* name);
+    void exportEnvironment();
+    // Parses the configuration file at path (taken over) with a nested
+    // reader, refusing a file whose parse is already under way.
+    void includeFile(char* path);
+
+    javaVm* vm;
+    char* fileName;
+    char* directory;
+    char* content;
+
+  private:
+    configFile(javaVm* vm, char* name);
+
+    // The canonical path of the file the text came from, or null for text
+    // that was handed over or a file without one (a pipe).
+    char* canonicalName;
+};
+
+#endif

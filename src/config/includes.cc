@@ -1,0 +1,50 @@
+#include "config/configFile.h"
+#include "config/parseChain.h"
+#include "unix/directoryListing.h"
+#include "unix/files.h"
+#include "util/stringArray.h"
+#include "util/strings.h"
+
+void configFile::includeFile(char* path) {
+    char* canonical = createCanonicalPath(path);
+    if (canonical != nullptr && isBeingParsed(canonical)) {
+        char* message = createMessage("Configuration include cycle at '%s'", canonical);
+        delete[] canonical;
+        delete[] path;
+        throw message;
+    }
+    delete[] canonical;
+    configFile nested(path, vm);
+    nested.parse();
+}
+
+// The files of the argument's directory whose names end in a dot and
+// extension, in the order of the listing.
+static void addMatchingFiles(stringArray* files, configFile* file, char* argument,
+                             char* extension) {
+    char* dir = createAbsolutePath(file->directory, argument);
+    addFiles(files, dir, extension);
+    delete[] dir;
+}
+
+void configFile::includeDir(char* argument) {
+    char extension[] = "config";
+    stringArray files;
+    addMatchingFiles(&files, this, argument, extension);
+    for (int i = 0; i < files.size(); i++) {
+        includeFile(createStringCopy(files[i]));
+    }
+}
+
+void configFile::addJars(char* argument, int boot) {
+    char extension[] = "jar";
+    stringArray files;
+    addMatchingFiles(&files, this, argument, extension);
+    for (int i = 0; i < files.size(); i++) {
+        if (boot != 0) {
+            vm->addBootPath(createStringCopy(files[i]));
+        } else {
+            vm->addPath(createStringCopy(files[i]));
+        }
+    }
+}

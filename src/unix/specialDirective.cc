@@ -1,0 +1,6 @@
+#include "unix/specialDirective.h"
+
+// This platform adds no directives of its own.
+int specialDirective(javaVm*, configFile*, char*, char*) {
+    return -1;
+}
