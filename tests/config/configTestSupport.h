@@ -1,0 +1,48 @@
+#ifndef LARKWIN_TESTS_CONFIG_CONFIGTESTSUPPORT_H
+#define LARKWIN_TESTS_CONFIG_CONFIGTESTSUPPORT_H
+
+// Readers over real files and text, bound to a launch description that runs
+// nothing.
+
+#include "config/configFile.h"
+#include "testSupport.h"
+#include "unix/files.h"
+#include "util/strings.h"
+#include "vm/javaVm.h"
+
+#include <string>
+
+class testVm : public javaVm {
+  public:
+    void run() override {}
+};
+
+inline char* copyOf(const std::string& s) {
+    return createStringCopy(s.c_str());
+}
+
+// The entries joined by "|", so that a test compares a whole list at once.
+inline std::string joined(const stringArray& list) {
+    std::string text;
+    for (int i = 0; i < list.size(); i++) {
+        text += (i > 0 ? "|" : "") + std::string(list[i]);
+    }
+    return text;
+}
+
+inline void parseFile(javaVm* vm, const std::string& path) {
+    configFile reader(copyOf(path), vm);
+    reader.parse();
+}
+
+// Text handed over as if it were embedded in the file name.
+inline void parseText(javaVm* vm, const std::string& name, const std::string& text) {
+    configFile reader(copyOf(name), vm, copyOf(text));
+    reader.parse();
+}
+
+inline std::string parseFailure(javaVm* vm, const std::string& path) {
+    return thrownMessage([&] { parseFile(vm, path); });
+}
+
+#endif
