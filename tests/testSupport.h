@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ftw.h>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -39,11 +38,12 @@ class scratchDir {
         root = canonical;
         free(canonical);
     }
+    // rm copes with trees deeper than any path buffer, which nftw does not.
     ~scratchDir() {
-        nftw(
-            root.c_str(),
-            [](const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); },
-            16, FTW_DEPTH | FTW_PHYS);
+        std::string command = "rm -rf '" + root + "'";
+        if (system(command.c_str()) != 0) {
+            fprintf(stderr, "could not remove %s\n", root.c_str());
+        }
     }
     scratchDir(const scratchDir&) = delete;
     scratchDir& operator=(const scratchDir&) = delete;

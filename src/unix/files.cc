@@ -12,11 +12,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-const char* getPathSeparator() { return ":"; }
+const char* getPathSeparator() {
+    return ":";
+}
 
-const char* getLineTerminator() { return "\n"; }
+const char* getLineTerminator() {
+    return "\n";
+}
 
-int (*getFileStrCmp())(const char*, const char*) { return strcasecmp; }
+int (*getFileStrCmp())(const char*, const char*) {
+    return strcasecmp;
+}
 
 [[noreturn]] static void throwUnableToOpen(const char* path) {
     throw createMessage("Unable to open '%s'", path);
@@ -160,4 +166,6 @@ char* createAbsolutePath(char* base, char* path) {
     return result.createString();
 }
 
-void deleteTempFile(char* path) { unlink(path); }
+void deleteTempFile(char* path) {
+    unlink(path);
+}

@@ -6,9 +6,13 @@ static const int minimumStep = 256;
 
 stringBuffer::stringBuffer() : capacity(0), length(0), data(nullptr) {}
 
-stringBuffer::~stringBuffer() { delete[] data; }
+stringBuffer::~stringBuffer() {
+    delete[] data;
+}
 
-void stringBuffer::clear() { length = 0; }
+void stringBuffer::clear() {
+    length = 0;
+}
 
 void stringBuffer::extend(int n) {
     int step = n >= minimumStep ? n : minimumStep;
@@ -28,7 +32,9 @@ void stringBuffer::append(char c) {
     data[length++] = c;
 }
 
-void stringBuffer::append(const char* s) { append(s, (int)strlen(s)); }
+void stringBuffer::append(const char* s) {
+    append(s, (int)strlen(s));
+}
 
 void stringBuffer::append(const char* s, int n) {
     int shortfall = length + n - capacity;
@@ -41,7 +47,9 @@ void stringBuffer::append(const char* s, int n) {
     }
 }
 
-static bool isPlainByte(char c) { return (signed char)c > 31 && c != '\\'; }
+static bool isPlainByte(char c) {
+    return (signed char)c > 31 && c != '\\';
+}
 
 void stringBuffer::appendUnicode(const char* s) {
     static const char hexDigits[] = "0123456789abcdef";

@@ -85,9 +85,13 @@ void javaVm::addSkipPath(char* entry) {
     skipPath.append(entry);
 }
 
-void javaVm::addVmOption(char* option) { vmOptions.append(option); }
+void javaVm::addVmOption(char* option) {
+    vmOptions.append(option);
+}
 
-void javaVm::addParam(char* param) { params.append(param); }
+void javaVm::addParam(char* param) {
+    params.append(param);
+}
 
 stringArray* javaVm::getParams() const {
     stringArray* copy = new stringArray();
@@ -103,7 +107,9 @@ void javaVm::clearParams() {
     }
 }
 
-int javaVm::shouldRestart() const { return exitCode == restartCode && exitCode != 0 ? 1 : 0; }
+int javaVm::shouldRestart() const {
+    return exitCode == restartCode && exitCode != 0 ? 1 : 0;
+}
 
 void javaVm::migrateDashJ() {
     int i = 0;
@@ -118,4 +124,6 @@ void javaVm::migrateDashJ() {
     }
 }
 
-void javaVm::addTempFile(const char* path) { tempFiles.append(createStringCopy(path)); }
+void javaVm::addTempFile(const char* path) {
+    tempFiles.append(createStringCopy(path));
+}

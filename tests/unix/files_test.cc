@@ -6,7 +6,8 @@
 #include <sys/stat.h>
 
 static std::string resolved(const std::string& base, const char* path) {
-    ownedString result(createAbsolutePath(const_cast<char*>(base.c_str()), const_cast<char*>(path)));
+    ownedString result(
+        createAbsolutePath(const_cast<char*>(base.c_str()), const_cast<char*>(path)));
     return result.get();
 }
 

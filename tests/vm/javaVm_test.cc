@@ -18,7 +18,9 @@ std::string list(const stringArray& array) {
     return text;
 }
 
-char* copy(const char* s) { return createStringCopy(s); }
+char* copy(const char* s) {
+    return createStringCopy(s);
+}
 } // namespace
 
 TEST(JavaVm, StartsEmptyAndNeverRestarts) {
