@@ -107,7 +107,8 @@ public final class EnvironmentDumpTest {
                     () -> EnvironmentDump.parse(c[0].getBytes(StandardCharsets.US_ASCII), UTF8),
                     c[2]);
             if (e != null) {
-                Check.isTrue(e.getMessage().contains(c[1]), c[2] + " names " + c[1] + ": " + e.getMessage());
+                Check.isTrue(e.getMessage().contains(c[1]),
+                        c[2] + " names " + c[1] + ": " + e.getMessage());
             }
         }
     }
@@ -125,8 +126,10 @@ public final class EnvironmentDumpTest {
 
         System.setProperty(Larkwin.COPYENV_PREFIX + "USER", "ann");
         Check.equal("ann", Larkwin.copiedVariable("USER").orElse(null), "a copied variable");
-        Check.isTrue(!Larkwin.copiedVariable("NOT_COPIED").isPresent(), "a variable not copied");
+        Check.isTrue(!Larkwin.copiedVariable("NOT_COPIED").isPresent(),
+                "a variable not copied");
         System.setProperty(Larkwin.EXECUTABLE_PATH, "/opt/app/bin/app");
-        Check.equal("/opt/app/bin/app", Larkwin.executablePath().orElse(null), "the launcher's path");
+        Check.equal("/opt/app/bin/app", Larkwin.executablePath().orElse(null),
+                "the launcher's path");
     }
 }

@@ -42,8 +42,10 @@ public final class SingleInstanceTest {
             send(listener.port(), "");
             sendInTwoWrites(listener.port(), "open ", second);
             // The tests run with LC_ALL=C.UTF-8, so the launcher would send UTF-8.
-            Check.equal(first, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the first path, blank kept");
-            Check.equal(second, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the second path, decoded");
+            Check.equal(first, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
+                    "the first path, blank kept");
+            Check.equal(second, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
+                    "the second path, decoded");
             // Connections are served in order, so the others were already seen.
             Check.isTrue(opened.isEmpty(), "commands other than open are ignored: " + opened);
         }

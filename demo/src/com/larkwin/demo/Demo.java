@@ -61,7 +61,8 @@ public final class Demo {
     }
 
     private static void printLarkwinProperties() {
-        System.out.println(Larkwin.EXECUTABLE_PATH + ": " + Larkwin.executablePath().orElse("(not set)"));
+        String executable = Larkwin.executablePath().orElse("(not set)");
+        System.out.println(Larkwin.EXECUTABLE_PATH + ": " + executable);
         System.out.println(Larkwin.SOCKET + ": " + System.getProperty(Larkwin.SOCKET, "(not set)"));
         System.out.println(Larkwin.EXPORTENV + ": " + exportedEnvironmentSummary());
         Map<String, String> copied = new TreeMap<>();

@@ -109,13 +109,14 @@ public final class SingleInstance implements Closeable {
         ServerSocket server = null;
         try {
             server = new ServerSocket();
-            server.bind(new InetSocketAddress(InetAddress.getByAddress(new byte[] {127, 0, 0, 1}), port));
+            InetAddress loopback = InetAddress.getByAddress(new byte[] {127, 0, 0, 1});
+            server.bind(new InetSocketAddress(loopback, port));
             return server;
         } catch (BindException e) {
             closeQuietly(server);
-            throw new SingleInstanceException(Reason.PORT_IN_USE, "Not listening for other instances:"
-                    + " cannot bind " + address + " (" + e.getMessage() + ");"
-                    + " another instance is probably running", e);
+            throw new SingleInstanceException(Reason.PORT_IN_USE,
+                    "Not listening for other instances: cannot bind " + address
+                    + " (" + e.getMessage() + "); another instance is probably running", e);
         } catch (IOException e) {
             closeQuietly(server);
             throw new SingleInstanceException(Reason.SOCKET_FAILURE,
@@ -131,9 +132,9 @@ public final class SingleInstance implements Closeable {
         }
         int port = digits == 0 || digits > 5 ? -1 : Integer.parseInt(text.substring(0, digits));
         if (port < 1 || port > 65535) {
-            throw new SingleInstanceException(Reason.INVALID_PORT, "Not listening for other instances:"
-                    + " the system property " + Larkwin.SOCKET + " is '" + text + "',"
-                    + " not a port number from 1 to 65535", null);
+            throw new SingleInstanceException(Reason.INVALID_PORT,
+                    "Not listening for other instances: the system property " + Larkwin.SOCKET
+                    + " is '" + text + "', not a port number from 1 to 65535", null);
         }
         return port;
     }
@@ -202,7 +203,8 @@ public final class SingleInstance implements Closeable {
     }
 
     private static void report(String what, Throwable cause) {
-        System.err.println("larkwin single instance: " + what + (cause == null ? "" : ": " + cause));
+        String because = cause == null ? "" : ": " + cause;
+        System.err.println("larkwin single instance: " + what + because);
     }
 
     /** Keeps a persistent accept failure (such as running out of descriptors) from spinning. */
