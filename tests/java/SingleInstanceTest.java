@@ -1,0 +1,134 @@
+package com.larkwin.tests;
+
+import com.larkwin.app.Larkwin;
+import com.larkwin.app.SingleInstance;
+import com.larkwin.app.SingleInstanceException;
+import com.larkwin.app.SingleInstanceException.Reason;
+import java.io.OutputStream;
+import java.net.InetAddress;
+import java.net.ServerSocket;
+import java.net.Socket;
+import java.nio.charset.StandardCharsets;
+import java.util.concurrent.BlockingQueue;
+import java.util.concurrent.LinkedBlockingQueue;
+import java.util.concurrent.TimeUnit;
+
+/** Sends commands the way the launcher does: one connection each, the bytes and nothing else. */
+public final class SingleInstanceTest {
+    private static final InetAddress LOOPBACK = InetAddress.getLoopbackAddress();
+    // Generous: a bound for a broken listener, not a speed goal.
+    private static final long WAIT_SECONDS = 30;
+
+    private SingleInstanceTest() {}
+
+    public static void main(String[] args) {
+        Check.run("paths", SingleInstanceTest::forwardedPathsArriveExactlyAndInOrder);
+        Check.run("handler failure", SingleInstanceTest::aFailingHandlerDoesNotStopTheListener);
+        Check.run("port in use", SingleInstanceTest::aPortInUseIsReported);
+        Check.run("no property", SingleInstanceTest::aMissingPropertyIsReported);
+        Check.run("invalid property", SingleInstanceTest::anInvalidPortIsReported);
+        Check.run("close", SingleInstanceTest::closingFreesThePort);
+        Check.exit();
+    }
+
+    private static void forwardedPathsArriveExactlyAndInOrder() throws Exception {
+        BlockingQueue<String> opened = new LinkedBlockingQueue<>();
+        System.setProperty(Larkwin.SOCKET, Integer.toString(freePort()));
+        try (SingleInstance listener = SingleInstance.listen(opened::add)) {
+            String first = "/tmp/a dir/first file.txt ";
+            String second = "/tmp/\u00e9t\u00e9/second";
+            send(listener.port(), "open " + first);
+            send(listener.port(), "ping");
+            send(listener.port(), "");
+            sendInTwoWrites(listener.port(), "open ", second);
+            // The tests run with LC_ALL=C.UTF-8, so the launcher would send UTF-8.
+            Check.equal(first, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
+                    "the first path, blank kept");
+            Check.equal(second, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
+                    "the second path, decoded");
+            // Connections are served in order, so the others were already seen.
+            Check.isTrue(opened.isEmpty(), "commands other than open are ignored: " + opened);
+        }
+    }
+
+    private static void aFailingHandlerDoesNotStopTheListener() throws Exception {
+        BlockingQueue<String> opened = new LinkedBlockingQueue<>();
+        try (SingleInstance listener = SingleInstance.listen(0, path -> {
+            opened.add(path);
+            if (path.equals("/bad")) {
+                throw new IllegalStateException("expected by the test");
+            }
+        })) {
+            send(listener.port(), "open /bad");
+            send(listener.port(), "open /good");
+            Check.equal("/bad", opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the failing call");
+            Check.equal("/good", opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the call after it");
+        }
+    }
+
+    private static void aPortInUseIsReported() throws Exception {
+        try (ServerSocket otherInstance = new ServerSocket(0, 50, LOOPBACK)) {
+            int port = otherInstance.getLocalPort();
+            System.setProperty(Larkwin.SOCKET, Integer.toString(port));
+            SingleInstanceException e = Check.thrown(SingleInstanceException.class,
+                    () -> SingleInstance.listen(path -> {}), "listening on a port in use");
+            if (e != null) {
+                Check.equal(Reason.PORT_IN_USE, e.reason(), "reason");
+                Check.isTrue(e.getMessage().contains("127.0.0.1:" + port)
+                                && e.getMessage().contains("another instance"),
+                        "the message names the port and the likely cause: " + e.getMessage());
+            }
+        }
+    }
+
+    private static void aMissingPropertyIsReported() {
+        System.clearProperty(Larkwin.SOCKET);
+        SingleInstanceException e = Check.thrown(SingleInstanceException.class,
+                () -> SingleInstance.listen(path -> {}), "listening without the property");
+        if (e != null) {
+            Check.equal(Reason.NO_PORT, e.reason(), "reason");
+            Check.isTrue(e.getMessage().contains(Larkwin.SOCKET),
+                    "the message names the property: " + e.getMessage());
+        }
+    }
+
+    private static void anInvalidPortIsReported() {
+        for (String text : new String[] {"", "abc", "0", "65536", "-1"}) {
+            System.setProperty(Larkwin.SOCKET, text);
+            SingleInstanceException e = Check.thrown(SingleInstanceException.class,
+                    () -> SingleInstance.listen(path -> {}), "the port '" + text + "'");
+            if (e != null) {
+                Check.equal(Reason.INVALID_PORT, e.reason(), "reason for '" + text + "'");
+                Check.isTrue(e.getMessage().contains("'" + text + "'"),
+                        "the message quotes the value: " + e.getMessage());
+            }
+        }
+    }
+
+    private static void closingFreesThePort() throws Exception {
+        int port;
+        try (SingleInstance first = SingleInstance.listen(0, path -> {})) {
+            port = first.port();
+        }
+        SingleInstance.listen(port, path -> {}).close();
+    }
+
+    private static int freePort() throws Exception {
+        try (ServerSocket probe = new ServerSocket(0, 50, LOOPBACK)) {
+            return probe.getLocalPort();
+        }
+    }
+
+    private static void send(int port, String command) throws Exception {
+        sendInTwoWrites(port, command, "");
+    }
+
+    private static void sendInTwoWrites(int port, String head, String tail) throws Exception {
+        try (Socket socket = new Socket(LOOPBACK, port)) {
+            OutputStream out = socket.getOutputStream();
+            out.write(head.getBytes(StandardCharsets.UTF_8));
+            out.flush();
+            out.write(tail.getBytes(StandardCharsets.UTF_8));
+        }
+    }
+}
