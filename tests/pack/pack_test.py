@@ -122,12 +122,6 @@ class BundleTest(PackTestCase):
         self.assertEqual(0o755, stat.S_IMODE(os.stat(output).st_mode))
         self.assertEqual(["bundle"], os.listdir(self.dir))
 
-    def test_default_launcher_is_the_larkwin_beside_larkwin_pack(self):
-        result = self.pack("-o", self.path("bundle"), "--main-class", "Main", APP_JAR)
-        self.assertEqual(0, result.returncode, result.stderr)
-        beside = os.path.join(os.path.dirname(os.path.realpath(PACK)), "larkwin")
-        self.assertTrue(read(self.path("bundle")).startswith(read(beside)))
-
     def test_default_launcher_is_found_through_path_and_links(self):
         installed = os.path.join(self.dir, "opt")
         os.mkdir(installed)
