@@ -1,0 +1,81 @@
+#include "unix/outputFile.h"
+
+#include "util/strings.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+outputFile::outputFile(const char* finalPath)
+    : path(createStringCopy(finalPath)), temporaryPath(createString(finalPath, ".XXXXXX")),
+      file(nullptr) {
+    int fd = mkstemp(temporaryPath);
+    if (fd >= 0) {
+        file = fdopen(fd, "wb");
+        if (file == nullptr) {
+            close(fd);
+            unlink(temporaryPath);
+        }
+    }
+    if (file == nullptr) {
+        char* message = createMessage("Unable to create '%s'", path);
+        delete[] path;
+        delete[] temporaryPath;
+        throw message;
+    }
+}
+
+outputFile::~outputFile() {
+    if (file != nullptr) {
+        fclose(file);
+        unlink(temporaryPath);
+    }
+    delete[] temporaryPath;
+    delete[] path;
+}
+
+void outputFile::failWriting() {
+    throw createMessage("Unable to write '%s'", path);
+}
+
+void outputFile::write(const void* data, long length) {
+    if (fwrite(data, 1, length, file) != (size_t)length) {
+        failWriting();
+    }
+}
+
+void outputFile::appendFileRange(const char* source, long offset, long length) {
+    FILE* input = fopen(source, "rb");
+    if (input == nullptr) {
+        throw createMessage("Unable to open '%s'", source);
+    }
+    long remaining = fseek(input, offset, SEEK_SET) == 0 ? length : -1;
+    int written = 1;
+    char chunk[65536];
+    while (remaining > 0 && written) {
+        size_t want = remaining < (long)sizeof chunk ? remaining : sizeof chunk;
+        size_t got = fread(chunk, 1, want, input);
+        if (got != want) {
+            break;
+        }
+        written = fwrite(chunk, 1, got, file) == got;
+        remaining -= (long)got;
+    }
+    fclose(input);
+    if (!written) {
+        failWriting();
+    }
+    if (remaining != 0) {
+        throw createMessage("Unable to read '%s'", source);
+    }
+}
+
+void outputFile::commit(int mode) {
+    int failed = fflush(file) != 0 || fchmod(fileno(file), mode) != 0 || fsync(fileno(file)) != 0;
+    failed = fclose(file) != 0 || failed;
+    file = nullptr;
+    if (failed || rename(temporaryPath, path) != 0) {
+        unlink(temporaryPath);
+        failWriting();
+    }
+}

@@ -1,0 +1,180 @@
+#include "launcher/commandChannel.h"
+#include "testSupport.h"
+#include "unix/exePath.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+
+static const int waitMilliseconds = 10000;
+
+static int waitReadable(int fd) {
+    struct pollfd entry = {fd, POLLIN, 0};
+    return poll(&entry, 1, waitMilliseconds) == 1;
+}
+
+// A TCP socket on 127.0.0.1 with a port of the system's choice; listening
+// only when asked, so that a port without a listener is at hand too.
+class localSocket {
+  public:
+    explicit localSocket(bool listening) {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        struct sockaddr_in address;
+        memset(&address, 0, sizeof address);
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, (struct sockaddr*)&address, sizeof address);
+        if (listening) {
+            listen(fd, 4);
+        }
+        socklen_t length = sizeof address;
+        getsockname(fd, (struct sockaddr*)&address, &length);
+        port = ntohs(address.sin_port);
+    }
+    ~localSocket() { close(fd); }
+
+    // Everything that one connection sends until its end of stream, or
+    // "(timeout)" when a step takes longer than the deadline.
+    std::string receive() {
+        if (!waitReadable(fd)) {
+            return "(timeout)";
+        }
+        int connection = accept(fd, nullptr, nullptr);
+        std::string received;
+        char chunk[256];
+        ssize_t got = 1;
+        while (got > 0) {
+            if (!waitReadable(connection)) {
+                received = "(timeout)";
+                break;
+            }
+            got = recv(connection, chunk, sizeof chunk, 0);
+            received.append(chunk, got > 0 ? got : 0);
+        }
+        close(connection);
+        return received;
+    }
+
+    int fd;
+    int port;
+};
+
+// Sets debug for the lifetime of the object.
+class debugFlag {
+  public:
+    explicit debugFlag(int value) : previous(debug) { debug = value; }
+    ~debugFlag() { debug = previous; }
+
+  private:
+    int previous;
+};
+
+struct output {
+    std::string out;
+    std::string err;
+};
+
+static int redirect(int fd, const std::string& path) {
+    int saved = dup(fd);
+    int file = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+    dup2(file, fd);
+    close(file);
+    return saved;
+}
+
+static void restore(int fd, int saved) {
+    dup2(saved, fd);
+    close(saved);
+}
+
+// What f writes on standard output and standard error.
+template <typename F> output captured(F f) {
+    scratchDir dir;
+    fflush(stdout);
+    fflush(stderr);
+    int savedOut = redirect(1, dir.path("out"));
+    int savedErr = redirect(2, dir.path("err"));
+    f();
+    fflush(stdout);
+    fflush(stderr);
+    restore(1, savedOut);
+    restore(2, savedErr);
+    return {readFile(dir.path("out")), readFile(dir.path("err"))};
+}
+
+TEST(CommandChannel, ListenerReceivesExactlyTheCommandThenEndOfStream) {
+    localSocket listener(true);
+    EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port, "open /home/u/notes.txt"));
+    EXPECT_EQ("open /home/u/notes.txt", listener.receive());
+    EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port, ""));
+    EXPECT_EQ("", listener.receive());
+}
+
+TEST(CommandChannel, PortAbove65535UsesItsLow16Bits) {
+    localSocket listener(true);
+    EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port + 3 * 65536, "open /x"));
+    EXPECT_EQ("open /x", listener.receive());
+}
+
+TEST(CommandChannel, RefusedConnectionIsAFailedSendWithoutSignal) {
+    localSocket unused(false);
+    debugFlag quiet(0);
+    output silent =
+        captured([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", unused.port, "open /x")); });
+    EXPECT_EQ("", silent.out);
+    EXPECT_EQ("", silent.err);
+    debugFlag loud(1);
+    output told = captured([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", unused.port, "open /x")); });
+    EXPECT_EQ("sendCommand open /x\n", told.out);
+    EXPECT_EQ("Can't send message\n", told.err);
+    output portZero = captured([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", 0, "open /y")); });
+    EXPECT_EQ("sendCommand open /y\n", portZero.out);
+    EXPECT_EQ("Can't send message\n", portZero.err);
+}
+
+TEST(CommandChannel, DebugTracesASuccessfulCallOnStandardOutputOnly) {
+    localSocket listener(true);
+    debugFlag loud(1);
+    output traced =
+        captured([&] { EXPECT_EQ(1, sendCommand("localhost", listener.port, "open /z")); });
+    EXPECT_EQ("sendCommand open /z\n", traced.out);
+    EXPECT_EQ("", traced.err);
+    EXPECT_EQ("open /z", listener.receive());
+}
+
+TEST(CommandChannel, SocketThatCannotBeCreatedIsExplained) {
+    int errPipe[2];
+    ASSERT_EQ(0, pipe(errPipe));
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(errPipe[1], 2);
+        close(errPipe[0]);
+        close(errPipe[1]);
+        debug = 1;
+        struct rlimit noDescriptors = {0, 0};
+        setrlimit(RLIMIT_NOFILE, &noDescriptors);
+        _exit(sendCommand("127.0.0.1", 1, "open /x") == 0 ? 0 : 1);
+    }
+    close(errPipe[1]);
+    std::string err;
+    char chunk[256];
+    ssize_t got = 1;
+    while (got > 0 && waitReadable(errPipe[0])) {
+        got = read(errPipe[0], chunk, sizeof chunk);
+        err.append(chunk, got > 0 ? got : 0);
+    }
+    close(errPipe[0]);
+    if (got != 0) {
+        kill(child, SIGKILL);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ("Can't create socket\n", err);
+}
