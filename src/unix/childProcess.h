@@ -1,0 +1,11 @@
+#ifndef LARKWIN_UNIX_CHILDPROCESS_H
+#define LARKWIN_UNIX_CHILDPROCESS_H
+
+// Runs path with the null-terminated argument vector as a child process,
+// passing on the stop signals sent to the launcher meanwhile, and waits for
+// it. Returns its exit status, 128 + n when signal n ended it, or 127 when
+// path could not be executed (the child then says why on standard error).
+// Throws "fork failed".
+int runChildProcess(char* path, char** arguments);
+
+#endif

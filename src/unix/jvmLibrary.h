@@ -1,0 +1,15 @@
+#ifndef LARKWIN_UNIX_JVMLIBRARY_H
+#define LARKWIN_UNIX_JVMLIBRARY_H
+
+#include "vm/jniVm.h"
+
+// The architecture directory of the runtimes that keep their library under
+// jre/lib/<architecture>/server (Java 8 and earlier).
+const char* getRuntimeArchitecture();
+
+// Loads the VM library of the runtime that javaPath belongs to (the home is
+// bin/.. of the java executable once its links are resolved) and returns its
+// JNI_CreateJavaVM; null when there is no such runtime or library.
+jniCreateVmPtr findJniCreateVm(char* javaPath);
+
+#endif

@@ -1,0 +1,87 @@
+// Runs one case of the in-process runner on a real VM and ends with the
+// launch's exit code (254 after a thrown message, which it prints like the
+// launcher's top level does). A process can create only one VM.
+//
+// Usage: larkwin_in_process_driver <case> <java> <app jar> <association jar>
+//        [temporary file...]
+#include "unix/exePath.h"
+#include "unix/jniVmInProcess.h"
+#include "util/strings.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+char* copy(const char* s) {
+    return createStringCopy(s);
+}
+
+void setUp(jniVmInProcess& vm, const char* mainClass, const char* classPath) {
+    vm.setMainClass(copy(mainClass));
+    vm.addPath(copy(classPath));
+}
+
+// Configures vm for the case; false for an unknown case.
+bool configure(jniVmInProcess& vm, const char* name, char** args, int count) {
+    if (strcmp(name, "params") == 0 || strcmp(name, "badOption") == 0) {
+        debug = 1;
+        setUp(vm, "larkwin.test.PrintArgs", args[0]);
+        vm.addVmOption(
+            copy(strcmp(name, "params") == 0 ? "-Dlarkwin.test=set" : "-Xlarkwin-no-such-option"));
+        vm.addParam(copy("one"));
+        vm.addParam(copy("two words"));
+        vm.addParam(copy(""));
+    } else if (strcmp(name, "plain") == 0) {
+        setUp(vm, "larkwin.test.PrintArgs", args[0]);
+    } else if (strcmp(name, "exit") == 0 || strcmp(name, "restart") == 0) {
+        setUp(vm, "larkwin.test.ExitThree", args[0]);
+        for (int i = 2; i < count; i++) {
+            HACKtempFileArray.append(copy(args[i]));
+        }
+        vm.setRestartCode(strcmp(name, "restart") == 0 ? 3 : 0);
+    } else if (strcmp(name, "exception") == 0) {
+        setUp(vm, "larkwin.test.Throws", args[0]);
+        vm.setExitCode(5);
+    } else if (strcmp(name, "association") == 0) {
+        debug = 1;
+        setUp(vm, "larkwin.test.Associate", args[0]);
+        vm.addPath(copy(args[1]));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The launcher a restart executes: a shell that says so and ends with 7.
+char shellPath[] = "/bin/sh";
+char shellName[] = "sh";
+char shellOption[] = "-c";
+char shellCommand[] = "echo restarted; exit 7";
+char* restartArgv[] = {shellName, shellOption, shellCommand, nullptr};
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 5) {
+        fprintf(stderr, "usage: %s case java appJar associationJar [file...]\n", argv[0]);
+        return 2;
+    }
+    // As on a terminal, so that the launcher's lines and the VM's keep their order.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    HACKexePath = shellPath;
+    HACKargv = restartArgv;
+    jniVmInProcess vm;
+    vm.setJavaPath(copy(argv[2]));
+    if (!configure(vm, argv[1], argv + 3, argc - 3)) {
+        fprintf(stderr, "unknown case %s\n", argv[1]);
+        return 2;
+    }
+    try {
+        vm.run();
+    } catch (char* message) {
+        printf("%s\n", message);
+        delete[] message;
+        return 254;
+    }
+    printf("run returned, exit code %d\n", vm.getExitCode());
+    return vm.getExitCode();
+}

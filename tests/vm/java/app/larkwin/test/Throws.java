@@ -1,0 +1,7 @@
+package larkwin.test;
+
+public class Throws {
+    public static void main(String[] args) {
+        throw new IllegalStateException("expected failure");
+    }
+}
