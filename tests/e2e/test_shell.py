@@ -1,0 +1,40 @@
+"""Single instance: "+SHELL" hands the parameters to a running instance, or
+launches locally when none listens."""
+
+import os
+import unittest
+
+from harness import LauncherTest, Listener
+
+
+class Shell(LauncherTest):
+    def test_parameters_reach_the_listener_and_nothing_is_launched(self):
+        self.stand_in_java()
+        listener = Listener(expected=2)
+        self.write(
+            "app.config", "javapath jre/bin/java\nmainclass M\nsocket %d\n" % listener.port
+        )
+        os.makedirs(self.path("work"))
+        result = self.launch("+SHELL", "notes.txt", "/abs/other", cwd=self.path("work"))
+        listener.close()
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual(
+            [b"open " + self.path("work", "notes.txt").encode(), b"open /abs/other"],
+            listener.payloads,
+        )
+        self.assertEqual(0, self.runs())
+
+    def test_without_listener_the_application_starts_with_every_parameter(self):
+        self.stand_in_java()
+        listener = Listener(expected=0)
+        port = listener.port
+        listener.close()
+        self.write("app.config", "javapath jre/bin/java\nmainclass M\nsocket %d\n" % port)
+        result = self.launch("+SHELL", "x", "y")
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual(["-Dlarkwin.socket=%d" % port], [a for a in self.recorded() if "socket" in a])
+        self.assertEqual(["M", "x", "y"], self.recorded()[-3:])
+
+
+if __name__ == "__main__":
+    unittest.main()
