@@ -83,6 +83,20 @@ TEST(ZipComment, LongCommentsAreFoundUpToTheLongestAllowed) {
     }
 }
 
+// The tail is read in parts of 4 KiB overlapping by 21 bytes; these comment
+// lengths put the record on, across and beside the first two borders.
+TEST(ZipComment, RecordsAcrossTheBordersOfTheReadPartsAreFound) {
+    scratchDir dir;
+    std::string data(20000, 'd');
+    for (size_t first : {4070, 8145}) {
+        for (size_t length = first; length <= first + 30; length++) {
+            std::string comment(length, 'c');
+            std::string file = dir.write("border", data + archive(comment));
+            EXPECT_EQ("[" + comment + "]", commentOf(file)) << length;
+        }
+    }
+}
+
 TEST(ZipComment, SignaturesThatDoNotQualifyGiveNull) {
     scratchDir dir;
     std::string executable("\x7f"
