@@ -136,14 +136,23 @@ def main():
         if value is None:
             w("| %s | not measured | | %s | - |" % (name, target))
         else:
+            if met(bounds[0]) and met(bounds[1]):
+                verdict = "yes"
+            elif not met(bounds[0]) and not met(bounds[1]):
+                verdict = "**no**"
+            else:
+                verdict = "within noise (%s)" % ("yes" if met(value) else "no")
             w("| %s | %.3f | %.3f - %.3f | %s | %s |" % (
-                name, value, bounds[0], bounds[1], target, "yes" if met(value) else "**no**"))
+                name, value, bounds[0], bounds[1], target, verdict))
     if launcher_kib:
         w("| larkwin peak resident memory while waiting | %.2f MiB | | at most 1.5 MiB | %s |"
           % (launcher_kib / 1024, "yes" if launcher_kib <= 1.5 * 1024 else "**no**"))
     w("")
     w("The interval is a bootstrap of the ratio of the two medians (resampling the")
     w("runs of both commands); it shows how far the machine's noise moves the ratio.")
+    w("A target counts as met when the whole interval meets it, as missed when none")
+    w("of it does, and is within the noise otherwise (the verdict of the median in")
+    w("brackets).")
     floor = ratio("floor: static C vfork-exec-wait", "1 stand-in directly")
     if floor is not None:
         w("")

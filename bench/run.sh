@@ -119,19 +119,30 @@ measureMemory() {
     peakWhileWaiting "$work/memory.txt" "floor: static C vfork-exec-wait" "$work/waiter" "$work/nap"
 }
 
+# How an executable is linked, from its ELF headers.
+linkingOf() { # executable
+    local type
+    type=$(readelf -h "$1" | sed -n 's/^ *Type: *//p')
+    if readelf -l "$1" | grep -q 'program interpreter'; then
+        echo "dynamically linked ($type), libraries: $(readelf -d "$1" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | tr '\n' ' ')"
+    else
+        echo "statically linked ($type)"
+    fi
+}
+
 recordVersions() {
     {
         echo "commit|$(git -C "$root" log -1 --format='%h %s' 2>/dev/null || echo unknown)"
         echo "kernel|$(uname -srm)"
         echo "cpu|$(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores"
-        echo "memory|$(free -m | awk '/^Mem:/ {print $2}') MiB"
+        echo "memory|$(awk '/^MemTotal:/ {printf "%d MiB", $2 / 1024}' /proc/meminfo)"
         echo "os|$(. /etc/os-release && echo "$PRETTY_NAME")"
         echo "compiler|$(c++ --version | head -1)"
         echo "glibc|$(ldd --version | head -1)"
         echo "sh|$(readlink -f /bin/sh)"
         echo "hyperfine|$(hyperfine --version)"
         echo "java|$("$java" -version 2>&1 | head -2 | tail -1)"
-        echo "larkwin|$(stat -c %s "$build/larkwin") bytes, $(file -b "$build/larkwin" | cut -d, -f1,5)"
+        echo "larkwin|$(stat -c %s "$build/larkwin") bytes, $(linkingOf "$build/larkwin")"
         echo "build|Release, LARKWIN_STATIC=$(sed -n 's/^LARKWIN_STATIC:BOOL=//p' "$build/CMakeCache.txt")"
         echo "load average at the start|$(cut -d' ' -f1-3 /proc/loadavg)"
     } >"$work/versions.txt"
@@ -152,5 +163,6 @@ recordVersions
 measureStarts
 measureJava
 measureMemory
+echo "load average at the end|$(cut -d' ' -f1-3 /proc/loadavg)" >>"$work/versions.txt"
 python3 "$bench/report.py" "$work" "$bench/CHANGES.md" >"$bench/RESULTS.md"
 say "wrote $bench/RESULTS.md"
