@@ -3,9 +3,15 @@
 #include "unix/files.h"
 #include "util/strings.h"
 
+#include <cstdio>
+#include <cstring>
+
 static const int endRecordSignature = 0x06054B50;
 static const int endRecordSize = 22;
-static const int scanWindow = 65536;
+// A comment is at most 65535 bytes long, so a record whose comment runs to
+// the end of the file lies within this many bytes of the end: nothing before
+// them can qualify, and a file without an archive is not read any further.
+static const int reach = endRecordSize + 65535;
 
 int get2LE(unsigned char* buffer, int position) {
     return buffer[position] | buffer[position + 1] << 8;
@@ -18,38 +24,60 @@ int get4LE(unsigned char* buffer, int position) {
     return (int)value;
 }
 
-// Scans the window from its end, so that the record nearest the end of the
-// file is found first.
-static long findInWindow(unsigned char* window, int length, long windowStart, long fileSize) {
-    for (int candidate = length - endRecordSize; candidate >= 0; candidate--) {
-        if (get4LE(window, candidate) != endRecordSignature) {
-            continue;
+static const int chunkSize = 4096;
+
+// The position of the qualifying record nearest the end of a chunk of length
+// bytes that starts at chunkStart, or -1. The chunk is searched forwards with
+// memchr for the signature's first byte, which passes over the bytes that
+// cannot start a record far faster than a comparison at every position; the
+// last qualifying record found is the one nearest the end.
+static long findInChunk(unsigned char* chunk, int length, long chunkStart, long fileSize) {
+    long found = -1;
+    int candidates = length - endRecordSize + 1;
+    for (int candidate = 0; candidate < candidates; candidate++) {
+        void* next = memchr(chunk + candidate, endRecordSignature & 0xFF, candidates - candidate);
+        if (next == nullptr) {
+            break;
         }
-        long position = windowStart + candidate;
-        if (position + endRecordSize + get2LE(window, candidate + 20) == fileSize) {
-            return position;
+        candidate = (int)((unsigned char*)next - chunk);
+        if (get4LE(chunk, candidate) == endRecordSignature &&
+            chunkStart + candidate + endRecordSize + get2LE(chunk, candidate + 20) == fileSize) {
+            found = chunkStart + candidate;
         }
     }
-    return -1;
+    return found;
 }
 
+// Scans from the end in short chunks read into one buffer: a comment usually
+// sits in the last few hundred bytes, and every page of fresh memory costs a
+// fault at each start. Consecutive chunks overlap by a record less one byte,
+// so that a record lying across their border is seen whole.
 long findZipEndRecord(char* fileName, long fileSize) {
-    long windowLength = fileSize > scanWindow ? scanWindow : fileSize;
-    long windowEnd = fileSize;
-    for (;;) {
-        long windowStart = windowEnd > windowLength ? windowEnd - windowLength : 0;
-        int length = (int)(windowEnd - windowStart);
-        unsigned char* window =
-            (unsigned char*)createFileContent(fileName, (int)windowStart, length);
-        long position = findInWindow(window, length, windowStart, fileSize);
-        delete[] window;
-        if (position >= 0 || windowStart == 0) {
-            return position;
-        }
-        // Consecutive windows overlap by one record, so that a record lying
-        // across their border is still seen whole.
-        windowEnd = windowStart + endRecordSize;
+    long reachStart = fileSize > reach ? fileSize - reach : 0;
+    FILE* file = fopen(fileName, "r");
+    if (file == nullptr) {
+        throw createMessage("Unable to open '%s'", fileName);
     }
+    // Each chunk is read straight into the buffer, without stdio's own.
+    setvbuf(file, nullptr, _IONBF, 0);
+    unsigned char* chunk = new unsigned char[chunkSize];
+    long found = -1;
+    long chunkEnd = fileSize;
+    for (;;) {
+        long chunkStart = chunkEnd - chunkSize > reachStart ? chunkEnd - chunkSize : reachStart;
+        int length = 0;
+        if (fseek(file, chunkStart, SEEK_SET) == 0) {
+            length = (int)fread(chunk, 1, chunkEnd - chunkStart, file);
+        }
+        found = findInChunk(chunk, length, chunkStart, fileSize);
+        if (found >= 0 || chunkStart == reachStart) {
+            break;
+        }
+        chunkEnd = chunkStart + endRecordSize - 1;
+    }
+    delete[] chunk;
+    fclose(file);
+    return found;
 }
 
 char* getZipComment(char* fileName) {

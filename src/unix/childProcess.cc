@@ -7,17 +7,40 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-// The child must not go on as a second launcher: it ends at once, with none
-// of the launcher's clean-up.
+// Said without stdio and without allocating: the child shares the launcher's
+// memory until it executes java or ends.
+static void reportExecFailure(char* path, int reason) {
+    char intro[] = "Unable to execute ";
+    char separator[] = ": ";
+    char lineEnd[] = "\n";
+    char* description = strerror(reason);
+    struct iovec parts[] = {{intro, strlen(intro)},
+                            {path, strlen(path)},
+                            {separator, strlen(separator)},
+                            {description, strlen(description)},
+                            {lineEnd, strlen(lineEnd)}};
+    ssize_t written;
+    do {
+        written = writev(STDERR_FILENO, parts, sizeof parts / sizeof parts[0]);
+    } while (written < 0 && errno == EINTR);
+}
+
+// The child runs in the launcher's memory, which is lent to it until it
+// executes java or ends (vfork), so that starting it copies neither the
+// launcher's pages nor its page tables. Meanwhile the launcher is suspended;
+// the child only makes system calls, changes nothing the launcher reads
+// afterwards (its own stack frames below the launcher's, errno) and never
+// returns. It must not go on as a second launcher: it ends at once,
+// with none of the launcher's clean-up.
 [[noreturn]] static void executeInChild(const signalForwarding& forwarding, char* path,
                                         char** arguments) {
     forwarding.prepareChild();
     execv(path, arguments);
-    int reason = errno;
-    fprintf(stderr, "Unable to execute %s: %s\n", path, strerror(reason));
+    reportExecFailure(path, errno);
     _exit(exitCannotExecute);
 }
 
@@ -50,12 +73,12 @@ static int reap(pid_t child) {
 }
 
 int runChildProcess(char* path, char** arguments) {
-    // What is buffered now would otherwise be written by both processes, or
-    // after the child's own output.
+    // What is buffered now would otherwise be written after the child's own
+    // output.
     fflush(stdout);
     fflush(stderr);
     signalForwarding forwarding;
-    pid_t child = fork();
+    pid_t child = vfork();
     if (child < 0) {
         throw createStringCopy("fork failed");
     }

@@ -73,11 +73,9 @@ TEST(ZipComment, FalseSignaturesAreSkipped) {
     EXPECT_EQ("[" + comment + "]", commentOf(dir.write("false", file)));
 }
 
-TEST(ZipComment, LongCommentsAreFoundAcrossTheFirstWindowBorder) {
+TEST(ZipComment, LongCommentsAreFoundUpToTheLongestAllowed) {
     scratchDir dir;
     std::string data(100000, 'd');
-    // 65514 starts the record exactly at the first window's start; longer
-    // comments put the record across that border, up to the longest allowed.
     for (size_t length : {65514, 65515, 65520, 65535}) {
         std::string comment(length, 'c');
         std::string file = dir.write("long", data + archive(comment));
@@ -85,7 +83,21 @@ TEST(ZipComment, LongCommentsAreFoundAcrossTheFirstWindowBorder) {
     }
 }
 
-TEST(ZipComment, FileWithoutArchiveIsScannedToItsStart) {
+// The tail is read in parts of 4 KiB overlapping by 21 bytes; these comment
+// lengths put the record on, across and beside the first two borders.
+TEST(ZipComment, RecordsAcrossTheBordersOfTheReadPartsAreFound) {
+    scratchDir dir;
+    std::string data(20000, 'd');
+    for (size_t first : {4070, 8145}) {
+        for (size_t length = first; length <= first + 30; length++) {
+            std::string comment(length, 'c');
+            std::string file = dir.write("border", data + archive(comment));
+            EXPECT_EQ("[" + comment + "]", commentOf(file)) << length;
+        }
+    }
+}
+
+TEST(ZipComment, SignaturesThatDoNotQualifyGiveNull) {
     scratchDir dir;
     std::string executable("\x7f"
                            "ELF",
@@ -93,10 +105,10 @@ TEST(ZipComment, FileWithoutArchiveIsScannedToItsStart) {
     for (int i = 0; i < 200000; i++) {
         executable += (char)(i * 7919 % 251);
     }
-    // Signatures in the data, one lying across a window border, none
-    // qualifying.
+    // Signatures in the data, none qualifying: the longest comment from one
+    // byte before the farthest a record can lie from the end falls one short.
     executable.replace(100, 22, endRecord(0));
-    executable.replace(200000 - 65536 - 10, 22, endRecord(1));
+    executable.replace(200000 - 22 - 65535 - 1, 22, endRecord(65535));
     EXPECT_EQ("(null)", commentOf(dir.write("plain", executable)));
     // The same signature near the start qualifies once the file ends after it.
     EXPECT_EQ("[]", commentOf(dir.write("start", executable.substr(0, 122))));

@@ -1,0 +1,206 @@
+"""Turns the measurements of bench/run.sh into bench/RESULTS.md (on stdout).
+
+Usage: report.py WORK_DIR CHANGES_MD
+"""
+
+import glob
+import json
+import os
+import random
+import statistics
+import sys
+
+
+def load_times(prefix):
+    """The run times of each command, pooled over the rounds PREFIX-N.json."""
+    times = {}
+    for path in sorted(glob.glob(prefix + "-*.json")):
+        with open(path) as f:
+            for r in json.load(f)["results"]:
+                times.setdefault(r["command"], []).extend(r["times"])
+    return times
+
+
+def ratio_interval(a, b, resamples=400):
+    """A 95% bootstrap interval of the ratio of the medians of a and b."""
+    rng = random.Random(9)
+    ratios = sorted(
+        statistics.median(rng.choices(a, k=len(a))) / statistics.median(rng.choices(b, k=len(b)))
+        for _ in range(resamples))
+    return ratios[int(resamples * 0.025)], ratios[int(resamples * 0.975) - 1]
+
+
+def quartiles(times):
+    q = statistics.quantiles(times, n=4)
+    return q[0], statistics.median(times), q[2]
+
+
+def ms(seconds):
+    return "%.2f" % (seconds * 1000) if seconds < 0.01 else "%.1f" % (seconds * 1000)
+
+
+def load_pairs(path):
+    pairs = []
+    with open(path) as f:
+        for line in f:
+            if "|" in line:
+                key, value = line.rstrip("\n").split("|", 1)
+                pairs.append((key, value))
+    return pairs
+
+
+def memory_rows(path):
+    rows = []
+    for name, fields in load_pairs(path):
+        words = fields.split()
+        values = dict(zip(words[0::2], (int(v) for v in words[1::2])))
+        rows.append((name, values))
+    return rows
+
+
+def main():
+    work, changes = sys.argv[1], sys.argv[2]
+    times = load_times(os.path.join(work, "starts"))
+    times.update(load_times(os.path.join(work, "java")))
+    times.update(load_times(os.path.join(work, "jpackage")))
+    median = {name: statistics.median(t) for name, t in times.items()}
+    memory = memory_rows(os.path.join(work, "memory.txt"))
+    launcher_kib = next((v.get("VmHWM:", 0) for n, v in memory if n == "larkwin"), 0)
+
+    def ratio(a, b):
+        return median[a] / median[b] if a in median and b in median else None
+
+    def interval(a, b):
+        return ratio_interval(times[a], times[b]) if a in median and b in median else None
+
+    pairs = [
+        ("(2) larkwin / (4) sh wrapper", "2 larkwin with .config", "4 sh wrapper (exec)",
+         "at most 1.00", lambda r: r <= 1.0),
+        ("(2) larkwin / (1) stand-in directly", "2 larkwin with .config", "1 stand-in directly",
+         "at most 2.00", lambda r: r <= 2.0),
+        ("(3) 200 MB bundle / 1 MB bundle", "3 bundle 200 MB", "3 bundle 1 MB",
+         "at most 1.05", lambda r: r <= 1.05),
+        ("(5) Hello: larkwin / java directly", "5 larkwin", "5 java -cp directly",
+         "at most 1.05", lambda r: r <= 1.05),
+        ("(5) Hello: larkwin / jpackage image", "5 larkwin", "5 jpackage app image",
+         "below 1.00", lambda r: r < 1.0),
+    ]
+    targets = [(name, ratio(a, b), target, met, interval(a, b)) for name, a, b, target, met in pairs]
+
+    out = []
+    w = out.append
+    w("# larkwin start-up benchmark")
+    w("")
+    w("Written by `bench/run.sh`; the numbers below are from its last run. The")
+    w("hand-written account of the changes it led to is at the end.")
+    w("")
+    w("## Performance")
+    w("")
+    w("Medians of wall time, each command started without a shell, side by side in one run.")
+    w("")
+    r = dict((t[0], t[1]) for t in targets)
+    headline = []
+    machine = dict(load_pairs(os.path.join(work, "versions.txt")))
+    if r["(2) larkwin / (1) stand-in directly"] is not None:
+        floor = ratio("floor: static C vfork-exec-wait", "1 stand-in directly")
+        headline.append(
+            "On the test machine (%s), starting a program through larkwin with a `.config` takes "
+            "%s ms, against %s ms through a one-line `#!/bin/sh` wrapper that only `exec`s "
+            "it (%.2fx) and %s ms for starting it directly (%.2fx; a bare static "
+            "vfork-exec-wait program already takes %.2fx)."
+            % (machine.get("cpu", "?"), ms(median["2 larkwin with .config"]),
+               ms(median["4 sh wrapper (exec)"]), r["(2) larkwin / (4) sh wrapper"],
+               ms(median["1 stand-in directly"]), r["(2) larkwin / (1) stand-in directly"],
+               floor or 0))
+    if r["(3) 200 MB bundle / 1 MB bundle"] is not None:
+        headline.append(
+            "A bundle with a 200 MB archive starts as fast as one with 1 MB (%.2fx)."
+            % r["(3) 200 MB bundle / 1 MB bundle"])
+    if r["(5) Hello: larkwin / java directly"] is not None:
+        text = ("A Hello World class starts in %s ms through larkwin against %s ms with "
+                "`java -cp` (%.3fx)" % (ms(median["5 larkwin"]), ms(median["5 java -cp directly"]),
+                                        r["(5) Hello: larkwin / java directly"]))
+        if r["(5) Hello: larkwin / jpackage image"] is not None:
+            text += " and %s ms from a `jpackage` app image" % ms(median["5 jpackage app image"])
+        headline.append(text + ".")
+    if launcher_kib:
+        headline.append("While the application runs, larkwin's peak resident memory is "
+                        "%.2f MiB." % (launcher_kib / 1024))
+    w(" ".join(headline))
+    w("")
+    w("## Targets")
+    w("")
+    w("| Ratio of median wall times | Measured | 95% interval | Target | Met |")
+    w("|---|---|---|---|---|")
+    for name, value, target, met, bounds in targets:
+        if value is None:
+            w("| %s | not measured | | %s | - |" % (name, target))
+        else:
+            if met(bounds[0]) and met(bounds[1]):
+                verdict = "yes"
+            elif not met(bounds[0]) and not met(bounds[1]):
+                verdict = "**no**"
+            else:
+                verdict = "within noise (%s)" % ("yes" if met(value) else "no")
+            w("| %s | %.3f | %.3f - %.3f | %s | %s |" % (
+                name, value, bounds[0], bounds[1], target, verdict))
+    if launcher_kib:
+        w("| larkwin peak resident memory while waiting | %.2f MiB | | at most 1.5 MiB | %s |"
+          % (launcher_kib / 1024, "yes" if launcher_kib <= 1.5 * 1024 else "**no**"))
+    w("")
+    w("The interval is a bootstrap of the ratio of the two medians (resampling the")
+    w("runs of both commands); it shows how far the machine's noise moves the ratio.")
+    w("A target counts as met when the whole interval meets it, as missed when none")
+    w("of it does, and is within the noise otherwise (the verdict of the median in")
+    w("brackets).")
+    floor = ratio("floor: static C vfork-exec-wait", "1 stand-in directly")
+    if floor is not None:
+        w("")
+        w("For comparison: the least a launcher that waits for its child can cost (a static")
+        w("C program that only does vfork, exec and wait) is %.3f times the stand-in started" % floor)
+        w("directly; larkwin takes %.3f times what that floor takes." % ratio(
+            "2 larkwin with .config", "floor: static C vfork-exec-wait"))
+    w("")
+    w("## Wall times")
+    w("")
+    w("Medians with the quartiles as spread, in milliseconds. hyperfine starts each")
+    w("command without a shell (`-N`); the runs are spread over rounds that each run")
+    w("every command in turn, after warm-up runs, so that a change of the machine's")
+    w("load falls on all of them alike. The floor is a 20-line static C program that")
+    w("does nothing but vfork, exec the stand-in and wait: the least any launcher")
+    w("that waits for its child costs.")
+    w("")
+    w("| Command | Runs | Median | Q1 - Q3 | Min | Mean ± σ |")
+    w("|---|---|---|---|---|---|")
+    for name, t in times.items():
+        q1, med, q3 = quartiles(t)
+        w("| %s | %d | %s | %s - %s | %s | %s ± %s |" % (
+            name, len(t), ms(med), ms(q1), ms(q3), ms(min(t)), ms(statistics.mean(t)),
+            ms(statistics.stdev(t))))
+    w("")
+    w("## Peak memory while the child runs")
+    w("")
+    w("Read from `/proc/PID/status` of the waiting process itself (not its child),")
+    w("0.3 s after the start of a child that sleeps 0.6 s; the largest of five starts.")
+    w("")
+    w("| Process | VmHWM (peak) | VmRSS | RssAnon | RssFile |")
+    w("|---|---|---|---|---|")
+    for name, v in memory:
+        w("| %s | %d KiB | %d KiB | %d KiB | %d KiB |" % (
+            name, v.get("VmHWM:", 0), v.get("VmRSS:", 0), v.get("RssAnon:", 0),
+            v.get("RssFile:", 0)))
+    w("")
+    w("## Machine and versions")
+    w("")
+    for key, value in load_pairs(os.path.join(work, "versions.txt")):
+        w("- %s: %s" % (key, value))
+    w("")
+    if os.path.exists(changes):
+        with open(changes) as f:
+            w(f.read().rstrip("\n"))
+        w("")
+    sys.stdout.write("\n".join(out))
+
+
+if __name__ == "__main__":
+    main()
