@@ -220,6 +220,30 @@ class Signals(FaultTest):
             os.kill(child, 0)
 
 
+class ClosedOutput(FaultTest):
+    """Standard output is a pipe whose reader has gone (a pager that quit)."""
+
+    def launch_into_closed_pipe(self, *args):
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        try:
+            return subprocess.run(**self.command(list(args)), stdout=write_end,
+                                  stderr=subprocess.PIPE, timeout=BOUND)
+        finally:
+            os.close(write_end)
+
+    def test_debug_echo_into_a_closed_pipe_keeps_the_status(self):
+        self.configure("mainclass M\n")
+        self.write("jre/bin/exit.1", "42\n")
+        result = self.launch_into_closed_pipe("+DEBUG")
+        self.assertEqual(42, result.returncode, result)
+        self.assertEqual(1, self.runs())
+
+    def test_failure_message_into_a_closed_pipe_keeps_254(self):
+        self.configure("Unknown\n")
+        self.assertEqual(254, self.launch_into_closed_pipe().returncode)
+
+
 class Environment(FaultTest):
     def test_ten_thousand_variables_with_every_byte_are_dumped_exactly(self):
         self.configure("mainclass M\n")
