@@ -14,6 +14,8 @@ if [ -z "$corpus" ]; then
     corpus=$scratch
 fi
 mkdir -p "$corpus"
+# Absolute: some targets change their working directory.
+corpus=$(cd "$corpus" && pwd)
 cp -n "$seeds"/* "$corpus"/ 2>/dev/null || true
 # -close_fd_mask=1: "+DEBUG" traces would flood the log.
 exec "$target" -max_total_time="$seconds" -max_len=4096 -timeout=20 \
