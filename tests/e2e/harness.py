@@ -96,6 +96,9 @@ class LauncherTest(unittest.TestCase):
         executable = executable or self.app
         environment = dict(os.environ)
         environment.pop("JAVA_HOME", None)
+        # Marks the environment dumps of this test's launches (see
+        # dumps_left_since).
+        environment["LARKWIN_TEST_DIR"] = self.dir
         if env:
             environment.update(env)
         if WRAPPER:
@@ -158,3 +161,19 @@ class Listener:
 
 def dump_files():
     return {n for n in os.listdir("/tmp") if n.startswith("larkwin-envdump-")}
+
+
+def dumps_left_since(before, test_dir):
+    """The dump files that appeared since before and were written by a launch
+    of the test whose folder is test_dir: tests running at the same time have
+    dumps of their own, which come and go."""
+    mark = ("LARKWIN_TEST_DIR=" + test_dir + "\n").encode()
+    left = set()
+    for name in dump_files() - before:
+        try:
+            with open(os.path.join("/tmp", name), "rb") as dump:
+                if mark in dump.read():
+                    left.add(name)
+        except OSError:
+            pass  # removed meanwhile
+    return left
