@@ -18,6 +18,6 @@ mkdir -p "$corpus"
 corpus=$(cd "$corpus" && pwd)
 cp -n "$seeds"/* "$corpus"/ 2>/dev/null || true
 # -close_fd_mask=1: "+DEBUG" traces would flood the log.
-exec "$target" -max_total_time="$seconds" -max_len=4096 -timeout=20 \
+"$target" -max_total_time="$seconds" -max_len=4096 -timeout=20 \
     -rss_limit_mb=2048 -close_fd_mask=1 -print_final_stats=1 \
     -artifact_prefix="$(pwd)/crash-$name-" ${LARKWIN_FUZZ_FLAGS:-} "$corpus"
