@@ -7,6 +7,9 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 : "${LARKWIN:?LARKWIN must name the built launcher}"
+# Absolute, since the tests run from this script's folder.
+LARKWIN=$(cd "$(dirname "$LARKWIN")" && pwd)/$(basename "$LARKWIN")
+export LARKWIN
 # By its full name: some launches run with an empty or odd "PATH".
 valgrind=$(command -v valgrind) || { echo "valgrind is not installed"; exit 2; }
 logs=$(mktemp -d /tmp/larkwin-valgrind-XXXXXX)
@@ -20,8 +23,8 @@ export LARKWIN_WRAPPER PYTHONDONTWRITEBYTECODE=1
 cd "$here" && python3 -m unittest $modules
 tests=$?
 processes=$(ls "$logs" | wc -l)
-errors=$(grep -h "ERROR SUMMARY:" "$logs"/* | awk '{ n += $4 } END { print n + 0 }')
-lost=$(grep -l "definitely lost: [1-9]" "$logs"/* | wc -l)
+errors=$(cat "$logs"/* </dev/null 2>/dev/null | grep "ERROR SUMMARY:" | awk '{ n += $4 } END { print n + 0 }')
+lost=$(grep -l "definitely lost: [1-9]" "$logs"/* 2>/dev/null | wc -l)
 echo "valgrind: $processes launcher processes checked, $errors errors, $lost with definite leaks"
 if [ "$errors" -ne 0 ] || [ "$lost" -ne 0 ]; then
     grep -l -E "ERROR SUMMARY: [1-9]|definitely lost: [1-9]" "$logs"/* | xargs cat
