@@ -6,6 +6,8 @@
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <cstring>
+
 void configFile::copyEnvironment(char* name) {
     char* value = createEnvironmentValue(name);
     if (value == nullptr) {
@@ -20,28 +22,55 @@ void configFile::copyEnvironment(char* name) {
     vm->addVmOption(option.createString());
 }
 
+static char* createDumpLine(char* name, char* value) {
+    stringBuffer line;
+    line.appendUnicode(name);
+    line.append('=');
+    line.appendUnicode(value);
+    line.append(getLineTerminator());
+    return line.createString();
+}
+
 // One line per entry of the environment, in its order; a name whose lookup
-// finds no value gives no line.
-static void appendEnvironmentDump(stringBuffer& dump) {
+// finds no value gives no line. The lines are joined into a text of exactly
+// their total size: growing one buffer piece by piece would copy the whole
+// dump again at every step, which a large environment makes very slow.
+static char* createEnvironmentDump() {
     stringArray names;
     addEnvironmentNames(&names);
+    stringArray lines;
+    size_t total = 0;
     for (int i = 0; i < names.size(); i++) {
         char* value = createEnvironmentValue(names[i]);
         if (value != nullptr) {
-            dump.appendUnicode(names[i]);
-            dump.append('=');
-            dump.appendUnicode(value);
-            dump.append(getLineTerminator());
+            lines.append(createDumpLine(names[i], value));
+            total += strlen(lines[lines.size() - 1]);
             delete[] value;
         }
     }
+    char* dump = new char[total + 1];
+    size_t at = 0;
+    for (int i = 0; i < lines.size(); i++) {
+        size_t length = strlen(lines[i]);
+        memcpy(dump + at, lines[i], length);
+        at += length;
+    }
+    dump[at] = 0;
+    return dump;
 }
 
+// Releases the dump text however writing it ends.
+struct dumpText {
+    explicit dumpText(char* text) : text(text) {}
+    ~dumpText() { delete[] text; }
+    dumpText(const dumpText&) = delete;
+    dumpText& operator=(const dumpText&) = delete;
+    char* text;
+};
+
 void configFile::exportEnvironment() {
-    stringBuffer dump;
-    appendEnvironmentDump(dump);
-    dump.append('\0');
-    char* path = writeTempFile(dump.getData());
+    dumpText dump(createEnvironmentDump());
+    char* path = writeTempFile(dump.text);
     vm->addVmOption(createString("-Dlarkwin.exportenv=", path));
     // addTempFile keeps its own copy, so the process-wide list takes this one.
     vm->addTempFile(path);

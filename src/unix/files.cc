@@ -68,16 +68,64 @@ char* createFileContent(char* path, int offset, int length) {
     return content;
 }
 
+// One piece of a stream read in turns; the pieces are joined once at the
+// end, so that a long stream is not copied again after every read.
+struct streamPiece {
+    char bytes[65536];
+    size_t length;
+    streamPiece* next;
+};
+
+static char* createJoinedPieces(const streamPiece* first, size_t total) {
+    char* content = new char[total + 1];
+    size_t at = 0;
+    for (const streamPiece* piece = first; piece != nullptr; piece = piece->next) {
+        memcpy(content + at, piece->bytes, piece->length);
+        at += piece->length;
+    }
+    content[at] = 0;
+    return content;
+}
+
+// A pipe or FIFO: its size is known only once it has been read to its end.
+static char* createStreamContent(FILE* file) {
+    streamPiece* first = nullptr;
+    streamPiece** last = &first;
+    size_t total = 0;
+    for (;;) {
+        streamPiece* piece = new streamPiece;
+        piece->length = fread(piece->bytes, 1, sizeof piece->bytes, file);
+        piece->next = nullptr;
+        *last = piece;
+        last = &piece->next;
+        total += piece->length;
+        if (piece->length == 0) {
+            break;
+        }
+    }
+    char* content = createJoinedPieces(first, total);
+    while (first != nullptr) {
+        streamPiece* next = first->next;
+        delete first;
+        first = next;
+    }
+    return content;
+}
+
+// A regular file is read in one piece into a buffer of its size.
 char* createWholeFileContent(char* path) {
     FILE* file = openForReading(path);
-    stringBuffer text;
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) {
-        text.append(chunk, (int)got);
+    struct stat status;
+    char* content;
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
+        size_t size = (size_t)status.st_size;
+        content = new char[size + 1];
+        content[fread(content, 1, size, file)] = 0;
+    } else {
+        content = createStreamContent(file);
     }
     fclose(file);
-    return text.createString();
+    return content;
 }
 
 char* createWorkingDirectory() {

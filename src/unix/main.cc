@@ -2,6 +2,7 @@
 // application's code or start again on its restart code.
 
 #include "launcher/configureAndRun.h"
+#include "unix/brokenPipe.h"
 #include "unix/exePath.h"
 #include "unix/exitStatus.h"
 #include "unix/files.h"
@@ -50,6 +51,7 @@ static int launch(int argc, char** argv) {
 }
 
 int main(int argc, char** argv, char**) {
+    surviveBrokenPipe();
     int exitCode;
     try {
         exitCode = launch(argc, argv);

@@ -69,6 +69,29 @@ TEST(ExportEnv, WritesEveryEntryEscapedInEnvironmentOrder) {
                       "D=1=2:#! ", "A=second"}));
 }
 
+// Many variables, every byte from 1 to 255 among their values: each line is
+// joined in order, whole, and nothing follows the last one.
+TEST(ExportEnv, LargeEnvironmentGivesEveryLineInOrder) {
+    std::vector<std::string> entries;
+    std::string expected;
+    for (int i = 0; i < 3000; i++) {
+        std::string value(1, (char)(i % 255 + 1));
+        value += "\\tail";
+        entries.push_back("V" + std::to_string(i) + "=" + value);
+        char escaped[8];
+        unsigned char byte = (unsigned char)value[0];
+        if (byte < 0x20 || byte > 0x7F) {
+            snprintf(escaped, sizeof escaped, "\\u00%02x", byte);
+        } else if (byte == '\\') {
+            snprintf(escaped, sizeof escaped, "\\\\");
+        } else {
+            snprintf(escaped, sizeof escaped, "%c", byte);
+        }
+        expected += "V" + std::to_string(i) + "=" + escaped + "\\\\tail\n";
+    }
+    EXPECT_EQ(expected, dumpOf(entries));
+}
+
 TEST(ExportEnv, AnEmptyEnvironmentGivesAnEmptyDump) {
     EXPECT_EQ("", dumpOf({}));
 }

@@ -21,6 +21,10 @@ JAVA_HOME = os.path.dirname(os.path.dirname(JAVA))
 # Every launch is bounded; a hang fails the test instead of the whole run.
 TIMEOUT = 60
 
+# A command that every launch is run under, such as valgrind (see
+# valgrind_check.sh); empty for a plain run.
+WRAPPER = os.environ.get("LARKWIN_WRAPPER", "").split()
+
 STAND_IN_JAVA = """#!/bin/sh
 # Records its command line, one argument a line, then exits as asked.
 record="$(dirname "$0")/record"
@@ -87,19 +91,32 @@ class LauncherTest(unittest.TestCase):
         subprocess.run([JAR, "cf", jar, "-C", classes, "."], check=True, timeout=120)
         return jar
 
-    def launch(self, *args, executable=None, argv0=None, env=None, cwd=None, pass_fds=()):
+    def command(self, args, executable=None, argv0=None, env=None, cwd=None):
+        """The options of one launch for subprocess."""
         executable = executable or self.app
         environment = dict(os.environ)
         environment.pop("JAVA_HOME", None)
+        # Marks the environment dumps of this test's launches (see
+        # dumps_left_since).
+        environment["LARKWIN_TEST_DIR"] = self.dir
         if env:
             environment.update(env)
+        if WRAPPER:
+            # The wrapper starts the launcher by the name it would be started
+            # by, which it must find itself.
+            if argv0 and "/" not in argv0 and not shutil.which(argv0, path=environment.get("PATH")):
+                raise unittest.SkipTest("the wrapper cannot start %r without PATH" % argv0)
+            return dict(args=WRAPPER + [argv0 or executable] + list(args), cwd=cwd or self.dir,
+                        env=environment)
+        return dict(args=[argv0 or executable] + list(args), executable=executable,
+                    cwd=cwd or self.dir, env=environment)
+
+    def launch(self, *args, executable=None, argv0=None, env=None, cwd=None, pass_fds=(),
+               timeout=TIMEOUT):
         return subprocess.run(
-            [argv0 or executable] + list(args),
-            executable=executable,
-            cwd=cwd or self.dir,
-            env=environment,
+            **self.command(args, executable, argv0, env, cwd),
             capture_output=True,
-            timeout=TIMEOUT,
+            timeout=timeout,
             pass_fds=pass_fds,
         )
 
@@ -144,3 +161,19 @@ class Listener:
 
 def dump_files():
     return {n for n in os.listdir("/tmp") if n.startswith("larkwin-envdump-")}
+
+
+def dumps_left_since(before, test_dir):
+    """The dump files that appeared since before and were written by a launch
+    of the test whose folder is test_dir: tests running at the same time have
+    dumps of their own, which come and go."""
+    mark = ("LARKWIN_TEST_DIR=" + test_dir + "\n").encode()
+    left = set()
+    for name in dump_files() - before:
+        try:
+            with open(os.path.join("/tmp", name), "rb") as dump:
+                if mark in dump.read():
+                    left.add(name)
+        except OSError:
+            pass  # removed meanwhile
+    return left

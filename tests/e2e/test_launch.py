@@ -4,7 +4,7 @@ where its configuration comes from, its failures and its exit status."""
 import os
 import unittest
 
-from harness import LauncherTest, dump_files
+from harness import LauncherTest, dump_files, dumps_left_since
 
 
 class CommandLine(LauncherTest):
@@ -165,7 +165,7 @@ class RestartAndCleanUp(LauncherTest):
         with open(self.path("jre", "bin", "dump.1"), "rb") as dump:
             lines = dump.read().split(b"\n")
         self.assertIn(b"LW_ODD=x\\\\y\\u000a\\u00c3\\u00a9", lines)
-        self.assertEqual(before, dump_files())
+        self.assertEqual(set(), dumps_left_since(before, self.dir))
 
 
 if __name__ == "__main__":

@@ -62,6 +62,25 @@ TEST(Files, PipeHasNoSizeButIsReadToItsEnd) {
     waitpid(writer, nullptr, 0);
 }
 
+// A regular file is read in one piece of its size: text after a NUL byte is
+// read but ends the string, and a large file arrives whole.
+TEST(Files, RegularFileIsReadWhole) {
+    scratchDir dir;
+    std::string empty = dir.write("empty", "");
+    ownedString nothing(createWholeFileContent(&empty[0]));
+    EXPECT_STREQ("", nothing.get());
+    std::string withNul = dir.write("nul", std::string("ab\0cd", 5));
+    ownedString cut(createWholeFileContent(&withNul[0]));
+    EXPECT_STREQ("ab", cut.get());
+    std::string text;
+    for (int i = 0; text.size() < 3000000; i++) {
+        text += "line " + std::to_string(i) + "\n";
+    }
+    std::string large = dir.write("large", text);
+    ownedString content(createWholeFileContent(&large[0]));
+    EXPECT_EQ(text, content.get());
+}
+
 TEST(Files, ResolvesDotsAndKeepsDoubledSlashes) {
     scratchDir dir;
     std::string base = dir.mkdir("base");

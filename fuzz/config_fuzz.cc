@@ -1,0 +1,111 @@
+// The configuration reader: any text, parsed into a launch description by a
+// reader whose directory is a scratch tree. Lines that would make the reader
+// open files outside that tree are left out of the input.
+
+#include "config/configFile.h"
+#include "fuzzSupport.h"
+#include "util/strings.h"
+
+#include <cstring>
+
+static const char* const fileDirectives[] = {"include", "includedir", "addjars", "addbootjars"};
+
+static bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The reader's own reading of one line: the word ends at the first space,
+// the argument starts after the blanks that follow it.
+static bool staysInside(std::string line) {
+    size_t begin = 0;
+    while (begin < line.size() && isBlank(line[begin])) {
+        begin++;
+    }
+    size_t end = line.size();
+    while (end > begin && isBlank(line[end - 1])) {
+        end--;
+    }
+    line = line.substr(begin, end - begin);
+    size_t space = line.find(' ');
+    if (space == std::string::npos) {
+        return true;
+    }
+    std::string word = line.substr(0, space);
+    size_t argument = space + 1;
+    while (argument < line.size() && isBlank(line[argument])) {
+        argument++;
+    }
+    std::string path = line.substr(argument);
+    for (const char* directive : fileDirectives) {
+        if (word == directive) {
+            return path.find('/') == std::string::npos && path != "..";
+        }
+    }
+    return true;
+}
+
+static bool everyLineStaysInside(const std::string& text) {
+    size_t begin = 0;
+    while (begin <= text.size()) {
+        size_t end = text.find_first_of("\r\n", begin);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (!staysInside(text.substr(begin, end - begin))) {
+            return false;
+        }
+        begin = end + 1;
+    }
+    return true;
+}
+
+static void makeTree() {
+    makeScratchDir("cfg/confs");
+    makeScratchDir("cfg/jars");
+    writeScratch("cfg/inc.config", "addpath lib\nvmparam -Dinc=1\naddbootpath boot.jar\n");
+    writeScratch("cfg/loop.config", "include loop.config\n");
+    writeScratch("cfg/bad.config", "Unknown x\n");
+    writeScratch("cfg/env.config", "copyenv PATH\nexportenv\n");
+    writeScratch("cfg/confs/a.config", "mainclass org.a.A\naddskippath ../lib\n");
+    writeScratch("cfg/confs/b.config", "include ../inc.config\naddjars ../jars\n");
+    writeScratch("cfg/jars/x.jar", "");
+    writeScratch("cfg/jars/Y.JAR", "");
+    writeScratch("cfg/jars/z.jar.txt", "");
+}
+
+// Every path the description holds was resolved to an absolute one.
+static void expectAbsolute(const stringArray& list) {
+    for (int i = 0; i < list.size(); i++) {
+        expect(list[i][0] == '/', "resolved paths are absolute");
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static bool made = false;
+    if (!made) {
+        makeTree();
+        made = true;
+    }
+    std::string text((const char*)data, size);
+    text = text.substr(0, text.find('\0'));
+    if (!everyLineStaysInside(text)) {
+        return -1;
+    }
+    {
+        fuzzVm vm;
+        char* content = createStringCopy(text.c_str());
+        std::string name = scratchPath("cfg/app");
+        runReportingFailure([&] {
+            configFile reader(createStringCopy(name.c_str()), &vm, content);
+            reader.parse();
+        });
+        expectAbsolute(vm.classPath);
+        expectAbsolute(vm.bootPath);
+        expectAbsolute(vm.skipPath);
+        expect(vm.javaPath == nullptr || vm.javaPath[0] == '/', "java path is absolute");
+        expect(vm.mainClass == nullptr || strchr(vm.mainClass, '.') == nullptr,
+               "main class in slash form");
+    }
+    forgetTempFiles();
+    return 0;
+}
