@@ -5,7 +5,9 @@ import com.larkwin.app.SingleInstance;
 import com.larkwin.app.SingleInstanceException;
 import com.larkwin.app.SingleInstanceException.Reason;
 import java.io.OutputStream;
+import java.net.ConnectException;
 import java.net.InetAddress;
+import java.net.InetSocketAddress;
 import java.net.ServerSocket;
 import java.net.Socket;
 import java.nio.charset.StandardCharsets;
@@ -110,7 +112,14 @@ public final class SingleInstanceTest {
         try (SingleInstance first = SingleInstance.listen(0, path -> {})) {
             port = first.port();
         }
-        SingleInstance.listen(port, path -> {}).close();
+        // Re-binding the port here would race with any other process that
+        // takes an ephemeral port meanwhile; a refused connection cannot.
+        try (Socket probe = new Socket()) {
+            probe.connect(new InetSocketAddress(LOOPBACK, port), 5_000);
+            Check.isTrue(false, "the closed listener still accepts on port " + port);
+        } catch (ConnectException expected) {
+            // nothing listens any more
+        }
     }
 
     private static int freePort() throws Exception {

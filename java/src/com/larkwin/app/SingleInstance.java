@@ -46,6 +46,7 @@ public final class SingleInstance implements Closeable {
     private final ServerSocket server;
     private final OpenHandler handler;
     private final Charset encoding = PlatformEncoding.fileNames();
+    private Thread acceptor;
 
     private SingleInstance(ServerSocket server, OpenHandler handler) {
         this.server = server;
@@ -85,6 +86,7 @@ public final class SingleInstance implements Closeable {
         SingleInstance listener = new SingleInstance(server, handler);
         Thread thread = new Thread(listener::acceptLoop, "larkwin-single-instance");
         thread.setDaemon(true);
+        listener.acceptor = thread;
         thread.start();
         return listener;
     }
@@ -98,10 +100,22 @@ public final class SingleInstance implements Closeable {
         return server.getLocalPort();
     }
 
-    /** Stops listening and frees the port; a command being read may still be delivered. */
+    /**
+     * Stops listening and frees the port. Waits (boundedly) for the listening
+     * thread to end, so that a command being read is delivered before this
+     * returns; called from the handler itself, it does not wait.
+     */
     @Override
     public void close() throws IOException {
         server.close();
+        Thread thread = acceptor;
+        if (thread != null && thread != Thread.currentThread()) {
+            try {
+                thread.join(READ_TIMEOUT_MILLIS + 1_000);
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+            }
+        }
     }
 
     private static ServerSocket bind(int port) throws SingleInstanceException {
