@@ -3,7 +3,7 @@
 #include "config/decimal.h"
 #include "config/parseChain.h"
 #include "unix/files.h"
-#include "unix/specialDirective.h"
+#include "unix/platformDirectives.h"
 #include "util/strings.h"
 
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "unix/specialDirective.h"
+#include "unix/platformDirectives.h"
 
 // This platform adds no directives of its own.
 int specialDirective(javaVm*, configFile*, char*, char*) {
