@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzVm vm;
         char* content = createStringCopy(text.c_str());
         std::string name = scratchPath("cfg/app");
-        runReportingFailure([&] {
+        thrownMessage([&] {
             configFile reader(createStringCopy(name.c_str()), &vm, content);
             reader.parse();
         });

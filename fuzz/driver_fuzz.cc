@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     HACKexePath = &exe[0];
     fuzzVm vm;
-    std::string failure = runReportingFailure([&] {
+    std::string failure = thrownMessage([&] {
         configureAndRun(&vm, createString(exe.c_str(), ".config"), createStringCopy(exe.c_str()),
                         (int)argv.size(), argv.data());
     });

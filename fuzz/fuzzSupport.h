@@ -3,8 +3,11 @@
 
 // Shared by the fuzz targets: a scratch tree that lives as long as the fuzzing
 // process, a launch description that launches nothing, and checks that abort
-// (so that libFuzzer records the input) when an expectation fails.
+// (so that libFuzzer records the input) when an expectation fails. A
+// reported failure is taken with the tests' thrownMessage: for a fuzz target it
+// is an ordinary outcome.
 
+#include "testSupport.h"
 #include "vm/javaVm.h"
 
 #include <cstddef>
@@ -24,19 +27,6 @@ const std::string& scratchRoot();
 std::string scratchPath(const std::string& relative);
 std::string writeScratch(const std::string& relative, const std::string& bytes);
 void makeScratchDir(const std::string& relative);
-
-// Runs f; a char* failure (the launcher's reported failures) is released and
-// counts as an ordinary outcome. Returns the message, or "" when none.
-template <typename F> std::string runReportingFailure(F f) {
-    try {
-        f();
-    } catch (char* message) {
-        std::string text = message;
-        delete[] message;
-        return text;
-    }
-    return "";
-}
 
 // Aborts with the message when condition is false.
 void expect(bool condition, const char* what);

@@ -63,16 +63,8 @@ static std::string readDump(const fuzzVm& vm) {
         }
     }
     expect(path != nullptr, "the dump's option");
-    FILE* file = fopen(path, "rb");
-    expect(file != nullptr, "the dump exists");
-    std::string dump;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) {
-        dump.append(chunk, got);
-    }
-    fclose(file);
-    return dump;
+    expect(access(path, F_OK) == 0, "the dump exists");
+    return readFile(path);
 }
 
 static void checkDump(const std::string& dump, char** entries) {
@@ -117,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         char text[] = "exportenv\n";
         std::string name = scratchPath("app");
         configFile reader(createStringCopy(name.c_str()), &vm, createStringCopy(text));
-        std::string failure = runReportingFailure([&] { reader.parse(); });
+        std::string failure = thrownMessage([&] { reader.parse(); });
         environ = saved;
         expect(failure.empty(), "the dump is written");
         environ = entries.data();
