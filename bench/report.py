@@ -174,6 +174,9 @@ def main():
         text = ("A Hello World class starts in %s ms through larkwin against %s ms with "
                 "`java -cp` (%.3fx)" % (ms(median["5 larkwin"]), ms(median["5 java -cp directly"]),
                                         r["(5) Hello: larkwin / java directly"]))
+        if "5 sh wrapper (exec java)" in median:
+            text += ", %s ms through a shell wrapper that `exec`s java" % ms(
+                median["5 sh wrapper (exec java)"])
         if r["(5) Hello: larkwin / jpackage image"] is not None:
             text += " and %s ms from a `jpackage` app image" % ms(median["5 jpackage app image"])
         headline.append(text + ".")
@@ -182,6 +185,11 @@ def main():
                         "%.2f MiB." % (launcher_kib / 1024))
     w(" ".join(headline))
     w("")
+    if "runs" in machine:
+        w("Runs: %s. Load average (1, 5, 15 minutes) at the start %s, at the end %s." % (
+            machine["runs"], machine.get("load average at the start", "?"),
+            machine.get("load average at the end", "?")))
+        w("")
     if chart is not None:
         drawn = draw_chart(times, chart)
         w("![Starting Hello World: %s](%s)" % (", ".join(drawn), os.path.basename(chart)))
