@@ -2,13 +2,18 @@
 
 say() { printf '== %s\n' "$*" >&2; }
 
-installHyperfine() {
-    command -v hyperfine >/dev/null && return
-    say "installing hyperfine"
+installPackage() { # command package
+    command -v "$1" >/dev/null && return
+    say "installing $2"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get install -y hyperfine || { $sudo apt-get update && $sudo apt-get install -y hyperfine; }
+    $sudo apt-get install -y "$2" || { $sudo apt-get update && $sudo apt-get install -y "$2"; }
 }
+
+installHyperfine() { installPackage hyperfine hyperfine; }
+
+# The charts are drawn by gnuplot (its SVG terminal; no X needed).
+installGnuplot() { installPackage gnuplot gnuplot-nox; }
 
 # Builds larkwin and larkwin-pack of the source tree $1 in $2 (Release, no
 # tests); the log stays in the build directory.

@@ -1,14 +1,29 @@
-"""Turns the measurements of bench/run.sh into bench/RESULTS.md (on stdout).
+"""Turns the measurements of bench/run.sh into bench/RESULTS.md (on stdout)
+and, given CHART_SVG, draws the Hello starts there with gnuplot.
 
-Usage: report.py WORK_DIR CHANGES_MD
+Usage: report.py WORK_DIR CHANGES_MD [CHART_SVG]
 """
 
 import glob
 import json
 import os
 import random
+import shutil
 import statistics
+import subprocess
 import sys
+
+# The ways of starting the same Hello application, in the chart's order: the
+# measured name and the bar's label. A series is drawn only when the run
+# measured it. The warm start-up cache series has its place here: the run
+# measures it once larkwin keeps a start-up cache, under this name.
+HELLO_SERIES = [
+    ("5 java -cp directly", "java -cp"),
+    ("5 sh wrapper (exec java)", "sh wrapper"),
+    ("5 larkwin", "larkwin"),
+    ("5 jpackage app image", "jpackage app image"),
+    ("5 larkwin, warm start-up cache", "larkwin, warm start-up cache"),
+]
 
 
 def load_times(prefix):
@@ -39,6 +54,44 @@ def ms(seconds):
     return "%.2f" % (seconds * 1000) if seconds < 0.01 else "%.1f" % (seconds * 1000)
 
 
+def gnuplot_string(text):
+    return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def chart_script(rows, path):
+    """A gnuplot script that draws one bar per row (label, q1, median, q3 in
+    seconds): the median, with the quartiles as its spread."""
+    data = "\n".join("%s %.3f %.3f %.3f" % (gnuplot_string(label), q1 * 1000, med * 1000,
+                                             q3 * 1000) for label, q1, med, q3 in rows)
+    return """set terminal svg size 760,400 dynamic font "sans,13" background rgb "white"
+set output %s
+$starts << EOD
+%s
+EOD
+set title "Starting Hello World: median wall time, whiskers from the first to the third quartile"
+set ylabel "milliseconds"
+set yrange [0:*]
+set xrange [-0.6:%f]
+set boxwidth 0.6
+set style fill solid 0.5 border -1
+set grid ytics
+set xtics nomirror scale 0
+unset key
+plot $starts using 0:3:xtic(1) with boxes lc rgb "#3f6fb0", \\
+     '' using 0:3:2:4 with yerrorbars lc rgb "black" lw 1.5 pt -1, \\
+     '' using 0:4:(sprintf("%%.0f ms", $3)) with labels offset 0,0.8
+""" % (gnuplot_string(path), data, len(rows) - 0.4)
+
+
+def draw_chart(times, path):
+    """Draws the measured Hello series into path; returns their labels."""
+    rows = [(label,) + quartiles(times[name]) for name, label in HELLO_SERIES if name in times]
+    if shutil.which("gnuplot") is None:
+        sys.exit("report.py: gnuplot is not installed (apt-get install gnuplot-nox)")
+    subprocess.run(["gnuplot"], input=chart_script(rows, path).encode(), check=True, timeout=60)
+    return [row[0] for row in rows]
+
+
 def load_pairs(path):
     pairs = []
     with open(path) as f:
@@ -60,6 +113,7 @@ def memory_rows(path):
 
 def main():
     work, changes = sys.argv[1], sys.argv[2]
+    chart = sys.argv[3] if len(sys.argv) > 3 else None
     times = load_times(os.path.join(work, "starts"))
     times.update(load_times(os.path.join(work, "java")))
     times.update(load_times(os.path.join(work, "jpackage")))
@@ -120,6 +174,9 @@ def main():
         text = ("A Hello World class starts in %s ms through larkwin against %s ms with "
                 "`java -cp` (%.3fx)" % (ms(median["5 larkwin"]), ms(median["5 java -cp directly"]),
                                         r["(5) Hello: larkwin / java directly"]))
+        if "5 sh wrapper (exec java)" in median:
+            text += ", %s ms through a shell wrapper that `exec`s java" % ms(
+                median["5 sh wrapper (exec java)"])
         if r["(5) Hello: larkwin / jpackage image"] is not None:
             text += " and %s ms from a `jpackage` app image" % ms(median["5 jpackage app image"])
         headline.append(text + ".")
@@ -128,6 +185,18 @@ def main():
                         "%.2f MiB." % (launcher_kib / 1024))
     w(" ".join(headline))
     w("")
+    if "runs" in machine:
+        w("Runs: %s. Load average (1, 5, 15 minutes) at the start %s, at the end %s." % (
+            machine["runs"], machine.get("load average at the start", "?"),
+            machine.get("load average at the end", "?")))
+        w("")
+    if chart is not None:
+        drawn = draw_chart(times, chart)
+        w("![Starting Hello World: %s](%s)" % (", ".join(drawn), os.path.basename(chart)))
+        w("")
+        w("One bar per way of starting the same Hello World class: its median wall")
+        w("time, with whiskers from the first to the third quartile of its runs.")
+        w("")
     w("## Targets")
     w("")
     w("| Ratio of median wall times | Measured | 95% interval | Target | Met |")

@@ -2,9 +2,11 @@
 # Measures what larkwin adds to every start of an application, side by side in
 # one run: a no-op stand-in for java started directly, through larkwin with a
 # .config, through larkwin-pack bundles of 1 MB and 200 MB and through a
-# one-line shell wrapper; a real Hello class through java, larkwin and a
-# jpackage app image; and the launcher's peak memory while its child runs.
-# Writes bench/RESULTS.md. Everything it builds stays in build-bench/.
+# one-line shell wrapper; a real Hello class through java, a shell wrapper,
+# larkwin and a jpackage app image; and the launcher's peak memory while its
+# child runs. Writes bench/RESULTS.md and its chart of the Hello starts,
+# bench/startup.svg (drawn by gnuplot). Everything it builds stays in
+# build-bench/.
 #
 #   bench/run.sh                  full run (about ten minutes)
 #   LARKWIN_BENCH_RUNS=400 ...    runs of each fast command (default 2000)
@@ -60,7 +62,8 @@ prepareBundle() { # megabytes
 prepareWrappers() {
     printf '#!/bin/sh\nexec %s -cp %s Hello "$@"\n' "$work/noop" "$work/hello.jar" >"$work/wrapper.sh"
     printf '#!/bin/sh\n%s -cp %s Hello "$@"\n' "$work/nap" "$work/hello.jar" >"$work/waiting-wrapper.sh"
-    chmod +x "$work/wrapper.sh" "$work/waiting-wrapper.sh"
+    printf '#!/bin/sh\nexec %s -cp %s Hello "$@"\n' "$java" "$work/hello.jar" >"$work/hello-wrapper.sh"
+    chmod +x "$work/wrapper.sh" "$work/waiting-wrapper.sh" "$work/hello-wrapper.sh"
 }
 
 # (5): a jpackage app image of the Hello jar, kept between runs.
@@ -90,8 +93,10 @@ measureStarts() {
         "floor: static C vfork-exec-wait" "$work/waiter $work/noop -cp $work/hello.jar Hello"
 }
 
-# The JVM's start varies much more than the stand-in's, so java and larkwin
-# alternate in many short rounds; the slower app image runs in fewer.
+# The JVM's start varies much more than the stand-in's, so java, the wrapper
+# and larkwin alternate in many short rounds; the slower app image runs in
+# fewer. A launch that the chart shows beside these joins the first group
+# under a name that bench/report.py lists in HELLO_SERIES.
 measureJava() {
     say "measuring Hello ($javaRuns runs each)"
     local round count=$((javaRuns / 10))
@@ -100,6 +105,7 @@ measureJava() {
         say "round $round of $count"
         hyperfine -N --style basic --warmup 1 --runs 10 --export-json "$work/java-$round.json" \
             -n "5 java -cp directly" "$java -cp $work/hello.jar Hello" \
+            -n "5 sh wrapper (exec java)" "$work/hello-wrapper.sh" \
             -n "5 larkwin" "$work/hello-launcher/app" >"$work/java-$round.log" 2>&1 ||
             { cat "$work/java-$round.log"; exit 1; }
         if [ -x "$work/jpackage/hello/bin/hello" ] && [ $((round % 10)) -eq 0 ]; then
@@ -144,11 +150,13 @@ recordVersions() {
         echo "java|$("$java" -version 2>&1 | head -2 | tail -1)"
         echo "larkwin|$(stat -c %s "$build/larkwin") bytes, $(linkingOf "$build/larkwin")"
         echo "build|Release, LARKWIN_STATIC=$(sed -n 's/^LARKWIN_STATIC:BOOL=//p' "$build/CMakeCache.txt")"
+        echo "runs|$runs of each fast command and $javaRuns of each Hello command (the app image a tenth), in $rounds rounds (a full run: 2000, 400, 5)"
         echo "load average at the start|$(cut -d' ' -f1-3 /proc/loadavg)"
     } >"$work/versions.txt"
 }
 
 installHyperfine
+installGnuplot
 mkdir -p "$work"
 buildLauncher "$root" "$build"
 java=$(readlink -f "$(command -v java)")
@@ -164,5 +172,5 @@ measureStarts
 measureJava
 measureMemory
 echo "load average at the end|$(cut -d' ' -f1-3 /proc/loadavg)" >>"$work/versions.txt"
-python3 "$bench/report.py" "$work" "$bench/CHANGES.md" >"$bench/RESULTS.md"
-say "wrote $bench/RESULTS.md"
+python3 "$bench/report.py" "$work" "$bench/CHANGES.md" "$bench/startup.svg" >"$bench/RESULTS.md"
+say "wrote $bench/RESULTS.md and $bench/startup.svg"

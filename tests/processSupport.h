@@ -3,7 +3,7 @@
 
 // Helpers for tests that run code in a process of its own: a forked child
 // whose standard output and error go to files, bounded in time by an alarm,
-// and the capture of this process's own standard output.
+// and the capture of this process's own standard output and error.
 
 #include "testSupport.h"
 
@@ -65,15 +65,19 @@ processResult runForked(const scratchDir& dir, F body, unsigned seconds = 60) {
     return finishForked(dir, startForked(dir, body, seconds));
 }
 
-// Collects what this process writes on standard output while it lives.
+// Collects what this process writes on one descriptor (standard output
+// unless told otherwise) while it lives.
 class capturedOutput {
   public:
-    explicit capturedOutput(const scratchDir& dir) : file(dir.path("captured")) {
-        fflush(stdout);
-        saved = dup(1);
-        redirectTo(1, file);
+    explicit capturedOutput(const scratchDir& dir, int fd = 1)
+        : file(dir.path("captured-" + std::to_string(fd))), fd(fd) {
+        flushStreams();
+        saved = dup(fd);
+        redirectTo(fd, file);
     }
     ~capturedOutput() { restore(); }
+    capturedOutput(const capturedOutput&) = delete;
+    capturedOutput& operator=(const capturedOutput&) = delete;
 
     std::string text() {
         restore();
@@ -81,17 +85,32 @@ class capturedOutput {
     }
 
   private:
+    static void flushStreams() {
+        fflush(stdout);
+        fflush(stderr);
+    }
     void restore() {
         if (saved >= 0) {
-            fflush(stdout);
-            dup2(saved, 1);
+            flushStreams();
+            dup2(saved, fd);
             close(saved);
             saved = -1;
         }
     }
 
     std::string file;
+    int fd;
     int saved;
 };
+
+// What f writes on standard output and standard error, run in this process;
+// the status is always 0.
+template <typename F> processResult outputOf(F f) {
+    scratchDir dir;
+    capturedOutput out(dir, 1);
+    capturedOutput err(dir, 2);
+    f();
+    return {0, out.text(), err.text()};
+}
 
 #endif

@@ -2,7 +2,13 @@
 #define LARKWIN_TESTS_TESTSUPPORT_H
 
 // Helpers shared by the unit tests: a scratch directory that is removed with
-// everything in it, files written in one call, and owned-string handling.
+// everything in it, files written in one call, owned-string handling, lists
+// compared as one string and the launcher's debug flag set for a while.
+
+#include "unix/exePath.h"
+#include "util/stringArray.h"
+#include "util/strings.h"
+#include "vm/javaVm.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +23,33 @@ struct deleteArray {
 };
 using ownedString = std::unique_ptr<char, deleteArray>;
 
+// An owned copy, for the calls that take over the string they are given.
+inline char* copyOf(const std::string& s) {
+    return createStringCopy(s.c_str());
+}
+
+// The entries joined by "|", so that a test compares a whole list at once.
+inline std::string joined(const stringArray& list) {
+    std::string text;
+    for (int i = 0; i < list.size(); i++) {
+        text += (i > 0 ? "|" : "") + std::string(list[i]);
+    }
+    return text;
+}
+
+// Sets the launcher's +DEBUG flag for the lifetime of the object, then gives
+// it back the value it had before.
+class debugFlag {
+  public:
+    explicit debugFlag(int value) : previous(debug) { debug = value; }
+    ~debugFlag() { debug = previous; }
+    debugFlag(const debugFlag&) = delete;
+    debugFlag& operator=(const debugFlag&) = delete;
+
+  private:
+    int previous;
+};
+
 // Runs f and returns the char* message it throws (empty if none).
 template <typename F> std::string thrownMessage(F f) {
     try {
@@ -27,6 +60,19 @@ template <typename F> std::string thrownMessage(F f) {
         return text;
     }
     return "";
+}
+
+// Runs vm; a message it throws is printed on standard output, as the
+// launcher's main does, and gives false.
+inline bool runPrintingFailure(javaVm& vm) {
+    try {
+        vm.run();
+    } catch (char* message) {
+        printf("%s\n", message);
+        delete[] message;
+        return false;
+    }
+    return true;
 }
 
 class scratchDir {

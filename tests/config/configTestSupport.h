@@ -17,19 +17,6 @@ class testVm : public javaVm {
     void run() override {}
 };
 
-inline char* copyOf(const std::string& s) {
-    return createStringCopy(s.c_str());
-}
-
-// The entries joined by "|", so that a test compares a whole list at once.
-inline std::string joined(const stringArray& list) {
-    std::string text;
-    for (int i = 0; i < list.size(); i++) {
-        text += (i > 0 ? "|" : "") + std::string(list[i]);
-    }
-    return text;
-}
-
 inline void parseFile(javaVm* vm, const std::string& path) {
     configFile reader(copyOf(path), vm);
     reader.parse();

@@ -1,18 +1,21 @@
 package com.larkwin.tests;
 
+import static org.junit.jupiter.api.Assertions.assertFalse;
+
 import com.larkwin.trellion.util.FileAssociation;
+import org.junit.jupiter.api.Test;
 
 /** In a plain java process nobody registers the launcher's natives. */
-public final class FileAssociationTest {
-    private FileAssociationTest() {}
+class FileAssociationTest {
+    @Test
+    void noAssociationIsFoundWithoutTheNatives() {
+        assertFalse(FileAssociation.checkAssociation(".txt", "text/plain", "Text", "app %f"),
+                "no association without the natives");
+    }
 
-    public static void main(String[] args) {
-        Check.run("check", () -> Check.isTrue(
-                !FileAssociation.checkAssociation(".txt", "text/plain", "Text", "app %f"),
-                "no association without the natives"));
-        Check.run("add", () -> Check.isTrue(
-                !FileAssociation.addAssociation(".txt", null, null, "app %f"),
-                "adding reports that nothing was done"));
-        Check.exit();
+    @Test
+    void addingReportsThatNothingWasDone() {
+        assertFalse(FileAssociation.addAssociation(".txt", null, null, "app %f"),
+                "adding reports that nothing was done");
     }
 }

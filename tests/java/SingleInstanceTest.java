@@ -1,5 +1,10 @@
 package com.larkwin.tests;
 
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assertions.fail;
+
 import com.larkwin.app.Larkwin;
 import com.larkwin.app.SingleInstance;
 import com.larkwin.app.SingleInstanceException;
@@ -14,26 +19,18 @@ import java.nio.charset.StandardCharsets;
 import java.util.concurrent.BlockingQueue;
 import java.util.concurrent.LinkedBlockingQueue;
 import java.util.concurrent.TimeUnit;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.ValueSource;
 
 /** Sends commands the way the launcher does: one connection each, the bytes and nothing else. */
-public final class SingleInstanceTest {
+class SingleInstanceTest {
     private static final InetAddress LOOPBACK = InetAddress.getLoopbackAddress();
     // Generous: a bound for a broken listener, not a speed goal.
     private static final long WAIT_SECONDS = 30;
 
-    private SingleInstanceTest() {}
-
-    public static void main(String[] args) {
-        Check.run("paths", SingleInstanceTest::forwardedPathsArriveExactlyAndInOrder);
-        Check.run("handler failure", SingleInstanceTest::aFailingHandlerDoesNotStopTheListener);
-        Check.run("port in use", SingleInstanceTest::aPortInUseIsReported);
-        Check.run("no property", SingleInstanceTest::aMissingPropertyIsReported);
-        Check.run("invalid property", SingleInstanceTest::anInvalidPortIsReported);
-        Check.run("close", SingleInstanceTest::closingFreesThePort);
-        Check.exit();
-    }
-
-    private static void forwardedPathsArriveExactlyAndInOrder() throws Exception {
+    @Test
+    void forwardedPathsArriveExactlyAndInOrder() throws Exception {
         BlockingQueue<String> opened = new LinkedBlockingQueue<>();
         System.setProperty(Larkwin.SOCKET, Integer.toString(freePort()));
         try (SingleInstance listener = SingleInstance.listen(opened::add)) {
@@ -44,16 +41,17 @@ public final class SingleInstanceTest {
             send(listener.port(), "");
             sendInTwoWrites(listener.port(), "open ", second);
             // The tests run with LC_ALL=C.UTF-8, so the launcher would send UTF-8.
-            Check.equal(first, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
+            assertEquals(first, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
                     "the first path, blank kept");
-            Check.equal(second, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
+            assertEquals(second, opened.poll(WAIT_SECONDS, TimeUnit.SECONDS),
                     "the second path, decoded");
             // Connections are served in order, so the others were already seen.
-            Check.isTrue(opened.isEmpty(), "commands other than open are ignored: " + opened);
+            assertTrue(opened.isEmpty(), "commands other than open are ignored: " + opened);
         }
     }
 
-    private static void aFailingHandlerDoesNotStopTheListener() throws Exception {
+    @Test
+    void aFailingHandlerDoesNotStopTheListener() throws Exception {
         BlockingQueue<String> opened = new LinkedBlockingQueue<>();
         try (SingleInstance listener = SingleInstance.listen(0, path -> {
             opened.add(path);
@@ -63,51 +61,48 @@ public final class SingleInstanceTest {
         })) {
             send(listener.port(), "open /bad");
             send(listener.port(), "open /good");
-            Check.equal("/bad", opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the failing call");
-            Check.equal("/good", opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the call after it");
+            assertEquals("/bad", opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the failing call");
+            assertEquals("/good", opened.poll(WAIT_SECONDS, TimeUnit.SECONDS), "the call after it");
         }
     }
 
-    private static void aPortInUseIsReported() throws Exception {
+    @Test
+    void aPortInUseIsReported() throws Exception {
         try (ServerSocket otherInstance = new ServerSocket(0, 50, LOOPBACK)) {
             int port = otherInstance.getLocalPort();
             System.setProperty(Larkwin.SOCKET, Integer.toString(port));
-            SingleInstanceException e = Check.thrown(SingleInstanceException.class,
+            SingleInstanceException e = assertThrows(SingleInstanceException.class,
                     () -> SingleInstance.listen(path -> {}), "listening on a port in use");
-            if (e != null) {
-                Check.equal(Reason.PORT_IN_USE, e.reason(), "reason");
-                Check.isTrue(e.getMessage().contains("127.0.0.1:" + port)
-                                && e.getMessage().contains("another instance"),
-                        "the message names the port and the likely cause: " + e.getMessage());
-            }
+            assertEquals(Reason.PORT_IN_USE, e.reason(), "reason");
+            assertTrue(e.getMessage().contains("127.0.0.1:" + port)
+                            && e.getMessage().contains("another instance"),
+                    "the message names the port and the likely cause: " + e.getMessage());
         }
     }
 
-    private static void aMissingPropertyIsReported() {
+    @Test
+    void aMissingPropertyIsReported() {
         System.clearProperty(Larkwin.SOCKET);
-        SingleInstanceException e = Check.thrown(SingleInstanceException.class,
+        SingleInstanceException e = assertThrows(SingleInstanceException.class,
                 () -> SingleInstance.listen(path -> {}), "listening without the property");
-        if (e != null) {
-            Check.equal(Reason.NO_PORT, e.reason(), "reason");
-            Check.isTrue(e.getMessage().contains(Larkwin.SOCKET),
-                    "the message names the property: " + e.getMessage());
-        }
+        assertEquals(Reason.NO_PORT, e.reason(), "reason");
+        assertTrue(e.getMessage().contains(Larkwin.SOCKET),
+                "the message names the property: " + e.getMessage());
     }
 
-    private static void anInvalidPortIsReported() {
-        for (String text : new String[] {"", "abc", "0", "65536", "-1"}) {
-            System.setProperty(Larkwin.SOCKET, text);
-            SingleInstanceException e = Check.thrown(SingleInstanceException.class,
-                    () -> SingleInstance.listen(path -> {}), "the port '" + text + "'");
-            if (e != null) {
-                Check.equal(Reason.INVALID_PORT, e.reason(), "reason for '" + text + "'");
-                Check.isTrue(e.getMessage().contains("'" + text + "'"),
-                        "the message quotes the value: " + e.getMessage());
-            }
-        }
+    @ParameterizedTest
+    @ValueSource(strings = {"", "abc", "0", "65536", "-1"})
+    void anInvalidPortIsReported(String text) {
+        System.setProperty(Larkwin.SOCKET, text);
+        SingleInstanceException e = assertThrows(SingleInstanceException.class,
+                () -> SingleInstance.listen(path -> {}), "the port '" + text + "'");
+        assertEquals(Reason.INVALID_PORT, e.reason(), "reason for '" + text + "'");
+        assertTrue(e.getMessage().contains("'" + text + "'"),
+                "the message quotes the value: " + e.getMessage());
     }
 
-    private static void closingFreesThePort() throws Exception {
+    @Test
+    void closingFreesThePort() throws Exception {
         int port;
         try (SingleInstance first = SingleInstance.listen(0, path -> {})) {
             port = first.port();
@@ -116,7 +111,7 @@ public final class SingleInstanceTest {
         // takes an ephemeral port meanwhile; a refused connection cannot.
         try (Socket probe = new Socket()) {
             probe.connect(new InetSocketAddress(LOOPBACK, port), 5_000);
-            Check.isTrue(false, "the closed listener still accepts on port " + port);
+            fail("the closed listener still accepts on port " + port);
         } catch (ConnectException expected) {
             // nothing listens any more
         }

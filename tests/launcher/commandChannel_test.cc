@@ -1,16 +1,14 @@
 #include "launcher/commandChannel.h"
-#include "testSupport.h"
+#include "processSupport.h"
 #include "unix/exePath.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 
 static const int waitMilliseconds = 10000;
 
@@ -65,49 +63,6 @@ class localSocket {
     int port;
 };
 
-// Sets debug for the lifetime of the object.
-class debugFlag {
-  public:
-    explicit debugFlag(int value) : previous(debug) { debug = value; }
-    ~debugFlag() { debug = previous; }
-
-  private:
-    int previous;
-};
-
-struct output {
-    std::string out;
-    std::string err;
-};
-
-static int redirect(int fd, const std::string& path) {
-    int saved = dup(fd);
-    int file = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-    dup2(file, fd);
-    close(file);
-    return saved;
-}
-
-static void restore(int fd, int saved) {
-    dup2(saved, fd);
-    close(saved);
-}
-
-// What f writes on standard output and standard error.
-template <typename F> output captured(F f) {
-    scratchDir dir;
-    fflush(stdout);
-    fflush(stderr);
-    int savedOut = redirect(1, dir.path("out"));
-    int savedErr = redirect(2, dir.path("err"));
-    f();
-    fflush(stdout);
-    fflush(stderr);
-    restore(1, savedOut);
-    restore(2, savedErr);
-    return {readFile(dir.path("out")), readFile(dir.path("err"))};
-}
-
 TEST(CommandChannel, ListenerReceivesExactlyTheCommandThenEndOfStream) {
     localSocket listener(true);
     EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port, "open /home/u/notes.txt"));
@@ -125,15 +80,17 @@ TEST(CommandChannel, PortAbove65535UsesItsLow16Bits) {
 TEST(CommandChannel, RefusedConnectionIsAFailedSendWithoutSignal) {
     localSocket unused(false);
     debugFlag quiet(0);
-    output silent =
-        captured([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", unused.port, "open /x")); });
+    processResult silent =
+        outputOf([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", unused.port, "open /x")); });
     EXPECT_EQ("", silent.out);
     EXPECT_EQ("", silent.err);
     debugFlag loud(1);
-    output told = captured([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", unused.port, "open /x")); });
+    processResult told =
+        outputOf([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", unused.port, "open /x")); });
     EXPECT_EQ("sendCommand open /x\n", told.out);
     EXPECT_EQ("Can't send message\n", told.err);
-    output portZero = captured([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", 0, "open /y")); });
+    processResult portZero =
+        outputOf([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", 0, "open /y")); });
     EXPECT_EQ("sendCommand open /y\n", portZero.out);
     EXPECT_EQ("Can't send message\n", portZero.err);
 }
@@ -141,40 +98,21 @@ TEST(CommandChannel, RefusedConnectionIsAFailedSendWithoutSignal) {
 TEST(CommandChannel, DebugTracesASuccessfulCallOnStandardOutputOnly) {
     localSocket listener(true);
     debugFlag loud(1);
-    output traced =
-        captured([&] { EXPECT_EQ(1, sendCommand("localhost", listener.port, "open /z")); });
+    processResult traced =
+        outputOf([&] { EXPECT_EQ(1, sendCommand("localhost", listener.port, "open /z")); });
     EXPECT_EQ("sendCommand open /z\n", traced.out);
     EXPECT_EQ("", traced.err);
     EXPECT_EQ("open /z", listener.receive());
 }
 
 TEST(CommandChannel, SocketThatCannotBeCreatedIsExplained) {
-    int errPipe[2];
-    ASSERT_EQ(0, pipe(errPipe));
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(errPipe[1], 2);
-        close(errPipe[0]);
-        close(errPipe[1]);
+    scratchDir dir;
+    processResult result = runForked(dir, [] {
         debug = 1;
         struct rlimit noDescriptors = {0, 0};
         setrlimit(RLIMIT_NOFILE, &noDescriptors);
-        _exit(sendCommand("127.0.0.1", 1, "open /x") == 0 ? 0 : 1);
-    }
-    close(errPipe[1]);
-    std::string err;
-    char chunk[256];
-    ssize_t got = 1;
-    while (got > 0 && waitReadable(errPipe[0])) {
-        got = read(errPipe[0], chunk, sizeof chunk);
-        err.append(chunk, got > 0 ? got : 0);
-    }
-    close(errPipe[0]);
-    if (got != 0) {
-        kill(child, SIGKILL);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ("Can't create socket\n", err);
+        return sendCommand("127.0.0.1", 1, "open /x") == 0 ? 0 : 1;
+    });
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("Can't create socket\n", result.err);
 }

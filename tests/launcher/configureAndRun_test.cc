@@ -15,14 +15,6 @@ class recordingVm : public javaVm {
     int runs = 0;
 };
 
-std::string list(const stringArray& array) {
-    std::string text;
-    for (int i = 0; i < array.size(); i++) {
-        text += (i > 0 ? "," : "") + std::string(array[i]);
-    }
-    return text;
-}
-
 // An executable stand-in plus the default configuration beside it.
 class driverTest : public ::testing::Test {
   protected:
@@ -69,7 +61,7 @@ std::string withComment(const std::string& body, const std::string& comment) {
 TEST_F(driverTest, SwitchesAreTakenOutAndParametersKeepTheirOrder) {
     dir.write("app.config", "mainclass org.demo.App\n");
     launch({"a", "+DEBUG", "b", "+gui", "+CONFIG=x", "+GUI"});
-    EXPECT_EQ("a,b,+gui,+CONFIG=x", list(vm.params));
+    EXPECT_EQ("a|b|+gui|+CONFIG=x", joined(vm.params));
     EXPECT_EQ(1, debug);
     EXPECT_EQ(1, gui);
     EXPECT_STREQ("org/demo/App", vm.mainClass);
@@ -79,14 +71,14 @@ TEST_F(driverTest, SwitchesAreTakenOutAndParametersKeepTheirOrder) {
 TEST_F(driverTest, ExecutableOptionFollowsConfiguredOptions) {
     dir.write("app.config", "vmparam -Xmx64m\n");
     launch({});
-    EXPECT_EQ("-Xmx64m,-Dlarkwin.executable.path=" + exe, list(vm.vmOptions));
+    EXPECT_EQ("-Xmx64m|-Dlarkwin.executable.path=" + exe, joined(vm.vmOptions));
 }
 
 TEST_F(driverTest, DashJParametersBecomeVmOptionsBeforeTheRun) {
     dir.write("app.config", "");
     launch({"-J-Xss1m", "file"});
-    EXPECT_EQ("-Dlarkwin.executable.path=" + exe + ",-Xss1m", list(vm.vmOptions));
-    EXPECT_EQ("file", list(vm.params));
+    EXPECT_EQ("-Dlarkwin.executable.path=" + exe + "|-Xss1m", joined(vm.vmOptions));
+    EXPECT_EQ("file", joined(vm.params));
 }
 
 TEST_F(driverTest, ConfigAsLastArgumentFailsBeforeAnyParse) {
@@ -117,7 +109,7 @@ TEST_F(driverTest, EmbeddedCommentConfiguresAndJoinsTheClassPath) {
     dir.write("app.config", "mainclass Default\n");
     launch({});
     EXPECT_STREQ("Embedded", vm.mainClass);
-    EXPECT_EQ(exe, list(vm.classPath));
+    EXPECT_EQ(exe, joined(vm.classPath));
 }
 
 TEST_F(driverTest, EmptyCommentIsAnEmptyConfiguration) {
@@ -125,7 +117,7 @@ TEST_F(driverTest, EmptyCommentIsAnEmptyConfiguration) {
     dir.write("app.config", "mainclass Default\n");
     launch({});
     EXPECT_EQ(nullptr, vm.mainClass);
-    EXPECT_EQ(exe, list(vm.classPath));
+    EXPECT_EQ(exe, joined(vm.classPath));
 }
 
 TEST_F(driverTest, ConfigSwitchBypassesTheEmbeddedComment) {
@@ -133,7 +125,7 @@ TEST_F(driverTest, ConfigSwitchBypassesTheEmbeddedComment) {
     dir.write("chosen.config", "mainclass Chosen\n");
     launch({"+CONFIG", "chosen.config"});
     EXPECT_STREQ("Chosen", vm.mainClass);
-    EXPECT_EQ("", list(vm.classPath));
+    EXPECT_EQ("", joined(vm.classPath));
 }
 
 TEST_F(driverTest, MissingDefaultConfigurationIsReported) {
@@ -152,5 +144,5 @@ TEST_F(driverTest, ShellWithoutListenerLaunchesLocallyWithAllParameters) {
     launch({"+SHELL", "x", "y"});
     EXPECT_EQ(1, vm.runs);
     EXPECT_EQ(0, shell);
-    EXPECT_EQ("x,y", list(vm.params));
+    EXPECT_EQ("x|y", joined(vm.params));
 }

@@ -3,9 +3,7 @@
 #include "unix/jniVmUnix.h"
 #include "util/strings.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
-#include <poll.h>
 
 namespace {
 const char* standIn = LARKWIN_STAND_IN_JAVA;
@@ -20,23 +18,11 @@ struct launch {
     }
 
     // Runs the description and reports its outcome as the process's status.
-    int run() {
-        try {
-            vm.run();
-        } catch (char* message) {
-            printf("%s\n", message);
-            delete[] message;
-            return 254;
-        }
-        return vm.getExitCode();
-    }
+    int run() { return runPrintingFailure(vm) ? vm.getExitCode() : 254; }
 
     jniVmUnix vm;
 };
 
-char* copy(const char* s) {
-    return createStringCopy(s);
-}
 } // namespace
 
 TEST(JniVmUnix, MainClassIsCheckedBeforeTheRuntimeIsLookedFor) {
@@ -52,13 +38,13 @@ TEST(JniVmUnix, EveryEntryIsOneArgumentAndTheEchoPrecedesTheChildsOutput) {
     scratchDir dir;
     processResult result = runForked(dir, [&] {
         launch app(dir);
-        app.vm.addPath(copy("/a/x y.jar"));
-        app.vm.addPath(copy("/b/z.jar"));
-        app.vm.addBootPath(copy("/boot/p q.jar"));
-        app.vm.addVmOption(copy("-Dk=v w"));
-        app.vm.addParam(copy("one"));
-        app.vm.addParam(copy("two words"));
-        app.vm.addParam(copy(""));
+        app.vm.addPath(copyOf("/a/x y.jar"));
+        app.vm.addPath(copyOf("/b/z.jar"));
+        app.vm.addBootPath(copyOf("/boot/p q.jar"));
+        app.vm.addVmOption(copyOf("-Dk=v w"));
+        app.vm.addParam(copyOf("one"));
+        app.vm.addParam(copyOf("two words"));
+        app.vm.addParam(copyOf(""));
         setenv("LARKWIN_STANDIN_SAY", "stand-in ran\n", 1);
         debug = 1;
         return app.run();
@@ -99,91 +85,6 @@ TEST(JniVmUnix, ChildsExitStatusIsRecordedAndDecidesTheRestart) {
         });
         EXPECT_EQ(status, result.status);
         EXPECT_EQ(status == 3 ? "restart 1" : "restart 0", result.out);
-    }
-}
-
-TEST(JniVmUnix, JavaThatCannotBeExecutedGives127AndOneLineOnStandardError) {
-    scratchDir dir;
-    std::string missing = dir.path("missing/java");
-    processResult result = runForked(dir, [&] {
-        launch app(dir);
-        app.vm.setJavaPath(copy(missing.c_str()));
-        int code = app.run();
-        printf("recorded %d\n", code);
-        return code;
-    });
-    EXPECT_EQ(127, result.status);
-    EXPECT_EQ("recorded 127\n", result.out);
-    EXPECT_EQ("Unable to execute " + missing + ": No such file or directory\n", result.err);
-}
-
-TEST(JniVmUnix, ChildEndedBySignalIsRecordedAs128PlusTheSignal) {
-    scratchDir dir;
-    processResult result = runForked(dir, [&] {
-        launch app(dir);
-        setenv("LARKWIN_STANDIN_RAISE", std::to_string(SIGUSR1).c_str(), 1);
-        return app.run();
-    });
-    EXPECT_EQ(128 + SIGUSR1, result.status);
-}
-
-TEST(JniVmUnix, ChildStartsWithAnEmptyMaskAndTheDispositionsTheLauncherWasGiven) {
-    scratchDir dir;
-    processResult result = runForked(dir, [&] {
-        launch app(dir);
-        for (int sig : {SIGTERM, SIGINT, SIGQUIT, SIGUSR2, SIGCHLD}) {
-            signal(sig, SIG_DFL);
-        }
-        // As under nohup: an ignored hangup stays ignored for the application.
-        signal(SIGHUP, SIG_IGN);
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        sigaddset(&blocked, SIGUSR1);
-        sigprocmask(SIG_BLOCK, &blocked, nullptr);
-        setenv("LARKWIN_STANDIN_SIGNALS", dir.path("signals").c_str(), 1);
-        return app.run();
-    });
-    EXPECT_EQ(0, result.status);
-    std::string signals = readFile(dir.path("signals"));
-    EXPECT_EQ(std::string::npos, signals.find("blocked")) << signals;
-    EXPECT_NE(std::string::npos, signals.find(std::to_string(SIGHUP) + " ignored")) << signals;
-    for (int sig : {SIGTERM, SIGINT, SIGQUIT, SIGUSR2, SIGCHLD}) {
-        EXPECT_EQ(std::string::npos, signals.find(std::to_string(sig) + " ignored")) << signals;
-    }
-}
-
-// Reads the stand-in's pid once it waits for its signal; 0 after 20 seconds.
-static pid_t readyChild(int fd) {
-    struct pollfd ready = {fd, POLLIN, 0};
-    char text[32] = {};
-    if (poll(&ready, 1, 20000) != 1 || read(fd, text, sizeof text - 1) <= 0) {
-        return 0;
-    }
-    return atoi(text);
-}
-
-TEST(JniVmUnix, StopSignalsSentToTheLauncherReachTheChildWhoseStatusIsRecorded) {
-    for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2}) {
-        scratchDir dir;
-        int pipeEnds[2];
-        ASSERT_EQ(0, pipe(pipeEnds));
-        pid_t launcher = startForked(dir, [&] {
-            close(pipeEnds[0]);
-            launch app(dir);
-            setenv("LARKWIN_STANDIN_AWAIT", std::to_string(sig).c_str(), 1);
-            setenv("LARKWIN_STANDIN_READY_FD", std::to_string(pipeEnds[1]).c_str(), 1);
-            setenv("LARKWIN_STANDIN_EXIT", "42", 1);
-            return app.run();
-        });
-        close(pipeEnds[1]);
-        pid_t javaChild = readyChild(pipeEnds[0]);
-        close(pipeEnds[0]);
-        ASSERT_NE(0, javaChild) << "signal " << sig;
-        kill(launcher, sig);
-        processResult result = finishForked(dir, launcher);
-        ASSERT_EQ(42, result.status) << "signal " << sig;
-        EXPECT_EQ(-1, kill(javaChild, 0)) << "signal " << sig;
-        EXPECT_EQ(ESRCH, errno);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "testSupport.h"
+#include "processSupport.h"
 #include "unix/files.h"
 #include "unix/tempFile.h"
 
@@ -6,7 +6,6 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 TEST(TempFile, AFileThatCannotBeCreatedIsReported) {
     scratchDir dir;
@@ -26,32 +25,35 @@ int entriesIn(const std::string& path) {
     return count;
 }
 
-// Writes textLength bytes with the file size limited to a few bytes, in a
-// child process so that the limit stays there; the child's exit status is 0
-// when the failure was reported and no partial file was left behind.
-int writeBeyondTheSizeLimit(const std::string& dir, size_t textLength) {
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(30);
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {8, 8};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        std::string text(textLength, 'v');
-        std::string pattern = dir + "/dump-XXXXXX";
-        std::string message =
-            thrownMessage([&] { delete[] writeTempFileFrom(pattern.c_str(), text.c_str()); });
-        _exit(message == "Failed to write to temporary file." && entriesIn(dir) == 0 ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    return status;
+// Writes textLength bytes into dumps with the file size limited to a few
+// bytes, in a child process so that the limit stays there; the child's exit
+// status is 0 when the failure was reported and no partial file was left
+// behind. The child's own output goes beside dumps.
+int writeBeyondTheSizeLimit(const scratchDir& dir, const std::string& dumps, size_t textLength) {
+    return runForked(
+               dir,
+               [&] {
+                   signal(SIGXFSZ, SIG_IGN);
+                   struct rlimit limit = {8, 8};
+                   setrlimit(RLIMIT_FSIZE, &limit);
+                   std::string text(textLength, 'v');
+                   std::string pattern = dumps + "/dump-XXXXXX";
+                   std::string message = thrownMessage(
+                       [&] { delete[] writeTempFileFrom(pattern.c_str(), text.c_str()); });
+                   return message == "Failed to write to temporary file." && entriesIn(dumps) == 0
+                              ? 0
+                              : 1;
+               },
+               30)
+        .status;
 }
 } // namespace
 
 TEST(TempFile, APartlyWrittenFileIsRemovedBeforeTheFailureIsReported) {
     scratchDir dir;
     // A long text fails while it is written, a short one when it is flushed.
-    EXPECT_EQ(0, writeBeyondTheSizeLimit(dir.root, 100000));
-    EXPECT_EQ(0, writeBeyondTheSizeLimit(dir.root, 20));
-    EXPECT_EQ(0, entriesIn(dir.root));
+    std::string dumps = dir.mkdir("dumps");
+    EXPECT_EQ(0, writeBeyondTheSizeLimit(dir, dumps, 100000));
+    EXPECT_EQ(0, writeBeyondTheSizeLimit(dir, dumps, 20));
+    EXPECT_EQ(0, entriesIn(dumps));
 }

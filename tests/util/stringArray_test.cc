@@ -15,14 +15,6 @@ static void fill(stringArray& array, std::initializer_list<const char*> items) {
     }
 }
 
-static std::string joined(const stringArray& array) {
-    std::string text;
-    for (int i = 0; i < array.size(); i++) {
-        text += (i > 0 ? "," : "") + std::string(array[i]);
-    }
-    return text;
-}
-
 TEST(StringArray, NewArrayIsEmptyAndFindsNothing) {
     stringArray array;
     EXPECT_EQ(0, array.size());
@@ -44,9 +36,9 @@ TEST(StringArray, RemovesAtEveryPositionAndClosesTheGap) {
     middle.remove(1);
     first.remove(0);
     last.remove(2);
-    EXPECT_EQ("a,c", joined(middle));
-    EXPECT_EQ("b,c", joined(first));
-    EXPECT_EQ("a,b", joined(last));
+    EXPECT_EQ("a|c", joined(middle));
+    EXPECT_EQ("b|c", joined(first));
+    EXPECT_EQ("a|b", joined(last));
 }
 
 TEST(StringArray, RemovingTheOnlyElementLeavesAReusableEmptyArray) {
@@ -67,7 +59,7 @@ TEST(StringArray, OutOfBoundsPositionsThrowAndChangeNothing) {
               thrownMessage([&] { array.remove(2); }));
     EXPECT_EQ("stringArray[]: Array index out of bounds.", thrownMessage([&] { array[-1]; }));
     EXPECT_EQ("stringArray[]: Array index out of bounds.", thrownMessage([&] { array[2]; }));
-    EXPECT_EQ("a,b", joined(array));
+    EXPECT_EQ("a|b", joined(array));
 }
 
 TEST(StringArray, FindReturnsTheLowestMatchingPosition) {

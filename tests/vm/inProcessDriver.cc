@@ -4,6 +4,7 @@
 //
 // Usage: larkwin_in_process_driver <case> <java> <app jar> <association jar>
 //        [temporary file...]
+#include "testSupport.h"
 #include "unix/exePath.h"
 #include "unix/jniVmInProcess.h"
 #include "util/strings.h"
@@ -12,13 +13,9 @@
 #include <cstring>
 
 namespace {
-char* copy(const char* s) {
-    return createStringCopy(s);
-}
-
 void setUp(jniVmInProcess& vm, const char* mainClass, const char* classPath) {
-    vm.setMainClass(copy(mainClass));
-    vm.addPath(copy(classPath));
+    vm.setMainClass(copyOf(mainClass));
+    vm.addPath(copyOf(classPath));
 }
 
 // Configures vm for the case; false for an unknown case.
@@ -26,17 +23,17 @@ bool configure(jniVmInProcess& vm, const char* name, char** args, int count) {
     if (strcmp(name, "params") == 0 || strcmp(name, "badOption") == 0) {
         debug = 1;
         setUp(vm, "larkwin.test.PrintArgs", args[0]);
-        vm.addVmOption(
-            copy(strcmp(name, "params") == 0 ? "-Dlarkwin.test=set" : "-Xlarkwin-no-such-option"));
-        vm.addParam(copy("one"));
-        vm.addParam(copy("two words"));
-        vm.addParam(copy(""));
+        vm.addVmOption(copyOf(strcmp(name, "params") == 0 ? "-Dlarkwin.test=set"
+                                                          : "-Xlarkwin-no-such-option"));
+        vm.addParam(copyOf("one"));
+        vm.addParam(copyOf("two words"));
+        vm.addParam(copyOf(""));
     } else if (strcmp(name, "plain") == 0) {
         setUp(vm, "larkwin.test.PrintArgs", args[0]);
     } else if (strcmp(name, "exit") == 0 || strcmp(name, "restart") == 0) {
         setUp(vm, "larkwin.test.ExitThree", args[0]);
         for (int i = 2; i < count; i++) {
-            HACKtempFileArray.append(copy(args[i]));
+            HACKtempFileArray.append(copyOf(args[i]));
         }
         vm.setRestartCode(strcmp(name, "restart") == 0 ? 3 : 0);
     } else if (strcmp(name, "exception") == 0) {
@@ -45,7 +42,7 @@ bool configure(jniVmInProcess& vm, const char* name, char** args, int count) {
     } else if (strcmp(name, "association") == 0) {
         debug = 1;
         setUp(vm, "larkwin.test.Associate", args[0]);
-        vm.addPath(copy(args[1]));
+        vm.addPath(copyOf(args[1]));
     } else {
         return false;
     }
@@ -70,16 +67,12 @@ int main(int argc, char** argv) {
     HACKexePath = shellPath;
     HACKargv = restartArgv;
     jniVmInProcess vm;
-    vm.setJavaPath(copy(argv[2]));
+    vm.setJavaPath(copyOf(argv[2]));
     if (!configure(vm, argv[1], argv + 3, argc - 3)) {
         fprintf(stderr, "unknown case %s\n", argv[1]);
         return 2;
     }
-    try {
-        vm.run();
-    } catch (char* message) {
-        printf("%s\n", message);
-        delete[] message;
+    if (!runPrintingFailure(vm)) {
         return 254;
     }
     printf("run returned, exit code %d\n", vm.getExitCode());

@@ -10,17 +10,6 @@ class recordingVm : public javaVm {
     void run() override {}
 };
 
-std::string list(const stringArray& array) {
-    std::string text;
-    for (int i = 0; i < array.size(); i++) {
-        text += (i > 0 ? "," : "") + std::string(array[i]);
-    }
-    return text;
-}
-
-char* copy(const char* s) {
-    return createStringCopy(s);
-}
 } // namespace
 
 TEST(JavaVm, StartsEmptyAndNeverRestarts) {
@@ -49,90 +38,90 @@ TEST(JavaVm, CreatePathJoinsWithTheSeparator) {
     recordingVm vm;
     ownedString empty(vm.createPath(&vm.classPath));
     EXPECT_STREQ("", empty.get());
-    vm.addPath(copy("a.jar"));
+    vm.addPath(copyOf("a.jar"));
     ownedString one(vm.createPath(&vm.classPath));
     EXPECT_STREQ("a.jar", one.get());
-    vm.addPath(copy("b.jar"));
-    vm.addPath(copy("c"));
+    vm.addPath(copyOf("b.jar"));
+    vm.addPath(copyOf("c"));
     ownedString three(vm.createPath(&vm.classPath));
     EXPECT_STREQ("a.jar:b.jar:c", three.get());
 }
 
 TEST(JavaVm, ClassPathKeepsDuplicatesButNotBootEntriesIgnoringCase) {
     recordingVm vm;
-    vm.addPath(copy("x.jar"));
-    vm.addPath(copy("x.jar"));
-    EXPECT_EQ("x.jar,x.jar", list(vm.classPath));
-    vm.addBootPath(copy("/lib/A.jar"));
-    vm.addPath(copy("/lib/a.jar"));
-    EXPECT_EQ("x.jar,x.jar", list(vm.classPath));
-    EXPECT_EQ("/lib/A.jar", list(vm.bootPath));
+    vm.addPath(copyOf("x.jar"));
+    vm.addPath(copyOf("x.jar"));
+    EXPECT_EQ("x.jar|x.jar", joined(vm.classPath));
+    vm.addBootPath(copyOf("/lib/A.jar"));
+    vm.addPath(copyOf("/lib/a.jar"));
+    EXPECT_EQ("x.jar|x.jar", joined(vm.classPath));
+    EXPECT_EQ("/lib/A.jar", joined(vm.bootPath));
 }
 
 TEST(JavaVm, BootPathTakesOnlyTheFirstEqualClassPathEntry) {
     recordingVm vm;
-    vm.addPath(copy("p"));
-    vm.addPath(copy("p"));
-    vm.addBootPath(copy("p"));
-    EXPECT_EQ("p", list(vm.classPath));
-    EXPECT_EQ("p", list(vm.bootPath));
+    vm.addPath(copyOf("p"));
+    vm.addPath(copyOf("p"));
+    vm.addBootPath(copyOf("p"));
+    EXPECT_EQ("p", joined(vm.classPath));
+    EXPECT_EQ("p", joined(vm.bootPath));
 }
 
 TEST(JavaVm, SkipListBarsBothPaths) {
     recordingVm vm;
-    vm.addPath(copy("s"));
-    vm.addBootPath(copy("t"));
-    vm.addSkipPath(copy("s"));
-    EXPECT_EQ("", list(vm.classPath));
-    EXPECT_EQ("t", list(vm.bootPath));
-    EXPECT_EQ("s", list(vm.skipPath));
-    vm.addPath(copy("S"));
-    vm.addBootPath(copy("s"));
-    EXPECT_EQ("", list(vm.classPath));
-    EXPECT_EQ("t", list(vm.bootPath));
-    vm.addSkipPath(copy("q"));
-    vm.addSkipPath(copy("q"));
-    EXPECT_EQ("s,q,q", list(vm.skipPath));
+    vm.addPath(copyOf("s"));
+    vm.addBootPath(copyOf("t"));
+    vm.addSkipPath(copyOf("s"));
+    EXPECT_EQ("", joined(vm.classPath));
+    EXPECT_EQ("t", joined(vm.bootPath));
+    EXPECT_EQ("s", joined(vm.skipPath));
+    vm.addPath(copyOf("S"));
+    vm.addBootPath(copyOf("s"));
+    EXPECT_EQ("", joined(vm.classPath));
+    EXPECT_EQ("t", joined(vm.bootPath));
+    vm.addSkipPath(copyOf("q"));
+    vm.addSkipPath(copyOf("q"));
+    EXPECT_EQ("s|q|q", joined(vm.skipPath));
 }
 
 TEST(JavaVm, SkippedBootEntryStillLeavesTheClassPath) {
     recordingVm vm;
-    vm.addSkipPath(copy("r"));
-    vm.classPath.append(copy("r"));
-    vm.addBootPath(copy("r"));
-    EXPECT_EQ("", list(vm.classPath));
-    EXPECT_EQ("", list(vm.bootPath));
+    vm.addSkipPath(copyOf("r"));
+    vm.classPath.append(copyOf("r"));
+    vm.addBootPath(copyOf("r"));
+    EXPECT_EQ("", joined(vm.classPath));
+    EXPECT_EQ("", joined(vm.bootPath));
 }
 
 TEST(JavaVm, MainClassUsesSlashesAndReplacesTheEarlierOne) {
     recordingVm vm;
-    vm.setMainClass(copy("first.One"));
-    vm.setMainClass(copy("org.demo.App"));
+    vm.setMainClass(copyOf("first.One"));
+    vm.setMainClass(copyOf("org.demo.App"));
     EXPECT_STREQ("org/demo/App", vm.mainClass);
-    vm.setJavaPath(copy("/a/java"));
-    vm.setJavaPath(copy("/b/java"));
+    vm.setJavaPath(copyOf("/a/java"));
+    vm.setJavaPath(copyOf("/b/java"));
     EXPECT_STREQ("/b/java", vm.javaPath);
 }
 
 TEST(JavaVm, MigratesDashJParametersInOrder) {
     recordingVm vm;
-    vm.addVmOption(copy("-Dk=v"));
+    vm.addVmOption(copyOf("-Dk=v"));
     for (const char* p : {"-J-Xmx64m", "file.txt", "-Jfoo", "-J-Da=1", "-J-Db=2", "-", "-J"}) {
-        vm.addParam(copy(p));
+        vm.addParam(copyOf(p));
     }
     vm.migrateDashJ();
-    EXPECT_EQ("-Dk=v,-Xmx64m,-Da=1,-Db=2", list(vm.vmOptions));
-    EXPECT_EQ("file.txt,-Jfoo,-,-J", list(vm.params));
+    EXPECT_EQ("-Dk=v|-Xmx64m|-Da=1|-Db=2", joined(vm.vmOptions));
+    EXPECT_EQ("file.txt|-Jfoo|-|-J", joined(vm.params));
 }
 
 TEST(JavaVm, GetParamsIsAnIndependentCopy) {
     recordingVm vm;
-    vm.addParam(copy("one"));
-    vm.addParam(copy("two"));
+    vm.addParam(copyOf("one"));
+    vm.addParam(copyOf("two"));
     stringArray* params = vm.getParams();
     vm.clearParams();
     EXPECT_EQ(0, vm.params.size());
-    EXPECT_EQ("one,two", list(*params));
+    EXPECT_EQ("one|two", joined(*params));
     delete params;
 }
 
@@ -142,7 +131,7 @@ TEST(JavaVm, DestructorDeletesTheTemporaryFiles) {
     std::string second = dir.write("two", "2");
     {
         recordingVm vm;
-        char* path = copy(first.c_str());
+        char* path = copyOf(first.c_str());
         vm.addTempFile(path);
         delete[] path;
         vm.addTempFile(dir.path("missing").c_str());

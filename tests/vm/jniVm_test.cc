@@ -43,21 +43,13 @@ class stubVm : public jniVm {
     char* askedFor = nullptr;
 };
 
-struct debugFlag {
-    explicit debugFlag(int value) { debug = value; }
-    ~debugFlag() { debug = 0; }
-};
-
-char* copy(const char* s) {
-    return createStringCopy(s);
-}
 } // namespace
 
 TEST(JniVm, MissingMainClassStopsBeforeAnythingIsAskedOrPrinted) {
     scratchDir dir;
     debugFlag on(1);
     stubVm vm(refuseCreation);
-    vm.setJavaPath(copy("/jre/bin/java"));
+    vm.setJavaPath(copyOf("/jre/bin/java"));
     capturedOutput output(dir);
     EXPECT_EQ("Main class not defined.", thrownMessage([&] { vm.run(); }));
     EXPECT_EQ("", output.text());
@@ -68,14 +60,14 @@ TEST(JniVm, OptionsAreTheHookThenClassPathBootPathAndVmOptions) {
     scratchDir dir;
     debugFlag on(1);
     stubVm vm(refuseCreation);
-    vm.setJavaPath(copy("/jre/bin/java"));
-    vm.setMainClass(copy("app.Main"));
-    vm.addPath(copy("/a/x.jar"));
-    vm.addPath(copy("/a/y.jar"));
-    vm.addBootPath(copy("/b/z.jar"));
-    vm.addVmOption(copy("-Xmx64m"));
-    vm.addVmOption(copy("-Dk=v"));
-    vm.addParam(copy("one"));
+    vm.setJavaPath(copyOf("/jre/bin/java"));
+    vm.setMainClass(copyOf("app.Main"));
+    vm.addPath(copyOf("/a/x.jar"));
+    vm.addPath(copyOf("/a/y.jar"));
+    vm.addBootPath(copyOf("/b/z.jar"));
+    vm.addVmOption(copyOf("-Xmx64m"));
+    vm.addVmOption(copyOf("-Dk=v"));
+    vm.addParam(copyOf("one"));
     capturedOutput output(dir);
     EXPECT_EQ("VM creation failed.", thrownMessage([&] { vm.run(); }));
     // The echo stops after the main class: the parameters follow creation.
@@ -95,8 +87,8 @@ TEST(JniVm, OptionsAreTheHookThenClassPathBootPathAndVmOptions) {
 
 TEST(JniVm, EmptyPathsLeaveTheHookAndTheVmOptions) {
     stubVm vm(refuseCreation);
-    vm.setMainClass(copy("app.Main"));
-    vm.addVmOption(copy("-Xmx64m"));
+    vm.setMainClass(copyOf("app.Main"));
+    vm.addVmOption(copyOf("-Xmx64m"));
     EXPECT_EQ("VM creation failed.", thrownMessage([&] { vm.run(); }));
     EXPECT_EQ((std::vector<std::string>{"exit", "-Xmx64m"}), request.options);
     EXPECT_EQ(nullptr, vm.askedFor);
@@ -104,7 +96,7 @@ TEST(JniVm, EmptyPathsLeaveTheHookAndTheVmOptions) {
 
 TEST(JniVm, NoEntryPointMeansVmCreationFailed) {
     stubVm vm(nullptr);
-    vm.setMainClass(copy("app.Main"));
+    vm.setMainClass(copyOf("app.Main"));
     EXPECT_EQ("VM creation failed.", thrownMessage([&] { vm.run(); }));
     EXPECT_EQ(1, vm.asked);
 }
