@@ -62,12 +62,13 @@ TEST(JavaSearchDirectives, JavaSearchResolvesLikeOtherPathsAndRepeats) {
 
 TEST(JavaSearch, JavaHomeThatMissesIsPassedOverForTheHighestFittingSearched) {
     searchedHomes homes;
-    std::string old = homes.make("old", "11.0.2");
-    std::string fits = homes.make("fits", "17.0.1");
-    homes.make("later", "21");
+    // Versions beyond any real runtime, so that those installed here do not fit.
+    std::string old = homes.make("old", "101.0.2");
+    std::string fits = homes.make("fits", "117.0.1");
+    homes.make("later", "121");
     environmentVariable javaHome("JAVA_HOME", homes.dir.path("rt/old").c_str());
-    EXPECT_EQ(fits, homes.choose("javaversion 12-20\njavasearch rt\n"));
-    EXPECT_EQ(old, homes.choose("javaversion 11\njavasearch rt\n"));
+    EXPECT_EQ(fits, homes.choose("javaversion 112-120\njavasearch rt\n"));
+    EXPECT_EQ(old, homes.choose("javaversion 101\njavasearch rt\n"));
 }
 
 TEST(JavaSearch, WithOnlyJavaSearchTheFirstRuntimeThatExistsWins) {
