@@ -16,27 +16,36 @@ int usesJavaSearch(const javaVm& vm) {
     return isRequired(vm.javaVersion) || vm.javaSearchDirs.size() > 0;
 }
 
-static int getJavaVersion(const char* javaPath) {
-    char* home = createRuntimeHome(javaPath);
-    if (home == nullptr) {
+// The release file of home, when given and readable, else that of the home
+// the canonical java lies in: JAVA_HOME's bin/java may be a link elsewhere.
+static int getJavaVersion(const char* javaPath, const char* home) {
+    if (home != nullptr) {
+        runtimeRelease release(home);
+        if (release.isKnown()) {
+            return release.getFeatureVersion();
+        }
+    }
+    char* canonicalHome = createRuntimeHome(javaPath);
+    if (canonicalHome == nullptr) {
         return 0;
     }
-    runtimeRelease release(home);
-    delete[] home;
+    runtimeRelease release(canonicalHome);
+    delete[] canonicalHome;
     return release.getFeatureVersion();
 }
 
 // Takes javaPath over.
-static void addJava(runtimeCandidates* candidates, char* javaPath, runtimeOrigin origin) {
+static void addJava(runtimeCandidates* candidates, char* javaPath, runtimeOrigin origin,
+                    const char* home) {
     int exists = testFile(javaPath);
-    candidates->add(javaPath, origin, exists, exists ? getJavaVersion(javaPath) : 0);
+    candidates->add(javaPath, origin, exists, exists ? getJavaVersion(javaPath, home) : 0);
 }
 
 // Joined as plain text, as discovery without the directives joins it.
 static void addJavaHome(runtimeCandidates* candidates) {
     const char* home = getenv("JAVA_HOME");
     if (home != nullptr) {
-        addJava(candidates, createString(home, "/bin/java"), javaHomeRuntime);
+        addJava(candidates, createString(home, "/bin/java"), javaHomeRuntime, home);
     }
 }
 
@@ -52,12 +61,12 @@ static void addPathJava(runtimeCandidates* candidates) {
         delete[] found;
         found = canonical;
     }
-    addJava(candidates, found, pathRuntime);
+    addJava(candidates, found, pathRuntime, nullptr);
 }
 
 static void addNamedRuntimes(runtimeCandidates* candidates, const javaVm& vm) {
     if (vm.javaPath != nullptr) {
-        addJava(candidates, createStringCopy(vm.javaPath), configuredRuntime);
+        addJava(candidates, createStringCopy(vm.javaPath), configuredRuntime, nullptr);
     }
     addJavaHome(candidates);
     addPathJava(candidates);

@@ -96,3 +96,16 @@ TEST(JavaSearch, ConfiguredJavaPathThatMissesIsReported) {
     EXPECT_EQ(0u, message.find("The configured javapath " + old + " is version 11,")) << message;
     EXPECT_NE(std::string::npos, message.find(homes.dir.path("rt/new/bin/java") + ": version 21"));
 }
+
+TEST(JavaSearch, JavaHomeVersionComesFromItsOwnReleaseThoughBinJavaLinksElsewhere) {
+    searchedHomes homes;
+    homes.dir.mkdir("elsewhere");
+    homes.dir.write("elsewhere/java", "");
+    homes.dir.mkdir("home");
+    homes.dir.mkdir("home/bin");
+    homes.dir.write("home/release", "JAVA_VERSION=\"117\"\n");
+    ASSERT_EQ(0, symlink(homes.dir.path("elsewhere/java").c_str(),
+                         homes.dir.path("home/bin/java").c_str()));
+    environmentVariable javaHome("JAVA_HOME", homes.dir.path("home").c_str());
+    EXPECT_EQ(homes.dir.path("home/bin/java"), homes.choose("javaversion 117\n"));
+}
