@@ -29,6 +29,8 @@ static const char* usage =
     "                     larkwin-pack)\n"
     "  --config FILE      the configuration text to embed\n"
     "  --main-class NAME  embed the configuration \"mainclass NAME\"\n"
+    "  --java-version N   with --main-class, add the line \"javaversion N\": the\n"
+    "                     application needs Java N or later (N-M: N to M)\n"
     "  --show FILE        print the configuration embedded in FILE exactly as the\n"
     "                     launcher reads it\n"
     "  --help             print this text\n"
@@ -48,7 +50,15 @@ static char* createDefaultLauncher(char* programName) {
 
 static char* createConfiguration(packOptions& options) {
     if (options.mainClass != nullptr) {
-        return createString("mainclass ", options.mainClass);
+        char* configuration = createString("mainclass ", options.mainClass);
+        if (options.javaVersion != nullptr) {
+            char* line = createString("\njavaversion ", options.javaVersion);
+            char* joined = createString(configuration, line);
+            delete[] line;
+            delete[] configuration;
+            configuration = joined;
+        }
+        return configuration;
     }
     return createWholeFileContent(options.config);
 }

@@ -1,12 +1,13 @@
 #include "pack/packOptions.h"
 
+#include "runtime/versionRequirement.h"
 #include "util/strings.h"
 
 #include <cstring>
 
 packOptions::packOptions()
     : help(0), version(0), show(nullptr), output(nullptr), launcher(nullptr), config(nullptr),
-      mainClass(nullptr), archive(nullptr) {}
+      mainClass(nullptr), archive(nullptr), javaVersion(nullptr) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -15,13 +16,15 @@ packOptions::~packOptions() {
     delete[] config;
     delete[] mainClass;
     delete[] archive;
+    delete[] javaVersion;
 }
 
 // The option's value slot, or null when name takes no value.
 static char** valueSlot(packOptions& options, const char* name) {
-    const char* names[] = {"-o", "--launcher", "--config", "--main-class", "--show"};
-    char** slots[] = {&options.output, &options.launcher, &options.config, &options.mainClass,
-                      &options.show};
+    const char* names[] = {"-o",           "--launcher", "--config",
+                           "--main-class", "--show",     "--java-version"};
+    char** slots[] = {&options.output,    &options.launcher, &options.config,
+                      &options.mainClass, &options.show,     &options.javaVersion};
     for (size_t i = 0; i < sizeof names / sizeof names[0]; i++) {
         if (strcmp(name, names[i]) == 0) {
             return slots[i];
@@ -58,7 +61,7 @@ char* packOptions::createUsageError(int argc, char** argv) {
 char* packOptions::createMisuseError() const {
     if (show != nullptr) {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
-                    mainClass == nullptr && archive == nullptr;
+                    mainClass == nullptr && archive == nullptr && javaVersion == nullptr;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr) {
@@ -69,6 +72,24 @@ char* packOptions::createMisuseError() const {
     }
     if (archive == nullptr) {
         return createStringCopy("no application archive given");
+    }
+    return createJavaVersionError();
+}
+
+// The launcher would refuse the bundle's configuration at every start.
+char* packOptions::createJavaVersionError() const {
+    if (javaVersion == nullptr) {
+        return nullptr;
+    }
+    if (mainClass == nullptr) {
+        return createStringCopy(
+            "--java-version goes with --main-class; write javaversion in the --config file");
+    }
+    versionRequirement requirement;
+    if (!parseVersionRequirement(javaVersion, &requirement)) {
+        return createMessage("--java-version '%s' is not a feature release such as 17 or a range "
+                             "such as 11-17",
+                             javaVersion);
     }
     return nullptr;
 }

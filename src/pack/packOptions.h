@@ -22,9 +22,11 @@ class packOptions {
     char* config;
     char* mainClass;
     char* archive;
+    char* javaVersion;
 
   private:
     char* createMisuseError() const;
+    char* createJavaVersionError() const;
 };
 
 #endif

@@ -5,10 +5,14 @@
 
 #include <cstdlib>
 
+const char* getJavaDownloadPage() {
+    return "https://www.larkwin.org/anvilry/resources/javaruntime.html";
+}
+
 char* getNoJreMessage() {
-    return createStringCopy(
-        "Unable to find a Java Runtime. Please download and install a Java Runtime from\n"
-        "https://www.larkwin.org/anvilry/resources/javaruntime.html");
+    return createString(
+        "Unable to find a Java Runtime. Please download and install a Java Runtime from\n",
+        getJavaDownloadPage());
 }
 
 // An empty JAVA_HOME counts as set: it names /bin/java.

@@ -8,5 +8,7 @@ char* getJavaPath();
 // Tells the user that no Java runtime was found and where to get one: two
 // lines, no line end after the second. Owned by the caller.
 char* getNoJreMessage();
+// The address of the download page that the no-runtime messages give.
+const char* getJavaDownloadPage();
 
 #endif

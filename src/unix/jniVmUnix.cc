@@ -3,6 +3,7 @@
 #include "unix/childProcess.h"
 #include "unix/exePath.h"
 #include "unix/javaPath.h"
+#include "unix/javaSearch.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -75,7 +76,9 @@ void jniVmUnix::run() {
     if (mainClass == nullptr) {
         throw createStringCopy("Main class not defined.");
     }
-    if (javaPath == nullptr) {
+    if (usesJavaSearch(*this)) {
+        chooseJavaPath(this);
+    } else if (javaPath == nullptr) {
         setJavaPath(getJavaPath());
     }
     commandLine line(vmOptions.size() + params.size() + 5);

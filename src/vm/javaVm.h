@@ -1,6 +1,7 @@
 #ifndef LARKWIN_VM_JAVAVM_H
 #define LARKWIN_VM_JAVAVM_H
 
+#include "runtime/versionRequirement.h"
 #include "util/stringArray.h"
 
 // Temporary files that the in-process exit hook deletes before the process
@@ -52,6 +53,11 @@ class javaVm {
     stringArray skipPath;
     stringArray vmOptions;
     stringArray params;
+
+    // "javaversion" and "javasearch": with either, the java executable is
+    // chosen among the runtimes found (unix/javaSearch.h).
+    versionRequirement javaVersion;
+    stringArray javaSearchDirs;
 };
 
 #endif

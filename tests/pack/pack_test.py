@@ -264,6 +264,33 @@ class ErrorsTest(PackTestCase):
         self.assertEqual([], os.listdir(self.dir))
 
 
+class JavaVersionTest(PackTestCase):
+    def test_requirement_is_the_second_line_and_the_launcher_applies_it(self):
+        bundle = self.bundle("--main-class", "Main", "--java-version", "1.8-200")
+        self.assertEqual(b"mainclass Main\njavaversion 1.8-200", self.show(bundle).stdout)
+        bundle = self.bundle("--main-class", "Main", "--java-version", "9000", name="future")
+        result = run(bundle)
+        self.assertEqual(254, result.returncode, result)
+        self.assertTrue(result.stdout.startswith(
+            b"Unable to find a Java Runtime of version 9000 or later. Runtimes seen:\n"), result)
+
+    def test_malformed_or_misplaced_requirement_is_refused_with_status_2(self):
+        out = self.path("out")
+        config = write(self.path("c"), b"mainclass Main\n")
+        cases = [
+            (["--main-class", "Main", "--java-version", "17+"],
+             "--java-version '17+' is not a feature release such as 17 or a range such as 11-17"),
+            (["--config", config, "--java-version", "17"],
+             "--java-version goes with --main-class; write javaversion in the --config file"),
+        ]
+        for arguments, message in cases:
+            result = self.pack("-o", out, *arguments, APP_JAR)
+            self.assertEqual(2, result.returncode, arguments)
+            expected = "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n" % message
+            self.assertEqual(expected.encode(), result.stderr, arguments)
+            self.assertFalse(os.path.exists(out))
+
+
 class CommandLineTest(PackTestCase):
     def test_help_and_version(self):
         result = self.pack("--help")

@@ -51,6 +51,16 @@ TEST(RuntimeRelease, Jdk8UpdateVersionGivesEight) {
     EXPECT_EQ(8, runtimeRelease(dir.root.c_str()).getFeatureVersion());
 }
 
+TEST(RuntimeRelease, EarlyAccessBuildAndUnquotedValueGiveTheirFeature) {
+    scratchDir dir;
+    dir.write("release", "JAVA_VERSION=\"9-ea\"\n");
+    EXPECT_EQ(9, runtimeRelease(dir.root.c_str()).getFeatureVersion());
+    dir.write("release", "JAVA_VERSION=21");
+    EXPECT_EQ(21, runtimeRelease(dir.root.c_str()).getFeatureVersion());
+    dir.write("release", "JAVA_VERSION=\"\"\n");
+    EXPECT_EQ(0, runtimeRelease(dir.root.c_str()).getFeatureVersion());
+}
+
 TEST(RuntimeRelease, MissingGarbledOrHugeFilesAreUnknown) {
     scratchDir dir;
     EXPECT_FALSE(runtimeRelease(dir.root.c_str()).isKnown());
