@@ -20,17 +20,33 @@ class zipArchive {
     // into the file, with comment (at most 65535 bytes) as its comment.
     void writeShifted(outputFile& out, long shift, const char* comment) const;
 
+    const char* getPath() const { return path; }
+    int getEntryCount() const { return entryCount; }
+    // The central directory header of the entry (see zipFormat.h), borrowed.
+    const unsigned char* getHeader(int entry) const { return directory + headerPositions[entry]; }
+    // The bytes of the entry in the file: its local header, its data and the
+    // descriptor that may follow them. Throws "'%s' is not a zip archive"
+    // when they do not lie in front of the central directory.
+    void locateEntry(int entry, long* start, long* length) const;
+    // The entry's uncompressed content, checked against its CRC, as a new
+    // array; *size is its length. Throws "'%s' holds a damaged entry".
+    unsigned char* createContent(int entry, long* size) const;
+    [[noreturn]] void fail(const char* format) const;
+
   private:
     void readEndRecord();
     void readDirectory();
-    [[noreturn]] void fail(const char* format) const;
+    long getDataStart(int entry) const;
+    unsigned char* createRange(long offset, long length) const;
 
     char* path;
     long endPosition;
     long directoryOffset;
     long directorySize;
+    int entryCount;
     unsigned char* endRecord;
     unsigned char* directory;
+    long* headerPositions;
 };
 
 #endif
