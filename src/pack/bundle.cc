@@ -22,14 +22,15 @@ static void writeMerged(char* launcher, zipArchive** archives, int count, const 
                         const char* configuration, int quiet) {
     stringArray dropped;
     zipMerge merge(archives, count, &dropped);
-    for (int i = 0; i < dropped.size() && !quiet; i++) {
-        fprintf(stderr, "larkwin-pack: %s\n", dropped[i]);
-    }
     long launcherSize = getFileSize(launcher);
     outputFile out(output);
     out.appendFileRange(launcher, 0, launcherSize);
     merge.write(out, launcherSize, configuration);
     out.commit(0755);
+    // Only a bundle that was made has left anything out.
+    for (int i = 0; i < dropped.size() && !quiet; i++) {
+        fprintf(stderr, "larkwin-pack: %s\n", dropped[i]);
+    }
 }
 
 void writeBundle(char* launcher, const stringArray& archives, const char* output,
