@@ -5,9 +5,9 @@
 // removed or counted as links.
 
 // Copies the tree at from to the new path to, with the modes and times of
-// its directories, files and links (a runtime's base class-data archive
-// records the time of the module image it was made from). Throws "Unable to
-// copy '%s'" naming the entry that could not be copied.
+// its directories, files and links, so that the copy of a runtime is the
+// same runtime. Throws "Unable to copy '%s'" naming the entry that could not
+// be copied.
 void copyTree(const char* from, const char* to);
 
 // Removes the tree as far as it can; failures are ignored.
