@@ -65,20 +65,38 @@ static int getFeatureVersion(const char* jdkHome) {
     return version;
 }
 
-// jdeps prints the modules on one line, or nothing when the jars need only
-// java.base.
+static int isModuleListCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == ',' || c == '$';
+}
+
+// jdeps prints the modules on one line, after any warnings (such as one
+// about a package split between a jar and the runtime): the list is the last
+// line made of module names and commas.
 static void appendModules(stringBuffer& list, const stringBuffer& printed) {
-    int begin = 0;
-    int end = printed.getLength();
     const char* data = printed.getData();
-    while (begin < end && (data[begin] == ' ' || data[begin] == '\n' || data[begin] == '\r')) {
-        begin++;
+    int length = printed.getLength();
+    int found = -1;
+    int foundLength = 0;
+    for (int begin = 0; begin < length;) {
+        int end = begin;
+        while (end < length && data[end] != '\n' && data[end] != '\r') {
+            end++;
+        }
+        int whole = end > begin;
+        for (int i = begin; i < end && whole; i++) {
+            whole = isModuleListCharacter(data[i]);
+        }
+        if (whole) {
+            found = begin;
+            foundLength = end - begin;
+        }
+        begin = end + 1;
     }
-    while (end > begin &&
-           (data[end - 1] == ' ' || data[end - 1] == '\n' || data[end - 1] == '\r')) {
-        end--;
+    if (found < 0) {
+        throw createStringCopy("jdeps printed no list of modules");
     }
-    list.append(end > begin ? data + begin : "java.base", end > begin ? end - begin : 9);
+    list.append(data + found, foundLength);
 }
 
 char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules) {

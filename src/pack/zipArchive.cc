@@ -19,7 +19,8 @@ static unsigned char* readBytes(char* path, long offset, long length) {
 
 zipArchive::zipArchive(const char* archivePath)
     : path(createStringCopy(archivePath)), endPosition(-1), directoryOffset(0), directorySize(0),
-      entryCount(0), endRecord(nullptr), directory(nullptr), headerPositions(nullptr) {
+      entryCount(0), endRecord(nullptr), directory(nullptr), headerPositions(nullptr),
+      reader(nullptr) {
     try {
         readEndRecord();
         readDirectory();
@@ -33,6 +34,9 @@ zipArchive::zipArchive(const char* archivePath)
 }
 
 zipArchive::~zipArchive() {
+    if (reader != nullptr) {
+        fclose(reader);
+    }
     delete[] headerPositions;
     delete[] directory;
     delete[] endRecord;
@@ -111,16 +115,22 @@ void zipArchive::readDirectory() {
     }
 }
 
-// Exactly length bytes of the file from offset on, as a new array.
-unsigned char* zipArchive::createRange(long offset, long length) const {
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) {
+FILE* zipArchive::getReader() const {
+    if (reader == nullptr) {
+        reader = fopen(path, "rb");
+    }
+    if (reader == nullptr) {
         fail("Unable to open '%s'");
     }
+    return reader;
+}
+
+// Exactly length bytes of the file from offset on, as a new array.
+unsigned char* zipArchive::createRange(long offset, long length) const {
+    FILE* file = getReader();
     unsigned char* bytes = new unsigned char[length > 0 ? length : 1];
     int complete =
         fseek(file, offset, SEEK_SET) == 0 && fread(bytes, 1, length, file) == (size_t)length;
-    fclose(file);
     if (!complete) {
         delete[] bytes;
         fail("Unable to read '%s'");
@@ -173,6 +183,22 @@ void zipArchive::locateEntry(int entry, long* start, long* length) const {
     *length = end - *start;
 }
 
+void zipArchive::copyRange(outputFile& out, long offset, long length) const {
+    FILE* file = getReader();
+    if (fseek(file, offset, SEEK_SET) != 0) {
+        fail("Unable to read '%s'");
+    }
+    unsigned char chunk[65536];
+    for (long remaining = length; remaining > 0;) {
+        size_t want = remaining < (long)sizeof chunk ? remaining : sizeof chunk;
+        if (fread(chunk, 1, want, file) != want) {
+            fail("Unable to read '%s'");
+        }
+        out.write(chunk, (long)want);
+        remaining -= (long)want;
+    }
+}
+
 static int inflateAll(unsigned char* data, long length, unsigned char* content, long size) {
     z_stream stream;
     memset(&stream, 0, sizeof stream);
@@ -182,8 +208,9 @@ static int inflateAll(unsigned char* data, long length, unsigned char* content, 
     }
     stream.next_in = data;
     stream.avail_in = (uInt)length;
+    // Room for one byte more than expected shows data that runs longer.
     stream.next_out = content;
-    stream.avail_out = (uInt)size;
+    stream.avail_out = (uInt)size + 1;
     int status = inflate(&stream, Z_FINISH);
     int complete = status == Z_STREAM_END && stream.total_out == (uLong)size;
     inflateEnd(&stream);
@@ -200,6 +227,10 @@ unsigned char* zipArchive::createContent(int entry, long* size) const {
         (method == zipStored && length != *size)) {
         fail("'%s' holds a damaged entry");
     }
+    // Joined contents are held in memory, with int lengths.
+    if (*size > INT_MAX / 2) {
+        fail("'%s' is too large to bundle");
+    }
     long dataStart = getDataStart(entry);
     if (dataStart + length > directoryOffset) {
         fail("'%s' is not a zip archive");
@@ -212,7 +243,7 @@ unsigned char* zipArchive::createContent(int entry, long* size) const {
         }
         return data;
     }
-    unsigned char* content = new unsigned char[*size > 0 ? *size : 1];
+    unsigned char* content = new unsigned char[*size + 1];
     int intact = inflateAll(data, length, content, *size) &&
                  crc32(0, content, (uInt)*size) == (uLong)getZip4(header, zipCrcField);
     delete[] data;

@@ -5,6 +5,7 @@
 #include "pack/zipFormat.h"
 #include "unix/outputFile.h"
 #include "util/stringArray.h"
+#include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <climits>
@@ -34,7 +35,8 @@ static unsigned int hashName(const char* name, int length) {
 }
 
 zipMerge::zipMerge(zipArchive** archives, int count, stringArray* dropped)
-    : archives(archives), count(count), total(0), out(nullptr), position(0), written(0) {
+    : archives(archives), count(count), total(0), out(nullptr), position(0), written(0),
+      directory(nullptr), directoryLength(0) {
     for (int i = 0; i < count; i++) {
         total += archives[i]->getEntryCount();
     }
@@ -52,6 +54,7 @@ zipMerge::zipMerge(zipArchive** archives, int count, stringArray* dropped)
 }
 
 zipMerge::~zipMerge() {
+    delete[] directory;
     delete[] slots;
     delete[] lastSame;
     delete[] nextSame;
@@ -136,15 +139,13 @@ void zipMerge::advance(long length) {
 }
 
 void zipMerge::writeHeader(const unsigned char* header, long localOffset) {
-    if (written == zipMostEntries || directory.getLength() + getZipHeaderLength(header) > INT_MAX) {
+    if (written == zipMostEntries) {
         throw createStringCopy(tooLarge);
     }
-    unsigned char fixed[zipHeaderSize];
-    memcpy(fixed, header, zipHeaderSize);
-    putZip4(fixed, zipLocalOffsetField, localOffset);
-    directory.append((const char*)fixed, zipHeaderSize);
-    directory.append((const char*)header + zipHeaderSize,
-                     (int)(getZipHeaderLength(header) - zipHeaderSize));
+    long length = getZipHeaderLength(header);
+    memcpy(directory + directoryLength, header, length);
+    putZip4(directory + directoryLength, zipLocalOffsetField, localOffset);
+    directoryLength += length;
     written++;
 }
 
@@ -155,7 +156,7 @@ void zipMerge::writeCopy(int item) {
     archive->locateEntry(entryOf[item], &start, &length);
     long localOffset = position;
     advance(length);
-    out->appendFileRange(archive->getPath(), start, length);
+    archive->copyRange(*out, start, length);
     writeHeader(getHeader(item), localOffset);
 }
 
@@ -215,7 +216,13 @@ void zipMerge::write(outputFile& file, long offset, const char* comment) {
     out = &file;
     position = offset;
     written = 0;
-    directory.clear();
+    long capacity = 0;
+    for (int i = 0; i < count; i++) {
+        capacity += archives[i]->getDirectorySize();
+    }
+    delete[] directory;
+    directory = new unsigned char[capacity > 0 ? capacity : 1];
+    directoryLength = 0;
     for (int item = 0; item < total; item++) {
         if (action[item] == copyItem) {
             writeCopy(item);
@@ -224,14 +231,14 @@ void zipMerge::write(outputFile& file, long offset, const char* comment) {
         }
     }
     long directoryOffset = position;
-    advance(directory.getLength());
-    out->write(directory.getData(), directory.getLength());
+    advance(directoryLength);
+    out->write(directory, directoryLength);
     unsigned char end[zipEndRecordSize];
     memset(end, 0, sizeof end);
     putZip4(end, 0, 0x06054B50);
     putZip2(end, 8, written);
     putZip2(end, 10, written);
-    putZip4(end, 12, directory.getLength());
+    putZip4(end, 12, directoryLength);
     putZip4(end, 16, directoryOffset);
     long commentLength = (long)strlen(comment);
     putZip2(end, 20, commentLength);

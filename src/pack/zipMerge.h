@@ -1,8 +1,6 @@
 #ifndef LARKWIN_PACK_ZIPMERGE_H
 #define LARKWIN_PACK_ZIPMERGE_H
 
-#include "util/stringBuffer.h"
-
 class outputFile;
 class stringArray;
 class zipArchive;
@@ -50,7 +48,11 @@ class zipMerge {
     outputFile* out;
     long position;
     int written;
-    stringBuffer directory;
+    // The central directory written so far. No header written is longer
+    // than the one it comes from, so the inputs' directories together bound
+    // its size.
+    unsigned char* directory;
+    long directoryLength;
 };
 
 #endif

@@ -32,42 +32,60 @@ unsigned long get4(const std::string& in, size_t at) {
 
 enum descriptorKind { noDescriptor, plainDescriptor, signedDescriptor };
 
-// A zip archive of stored entries, written the way jar tools do.
+// Raw deflate data, as zip entries hold it.
+std::string deflated(const std::string& content) {
+    z_stream stream = {};
+    deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, content.size()), '\0');
+    stream.next_in = (unsigned char*)content.data();
+    stream.avail_in = content.size();
+    stream.next_out = (unsigned char*)&out[0];
+    stream.avail_out = out.size();
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+// A zip archive of stored or deflated entries, written the way jar tools do.
 class archiveBuilder {
   public:
     void add(const std::string& name, const std::string& content,
-             descriptorKind descriptor = noDescriptor, const std::string& localExtra = "") {
+             descriptorKind descriptor = noDescriptor, const std::string& localExtra = "",
+             bool compress = false) {
         unsigned long crc = crc32(0, (const unsigned char*)content.data(), content.size());
         unsigned flags = descriptor != noDescriptor ? 8 : 0;
+        unsigned method = compress ? 8 : 0;
+        std::string data = compress ? deflated(content) : content;
         size_t offset = body.size();
         put4(body, 0x04034B50);
-        put2(body, 10);
+        put2(body, 20);
         put2(body, flags);
-        put2(body, 0);
+        put2(body, method);
         put4(body, 0);
         // A descriptor stands in for the CRC and sizes of the local header.
         put4(body, flags ? 0 : crc);
-        put4(body, flags ? 0 : content.size());
+        put4(body, flags ? 0 : data.size());
         put4(body, flags ? 0 : content.size());
         put2(body, name.size());
         put2(body, localExtra.size());
-        body += name + localExtra + content;
+        body += name + localExtra + data;
         if (descriptor == signedDescriptor) {
             put4(body, 0x08074B50);
         }
         if (descriptor != noDescriptor) {
             put4(body, crc);
-            put4(body, content.size());
+            put4(body, data.size());
             put4(body, content.size());
         }
         put4(directory, 0x02014B50);
         put2(directory, 20);
-        put2(directory, 10);
+        put2(directory, 20);
         put2(directory, flags);
-        put2(directory, 0);
+        put2(directory, method);
         put4(directory, 0);
         put4(directory, crc);
-        put4(directory, content.size());
+        put4(directory, data.size());
         put4(directory, content.size());
         put2(directory, name.size());
         put2(directory, 0);
@@ -135,9 +153,11 @@ std::vector<readEntry> readEntries(const std::string& file, const std::string& c
         EXPECT_EQ(entry.name, file.substr(local + 30, get2(file, local + 26)));
         size_t data = local + 30 + get2(file, local + 26) + get2(file, local + 28);
         entry.content = file.substr(data, size);
-        EXPECT_EQ(crc32(0, (const unsigned char*)entry.content.data(), size),
-                  get4(file, position + 16))
-            << entry.name;
+        if (get2(file, position + 10) == 0) {
+            EXPECT_EQ(crc32(0, (const unsigned char*)entry.content.data(), size),
+                      get4(file, position + 16))
+                << entry.name;
+        }
         entry.stored = file.substr(local, data + size - local);
         entries.push_back(entry);
         position +=
@@ -244,6 +264,31 @@ TEST_F(ZipMergeTest, ServiceFilesAreJoinedWithALineFeedBetweenThem) {
     // A service file that one jar alone holds is copied as it is stored.
     EXPECT_EQ("org.OnlyApp\n", entries[1].content);
     EXPECT_TRUE(droppedLines().empty());
+}
+
+TEST_F(ZipMergeTest, DeflatedServiceFilesAreInflatedToBeJoined) {
+    archiveBuilder app;
+    app.add("META-INF/services/org.Spi", "org.AppSpi\n", signedDescriptor, "", true);
+    archiveBuilder empty;
+    empty.add("META-INF/services/org.Spi", "", plainDescriptor, "", true);
+    archiveBuilder lib;
+    lib.add("META-INF/services/org.Spi", std::string(5000, '#') + "\norg.LibSpi", noDescriptor, "",
+            true);
+    std::vector<readEntry> entries =
+        merge({write("app.jar", app), write("empty.jar", empty), write("lib.jar", lib)});
+    ASSERT_EQ("", failure);
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ("org.AppSpi\n" + std::string(5000, '#') + "\norg.LibSpi", entries[0].content);
+
+    // Deflated data that inflates to more than its recorded size.
+    archiveBuilder longer;
+    longer.add("META-INF/services/org.Spi", "org.LongerSpi\n", noDescriptor, "", true);
+    std::string bytes = longer.bytes();
+    size_t header = longer.body.size();
+    bytes[header + 24] = (char)(bytes[header + 24] - 1);
+    std::string damaged = dir.write("longer.jar", bytes);
+    merge({write("app.jar", app), damaged});
+    EXPECT_EQ("'" + damaged + "' holds a damaged entry", failure);
 }
 
 TEST_F(ZipMergeTest, EntriesAreCopiedAsStoredWithTheirDescriptors) {
