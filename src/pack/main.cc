@@ -41,8 +41,8 @@ static const char* usage =
     "                     larkwin-pack)\n"
     "  --config FILE      the configuration text to embed\n"
     "  --main-class NAME  embed the configuration \"mainclass NAME\"\n"
-    "  --quiet            do not name the duplicates left out, nor report the app\n"
-    "                     image\n"
+    "  --quiet            do not name the duplicates left out, nor print an app\n"
+    "                     image's modules and size\n"
     "  --show FILE        print the configuration embedded in FILE exactly as the\n"
     "                     launcher reads it\n"
     "  --help             print this text\n"
@@ -68,7 +68,8 @@ static const char* usage =
     "                     links kept)\n"
     "  --add-modules MODULE,...\n"
     "                     modules to link beyond those jdeps finds (with\n"
-    "                     --runtime auto), such as those loaded by reflection\n";
+    "                     --runtime auto), such as those only reached by\n"
+    "                     reflection or as services, which jdeps cannot see\n";
 
 // The larkwin executable in the directory that holds this program.
 static char* createDefaultLauncher(char* programName) {

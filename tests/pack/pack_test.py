@@ -629,6 +629,17 @@ class AppImageRuntimeTest(PackTestCase):
                                   "--add-modules", "no.such.module", environment=with_jdk)
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
 
+    def test_runtime_that_cannot_be_copied_whole_leaves_nothing(self):
+        home = self.make_home()
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+        write(os.path.join(home, "lib", "sealed", "inside"), b"x")
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o555)
+        # A FIFO is neither a file, a directory nor a link.
+        fifo = os.path.join(home, "lib", "fifo")
+        os.mkfifo(fifo)
+        self.assert_image_refused("Unable to copy '%s'" % fifo, "--runtime", home)
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
 
 if __name__ == "__main__":
     unittest.main()
