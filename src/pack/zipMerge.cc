@@ -94,6 +94,34 @@ static char* createDroppedLine(const unsigned char* header, zipArchive* archive,
     return line.createString();
 }
 
+// Decides what becomes of one item, knowing the items in front of it.
+void zipMerge::planItem(int item, stringArray* dropped) {
+    const unsigned char* header = getHeader(item);
+    const char* name = getName(header);
+    int length = getNameLength(header);
+    mergeRule rule = getMergeRule(name, length, archiveOf[item] > 0);
+    action[item] = skipItem;
+    if (rule == dropEntry) {
+        return;
+    }
+    int* slot = findSlot(name, length);
+    if (*slot < 0) {
+        *slot = item;
+        action[item] = copyItem;
+        return;
+    }
+    int first = *slot;
+    if (rule == joinEntry) {
+        nextSame[lastSame[first]] = item;
+        lastSame[first] = item;
+        action[first] = joinItem;
+    } else if (length > 0 && name[length - 1] != '/') {
+        // Directories repeat in every jar; only files are worth a word.
+        zipArchive* archive = archives[archiveOf[item]];
+        dropped->append(createDroppedLine(header, archive, archives[archiveOf[first]]));
+    }
+}
+
 void zipMerge::plan(stringArray* dropped) {
     for (int i = 0; i < slotCount; i++) {
         slots[i] = -1;
@@ -105,28 +133,7 @@ void zipMerge::plan(stringArray* dropped) {
             entryOf[item] = e;
             nextSame[item] = -1;
             lastSame[item] = item;
-            const unsigned char* header = getHeader(item);
-            const char* name = getName(header);
-            int length = getNameLength(header);
-            mergeRule rule = getMergeRule(name, length, a > 0);
-            int* slot = findSlot(name, length);
-            action[item] = rule == dropEntry ? skipItem : copyItem;
-            if (rule == dropEntry || *slot < 0) {
-                if (rule != dropEntry) {
-                    *slot = item;
-                }
-                continue;
-            }
-            int first = *slot;
-            action[item] = skipItem;
-            if (rule == joinEntry) {
-                nextSame[lastSame[first]] = item;
-                lastSame[first] = item;
-                action[first] = joinItem;
-            } else if (length > 0 && name[length - 1] != '/') {
-                // Directories repeat in every jar; only files are worth a word.
-                dropped->append(createDroppedLine(header, archives[a], archives[archiveOf[first]]));
-            }
+            planItem(item, dropped);
         }
     }
 }

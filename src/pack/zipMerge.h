@@ -26,6 +26,7 @@ class zipMerge {
 
   private:
     void plan(stringArray* dropped);
+    void planItem(int item, stringArray* dropped);
     int* findSlot(const char* name, int length);
     const unsigned char* getHeader(int item) const;
     void writeCopy(int item);
