@@ -70,22 +70,19 @@ static int isModuleListCharacter(char c) {
            c == '_' || c == ',' || c == '$';
 }
 
-// jdeps prints the modules on one line, after any warnings (such as one
-// about a package split between a jar and the runtime): the list is the last
-// line made of module names and commas.
-static void appendModules(stringBuffer& list, const stringBuffer& printed) {
-    const char* data = printed.getData();
-    int length = printed.getLength();
+// The list is the last line made of module names and commas: warnings (such
+// as one about a package split between a jar and the runtime) come first.
+char* createJdepsModuleList(const char* printed, int length, const char* extraModules) {
     int found = -1;
     int foundLength = 0;
     for (int begin = 0; begin < length;) {
         int end = begin;
-        while (end < length && data[end] != '\n' && data[end] != '\r') {
+        while (end < length && printed[end] != '\n' && printed[end] != '\r') {
             end++;
         }
         int whole = end > begin;
         for (int i = begin; i < end && whole; i++) {
-            whole = isModuleListCharacter(data[i]);
+            whole = isModuleListCharacter(printed[i]);
         }
         if (whole) {
             found = begin;
@@ -96,7 +93,13 @@ static void appendModules(stringBuffer& list, const stringBuffer& printed) {
     if (found < 0) {
         throw createStringCopy("jdeps printed no list of modules");
     }
-    list.append(data + found, foundLength);
+    stringBuffer list;
+    list.append(printed + found, foundLength);
+    if (extraModules != nullptr && extraModules[0] != 0) {
+        list.append(',');
+        list.append(extraModules);
+    }
+    return list.createString();
 }
 
 char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules) {
@@ -131,13 +134,7 @@ char* createModuleList(const char* jdkHome, const stringArray& jars, const char*
     }
     delete[] arguments;
     delete[] jdeps;
-    stringBuffer list;
-    appendModules(list, printed);
-    if (extraModules != nullptr && extraModules[0] != 0) {
-        list.append(',');
-        list.append(extraModules);
-    }
-    return list.createString();
+    return createJdepsModuleList(printed.getData(), printed.getLength(), extraModules);
 }
 
 // Without this archive the runtime starts slower, and a dynamic archive of

@@ -13,6 +13,11 @@ char* createJdkHome();
 // comma-separated extra modules (may be null). Owned, comma-separated.
 char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules);
 
+// The module list in what "jdeps --print-module-deps" printed (length
+// bytes), followed by the extra modules. Throws "jdeps printed no list of
+// modules".
+char* createJdepsModuleList(const char* printed, int length, const char* extraModules);
+
 // Links a runtime of the modules into the new directory output, without
 // debug data, man pages and headers, and gives it its base class-data
 // archive (lib/server/classes.jsa).
