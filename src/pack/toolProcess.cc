@@ -4,12 +4,38 @@
 #include "util/strings.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <sys/wait.h>
 #include <unistd.h>
 
-[[noreturn]] static void runInChild(char** arguments, int pipeEnds[2]) {
+// The signals that a terminal sends to the whole process group. While a tool
+// runs they are left to it: it ends, and larkwin-pack then fails as it does
+// for any failed tool, removing what it has begun.
+static const int terminalSignals[] = {SIGINT, SIGQUIT};
+static const int terminalSignalCount = sizeof terminalSignals / sizeof terminalSignals[0];
+
+static void ignoreTerminalSignals(struct sigaction* saved) {
+    struct sigaction ignore;
+    memset(&ignore, 0, sizeof ignore);
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (int i = 0; i < terminalSignalCount; i++) {
+        sigaction(terminalSignals[i], &ignore, &saved[i]);
+    }
+}
+
+static void restoreTerminalSignals(const struct sigaction* saved) {
+    for (int i = 0; i < terminalSignalCount; i++) {
+        sigaction(terminalSignals[i], &saved[i], nullptr);
+    }
+}
+
+[[noreturn]] static void runInChild(char** arguments, int pipeEnds[2],
+                                    const struct sigaction* saved) {
+    // Ignored signals stay ignored across exec.
+    restoreTerminalSignals(saved);
     close(pipeEnds[0]);
     if (dup2(pipeEnds[1], STDOUT_FILENO) >= 0) {
         close(pipeEnds[1]);
@@ -50,19 +76,24 @@ int runTool(char** arguments, stringBuffer* output) {
     }
     fflush(stdout);
     fflush(stderr);
+    struct sigaction saved[terminalSignalCount];
+    ignoreTerminalSignals(saved);
     pid_t child = fork();
     if (child < 0) {
+        restoreTerminalSignals(saved);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
         throw createStringCopy("fork failed");
     }
     if (child == 0) {
-        runInChild(arguments, pipeEnds);
+        runInChild(arguments, pipeEnds, saved);
     }
     close(pipeEnds[1]);
     readAll(pipeEnds[0], output);
     close(pipeEnds[0]);
-    return waitForChild(child);
+    int status = waitForChild(child);
+    restoreTerminalSignals(saved);
+    return status;
 }
 
 void runToolOrFail(char** arguments, stringBuffer* output) {

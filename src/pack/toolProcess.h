@@ -7,7 +7,9 @@ class stringBuffer;
 // null) and waits for it. What it writes on standard output is appended to
 // output; its standard error stays larkwin-pack's own. Returns its exit
 // status, 128 + n when signal n ended it, or 127 when it could not be
-// executed. Throws "fork failed" or "pipe failed".
+// executed. Meanwhile larkwin-pack ignores the interrupt and quit signals,
+// which the tool receives from a terminal as well. Throws "fork failed" or
+// "pipe failed".
 int runTool(char** arguments, stringBuffer* output);
 
 // Runs the tool and throws "'%s' failed with exit status N" unless it
