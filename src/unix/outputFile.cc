@@ -39,6 +39,10 @@ void outputFile::failWriting() {
 }
 
 void outputFile::write(const void* data, long length) {
+    // An empty buffer may have no storage at all.
+    if (length == 0) {
+        return;
+    }
     if (fwrite(data, 1, length, file) != (size_t)length) {
         failWriting();
     }

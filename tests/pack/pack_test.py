@@ -4,8 +4,10 @@
 The programs come from the environment that tests/pack/CMakeLists.txt sets,
 each name with the prefix PACK_TEST_ (unzip and zip read UNZIP and ZIP as
 options): PACK (larkwin-pack), LAUNCHER (larkwin), APP_JAR (a jar holding
-the class Main, made by the JDK's jar), JAVA, UNZIP and ZIP (zip may be
-missing).
+the class Main, made by the JDK's jar), MERGE_APP_JAR and MERGE_DEP_JAR (an
+application and its dependency that both provide the service merge.Greeter),
+JAVA (of a JDK, whose jlink, keytool and jarsigner the tests use too), UNZIP
+and ZIP (zip may be missing).
 Every process runs with a time limit.
 """
 
@@ -16,6 +18,7 @@ import struct
 import subprocess
 import tempfile
 import unittest
+import zipfile
 
 PACK = os.environ.get("PACK_TEST_PACK", "")
 LAUNCHER = os.environ.get("PACK_TEST_LAUNCHER", "")
@@ -23,7 +26,12 @@ APP_JAR = os.environ.get("PACK_TEST_APP_JAR", "")
 JAVA = os.environ.get("PACK_TEST_JAVA", "java")
 UNZIP = os.environ.get("PACK_TEST_UNZIP", "unzip")
 ZIP = os.environ.get("PACK_TEST_ZIP", "")
+MERGE_APP_JAR = os.environ.get("PACK_TEST_MERGE_APP_JAR", "")
+MERGE_DEP_JAR = os.environ.get("PACK_TEST_MERGE_DEP_JAR", "")
+JDK = os.path.dirname(os.path.dirname(os.path.realpath(shutil.which(JAVA) or JAVA)))
 TIME_LIMIT = 60
+# jdeps, jlink and the base archive's dump together.
+IMAGE_TIME_LIMIT = 180
 
 
 def run(*command, **options):
@@ -299,6 +307,9 @@ class CommandLineTest(PackTestCase):
             b"Usage: larkwin-pack -o OUTPUT [--launcher PATH] "
             b"(--config FILE | --main-class NAME) APP.jar\n"))
         self.assertIn(b"--show FILE", result.stdout)
+        for option in [b"--app-image DIR", b"--name NAME", b"--runtime auto", b"--runtime HOME",
+                       b"--add-modules MODULE", b"--quiet", b"javapath ../runtime/bin/java"]:
+            self.assertIn(option, result.stdout)
         result = self.pack("--version")
         self.assertEqual(0, result.returncode)
         self.assertRegex(result.stdout.decode(), r"^larkwin-pack \d+\.\d+\.\d+\n$")
@@ -312,13 +323,27 @@ class CommandLineTest(PackTestCase):
             (["-o", out, "--config", "c", "--main-class", "Main", APP_JAR],
              "give exactly one of --config and --main-class"),
             (["-o", out, "--main-class", "Main"], "no application archive given"),
-            (["-o", out, "--main-class", "Main", APP_JAR, APP_JAR],
-             "only one archive can be bundled"),
+            (["--app-image", out, "-o", out, "--main-class", "Main", APP_JAR],
+             "give either -o or --app-image, not both"),
+            (["-o", out, "--name", "app", "--main-class", "Main", APP_JAR],
+             "--name needs --app-image"),
+            (["-o", out, "--runtime", "auto", "--main-class", "Main", APP_JAR],
+             "--runtime needs --app-image"),
+            (["-o", out, "--add-modules", "java.sql", "--main-class", "Main", APP_JAR],
+             "--add-modules needs --app-image"),
+            (["--app-image", out, "--name", "bin/app", "--main-class", "Main", APP_JAR],
+             "--name takes a file name, without '/'"),
+            (["--app-image", out, "--name", "..", "--main-class", "Main", APP_JAR],
+             "--name takes a file name, without '/'"),
+            (["--app-image", out, "--runtime", self.dir, "--add-modules", "java.sql",
+              "--main-class", "Main", APP_JAR], "--add-modules needs --runtime auto"),
+            (["--app-image", out, "--main-class", "Main"], "no application archive given"),
             (["-o", out, "-o", out, "--main-class", "Main", APP_JAR], "-o is given more than once"),
             (["-o", out, "--main-class", "Main", "--verbose", APP_JAR],
              "unknown option '--verbose'"),
             (["-o", out, APP_JAR, "--main-class"], "--main-class needs a value"),
             (["--show", APP_JAR, "-o", out], "--show takes no other options"),
+            (["--show", APP_JAR, "--quiet"], "--show takes no other options"),
         ]
         for arguments, message in cases:
             result = self.pack(*arguments)
@@ -327,6 +352,320 @@ class CommandLineTest(PackTestCase):
             self.assertEqual(expected.encode(), result.stderr, arguments)
             self.assertEqual(b"", result.stdout)
         self.assertEqual([], os.listdir(self.dir))
+
+
+def entry_names(archive):
+    with zipfile.ZipFile(archive) as opened:
+        return [info.filename for info in opened.infolist()]
+
+
+def entry_content(archive, name):
+    with zipfile.ZipFile(archive) as opened:
+        return opened.read(name)
+
+
+def stored_bytes(archive, name):
+    """The entry as the archive stores it: local header, data, descriptor."""
+    with zipfile.ZipFile(archive) as opened:
+        info = opened.getinfo(name)
+    content = read(archive)
+    start = info.header_offset
+    name_length, extra_length = struct.unpack("<2H", content[start + 26:start + 30])
+    end = start + 30 + name_length + extra_length + info.compress_size
+    if info.flag_bits & 8:
+        end += 16 if content[end:end + 4] == b"PK\x07\x08" else 12
+    return content[start:end]
+
+
+def with_entries(source, target, entries):
+    """A copy of the jar source with the entries (name, bytes) added."""
+    shutil.copy(source, target)
+    with zipfile.ZipFile(target, "a") as opened:
+        for name, content in entries:
+            opened.writestr(name, content)
+    return target
+
+
+class MergeTest(PackTestCase):
+    def merge(self, *archives, extra=(), name="bundle"):
+        output = self.path(name)
+        result = self.pack("-o", output, "--launcher", LAUNCHER, "--main-class",
+                           "merge.ServiceMain", *extra, *archives)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(b"", result.stdout)
+        return output, result.stderr.decode()
+
+    def dropped_line(self, name, archive, first=MERGE_APP_JAR):
+        return "larkwin-pack: dropped duplicate '%s' of '%s' (kept the one of '%s')\n" % (
+            name, archive, first)
+
+    def test_bundle_sees_both_providers_and_the_first_resource(self):
+        bundle, _ = self.merge(MERGE_APP_JAR, MERGE_DEP_JAR)
+        result = run(bundle, "5")
+        self.assertEqual(5, result.returncode, result.stderr)
+        self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+        result = run(JAVA, "-cp", bundle, "merge.ServiceMain")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+        check = run(UNZIP, "-t", bundle)
+        self.assertEqual(0, check.returncode, check.stdout + check.stderr)
+        self.assertNotIn(b"warning", (check.stdout + check.stderr).lower())
+
+    def test_service_files_are_joined_line_by_line(self):
+        bundle, _ = self.merge(MERGE_APP_JAR, MERGE_DEP_JAR)
+        # The application's file lacks its last line feed.
+        self.assertEqual(b"merge.AppGreeter", entry_content(MERGE_APP_JAR,
+                                                            "META-INF/services/merge.Greeter"))
+        self.assertEqual(b"merge.AppGreeter\n# the dependency's provider\nmerge.dep.DepGreeter\n",
+                         entry_content(bundle, "META-INF/services/merge.Greeter"))
+        self.assertEqual(1, entry_names(bundle).count("META-INF/services/merge.Greeter"))
+
+    def test_each_duplicate_file_is_named_once_and_quiet_silences_them(self):
+        _, report = self.merge(MERGE_APP_JAR, MERGE_DEP_JAR)
+        # META-INF/ and the manifest repeat too, but directories and the
+        # dependency's manifest are not worth a word.
+        self.assertEqual(self.dropped_line("merge/shared.txt", MERGE_DEP_JAR), report)
+        again = with_entries(MERGE_DEP_JAR, self.path("again.jar"),
+                             [("merge/AppGreeter.class", b"not the app's")])
+        bundle, report = self.merge(MERGE_APP_JAR, MERGE_DEP_JAR, again, name="three")
+        self.assertEqual(self.dropped_line("merge/shared.txt", MERGE_DEP_JAR) +
+                         self.dropped_line("merge/shared.txt", again) +
+                         self.dropped_line("merge/dep/DepGreeter.class", again, MERGE_DEP_JAR) +
+                         self.dropped_line("merge/AppGreeter.class", again), report)
+        self.assertEqual(entry_content(MERGE_APP_JAR, "merge/AppGreeter.class"),
+                         entry_content(bundle, "merge/AppGreeter.class"))
+        _, report = self.merge(MERGE_APP_JAR, MERGE_DEP_JAR, again, extra=("--quiet",),
+                               name="quiet")
+        self.assertEqual("", report)
+
+    def test_first_manifest_only_and_entries_copied_as_stored(self):
+        bundle, _ = self.merge(MERGE_APP_JAR, MERGE_DEP_JAR)
+        self.assertEqual(entry_content(MERGE_APP_JAR, "META-INF/MANIFEST.MF"),
+                         entry_content(bundle, "META-INF/MANIFEST.MF"))
+        self.assertEqual(["META-INF/", "META-INF/MANIFEST.MF", "META-INF/services/merge.Greeter",
+                          "merge/shared.txt", "merge/AppGreeter.class", "merge/Greeter.class",
+                          "merge/ServiceMain.class", "merge/dep/DepGreeter.class"],
+                         entry_names(bundle))
+        # The JDK's jar writes a descriptor after each entry's data.
+        with zipfile.ZipFile(MERGE_DEP_JAR) as opened:
+            self.assertTrue(opened.getinfo("merge/dep/DepGreeter.class").flag_bits & 8)
+        for archive, name in [(MERGE_DEP_JAR, "merge/dep/DepGreeter.class"),
+                              (MERGE_APP_JAR, "merge/ServiceMain.class")]:
+            self.assertEqual(stored_bytes(archive, name), stored_bytes(bundle, name))
+
+    def test_signed_dependency_loses_signature_and_module_descriptors(self):
+        keystore = self.path("keys.p12")
+        result = run(os.path.join(JDK, "bin", "keytool"), "-genkeypair", "-keystore", keystore,
+                     "-storepass", "secret", "-alias", "signer", "-keyalg", "RSA",
+                     "-dname", "CN=larkwin test", "-validity", "2")
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        signed = with_entries(MERGE_DEP_JAR, self.path("signed.jar"),
+                              [("module-info.class", b"\xca\xfe"),
+                               ("META-INF/versions/11/module-info.class", b"\xca\xfe"),
+                               ("merge/dep/module-info.class", b"kept")])
+        result = run(os.path.join(JDK, "bin", "jarsigner"), "-keystore", keystore,
+                     "-storepass", "secret", signed, "signer")
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        names = entry_names(signed)
+        self.assertIn("META-INF/SIGNER.SF", names)
+        self.assertIn("META-INF/SIGNER.RSA", names)
+        bundle, _ = self.merge(MERGE_APP_JAR, signed)
+        names = entry_names(bundle)
+        for gone in ["META-INF/SIGNER.SF", "META-INF/SIGNER.RSA", "module-info.class",
+                     "META-INF/versions/11/module-info.class"]:
+            self.assertNotIn(gone, names)
+        self.assertIn("merge/dep/module-info.class", names)
+        result = run(bundle)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+
+    def assert_fails_leaving_nothing(self, message, *archives):
+        before = sorted(os.listdir(self.dir))
+        result = self.pack("-o", self.path("out"), "--launcher", LAUNCHER, "--main-class",
+                           "merge.ServiceMain", *archives)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertEqual(("larkwin-pack: %s\n" % message).encode(), result.stderr)
+        self.assertEqual(b"", result.stdout)
+        self.assertEqual(before, sorted(os.listdir(self.dir)))
+
+    def test_corrupt_or_unreadable_dependency_fails_leaving_nothing(self):
+        dependency = read(MERGE_DEP_JAR)
+        cut = write(self.path("cut.jar"), dependency[:len(dependency) // 2])
+        self.assert_fails_leaving_nothing("'%s' is not a zip archive" % cut, MERGE_APP_JAR, cut)
+        with zipfile.ZipFile(MERGE_DEP_JAR) as opened:
+            header = opened.getinfo("merge/dep/DepGreeter.class").header_offset
+            service = opened.getinfo("META-INF/services/merge.Greeter")
+        broken = bytearray(dependency)
+        broken[header:header + 4] = b"XXXX"
+        broken = write(self.path("header.jar"), bytes(broken))
+        self.assert_fails_leaving_nothing("'%s' is not a zip archive" % broken, MERGE_APP_JAR,
+                                          broken)
+        # The joined service file is the one entry whose data is read.
+        damaged = bytearray(dependency)
+        data = service.header_offset + 30 + len(service.filename) + 4
+        damaged[data] ^= 0xFF
+        damaged = write(self.path("data.jar"), bytes(damaged))
+        self.assert_fails_leaving_nothing("'%s' holds a damaged entry" % damaged, MERGE_APP_JAR,
+                                          damaged)
+        missing = self.path("missing.jar")
+        self.assert_fails_leaving_nothing("Unable to open '%s'" % missing, MERGE_APP_JAR, missing)
+        unreadable = shutil.copy(MERGE_DEP_JAR, self.path("unreadable.jar"))
+        os.chmod(unreadable, 0)
+        if os.access(unreadable, os.R_OK):
+            return  # root reads anything
+        self.assert_fails_leaving_nothing("Unable to open '%s'" % unreadable, MERGE_APP_JAR,
+                                          unreadable)
+
+
+class AppImageTest(unittest.TestCase):
+    """One image is linked from the real JDK for the whole class: jlink is slow."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="larkwin-pack-image-")
+        cls.image = os.path.join(cls.dir, "made")
+        environment = dict(os.environ, JAVA_HOME=JDK)
+        cls.result = subprocess.run(
+            [PACK, "--app-image", cls.image, "--name", "app", "--launcher", LAUNCHER,
+             "--main-class", "merge.ServiceMain", MERGE_APP_JAR, MERGE_DEP_JAR],
+            capture_output=True, timeout=IMAGE_TIME_LIMIT, env=environment)
+        cls.moved = os.path.join(cls.dir, "elsewhere", "moved")
+        os.mkdir(os.path.dirname(cls.moved))
+        if cls.result.returncode == 0:
+            shutil.move(cls.image, cls.moved)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir)
+
+    def setUp(self):
+        self.assertEqual(0, self.result.returncode, self.result.stderr)
+
+    def test_moved_image_runs_without_java_on_path_and_passes_the_exit_code_on(self):
+        # No JAVA_HOME, and nothing on the PATH: only the image's runtime.
+        result = subprocess.run([os.path.join(self.moved, "bin", "app"), "7"],
+                                capture_output=True, timeout=TIME_LIMIT, env={"PATH": ""})
+        self.assertEqual(7, result.returncode, result.stdout + result.stderr)
+        # merge-dep comes from java.logging, which jdeps found in the dependency.
+        self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+        result = subprocess.run([os.path.join(self.moved, "bin", "app"), "+DEBUG"],
+                                capture_output=True, timeout=TIME_LIMIT, env={"PATH": ""})
+        self.assertTrue(result.stdout.startswith(
+            os.path.join(self.moved, "runtime", "bin", "java").encode() + b" "), result.stdout)
+
+    def test_report_names_the_modules_and_the_size(self):
+        report = self.result.stdout.decode()
+        self.assertEqual("larkwin-pack: dropped duplicate 'merge/shared.txt' of '%s' (kept the "
+                         "one of '%s')\n" % (MERGE_DEP_JAR, MERGE_APP_JAR),
+                         self.result.stderr.decode())
+        lines = report.splitlines()
+        self.assertEqual(2, len(lines), report)
+        self.assertEqual("larkwin-pack: linking a runtime of java.base,java.logging with the "
+                         "JDK in '%s'" % JDK, lines[0])
+        self.assertRegex(lines[1], r"^larkwin-pack: wrote the app image '%s': "
+                         r"\d+\.\d MB \(runtime \d+\.\d MB\)$" % self.image)
+        self.assertEqual(["elsewhere"], os.listdir(self.dir))
+
+    def test_runtime_is_stripped_and_has_a_usable_base_archive(self):
+        runtime = os.path.join(self.moved, "runtime")
+        self.assertEqual(["app"], os.listdir(os.path.join(self.moved, "bin")))
+        self.assertEqual(["bin", "runtime"], sorted(os.listdir(self.moved)))
+        self.assertTrue(os.path.isfile(os.path.join(runtime, "lib", "server", "classes.jsa")))
+        for absent in ["include", "man", os.path.join("bin", "jlink")]:
+            self.assertFalse(os.path.exists(os.path.join(runtime, absent)), absent)
+        result = subprocess.run([os.path.join(runtime, "bin", "java"), "-Xshare:on",
+                                 "--list-modules"], capture_output=True, timeout=TIME_LIMIT)
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        modules = [line.split("@")[0] for line in result.stdout.decode().splitlines()]
+        self.assertEqual(["java.base", "java.logging"], modules)
+        shown = run(PACK, "--show", os.path.join(self.moved, "bin", "app"))
+        self.assertEqual(b"mainclass merge.ServiceMain\njavapath ../runtime/bin/java", shown.stdout)
+
+
+class AppImageRuntimeTest(PackTestCase):
+    """Copied runtimes and the failures of app images, without jlink's time."""
+
+    def make_home(self):
+        """A stand-in runtime: a java script that exits 3, a link and odd modes."""
+        home = self.path("home")
+        os.makedirs(os.path.join(home, "bin"))
+        os.makedirs(os.path.join(home, "lib", "sealed"))
+        java = write(os.path.join(home, "bin", "java"), b"#!/bin/sh\necho stand-in \"$@\"\nexit 3\n")
+        os.chmod(java, 0o751)
+        os.chmod(write(os.path.join(home, "lib", "private"), b"p"), 0o640)
+        os.symlink("../bin/java", os.path.join(home, "lib", "java-link"))
+        os.utime(os.path.join(home, "lib", "private"), (1000000000, 1000000000))
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o555)
+        return home
+
+    def image(self, *options, name="image", environment=None):
+        return self.pack("--app-image", self.path(name), "--launcher", LAUNCHER, *options,
+                         "--main-class", "Main", APP_JAR, env=environment)
+
+    def test_copied_runtime_keeps_modes_links_and_times(self):
+        home = self.make_home()
+        link = self.path("home-link")
+        os.symlink(home, link)
+        result = self.image("--runtime", link)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(b"", result.stderr)
+        self.assertRegex(result.stdout.decode(), r"^larkwin-pack: wrote the app image '.*': "
+                         r"\d+\.\d MB \(runtime 0\.0 MB\)\n$")
+        runtime = self.path("image/runtime")
+        for relative in ["bin/java", "lib/private", "lib/sealed", "lib"]:
+            original = os.lstat(os.path.join(home, relative))
+            copied = os.lstat(os.path.join(runtime, relative))
+            self.assertEqual(stat.S_IMODE(original.st_mode), stat.S_IMODE(copied.st_mode), relative)
+            self.assertEqual(original.st_mtime_ns, copied.st_mtime_ns, relative)
+        self.assertEqual("../bin/java", os.readlink(os.path.join(runtime, "lib", "java-link")))
+        result = subprocess.run([self.path("image/bin/image"), "x"], capture_output=True,
+                                timeout=TIME_LIMIT, env={"PATH": ""})
+        self.assertEqual(3, result.returncode, result.stderr)
+        self.assertRegex(result.stdout.decode(), r"^stand-in -.* Main x\n$")
+        self.assertEqual(0o755, stat.S_IMODE(os.stat(self.path("image/bin/image")).st_mode))
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+        os.chmod(os.path.join(runtime, "lib", "sealed"), 0o755)
+
+    def assert_image_refused(self, message, *options, environment=None):
+        before = sorted(os.listdir(self.dir))
+        result = self.image(*options, environment=environment)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertTrue(result.stderr.endswith(("larkwin-pack: %s\n" % message).encode()),
+                        result.stderr)
+        self.assertEqual(before, sorted(os.listdir(self.dir)))
+
+    def test_failures_leave_nothing_behind(self):
+        home = self.make_home()
+        os.mkdir(self.path("image"))
+        self.assert_image_refused("'%s' already exists" % self.path("image"), "--runtime", home)
+        os.rmdir(self.path("image"))
+        self.assert_image_refused("'%s' is not a Java runtime's home: it has no bin/java"
+                                  % self.dir, "--runtime", self.dir)
+        cut = write(self.path("cut.jar"), read(APP_JAR)[:-1])
+        result = self.pack("--app-image", self.path("image"), "--launcher", LAUNCHER,
+                           "--runtime", home, "--main-class", "Main", cut)
+        self.assertEqual(("larkwin-pack: '%s' is not a zip archive\n" % cut).encode(),
+                         result.stderr)
+        self.assertNotIn("image", "".join(os.listdir(self.dir)))
+        no_jdk = dict(os.environ, JAVA_HOME=home)
+        self.assert_image_refused("'%s' has no bin/jlink: name a JDK by JAVA_HOME" % home,
+                                  environment=no_jdk)
+        # jdeps runs, then jlink fails on the module that does not exist.
+        with_jdk = dict(os.environ, JAVA_HOME=JDK)
+        self.assert_image_refused("'%s/bin/jlink' failed with exit status 1" % JDK,
+                                  "--add-modules", "no.such.module", environment=with_jdk)
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
+    def test_runtime_that_cannot_be_copied_whole_leaves_nothing(self):
+        home = self.make_home()
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+        write(os.path.join(home, "lib", "sealed", "inside"), b"x")
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o555)
+        # A FIFO is neither a file, a directory nor a link.
+        fifo = os.path.join(home, "lib", "fifo")
+        os.mkfifo(fifo)
+        self.assert_image_refused("Unable to copy '%s'" % fifo, "--runtime", home)
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,7 @@
+package merge;
+
+public class AppGreeter implements Greeter {
+    public String greet() {
+        return "app";
+    }
+}

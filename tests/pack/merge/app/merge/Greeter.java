@@ -1,0 +1,5 @@
+package merge;
+
+public interface Greeter {
+    String greet();
+}
