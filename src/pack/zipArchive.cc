@@ -36,7 +36,7 @@ static long headerLength(unsigned char* header) {
 }
 
 static unsigned char* readBytes(char* path, long offset, long length) {
-    return (unsigned char*)createFileContent(path, (int)offset, (int)length);
+    return (unsigned char*)createFileContent(path, offset, (int)length);
 }
 
 zipArchive::zipArchive(const char* archivePath)

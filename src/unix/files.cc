@@ -46,21 +46,21 @@ static FILE* openForReading(const char* path) {
 long getFileSize(char* path) {
     FILE* file = openForReading(path);
     long size = -1;
-    if (fseek(file, 0, SEEK_END) == 0) {
-        size = ftell(file);
+    if (fseeko(file, 0, SEEK_END) == 0) {
+        size = (long)ftello(file);
     }
     fclose(file);
     return size;
 }
 
-char* createFileContent(char* path, int offset, int length) {
+char* createFileContent(char* path, long offset, int length) {
     FILE* file = openForReading(path);
     if (length < 0) {
         length = 0;
     }
     char* content = new char[(size_t)length + 1];
     size_t got = 0;
-    if (fseek(file, offset, SEEK_SET) == 0) {
+    if (fseeko(file, (off_t)offset, SEEK_SET) == 0) {
         got = fread(content, 1, length, file);
     }
     fclose(file);

@@ -32,6 +32,19 @@ TEST(Files, ReadsSizesAndByteRanges) {
     EXPECT_STREQ("89", beyond.get());
 }
 
+TEST(Files, ByteRangesPast2GiBAreReadWhereTheyLie) {
+    scratchDir dir;
+    std::string sparse = dir.write("sparse", "");
+    long offset = 3000000000L;
+    ASSERT_EQ(0, truncate(sparse.c_str(), (off_t)offset));
+    FILE* out = fopen(sparse.c_str(), "ab");
+    fputs("tail", out);
+    fclose(out);
+    EXPECT_EQ(offset + 4, getFileSize(&sparse[0]));
+    ownedString tail(createFileContent(&sparse[0], offset + 1, 10));
+    EXPECT_STREQ("ail", tail.get());
+}
+
 TEST(Files, MissingFileAndDirectoryCannotBeOpened) {
     scratchDir dir;
     std::string missing = dir.path("missing");
