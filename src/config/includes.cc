@@ -5,7 +5,16 @@
 #include "util/stringArray.h"
 #include "util/strings.h"
 
+// Far deeper than any real configuration nests, and shallow enough that the
+// readers' frames on the stack stay well inside its limit.
+static const int deepestInclude = 1000;
+
 void configFile::includeFile(char* path) {
+    if (getParseDepth() > deepestInclude) {
+        char* message = createMessage("Refusing '%s': includes may nest at most 1000 deep", path);
+        delete[] path;
+        throw message;
+    }
     char* canonical = createCanonicalPath(path);
     if (canonical != nullptr && isBeingParsed(canonical)) {
         char* message = createMessage("Configuration include cycle at '%s'", canonical);

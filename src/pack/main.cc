@@ -50,7 +50,11 @@ static char* createConfiguration(packOptions& options) {
     if (options.mainClass != nullptr) {
         return createString("mainclass ", options.mainClass);
     }
-    return createWholeFileContent(options.config);
+    char* text = createWholeFileContent(options.config, (size_t)longestConfiguration);
+    if (text == nullptr) {
+        throw createStringCopy("the configuration is longer than 65535 bytes");
+    }
+    return text;
 }
 
 static void writeBundle(packOptions& options, const char* configuration) {

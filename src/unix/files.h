@@ -1,6 +1,8 @@
 #ifndef LARKWIN_UNIX_FILES_H
 #define LARKWIN_UNIX_FILES_H
 
+#include <cstddef>
+
 // File names and file contents. The create* functions return owned strings;
 // failures to open a file throw "Unable to open '%s'".
 
@@ -18,7 +20,8 @@ long getFileSize(char* path);
 // shorter string. A negative length gives the empty string.
 char* createFileContent(char* path, long offset, int length);
 // Everything the file holds, read to its end: works for pipes and FIFOs too.
-char* createWholeFileContent(char* path);
+// Null when it holds more than limit bytes; no more than limit + 1 are read.
+char* createWholeFileContent(char* path, size_t limit);
 char* createAbsolutePath(char* base, char* path);
 void deleteTempFile(char* path);
 
