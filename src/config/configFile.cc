@@ -3,6 +3,7 @@
 #include "config/decimal.h"
 #include "config/parseChain.h"
 #include "unix/files.h"
+#include "unix/othersWritable.h"
 #include "unix/platformDirectives.h"
 #include "util/strings.h"
 
@@ -18,6 +19,7 @@ configFile::configFile(javaVm* vm, char* name)
 static const size_t longestText = 64 * 1024 * 1024;
 
 configFile::configFile(char* file, javaVm* vm) : configFile(vm, file) {
+    refuseFileOthersMayChange(fileName);
     content = createWholeFileContent(fileName, longestText);
     if (content == nullptr) {
         throw createMessage("Refusing '%s': a configuration may hold at most 64 MiB", fileName);

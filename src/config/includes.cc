@@ -2,6 +2,7 @@
 #include "config/parseChain.h"
 #include "unix/directoryListing.h"
 #include "unix/files.h"
+#include "unix/othersWritable.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -28,10 +29,17 @@ void configFile::includeFile(char* path) {
 }
 
 // The files of the argument's directory whose names end in a dot and
-// extension, in the order of the listing.
+// extension, in the order of the listing; a directory that other users may
+// change is refused.
 static void addMatchingFiles(stringArray* files, configFile* file, char* argument,
                              char* extension) {
     char* dir = createAbsolutePath(file->directory, argument);
+    try {
+        refuseDirectoryOthersMayChange(dir);
+    } catch (char*) {
+        delete[] dir;
+        throw;
+    }
     addFiles(files, dir, extension);
     delete[] dir;
 }
