@@ -89,7 +89,7 @@ def read_line(stream, what):
 
 def sanitized():
     with open(LARKWIN, "rb") as launcher:
-        return b"AddressSanitizer" in launcher.read()
+        return b"__asan_init" in launcher.read()
 
 
 class HostileTest(LauncherTest):
