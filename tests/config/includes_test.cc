@@ -230,25 +230,3 @@ TEST(Include, ATextOver64MiBIsRefused) {
     parseFile(&vm, full);
     EXPECT_EQ("", joined(vm.params));
 }
-
-TEST(Include, FilesAndDirectoriesOthersMayWriteAreNotRead) {
-    scratchDir dir;
-    std::string open = dir.mkdir("open.d");
-    dir.write("open.d/a.config", "addparam fromOpen");
-    dir.write("open.d/a.jar", "");
-    chmod(open.c_str(), 0777);
-    std::string writable = dir.write("writable.config", "addparam fromWritable");
-    chmod(writable.c_str(), 0666);
-    for (std::string line : {"includedir open.d", "addjars open.d", "addbootjars open.d"}) {
-        testVm vm;
-        EXPECT_EQ("Refusing '" + open + "': other users may write to it",
-                  parseFailure(&vm, dir.write("outer.config", line)));
-        EXPECT_EQ("", joined(vm.params) + joined(vm.classPath) + joined(vm.bootPath));
-    }
-    testVm vm;
-    EXPECT_EQ("Refusing '" + writable + "': other users may write to it",
-              parseFailure(&vm, dir.write("outer.config", "include writable.config")));
-    EXPECT_EQ("Refusing '" + writable + "': other users may write to it",
-              parseFailure(&vm, writable));
-    EXPECT_EQ("", joined(vm.params));
-}
