@@ -68,7 +68,8 @@ void zipArchive::readEndRecord() {
     if (fileSize < endRecordSize) {
         fail("'%s' is not a zip archive");
     }
-    // The file is read with int offsets.
+    // Parts of the archive are read with int lengths; so large an archive
+    // is not bundled.
     if (fileSize > INT_MAX) {
         fail("'%s' is too large to bundle");
     }
