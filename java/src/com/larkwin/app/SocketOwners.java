@@ -62,7 +62,12 @@ final class SocketOwners {
             try (BufferedReader in = Files.newBufferedReader(Paths.get(table),
                     StandardCharsets.US_ASCII)) {
                 for (String line; (line = in.readLine()) != null; ) {
-                    long owner = ownerIn(line.trim().split("\\s+"), sender, receiver,
+                    // Most lines are other sockets: split only the likely ones.
+                    String upper = line.toUpperCase(Locale.ROOT);
+                    if (!upper.contains(sender) && !upper.contains(mappedSender)) {
+                        continue;
+                    }
+                    long owner = ownerIn(upper.trim().split("\\s+"), sender, receiver,
                             mappedSender, mappedReceiver);
                     if (owner != UNKNOWN) {
                         return owner;
@@ -84,8 +89,8 @@ final class SocketOwners {
         if (fields.length < 10 || fields[9].equals("0")) {
             return UNKNOWN;
         }
-        String local = fields[1].toUpperCase(Locale.ROOT);
-        String remote = fields[2].toUpperCase(Locale.ROOT);
+        String local = fields[1];
+        String remote = fields[2];
         boolean matches = local.equals(sender) && remote.equals(receiver)
                 || local.equals(mappedSender) && remote.equals(mappedReceiver);
         try {
