@@ -49,9 +49,10 @@ static void refuseReplaceable(const char* path) {
     }
 }
 
+// A directory is no configuration file: opening it fails as it always did.
 void refuseFileOthersMayChange(const char* path) {
     struct stat status;
-    if (stat(path, &status) != 0) {
+    if (stat(path, &status) != 0 || S_ISDIR(status.st_mode)) {
         return;
     }
     int device = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);

@@ -29,6 +29,9 @@ TEST(OthersWritable, FilesWritableByOthersAreRefused) {
     EXPECT_EQ("", fileRefusal(file));
     EXPECT_EQ("", fileRefusal(dir.path("missing.config")));
     EXPECT_EQ("", fileRefusal("/dev/null"));
+    std::string directory = dir.mkdir("conf.d");
+    chmod(directory.c_str(), 0777);
+    EXPECT_EQ("", fileRefusal(directory)) << "left to the open, which fails";
     chmod(file.c_str(), 0646);
     EXPECT_EQ(writable(file), fileRefusal(file));
     chmod(file.c_str(), 0664);
