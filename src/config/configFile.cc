@@ -3,6 +3,7 @@
 #include "config/decimal.h"
 #include "config/parseChain.h"
 #include "unix/files.h"
+#include "unix/othersWritable.h"
 #include "unix/platformDirectives.h"
 #include "util/strings.h"
 
@@ -13,8 +14,16 @@
 configFile::configFile(javaVm* vm, char* name)
     : vm(vm), fileName(name), directory(nullptr), content(nullptr), canonicalName(nullptr) {}
 
+// Far above any real configuration, and a bound on what an endless stream
+// (include /dev/zero) or a huge file can make the launcher hold.
+static const size_t longestText = 64 * 1024 * 1024;
+
 configFile::configFile(char* file, javaVm* vm) : configFile(vm, file) {
-    content = createWholeFileContent(fileName);
+    refuseFileOthersMayChange(fileName);
+    content = createWholeFileContent(fileName, longestText);
+    if (content == nullptr) {
+        throw createMessage("Refusing '%s': a configuration may hold at most 64 MiB", fileName);
+    }
     char parent[] = "..";
     directory = createAbsolutePath(fileName, parent);
     canonicalName = createCanonicalPath(fileName);

@@ -9,6 +9,9 @@
 class configFile {
   public:
     // Takes ownership of file and reads it whole at once (pipes included).
+    // Throws "Refusing '%s': other users may write to it" (or "... to its
+    // directory") for a file that others may change, and "Refusing '%s': a
+    // configuration may hold at most 64 MiB" for a longer text.
     configFile(char* file, javaVm* vm);
     // Takes ownership of name and text; the text's relative paths resolve
     // against the directory that holds name.
@@ -28,7 +31,9 @@ class configFile {
     void copyEnvironment(char* name);
     void exportEnvironment();
     // Parses the configuration file at path (taken over) with a nested
-    // reader, refusing a file whose parse is already under way.
+    // reader, refusing a file whose parse is already under way and an
+    // include deeper than 1000 levels ("Refusing '%s': includes may nest at
+    // most 1000 deep").
     void includeFile(char* path);
 
     javaVm* vm;

@@ -2,10 +2,20 @@
 #include "config/parseChain.h"
 #include "unix/directoryListing.h"
 #include "unix/files.h"
+#include "unix/othersWritable.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
+// Far deeper than any real configuration nests, and shallow enough that the
+// readers' frames on the stack stay well inside its limit.
+static const int deepestInclude = 1000;
+
 void configFile::includeFile(char* path) {
+    if (getParseDepth() > deepestInclude) {
+        char* message = createMessage("Refusing '%s': includes may nest at most 1000 deep", path);
+        delete[] path;
+        throw message;
+    }
     char* canonical = createCanonicalPath(path);
     if (canonical != nullptr && isBeingParsed(canonical)) {
         char* message = createMessage("Configuration include cycle at '%s'", canonical);
@@ -19,10 +29,17 @@ void configFile::includeFile(char* path) {
 }
 
 // The files of the argument's directory whose names end in a dot and
-// extension, in the order of the listing.
+// extension, in the order of the listing; a directory that other users may
+// change is refused.
 static void addMatchingFiles(stringArray* files, configFile* file, char* argument,
                              char* extension) {
     char* dir = createAbsolutePath(file->directory, argument);
+    try {
+        refuseDirectoryOthersMayChange(dir);
+    } catch (char*) {
+        delete[] dir;
+        throw;
+    }
     addFiles(files, dir, extension);
     delete[] dir;
 }

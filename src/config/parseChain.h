@@ -7,8 +7,11 @@
 // 1 if canonicalPath is being parsed, else 0.
 int isBeingParsed(const char* canonicalPath);
 
-// Records a file as being parsed for the lifetime of the object; a null path
-// records nothing.
+// How many texts are being parsed, the outermost included.
+int getParseDepth();
+
+// Records a text as being parsed, and a file by its path, for the lifetime of the
+// object; a null path records no file.
 class parseMark {
   public:
     explicit parseMark(const char* canonicalPath);

@@ -66,7 +66,7 @@ long findZipEndRecord(char* fileName, long fileSize) {
     for (;;) {
         long chunkStart = chunkEnd - chunkSize > reachStart ? chunkEnd - chunkSize : reachStart;
         int length = 0;
-        if (fseek(file, chunkStart, SEEK_SET) == 0) {
+        if (fseeko(file, (off_t)chunkStart, SEEK_SET) == 0) {
             length = (int)fread(chunk, 1, chunkEnd - chunkStart, file);
         }
         found = findInChunk(chunk, length, chunkStart, fileSize);
@@ -90,5 +90,5 @@ char* getZipComment(char* fileName) {
         return nullptr;
     }
     int commentLength = (int)(fileSize - position - endRecordSize);
-    return createFileContent(fileName, (int)(fileSize - commentLength), commentLength);
+    return createFileContent(fileName, fileSize - commentLength, commentLength);
 }

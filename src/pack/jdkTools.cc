@@ -1,6 +1,7 @@
 #include "pack/jdkTools.h"
 
 #include "pack/toolProcess.h"
+#include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/stringArray.h"
@@ -47,22 +48,9 @@ char* createJdkHome() {
     return home;
 }
 
-// The JDK's feature version from its release file (JAVA_VERSION="17.0.9"),
-// or 0 when it does not say.
+// The JDK's feature version from its release file, or 0 when it does not say.
 static int getFeatureVersion(const char* jdkHome) {
-    char* releasePath = createString(jdkHome, "/release");
-    char* release = nullptr;
-    try {
-        release = createWholeFileContent(releasePath);
-    } catch (char* message) {
-        delete[] message;
-    }
-    delete[] releasePath;
-    const char* key = "JAVA_VERSION=\"";
-    const char* found = release != nullptr ? strstr(release, key) : nullptr;
-    int version = found != nullptr ? atoi(found + strlen(key)) : 0;
-    delete[] release;
-    return version;
+    return runtimeRelease(jdkHome).getFeatureVersion();
 }
 
 static int isModuleListCharacter(char c) {

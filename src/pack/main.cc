@@ -105,7 +105,10 @@ static char* createConfiguration(packOptions& options) {
             appendLine(text, "javaversion", options.javaVersion);
         }
     } else {
-        char* content = createWholeFileContent(options.config);
+        char* content = createWholeFileContent(options.config, (size_t)longestConfiguration);
+        if (content == nullptr) {
+            throw createStringCopy("the configuration is longer than 65535 bytes");
+        }
         text.append(content);
         delete[] content;
     }

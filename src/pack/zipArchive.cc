@@ -14,7 +14,7 @@ static const int zip64LocatorSize = 20;
 static const int zip64LocatorSignature = 0x07064B50;
 
 static unsigned char* readBytes(char* path, long offset, long length) {
-    return (unsigned char*)createFileContent(path, (int)offset, (int)length);
+    return (unsigned char*)createFileContent(path, offset, (int)length);
 }
 
 zipArchive::zipArchive(const char* archivePath)
@@ -52,7 +52,8 @@ void zipArchive::readEndRecord() {
     if (fileSize < zipEndRecordSize) {
         fail("'%s' is not a zip archive");
     }
-    // The file is read with int offsets.
+    // Parts of the archive are read with int lengths; so large an archive
+    // is not bundled.
     if (fileSize > INT_MAX) {
         fail("'%s' is too large to bundle");
     }

@@ -46,21 +46,21 @@ static FILE* openForReading(const char* path) {
 long getFileSize(char* path) {
     FILE* file = openForReading(path);
     long size = -1;
-    if (fseek(file, 0, SEEK_END) == 0) {
-        size = ftell(file);
+    if (fseeko(file, 0, SEEK_END) == 0) {
+        size = (long)ftello(file);
     }
     fclose(file);
     return size;
 }
 
-char* createFileContent(char* path, int offset, int length) {
+char* createFileContent(char* path, long offset, int length) {
     FILE* file = openForReading(path);
     if (length < 0) {
         length = 0;
     }
     char* content = new char[(size_t)length + 1];
     size_t got = 0;
-    if (fseek(file, offset, SEEK_SET) == 0) {
+    if (fseeko(file, (off_t)offset, SEEK_SET) == 0) {
         got = fread(content, 1, length, file);
     }
     fclose(file);
@@ -87,42 +87,55 @@ static char* createJoinedPieces(const streamPiece* first, size_t total) {
     return content;
 }
 
-// A pipe or FIFO: its size is known only once it has been read to its end.
-static char* createStreamContent(FILE* file) {
-    streamPiece* first = nullptr;
-    streamPiece** last = &first;
-    size_t total = 0;
-    for (;;) {
-        streamPiece* piece = new streamPiece;
-        piece->length = fread(piece->bytes, 1, sizeof piece->bytes, file);
-        piece->next = nullptr;
-        *last = piece;
-        last = &piece->next;
-        total += piece->length;
-        if (piece->length == 0) {
-            break;
-        }
-    }
-    char* content = createJoinedPieces(first, total);
+static void deletePieces(streamPiece* first) {
     while (first != nullptr) {
         streamPiece* next = first->next;
         delete first;
         first = next;
     }
+}
+
+// A pipe or FIFO: its size is known only once it has been read to its end.
+// Reading stops one byte past the limit, which is enough to tell that the
+// stream holds more (an endless one such as /dev/zero included).
+static char* createStreamContent(FILE* file, size_t limit) {
+    // Unbuffered, so that stdio reads no further ahead than asked.
+    setvbuf(file, nullptr, _IONBF, 0);
+    streamPiece* first = nullptr;
+    streamPiece** last = &first;
+    size_t total = 0;
+    for (;;) {
+        streamPiece* piece = new streamPiece;
+        size_t wanted = limit + 1 - total;
+        piece->length = fread(piece->bytes, 1,
+                              wanted < sizeof piece->bytes ? wanted : sizeof piece->bytes, file);
+        piece->next = nullptr;
+        *last = piece;
+        last = &piece->next;
+        total += piece->length;
+        if (piece->length == 0 || total > limit) {
+            break;
+        }
+    }
+    char* content = total > limit ? nullptr : createJoinedPieces(first, total);
+    deletePieces(first);
     return content;
 }
 
-// A regular file is read in one piece into a buffer of its size.
-char* createWholeFileContent(char* path) {
+// A regular file is read in one piece into a buffer of its size; one larger
+// than the limit is not read at all.
+char* createWholeFileContent(char* path, size_t limit) {
     FILE* file = openForReading(path);
     struct stat status;
-    char* content;
+    char* content = nullptr;
     if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
         size_t size = (size_t)status.st_size;
-        content = new char[size + 1];
-        content[fread(content, 1, size, file)] = 0;
+        if (size <= limit) {
+            content = new char[size + 1];
+            content[fread(content, 1, size, file)] = 0;
+        }
     } else {
-        content = createStreamContent(file);
+        content = createStreamContent(file, limit);
     }
     fclose(file);
     return content;

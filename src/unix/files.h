@@ -1,6 +1,8 @@
 #ifndef LARKWIN_UNIX_FILES_H
 #define LARKWIN_UNIX_FILES_H
 
+#include <cstddef>
+
 // File names and file contents. The create* functions return owned strings;
 // failures to open a file throw "Unable to open '%s'".
 
@@ -8,14 +10,18 @@ const char* getPathSeparator();
 const char* getLineTerminator();
 int (*getFileStrCmp())(const char*, const char*);
 
+// Sizes and offsets are 64-bit (long on the LP64 systems the launcher is
+// built for), so that a bundle over 2 GiB is read at the right places.
+
 // The size of a regular file. A directory cannot be opened; a file whose
 // size seeking cannot tell (a pipe, a terminal) gives -1.
 long getFileSize(char* path);
 // At most length bytes from offset on, then a NUL; a short read gives a
 // shorter string. A negative length gives the empty string.
-char* createFileContent(char* path, int offset, int length);
+char* createFileContent(char* path, long offset, int length);
 // Everything the file holds, read to its end: works for pipes and FIFOs too.
-char* createWholeFileContent(char* path);
+// Null when it holds more than limit bytes; no more than limit + 1 are read.
+char* createWholeFileContent(char* path, size_t limit);
 char* createAbsolutePath(char* base, char* path);
 void deleteTempFile(char* path);
 

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 // The configuration beside the name the launcher was started by, else the one
 // beside the real file when that name is a link.
@@ -58,6 +59,11 @@ int main(int argc, char** argv, char**) {
     } catch (char* message) {
         printf("%s\n", message);
         delete[] message;
+        delete[] HACKexePath;
+        exit(exitReportedFailure);
+    } catch (std::bad_alloc&) {
+        // Reported like any other failure rather than aborting.
+        fputs("Out of memory\n", stdout);
         delete[] HACKexePath;
         exit(exitReportedFailure);
     }

@@ -183,3 +183,50 @@ TEST(AddJars, BootArchivesLeaveTheClassPathAndSkippedOnesStayOut) {
     parseText(&skipping, dir.path("app"), "addskippath lib/A.jar\naddjars lib\naddbootjars lib");
     EXPECT_EQ("", joined(skipping.classPath) + joined(skipping.bootPath));
 }
+
+// A chain of files, each including the next: level 0 includes level 1, and
+// the last one adds a parameter.
+static std::string writeChain(scratchDir& dir, int includes) {
+    for (int level = 0; level < includes; level++) {
+        dir.write("level" + std::to_string(level) + ".config",
+                  "include level" + std::to_string(level + 1) + ".config\n");
+    }
+    dir.write("level" + std::to_string(includes) + ".config", "addparam bottom\n");
+    return dir.path("level0.config");
+}
+
+TEST(Include, IncludesNestAtMostAThousandDeep) {
+    scratchDir dir;
+    std::string top = writeChain(dir, 1001);
+    testVm deepest;
+    parseFile(&deepest, dir.path("level1.config"));
+    EXPECT_EQ("bottom", joined(deepest.params));
+    EXPECT_EQ(0, getParseDepth());
+    testVm tooDeep;
+    EXPECT_EQ("Refusing '" + dir.path("level1001.config") +
+                  "': includes may nest at most 1000 deep",
+              parseFailure(&tooDeep, top));
+    EXPECT_EQ("", joined(tooDeep.params));
+    EXPECT_EQ(0, getParseDepth());
+    EXPECT_EQ(0, isBeingParsed(top.c_str()));
+}
+
+// An endless stream or a huge file is refused after reading at most the
+// bound and one byte more; a sparse file costs no disk.
+TEST(Include, ATextOver64MiBIsRefused) {
+    scratchDir dir;
+    std::string huge = dir.write("huge.config", "");
+    ASSERT_EQ(0, truncate(huge.c_str(), 64 * 1024 * 1024 + 1));
+    for (std::string included : {huge, std::string("/dev/zero")}) {
+        testVm vm;
+        std::string outer = dir.write("outer.config", "addparam a\ninclude " + included);
+        EXPECT_EQ("Refusing '" + included + "': a configuration may hold at most 64 MiB",
+                  parseFailure(&vm, outer));
+        EXPECT_EQ("a", joined(vm.params));
+    }
+    std::string full = dir.write("full.config", "");
+    ASSERT_EQ(0, truncate(full.c_str(), 64 * 1024 * 1024));
+    testVm vm;
+    parseFile(&vm, full);
+    EXPECT_EQ("", joined(vm.params));
+}

@@ -133,6 +133,13 @@ class SingleInstanceTest {
             out.write(head.getBytes(StandardCharsets.UTF_8));
             out.flush();
             out.write(tail.getBytes(StandardCharsets.UTF_8));
+            // As the launcher does: the socket stays until the listener has
+            // closed, so that the listener can tell who sent the command.
+            socket.shutdownOutput();
+            socket.setSoTimeout((int) TimeUnit.SECONDS.toMillis(WAIT_SECONDS));
+            while (socket.getInputStream().read() >= 0) {
+                // nothing is sent back
+            }
         }
     }
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
 
 static const int waitMilliseconds = 10000;
 
@@ -59,22 +61,39 @@ class localSocket {
         return received;
     }
 
+    // A running instance takes the connection while the launcher waits for
+    // it to close: receive() on a thread of its own, joined by received().
+    void startReceiving() {
+        receiver = std::thread([this] { lastReceived = receive(); });
+    }
+    std::string received() {
+        receiver.join();
+        return lastReceived;
+    }
+
     int fd;
     int port;
+
+  private:
+    std::thread receiver;
+    std::string lastReceived;
 };
 
 TEST(CommandChannel, ListenerReceivesExactlyTheCommandThenEndOfStream) {
     localSocket listener(true);
+    listener.startReceiving();
     EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port, "open /home/u/notes.txt"));
-    EXPECT_EQ("open /home/u/notes.txt", listener.receive());
+    EXPECT_EQ("open /home/u/notes.txt", listener.received());
+    listener.startReceiving();
     EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port, ""));
-    EXPECT_EQ("", listener.receive());
+    EXPECT_EQ("", listener.received());
 }
 
 TEST(CommandChannel, PortAbove65535UsesItsLow16Bits) {
     localSocket listener(true);
+    listener.startReceiving();
     EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port + 3 * 65536, "open /x"));
-    EXPECT_EQ("open /x", listener.receive());
+    EXPECT_EQ("open /x", listener.received());
 }
 
 TEST(CommandChannel, RefusedConnectionIsAFailedSendWithoutSignal) {
@@ -97,12 +116,13 @@ TEST(CommandChannel, RefusedConnectionIsAFailedSendWithoutSignal) {
 
 TEST(CommandChannel, DebugTracesASuccessfulCallOnStandardOutputOnly) {
     localSocket listener(true);
+    listener.startReceiving();
     debugFlag loud(1);
     processResult traced =
         outputOf([&] { EXPECT_EQ(1, sendCommand("localhost", listener.port, "open /z")); });
     EXPECT_EQ("sendCommand open /z\n", traced.out);
     EXPECT_EQ("", traced.err);
-    EXPECT_EQ("open /z", listener.receive());
+    EXPECT_EQ("open /z", listener.received());
 }
 
 TEST(CommandChannel, SocketThatCannotBeCreatedIsExplained) {
@@ -115,4 +135,34 @@ TEST(CommandChannel, SocketThatCannotBeCreatedIsExplained) {
     });
     EXPECT_EQ(0, result.status);
     EXPECT_EQ("Can't create socket\n", result.err);
+}
+
+// A listener that never accepts, its backlog filled first: connections are
+// made until one stays pending. The kernel would retry the next connection
+// for minutes; the send gives up after about 2 seconds.
+TEST(CommandChannel, AListenerWhoseBacklogIsFullIsAFailedSendWithinItsBound) {
+    localSocket listener(false);
+    ASSERT_EQ(0, listen(listener.fd, 0));
+    struct sockaddr_in address;
+    memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons((uint16_t)listener.port);
+    int fillers[16];
+    int filled = 0;
+    for (bool pending = false; !pending && filled < 16; filled++) {
+        fillers[filled] = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        connect(fillers[filled], (struct sockaddr*)&address, sizeof address);
+        struct pollfd done = {fillers[filled], POLLOUT, 0};
+        pending = poll(&done, 1, 1000) == 0;
+    }
+    debugFlag loud(1);
+    time_t start = time(nullptr);
+    processResult told =
+        outputOf([&] { EXPECT_EQ(0, sendCommand("127.0.0.1", listener.port, "open /x")); });
+    EXPECT_LE(time(nullptr) - start, 10);
+    EXPECT_EQ("Can't send message\n", told.err);
+    for (int i = 0; i < filled; i++) {
+        close(fillers[i]);
+    }
 }

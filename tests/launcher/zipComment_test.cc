@@ -1,5 +1,6 @@
 #include "launcher/zipComment.h"
 #include "testSupport.h"
+#include "unix/files.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -112,4 +113,21 @@ TEST(ZipComment, SignaturesThatDoNotQualifyGiveNull) {
     EXPECT_EQ("(null)", commentOf(dir.write("plain", executable)));
     // The same signature near the start qualifies once the file ends after it.
     EXPECT_EQ("[]", commentOf(dir.write("start", executable.substr(0, 122))));
+}
+
+// A sparse file costs no disk: a bundle of 2.2 GB (past both the 31-bit and
+// the 32-bit border) whose last bytes are an end record and its comment.
+TEST(ZipComment, BundlesOver2GiBAreReadAtTheirEnd) {
+    scratchDir dir;
+    for (long long size : {2200000000LL, 4294967296LL + 100}) {
+        std::string comment = "mainclass Big\n";
+        std::string tail = archive(comment);
+        std::string file = dir.write("big", "");
+        ASSERT_EQ(0, truncate(file.c_str(), (off_t)(size - (long long)tail.size())));
+        FILE* out = fopen(file.c_str(), "ab");
+        fwrite(tail.data(), 1, tail.size(), out);
+        fclose(out);
+        EXPECT_EQ(size, getFileSize(&file[0]));
+        EXPECT_EQ("[" + comment + "]", commentOf(file)) << size;
+    }
 }

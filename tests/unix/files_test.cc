@@ -32,6 +32,19 @@ TEST(Files, ReadsSizesAndByteRanges) {
     EXPECT_STREQ("89", beyond.get());
 }
 
+TEST(Files, ByteRangesPast2GiBAreReadWhereTheyLie) {
+    scratchDir dir;
+    std::string sparse = dir.write("sparse", "");
+    long offset = 3000000000L;
+    ASSERT_EQ(0, truncate(sparse.c_str(), (off_t)offset));
+    FILE* out = fopen(sparse.c_str(), "ab");
+    fputs("tail", out);
+    fclose(out);
+    EXPECT_EQ(offset + 4, getFileSize(&sparse[0]));
+    ownedString tail(createFileContent(&sparse[0], offset + 1, 10));
+    EXPECT_STREQ("ail", tail.get());
+}
+
 TEST(Files, MissingFileAndDirectoryCannotBeOpened) {
     scratchDir dir;
     std::string missing = dir.path("missing");
@@ -42,7 +55,7 @@ TEST(Files, MissingFileAndDirectoryCannotBeOpened) {
     EXPECT_EQ("Unable to open '" + directory + "'",
               thrownMessage([&] { getFileSize(&directory[0]); }));
     EXPECT_EQ("Unable to open '" + directory + "'",
-              thrownMessage([&] { delete[] createWholeFileContent(&directory[0]); }));
+              thrownMessage([&] { delete[] createWholeFileContent(&directory[0], 1 << 30); }));
 }
 
 TEST(Files, PipeHasNoSizeButIsReadToItsEnd) {
@@ -57,7 +70,7 @@ TEST(Files, PipeHasNoSizeButIsReadToItsEnd) {
         fclose(out);
         _exit(0);
     }
-    ownedString content(createWholeFileContent(&fifo[0]));
+    ownedString content(createWholeFileContent(&fifo[0], 1 << 30));
     EXPECT_EQ(text, content.get());
     waitpid(writer, nullptr, 0);
 }
@@ -67,18 +80,42 @@ TEST(Files, PipeHasNoSizeButIsReadToItsEnd) {
 TEST(Files, RegularFileIsReadWhole) {
     scratchDir dir;
     std::string empty = dir.write("empty", "");
-    ownedString nothing(createWholeFileContent(&empty[0]));
+    ownedString nothing(createWholeFileContent(&empty[0], 1 << 30));
     EXPECT_STREQ("", nothing.get());
     std::string withNul = dir.write("nul", std::string("ab\0cd", 5));
-    ownedString cut(createWholeFileContent(&withNul[0]));
+    ownedString cut(createWholeFileContent(&withNul[0], 1 << 30));
     EXPECT_STREQ("ab", cut.get());
     std::string text;
     for (int i = 0; text.size() < 3000000; i++) {
         text += "line " + std::to_string(i) + "\n";
     }
     std::string large = dir.write("large", text);
-    ownedString content(createWholeFileContent(&large[0]));
+    ownedString content(createWholeFileContent(&large[0], 1 << 30));
     EXPECT_EQ(text, content.get());
+}
+
+// A file or stream of more than the limit gives null; a stream is read no
+// further than one byte past the limit.
+TEST(Files, WholeContentStopsAtTheLimit) {
+    scratchDir dir;
+    std::string ten = dir.write("ten", "0123456789");
+    ownedString exact(createWholeFileContent(&ten[0], 10));
+    EXPECT_STREQ("0123456789", exact.get());
+    EXPECT_EQ(nullptr, createWholeFileContent(&ten[0], 9));
+    int ends[2];
+    ASSERT_EQ(0, pipe(ends));
+    std::string text(5000, 'p');
+    ASSERT_EQ((ssize_t)text.size(), write(ends[1], text.data(), text.size()));
+    close(ends[1]);
+    std::string reader = "/dev/fd/" + std::to_string(ends[0]);
+    EXPECT_EQ(nullptr, createWholeFileContent(&reader[0], 1000));
+    char rest[65536];
+    size_t left = 0;
+    for (ssize_t got; (got = read(ends[0], rest, sizeof rest)) > 0;) {
+        left += (size_t)got;
+    }
+    close(ends[0]);
+    EXPECT_EQ(text.size() - 1001, left);
 }
 
 TEST(Files, ResolvesDotsAndKeepsDoubledSlashes) {

@@ -36,6 +36,13 @@ import java.nio.charset.StandardCharsets;
  * <p>Connections are accepted one by one on a daemon thread, so the listener
  * never keeps the application alive. Each connection is read to its end and
  * taken as one command. Commands other than {@code open} are ignored.
+ *
+ * <p>Any local user may connect to 127.0.0.1. Where the system tells who
+ * owns a socket (Linux's {@code /proc/net/tcp}), a connection whose sending
+ * socket belongs to another user is dropped unread, and so is one whose
+ * sender has already closed its socket, since its owner can no longer be
+ * told: a client ends its side for writing and keeps the socket until the
+ * listener closes the connection, as the launcher does.
  */
 public final class SingleInstance implements Closeable {
     private static final byte[] OPEN = "open ".getBytes(StandardCharsets.US_ASCII);
@@ -46,6 +53,7 @@ public final class SingleInstance implements Closeable {
     private final ServerSocket server;
     private final OpenHandler handler;
     private final Charset encoding = PlatformEncoding.fileNames();
+    private final long uid = SocketOwners.currentUid();
     private Thread acceptor;
 
     private SingleInstance(ServerSocket server, OpenHandler handler) {
@@ -169,18 +177,53 @@ public final class SingleInstance implements Closeable {
         }
     }
 
+    /**
+     * Reads the command and closes the connection before delivering it: the
+     * launcher keeps its end open until then, so that it can be told who sent it.
+     */
     private void serve(Socket connection) {
+        byte[] command;
         try (Socket c = connection) {
-            c.setSoTimeout(READ_TIMEOUT_MILLIS);
-            byte[] command = readCommand(c.getInputStream());
-            if (command == null) {
-                report("ignored a command longer than " + MAX_COMMAND_BYTES + " bytes", null);
-            } else if (startsWithOpen(command)) {
-                deliver(new String(command, OPEN.length, command.length - OPEN.length, encoding));
+            if (!fromThisUser(c)) {
+                return;
             }
+            c.setSoTimeout(READ_TIMEOUT_MILLIS);
+            command = readCommand(c.getInputStream());
         } catch (IOException e) {
             report("lost a command", e);
+            return;
         }
+        if (command == null) {
+            report("ignored a command longer than " + MAX_COMMAND_BYTES + " bytes", null);
+        } else if (startsWithOpen(command)) {
+            deliver(new String(command, OPEN.length, command.length - OPEN.length, encoding));
+        }
+    }
+
+    /**
+     * Anybody on the machine may connect to 127.0.0.1, so a command counts
+     * only when the sending socket belongs to this process's user. Where the
+     * system cannot tell owners (no {@code /proc}), every connection counts,
+     * as the channel cannot check more. A sender that closed its socket
+     * before it was looked up cannot be told either, and is dropped.
+     */
+    private boolean fromThisUser(Socket connection) {
+        if (uid == SocketOwners.UNKNOWN) {
+            return true;
+        }
+        long sender;
+        try {
+            sender = SocketOwners.senderOf(connection);
+        } catch (IOException e) {
+            return true;
+        }
+        if (sender == uid) {
+            return true;
+        }
+        report(sender == SocketOwners.UNKNOWN
+                ? "dropped a connection whose sender cannot be told (its socket was already closed)"
+                : "dropped a connection from another user (uid " + sender + ")", null);
+        return false;
     }
 
     private void deliver(String path) {

@@ -1,0 +1,74 @@
+#include "unix/othersWritable.h"
+
+#include "unix/files.h"
+#include "util/strings.h"
+
+#include <cstring>
+#include <sys/stat.h>
+
+[[noreturn]] static void refuse(const char* path, const char* why) {
+    char* format = createString("Refusing '%s': ", why);
+    char* message = createMessage(format, path);
+    delete[] format;
+    throw message;
+}
+
+// The directory that holds the last component of path, as written.
+static char* createNamedParent(const char* path) {
+    const char* slash = strrchr(path, '/');
+    if (slash == nullptr) {
+        return createStringCopy(".");
+    }
+    if (slash == path) {
+        return createStringCopy("/");
+    }
+    char* parent = createStringCopy(path);
+    parent[slash - path] = 0;
+    return parent;
+}
+
+static int othersMayReplaceEntries(const char* directory) {
+    struct stat status;
+    return stat(directory, &status) == 0 && S_ISDIR(status.st_mode) &&
+           (status.st_mode & S_IWOTH) != 0 && (status.st_mode & S_ISVTX) == 0;
+}
+
+static void refuseReplaceable(const char* path) {
+    char* named = createNamedParent(path);
+    int replaceable = othersMayReplaceEntries(named);
+    delete[] named;
+    char* canonical = createCanonicalPath(path);
+    if (canonical != nullptr && !replaceable) {
+        char* parent = createNamedParent(canonical);
+        replaceable = othersMayReplaceEntries(parent);
+        delete[] parent;
+    }
+    delete[] canonical;
+    if (replaceable) {
+        refuse(path, "other users may write to its directory");
+    }
+}
+
+// A directory is no configuration file: opening it fails as it always did.
+void refuseFileOthersMayChange(const char* path) {
+    struct stat status;
+    if (stat(path, &status) != 0 || S_ISDIR(status.st_mode)) {
+        return;
+    }
+    int device = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);
+    if (!device && (status.st_mode & S_IWOTH) != 0) {
+        refuse(path, "other users may write to it");
+    }
+    refuseReplaceable(path);
+}
+
+void refuseDirectoryOthersMayChange(const char* path) {
+    struct stat status;
+    if (stat(path, &status) != 0 || !S_ISDIR(status.st_mode)) {
+        return;
+    }
+    if ((status.st_mode & S_IWOTH) != 0) {
+        refuse(path, "other users may write to it");
+    }
+    refuseReplaceable(path);
+}
