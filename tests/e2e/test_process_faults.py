@@ -1,0 +1,226 @@
+"""Faults of the launcher as a process, end to end: a stop request against the
+restart code, a restart loop that would spin, a JVM that would outlive its
+launcher, arguments too long for exec, and the boot class path on runtimes
+that reject "-Xbootclasspath/p:". The process behaviour runs the real JDK;
+every wait is bounded."""
+
+import os
+import select
+import signal
+import subprocess
+import time
+import unittest
+
+from harness import JAVA, LauncherTest, WRAPPER
+
+# Seconds any one wait may take; a hang fails the case.
+BOUND = 60
+
+# Ends with 3, the restart code, after a shutdown hook that says it runs
+# (one byte on the descriptor named by args[1]) and then waits for the test's
+# go (one byte on args[2]). A restarted run says so in args[0] and ends with 0.
+STOPPED_IN_HOOK = """
+import java.io.*;
+import java.nio.file.*;
+public class StoppedInHook {
+    public static void main(String[] args) throws Exception {
+        Path starts = Paths.get(args[0]);
+        Files.write(starts, "start\\n".getBytes(), StandardOpenOption.CREATE,
+                    StandardOpenOption.APPEND);
+        if (Files.readAllLines(starts).size() > 1) {
+            System.exit(0);
+        }
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> {
+            try (OutputStream ready = new FileOutputStream(args[1]);
+                 InputStream go = new FileInputStream(args[2])) {
+                ready.write('r');
+                ready.flush();
+                go.read();
+            } catch (IOException e) {
+                throw new UncheckedIOException(e);
+            }
+        }));
+        System.exit(3);
+    }
+}
+"""
+
+# Says its pid on the descriptor named by args[0], then waits for its end.
+WAITS = """
+import java.io.*;
+public class Waits {
+    public static void main(String[] args) throws Exception {
+        try (OutputStream ready = new FileOutputStream(args[0])) {
+            ready.write((ProcessHandle.current().pid() + "\\n").getBytes());
+        }
+        Thread.sleep(120000);
+    }
+}
+"""
+
+
+def read_ready(fd):
+    """What a child wrote on the pipe fd, once it did; fails after BOUND s."""
+    ready, _, _ = select.select([fd], [], [], BOUND)
+    if not ready:
+        raise AssertionError("the child never said it was ready")
+    return os.read(fd, 64)
+
+
+def has_ended(pid):
+    """True once pid is gone or a zombie (an orphan whose reaper is slow)."""
+    try:
+        with open("/proc/%d/stat" % pid) as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] == "Z"
+    except FileNotFoundError:
+        return True
+
+
+def wait_until_ended(pid, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if has_ended(pid):
+            return True
+        time.sleep(0.01)
+    return has_ended(pid)
+
+
+class ProcessFaultTest(LauncherTest):
+    def pipe(self):
+        read_end, write_end = os.pipe()
+        self.addCleanup(self.close_quietly, read_end)
+        self.addCleanup(self.close_quietly, write_end)
+        return read_end, write_end
+
+    @staticmethod
+    def close_quietly(fd):
+        try:
+            os.close(fd)
+        except OSError:
+            pass
+
+    def start(self, args, pass_fds=()):
+        launcher = subprocess.Popen(**self.command(args), pass_fds=pass_fds,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.addCleanup(self.end, launcher)
+        return launcher
+
+    @staticmethod
+    def end(launcher):
+        if launcher.poll() is None:
+            launcher.kill()
+        launcher.communicate(timeout=BOUND)
+
+
+@unittest.skipIf(WRAPPER, "the launcher's signals would reach the wrapper")
+class StopBeatsRestart(ProcessFaultTest):
+    def test_sigterm_during_the_shutdown_hooks_of_an_exit_with_the_restart_code(self):
+        self.compile_java({"StoppedInHook.java": STOPPED_IN_HOOK})
+        self.write("app.config", "javapath %s\naddpath classes\nmainclass StoppedInHook\n"
+                   "restartcode 3\n" % JAVA)
+        ready_read, ready_write = self.pipe()
+        go_read, go_write = self.pipe()
+        launcher = self.start([self.path("starts"), "/dev/fd/%d" % ready_write,
+                               "/dev/fd/%d" % go_read], pass_fds=(ready_write, go_read))
+        read_ready(ready_read)
+        # The hook runs: System.exit(3) has begun. The TERM reaches the
+        # launcher before java can end, since java waits for the go.
+        launcher.send_signal(signal.SIGTERM)
+        os.write(go_write, b"g")
+        out, err = launcher.communicate(timeout=BOUND)
+        self.assertEqual(3, launcher.returncode, (out, err))
+        with open(self.path("starts")) as starts:
+            self.assertEqual(1, len(starts.readlines()))
+
+    def test_stop_signal_after_the_child_ended_ends_the_wait_for_the_restart(self):
+        for stop in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            with self.subTest(signal=stop):
+                self.stand_in_java()
+                os.makedirs(self.path("jre", "bin"), exist_ok=True)
+                ready_read, ready_write = self.pipe()
+                # Says its pid, then ends at once with the restart code.
+                self.write("jre/bin/java", "#!/bin/sh\necho $$ >&%d\nexit 3\n" % ready_write,
+                           0o755)
+                self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
+                launcher = self.start([], pass_fds=(ready_write,))
+                os.close(ready_write)
+                child = int(read_ready(ready_read))
+                self.assertTrue(wait_until_ended(child, BOUND))
+                # The restart waits until a second after the child started.
+                launcher.send_signal(stop)
+                started = time.monotonic()
+                out, err = launcher.communicate(timeout=BOUND)
+                self.assertEqual(3, launcher.returncode, (out, err))
+                self.assertLess(time.monotonic() - started, 0.9)
+                # No second child said its pid before the launcher ended.
+                self.assertEqual(b"", os.read(ready_read, 64))
+
+    def test_launcher_started_with_hangup_ignored_still_restarts_after_one(self):
+        # Under nohup a hangup asks nothing: the application restarts.
+        self.stand_in_java()
+        self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
+        # The first run hangs the launcher up and asks for the restart.
+        self.write("jre/bin/java", "#!/bin/sh\nd=$(dirname \"$0\")\n"
+                   "if [ -e \"$d/ran\" ]; then exit 5; fi\n"
+                   ": > \"$d/ran\"\nkill -HUP $PPID\nexit 3\n", 0o755)
+        result = subprocess.run(**self.command([]), capture_output=True, timeout=BOUND,
+                                preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+        self.assertEqual(5, result.returncode, result)
+
+
+class RestartPace(ProcessFaultTest):
+    def test_restarts_of_a_child_that_ends_at_once_come_a_second_apart(self):
+        self.stand_in_java(exits=[3, 3, 0])
+        self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
+        started = time.monotonic()
+        result = self.launch(timeout=BOUND)
+        elapsed = time.monotonic() - started
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual(3, self.runs())
+        # Three starts, each restart a second after the start before it.
+        self.assertGreaterEqual(elapsed, 2.0)
+
+    def test_debug_says_why_it_does_not_restart(self):
+        self.compile_java({"StoppedInHook.java": STOPPED_IN_HOOK})
+        self.write("app.config", "javapath %s\naddpath classes\nmainclass StoppedInHook\n"
+                   "restartcode 3\n" % JAVA)
+        ready_read, ready_write = self.pipe()
+        go_read, go_write = self.pipe()
+        launcher = self.start(["+DEBUG", self.path("starts"), "/dev/fd/%d" % ready_write,
+                               "/dev/fd/%d" % go_read], pass_fds=(ready_write, go_read))
+        read_ready(ready_read)
+        launcher.send_signal(signal.SIGINT)
+        os.write(go_write, b"g")
+        out, err = launcher.communicate(timeout=BOUND)
+        self.assertEqual(3, launcher.returncode, (out, err))
+        # The echo has no line end; the explanation follows it.
+        self.assertTrue(out.decode().endswith(
+            " /dev/fd/%dNot restarting: the launcher was asked to stop\n" % go_read), out)
+
+
+@unittest.skipUnless(os.path.exists("/proc/self/stat"), "needs /proc to follow the JVM")
+@unittest.skipIf(WRAPPER, "the wrapper, not the launcher, would be killed")
+class NoOrphanedJvm(ProcessFaultTest):
+    def test_jvm_ends_when_the_launcher_is_killed(self):
+        self.compile_java({"Waits.java": WAITS})
+        self.write("app.config", "javapath %s\naddpath classes\nmainclass Waits\n" % JAVA)
+        # SIGALRM is not passed on: its default action ends the launcher.
+        for kill in (signal.SIGKILL, signal.SIGALRM):
+            with self.subTest(signal=kill):
+                ready_read, ready_write = self.pipe()
+                launcher = self.start(["/dev/fd/%d" % ready_write], pass_fds=(ready_write,))
+                os.close(ready_write)
+                jvm = int(read_ready(ready_read))
+                self.addCleanup(self.kill_quietly, jvm)
+                launcher.send_signal(kill)
+                self.assertEqual(-kill, launcher.wait(BOUND))
+                self.assertTrue(wait_until_ended(jvm, BOUND), "the JVM outlived its launcher")
+
+    @staticmethod
+    def kill_quietly(pid):
+        if not has_ended(pid):
+            os.kill(pid, signal.SIGKILL)
+
+
+if __name__ == "__main__":
+    unittest.main()
