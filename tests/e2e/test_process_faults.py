@@ -4,6 +4,7 @@ launcher, arguments too long for exec, and the boot class path on runtimes
 that reject "-Xbootclasspath/p:". The process behaviour runs the real JDK;
 every wait is bounded."""
 
+import glob
 import os
 import select
 import signal
@@ -11,7 +12,7 @@ import subprocess
 import time
 import unittest
 
-from harness import JAVA, LauncherTest, WRAPPER
+from harness import JAR, JAVA, LauncherTest, WRAPPER
 
 # Seconds any one wait may take; a hang fails the case.
 BOUND = 60
@@ -220,6 +221,132 @@ class NoOrphanedJvm(ProcessFaultTest):
     def kill_quietly(pid):
         if not has_ended(pid):
             os.kill(pid, signal.SIGKILL)
+
+
+# Prints how many class path entries it was given and whether the class
+# boot.Patch comes from the boot class path (the bootstrap loader).
+COUNTS = """
+public class Counts {
+    public static void main(String[] args) throws Exception {
+        String path = System.getProperty("java.class.path");
+        System.out.println("entries=" + path.split(":", -1).length);
+        if (args.length > 0) {
+            Class<?> patch = Class.forName("boot.Patch", true, null);
+            System.out.println("boot=" + (patch.getClassLoader() == null) + " " + patch.getName());
+        }
+        System.exit(7);
+    }
+}
+"""
+
+PATCH = """
+package boot;
+public class Patch {}
+"""
+
+
+def argument_files_of(test_dir):
+    """The argument files left behind by launches of the test in test_dir."""
+    left = []
+    for name in glob.glob("/tmp/larkwin-args-*"):
+        try:
+            with open(name, "rb") as text:
+                if test_dir.encode() in text.read():
+                    left.append(name)
+        except OSError:
+            pass  # removed meanwhile
+    return left
+
+
+class LongArguments(ProcessFaultTest):
+    def four_thousand_jars(self):
+        """A configuration whose class path holds the application's classes
+        and 4,000 jars of ordinary names: about 300 KB as one argument."""
+        self.compile_java({"Counts.java": COUNTS})
+        lines = ["addpath classes"]
+        for n in range(4000):
+            lines.append("addpath lib/org.example.component-%04d-2.17.1.jar" % n)
+        return "\n".join(lines) + "\nmainclass Counts\n"
+
+    def test_four_thousand_jars_on_jdk_17(self):
+        self.write("app.config", "javapath %s\n%s" % (JAVA, self.four_thousand_jars()))
+        result = self.launch(timeout=BOUND)
+        self.assertEqual(7, result.returncode, result.stderr[-500:])
+        self.assertEqual("entries=4001\n", result.stdout.decode())
+        self.assertEqual([], argument_files_of(self.dir))
+
+    def test_debug_shows_the_file_and_the_command_that_ran(self):
+        self.write("app.config", "javapath %s\n%s" % (JAVA, self.four_thousand_jars()))
+        result = self.launch("+DEBUG", timeout=BOUND)
+        self.assertEqual(7, result.returncode, result.stderr[-500:])
+        out = result.stdout.decode()
+        intro, rest = out.split("\n", 1)
+        self.assertRegex(intro, r"^Arguments too long for the command line, in "
+                                r"/tmp/larkwin-args-\w{6}:$")
+        path = intro[len("Arguments too long for the command line, in "):-1]
+        self.assertTrue(rest.startswith('"-cp"\n"%s:' % self.path("classes")), rest[:200])
+        command = "%s @%s -Dlarkwin.executable.path=%s Counts" % (JAVA, path, self.app)
+        self.assertIn('.jar"\n' + command + "entries=4001\n", rest)
+        self.assertFalse(os.path.exists(path))
+
+    @unittest.skipIf(WRAPPER, "under a wrapper the failed execv is the wrapper's to report")
+    def test_runtime_of_unknown_version_gets_the_command_line_as_before(self):
+        java = self.stand_in_java()
+        self.write("app.config", "javapath jre/bin/java\n" + self.four_thousand_jars())
+        result = self.launch(timeout=BOUND)
+        self.assertEqual(127, result.returncode, result.stderr[-500:])
+        self.assertEqual("Unable to execute %s: Argument list too long\n" % java,
+                         result.stderr.decode())
+
+    def test_file_is_removed_when_java_fails_and_before_a_restart(self):
+        java = self.stand_in_java(exits=[3, 4])
+        self.write("jre/release", 'JAVA_VERSION="17.0.2"\n')
+        self.write("app.config", "javapath jre/bin/java\nrestartcode 3\n" +
+                   self.four_thousand_jars())
+        result = self.launch(timeout=BOUND)
+        self.assertEqual(4, result.returncode, result.stderr[-500:])
+        self.assertEqual(2, self.runs())
+        for run in (1, 2):
+            args = self.recorded(run)
+            self.assertEqual(java, args[0])
+            self.assertRegex(args[1], r"^@/tmp/larkwin-args-\w{6}$")
+            self.assertEqual(["-Dlarkwin.executable.path=" + self.app, "Counts"], args[2:])
+            self.assertFalse(os.path.exists(args[1][1:]))
+        self.assertEqual([], argument_files_of(self.dir))
+
+
+class BootPath(ProcessFaultTest):
+    def boot_jar(self):
+        self.compile_java({"Counts.java": COUNTS, "Patch.java": PATCH})
+        os.makedirs(self.path("boot"))
+        subprocess.run([JAR, "cf", self.path("boot", "patch.jar"), "-C", self.path("classes"),
+                        "boot"], check=True, timeout=BOUND)
+
+    def test_boot_path_on_jdk_17_is_appended_and_its_classes_load(self):
+        self.boot_jar()
+        for directive in ("addbootpath boot/patch.jar", "addbootjars boot"):
+            with self.subTest(directive=directive):
+                self.write("app.config", "javapath %s\naddpath classes\n%s\nmainclass Counts\n"
+                           % (JAVA, directive))
+                result = self.launch("+DEBUG", "load", timeout=BOUND)
+                self.assertEqual(7, result.returncode, result)
+                out = result.stdout.decode()
+                self.assertIn(" -Xbootclasspath/a:%s " % self.path("boot", "patch.jar"), out)
+                self.assertTrue(out.endswith("boot=true boot.Patch\n"), out)
+
+    def test_runtime_without_a_release_file_keeps_the_prepending_form(self):
+        java = self.stand_in_java()
+        self.write("app.config", "javapath jre/bin/java\naddbootpath b.jar\nmainclass M\n")
+        self.assertEqual(0, self.launch(timeout=BOUND).returncode)
+        self.assertEqual([java, "-Xbootclasspath/p:" + self.path("b.jar"),
+                          "-Dlarkwin.executable.path=" + self.app, "M"], self.recorded())
+
+    def test_runtime_whose_release_file_says_8_keeps_the_prepending_form(self):
+        self.stand_in_java()
+        self.write("jre/release", 'JAVA_VERSION="1.8.0_392"\n')
+        self.write("app.config", "javapath jre/bin/java\naddbootpath b.jar\nmainclass M\n")
+        self.assertEqual(0, self.launch(timeout=BOUND).returncode)
+        self.assertEqual("-Xbootclasspath/p:" + self.path("b.jar"), self.recorded()[1])
 
 
 if __name__ == "__main__":
