@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs the end-to-end launches with a stand-in java (test_launch, test_shell,
 # test_faults, test_process_faults) with every start of the launcher under
-# valgrind's memcheck, restarts included; java and what it starts run natively. Passes when every
-# test passes and no launcher process reported an error or a definite leak.
+# valgrind's memcheck, restarts included; java and what it starts run
+# natively. Passes when every test passes and no launcher process reported an
+# error or a definite leak.
 #   LARKWIN=build/larkwin tests/e2e/valgrind_check.sh [MODULE...]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
