@@ -113,6 +113,7 @@ void appendEach(commandLine& line, const stringArray& list, const char* echoForm
         line.add(list[i], echoFormat);
     }
 }
+
 // The arguments before the main class from the first that exec would refuse
 // as too long to the last such one (with the "-cp" before a class path) go to
 // an argument file, which java reads from Java 9 on. Older or unknown

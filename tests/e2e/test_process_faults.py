@@ -87,18 +87,20 @@ def wait_until_ended(pid, seconds):
 
 
 class ProcessFaultTest(LauncherTest):
+    def setUp(self):
+        super().setUp()
+        self.open_fds = set()
+        self.addCleanup(lambda: [os.close(fd) for fd in self.open_fds])
+
     def pipe(self):
         read_end, write_end = os.pipe()
-        self.addCleanup(self.close_quietly, read_end)
-        self.addCleanup(self.close_quietly, write_end)
+        self.open_fds.update((read_end, write_end))
         return read_end, write_end
 
-    @staticmethod
-    def close_quietly(fd):
-        try:
-            os.close(fd)
-        except OSError:
-            pass
+    def close(self, fd):
+        """Closes fd now; the clean-up would otherwise close it."""
+        self.open_fds.discard(fd)
+        os.close(fd)
 
     def start(self, args, pass_fds=()):
         launcher = subprocess.Popen(**self.command(args), pass_fds=pass_fds,
@@ -144,7 +146,7 @@ class StopBeatsRestart(ProcessFaultTest):
                            0o755)
                 self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
                 launcher = self.start([], pass_fds=(ready_write,))
-                os.close(ready_write)
+                self.close(ready_write)
                 child = int(read_ready(ready_read))
                 self.assertTrue(wait_until_ended(child, BOUND))
                 # The restart waits until a second after the child started.
@@ -210,7 +212,7 @@ class NoOrphanedJvm(ProcessFaultTest):
             with self.subTest(signal=kill):
                 ready_read, ready_write = self.pipe()
                 launcher = self.start(["/dev/fd/%d" % ready_write], pass_fds=(ready_write,))
-                os.close(ready_write)
+                self.close(ready_write)
                 jvm = int(read_ready(ready_read))
                 self.addCleanup(self.kill_quietly, jvm)
                 launcher.send_signal(kill)
