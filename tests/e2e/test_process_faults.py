@@ -112,7 +112,10 @@ class ProcessFaultTest(LauncherTest):
     def end(launcher):
         if launcher.poll() is None:
             launcher.kill()
-        launcher.communicate(timeout=BOUND)
+        launcher.wait(BOUND)
+        # A child that outlived a failed case may hold the other ends.
+        launcher.stdout.close()
+        launcher.stderr.close()
 
 
 @unittest.skipIf(WRAPPER, "the launcher's signals would reach the wrapper")
@@ -148,13 +151,16 @@ class StopBeatsRestart(ProcessFaultTest):
                 launcher = self.start([], pass_fds=(ready_write,))
                 self.close(ready_write)
                 child = int(read_ready(ready_read))
+                said = time.monotonic()
                 self.assertTrue(wait_until_ended(child, BOUND))
-                # The restart waits until a second after the child started.
+                # The restart waits until a second after the child started,
+                # so the signal comes while the launcher waits; unless this
+                # test was held up for most of that second.
                 launcher.send_signal(stop)
-                started = time.monotonic()
+                if time.monotonic() - said > 0.8:
+                    self.skipTest("too slow to send the signal within the second")
                 out, err = launcher.communicate(timeout=BOUND)
                 self.assertEqual(3, launcher.returncode, (out, err))
-                self.assertLess(time.monotonic() - started, 0.9)
                 # No second child said its pid before the launcher ended.
                 self.assertEqual(b"", os.read(ready_read, 64))
 
