@@ -118,7 +118,6 @@ class ProcessFaultTest(LauncherTest):
         launcher.stderr.close()
 
 
-@unittest.skipIf(WRAPPER, "the launcher's signals would reach the wrapper")
 class StopBeatsRestart(ProcessFaultTest):
     def test_sigterm_during_the_shutdown_hooks_of_an_exit_with_the_restart_code(self):
         self.compile_java({"StoppedInHook.java": STOPPED_IN_HOOK})
@@ -142,7 +141,6 @@ class StopBeatsRestart(ProcessFaultTest):
         for stop in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             with self.subTest(signal=stop):
                 self.stand_in_java()
-                os.makedirs(self.path("jre", "bin"), exist_ok=True)
                 ready_read, ready_write = self.pipe()
                 # Says its pid, then ends at once with the restart code.
                 self.write("jre/bin/java", "#!/bin/sh\necho $$ >&%d\nexit 3\n" % ready_write,
@@ -164,7 +162,7 @@ class StopBeatsRestart(ProcessFaultTest):
                 # No second child said its pid before the launcher ended.
                 self.assertEqual(b"", os.read(ready_read, 64))
 
-    def test_launcher_started_with_hangup_ignored_still_restarts_after_one(self):
+    def test_hangup_ignored_from_the_start_asks_nothing(self):
         # Under nohup a hangup asks nothing: the application restarts.
         self.stand_in_java()
         self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
@@ -175,19 +173,6 @@ class StopBeatsRestart(ProcessFaultTest):
         result = subprocess.run(**self.command([]), capture_output=True, timeout=BOUND,
                                 preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
         self.assertEqual(5, result.returncode, result)
-
-
-class RestartPace(ProcessFaultTest):
-    def test_restarts_of_a_child_that_ends_at_once_come_a_second_apart(self):
-        self.stand_in_java(exits=[3, 3, 0])
-        self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
-        started = time.monotonic()
-        result = self.launch(timeout=BOUND)
-        elapsed = time.monotonic() - started
-        self.assertEqual(0, result.returncode, result)
-        self.assertEqual(3, self.runs())
-        # Three starts, each restart a second after the start before it.
-        self.assertGreaterEqual(elapsed, 2.0)
 
     def test_debug_says_why_it_does_not_restart(self):
         self.compile_java({"StoppedInHook.java": STOPPED_IN_HOOK})
@@ -205,6 +190,19 @@ class RestartPace(ProcessFaultTest):
         # The echo has no line end; the explanation follows it.
         self.assertTrue(out.decode().endswith(
             " /dev/fd/%dNot restarting: the launcher was asked to stop\n" % go_read), out)
+
+
+class RestartPace(ProcessFaultTest):
+    def test_restarts_of_a_child_that_ends_at_once_come_a_second_apart(self):
+        self.stand_in_java(exits=[3, 3, 0])
+        self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
+        started = time.monotonic()
+        result = self.launch(timeout=BOUND)
+        elapsed = time.monotonic() - started
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual(3, self.runs())
+        # Three starts, each restart a second after the start before it.
+        self.assertGreaterEqual(elapsed, 2.0)
 
 
 @unittest.skipUnless(os.path.exists("/proc/self/stat"), "needs /proc to follow the JVM")
