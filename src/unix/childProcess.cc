@@ -1,12 +1,16 @@
 #include "unix/childProcess.h"
 
 #include "unix/exitStatus.h"
+#include "unix/restartPace.h"
 #include "unix/signalForwarding.h"
 #include "util/strings.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +33,24 @@ static void reportExecFailure(char* path, int reason) {
     } while (written < 0 && errno == EINTR);
 }
 
+// Java must not outlive a launcher that was killed (SIGKILL, or a signal it
+// does not pass on): nobody would be left to pass on its status. On Linux the
+// kernel sends the child SIGTERM when the launcher's thread that made it ends;
+// the launcher runs on that one thread while it waits. The setting survives
+// exec. A launcher killed before the setting took effect has left the child
+// another parent already: then the child ends at once. Elsewhere java
+// outlives a killed launcher.
+static void endWithLauncher(pid_t launcher) {
+#ifdef __linux__
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != launcher) {
+        _exit(exitSignalBase + SIGTERM);
+    }
+#else
+    (void)launcher;
+#endif
+}
+
 // The child runs in the launcher's memory, which is lent to it until it
 // executes java or ends (vfork), so that starting it copies neither the
 // launcher's pages nor its page tables. Meanwhile the launcher is suspended;
@@ -36,9 +58,10 @@ static void reportExecFailure(char* path, int reason) {
 // afterwards (its own stack frames below the launcher's, errno) and never
 // returns. It must not go on as a second launcher: it ends at once,
 // with none of the launcher's clean-up.
-[[noreturn]] static void executeInChild(const signalForwarding& forwarding, char* path,
-                                        char** arguments) {
+[[noreturn]] static void executeInChild(const signalForwarding& forwarding, pid_t launcher,
+                                        char* path, char** arguments) {
     forwarding.prepareChild();
+    endWithLauncher(launcher);
     execv(path, arguments);
     reportExecFailure(path, errno);
     _exit(exitCannotExecute);
@@ -78,12 +101,14 @@ int runChildProcess(char* path, char** arguments) {
     fflush(stdout);
     fflush(stderr);
     signalForwarding forwarding;
+    pid_t launcher = getpid();
+    noteChildStart();
     pid_t child = vfork();
     if (child < 0) {
         throw createStringCopy("fork failed");
     }
     if (child == 0) {
-        executeInChild(forwarding, path, arguments);
+        executeInChild(forwarding, launcher, path, arguments);
     }
     forwarding.forwardTo(child);
     waitUntilEnded(child);

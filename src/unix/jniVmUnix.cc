@@ -1,5 +1,7 @@
 #include "unix/jniVmUnix.h"
 
+#include "runtime/runtimeRelease.h"
+#include "unix/argumentFile.h"
 #include "unix/childProcess.h"
 #include "unix/exePath.h"
 #include "unix/javaPath.h"
@@ -7,39 +9,85 @@
 #include "util/strings.h"
 
 #include <cstdio>
+#include <cstring>
 
 jniCreateVmPtr createPtr = nullptr;
 
 namespace {
 // The java command line: a null-terminated vector of borrowed strings, except
-// the joined paths, which it owns. Under +DEBUG each argument is echoed as it
-// is added, with its own format (null: not echoed).
+// the joined paths, which it owns. Each argument has its own format for the
+// echo under +DEBUG (null: not echoed).
 class commandLine {
   public:
-    explicit commandLine(int capacity) : items(new char*[capacity + 1]), count(0) {
+    explicit commandLine(int capacity)
+        : items(new char*[capacity + 1]), echoFormats(new const char*[capacity]), count(0) {
         items[0] = nullptr;
     }
-    ~commandLine() { delete[] items; }
+    ~commandLine() {
+        delete[] items;
+        delete[] echoFormats;
+    }
     commandLine(const commandLine&) = delete;
     commandLine& operator=(const commandLine&) = delete;
 
     void add(char* argument, const char* echoFormat) {
+        echoFormats[count] = echoFormat;
         items[count++] = argument;
         items[count] = nullptr;
-        if (debug && echoFormat != nullptr) {
-            printf(echoFormat, argument);
-        }
     }
     void addOwned(char* argument, const char* echoFormat) {
         owned.append(argument);
         add(argument, echoFormat);
     }
+    // Puts argument (owned) in place of the arguments from first up to last.
+    void replace(int first, int last, char* argument, const char* echoFormat) {
+        owned.append(argument);
+        items[first] = argument;
+        echoFormats[first] = echoFormat;
+        int removed = last - first - 1;
+        for (int i = last; i < count; i++) {
+            items[i - removed] = items[i];
+            echoFormats[i - removed] = echoFormats[i];
+        }
+        count -= removed;
+        items[count] = nullptr;
+    }
+    void echo() const {
+        for (int i = 0; debug && i < count; i++) {
+            if (echoFormats[i] != nullptr) {
+                printf(echoFormats[i], items[i]);
+            }
+        }
+    }
+    int size() const { return count; }
     char** getItems() const { return items; }
 
   private:
     char** items;
+    const char** echoFormats;
     int count;
     stringArray owned;
+};
+
+// The feature release of the runtime that javaPath belongs to, from the
+// release file of its home, read at most once and only when asked; 0 when it
+// cannot be told.
+class runtimeVersion {
+  public:
+    explicit runtimeVersion(const char* javaPath) : javaPath(javaPath), feature(-1) {}
+
+    int isJava9OrLater() {
+        if (feature < 0) {
+            char* home = createRuntimeHome(javaPath);
+            feature = home != nullptr ? runtimeRelease(home).getFeatureVersion() : 0;
+            delete[] home;
+        }
+        return feature >= 9;
+    }
+
+  private:
+    const char* javaPath;
+    int feature;
 };
 
 // The echo spells out "-classpath" where the argument is "-cp".
@@ -50,10 +98,12 @@ void appendClassPath(commandLine& line, const javaVm& vm) {
     }
 }
 
-void appendBootPath(commandLine& line, const javaVm& vm) {
+// Java 9 and later reject "/p:" (prepend) and take only "/a:" (append).
+void appendBootPath(commandLine& line, const javaVm& vm, runtimeVersion& version) {
     if (vm.bootPath.size() > 0) {
         char* joined = vm.createPath(&vm.bootPath);
-        line.addOwned(createString("-Xbootclasspath/p:", joined), "%s ");
+        const char* option = version.isJava9OrLater() ? "-Xbootclasspath/a:" : "-Xbootclasspath/p:";
+        line.addOwned(createString(option, joined), "%s ");
         delete[] joined;
     }
 }
@@ -63,6 +113,30 @@ void appendEach(commandLine& line, const stringArray& list, const char* echoForm
     for (int i = 0; i < list.size(); i++) {
         line.add(list[i], echoFormat);
     }
+}
+
+// The arguments before the main class from the first that exec would refuse
+// as too long to the last such one (with the "-cp" before a class path) go to
+// an argument file, which java reads from Java 9 on. Older or unknown
+// runtimes, and too long parameters, are left to exec, which refuses them.
+void moveLongOptionsToFile(commandLine& line, int mainClassIndex, argumentFile& file,
+                           runtimeVersion& version) {
+    char** items = line.getItems();
+    int first = 0;
+    int last = 0;
+    for (int i = 1; i < mainClassIndex; i++) {
+        if (isTooLongForExec(items[i])) {
+            first = first == 0 ? i : first;
+            last = i + 1;
+        }
+    }
+    if (first == 0 || !version.isJava9OrLater()) {
+        return;
+    }
+    if (first > 1 && strcmp(items[first - 1], "-cp") == 0) {
+        first--;
+    }
+    line.replace(first, last, file.createReference(items + first, last - first), "%s ");
 }
 } // namespace
 
@@ -81,12 +155,17 @@ void jniVmUnix::run() {
     } else if (javaPath == nullptr) {
         setJavaPath(getJavaPath());
     }
+    runtimeVersion version(javaPath);
     commandLine line(vmOptions.size() + params.size() + 5);
     line.add(javaPath, "%s ");
     appendClassPath(line, *this);
-    appendBootPath(line, *this);
+    appendBootPath(line, *this, version);
     appendEach(line, vmOptions, "%s ");
+    int mainClassIndex = line.size();
     line.add(mainClass, "%s");
     appendEach(line, params, " %s");
+    argumentFile file;
+    moveLongOptionsToFile(line, mainClassIndex, file, version);
+    line.echo();
     setExitCode(runChildProcess(javaPath, line.getItems()));
 }

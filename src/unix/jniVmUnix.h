@@ -13,8 +13,10 @@ class jniVmUnix : public jniVm {
   public:
     jniVmUnix();
 
-    // Throws "Main class not defined.", the no-runtime message or "fork
-    // failed". Under +DEBUG the command line is echoed first (no line end).
+    // Throws "Main class not defined.", the no-runtime message, "fork
+    // failed", or, when arguments go to an argument file, "Unable to create
+    // temporary file." or "Failed to write to temporary file.". Under +DEBUG
+    // the command line is echoed first (no line end).
     void run() override;
     jniCreateVmPtr getJniCreateVmPtr(char* javaPath) override;
 };

@@ -7,6 +7,7 @@
 #include "unix/exitStatus.h"
 #include "unix/files.h"
 #include "unix/jniVmUnix.h"
+#include "unix/restartPace.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -46,7 +47,7 @@ static int launch(int argc, char** argv) {
         restart = vm.shouldRestart();
     }
     if (restart) {
-        HACKrestart();
+        restartUnlessStopped(exitCode);
     }
     return exitCode;
 }

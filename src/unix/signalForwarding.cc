@@ -1,5 +1,7 @@
 #include "unix/signalForwarding.h"
 
+#include "unix/stopRequest.h"
+
 #include <cerrno>
 
 static const int forwardedSignals[signalForwarding::forwardedCount] = {SIGTERM, SIGHUP,  SIGINT,
@@ -11,6 +13,7 @@ static volatile sig_atomic_t forwardTarget = 0;
 // Only signals sent by a process are passed on: the terminal's (SI_KERNEL)
 // reach the child through its process group already.
 static void forwardSignal(int signal, siginfo_t* info, void*) {
+    noteStopSignal(signal);
     pid_t target = forwardTarget;
     if (target > 0 && (info->si_code == SI_USER || info->si_code == SI_QUEUE)) {
         int savedErrno = errno;
@@ -29,6 +32,7 @@ static sigset_t createForwardedSet() {
 }
 
 signalForwarding::signalForwarding() {
+    watchStopSignals();
     sigset_t forwarded = createForwardedSet();
     sigprocmask(SIG_BLOCK, &forwarded, &previousMask);
     struct sigaction action = {};
@@ -46,11 +50,13 @@ signalForwarding::signalForwarding() {
 
 signalForwarding::~signalForwarding() {
     stop();
+    // Blocked first: a stop signal from now on waits for the launcher's
+    // decision, even once the default actions are back.
+    holdStopSignals(previousMask);
     for (int i = 0; i < forwardedCount; i++) {
         sigaction(forwardedSignals[i], &previousActions[i], nullptr);
     }
     sigaction(SIGCHLD, &previousChildAction, nullptr);
-    sigprocmask(SIG_SETMASK, &previousMask, nullptr);
 }
 
 void signalForwarding::prepareChild() const {

@@ -14,7 +14,9 @@
 // Use: construct before fork (the signals are blocked from then on, so none
 // is lost before the child is known); in the child call prepareChild; in the
 // launcher call forwardTo(child), and stop() once the child has ended. The
-// destructor restores the launcher's previous handlers and signal mask.
+// destructor restores the launcher's previous handlers and signal mask, but
+// leaves SIGTERM, SIGINT and SIGHUP blocked (held, see stopRequest.h) until
+// the launcher has decided whether to restart.
 class signalForwarding {
   public:
     signalForwarding();

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs the end-to-end launches with a stand-in java (test_launch, test_shell,
-# test_faults, test_java_search) with every start of the launcher under
-# valgrind's memcheck, restarts included; java and what it starts run natively. Passes when every
-# test passes and no launcher process reported an error or a definite leak.
+# test_faults, test_process_faults, test_java_search) with every start of the
+# launcher under valgrind's memcheck, restarts included; java and what it
+# starts run natively. Passes when every test passes and no launcher process
+# reported an error or a definite leak.
 #   LARKWIN=build/larkwin tests/e2e/valgrind_check.sh [MODULE...]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,7 +15,7 @@ export LARKWIN
 valgrind=$(command -v valgrind) || { echo "valgrind is not installed"; exit 2; }
 logs=$(mktemp -d /tmp/larkwin-valgrind-XXXXXX)
 trap 'rm -rf "$logs"' EXIT
-modules=${*:-test_launch test_shell test_faults test_java_search}
+modules=${*:-test_launch test_shell test_faults test_process_faults test_java_search}
 LARKWIN_WRAPPER="$valgrind --tool=memcheck --error-exitcode=99 --leak-check=full
  --errors-for-leak-kinds=definite --trace-children=yes
  --trace-children-skip=*/java,*/sh,*/sleep,*/true --child-silent-after-fork=yes

@@ -5,6 +5,10 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/wait.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace {
 const char* standIn = LARKWIN_STAND_IN_JAVA;
@@ -109,3 +113,39 @@ TEST(ChildProcess, StopSignalsSentToTheLauncherReachTheChildWhoseStatusIsReturne
         EXPECT_EQ(ESRCH, errno);
     }
 }
+
+// Only Linux has a parent-death signal.
+#ifdef __linux__
+TEST(ChildProcess, ChildIsSentSigtermWhenTheLauncherIsKilled) {
+    scratchDir dir;
+    processResult result = runForked(dir, [&] {
+        // Adopts the stand-in when the launcher below dies, to see how it ends.
+        prctl(PR_SET_CHILD_SUBREAPER, 1);
+        scratchDir inner;
+        int pipeEnds[2];
+        if (pipe(pipeEnds) != 0) {
+            return 1;
+        }
+        pid_t launcher = startForked(inner, [&] {
+            close(pipeEnds[0]);
+            setenv("LARKWIN_STANDIN_AWAIT", std::to_string(SIGTERM).c_str(), 1);
+            setenv("LARKWIN_STANDIN_READY_FD", std::to_string(pipeEnds[1]).c_str(), 1);
+            setenv("LARKWIN_STANDIN_EXIT", "42", 1);
+            return runAlone(standIn);
+        });
+        close(pipeEnds[1]);
+        pid_t javaChild = readyChild(pipeEnds[0]);
+        if (javaChild == 0) {
+            return 2;
+        }
+        kill(launcher, SIGKILL);
+        finishForked(inner, launcher);
+        int status = 0;
+        while (waitpid(javaChild, &status, 0) < 0 && errno == EINTR) {
+        }
+        // The stand-in exits with 42 on SIGTERM; its alarm ends it otherwise.
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+    });
+    EXPECT_EQ(42, result.status);
+}
+#endif

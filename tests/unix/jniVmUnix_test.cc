@@ -4,6 +4,7 @@
 #include "util/strings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 const char* standIn = LARKWIN_STAND_IN_JAVA;
@@ -104,4 +105,123 @@ TEST(JniVmUnix, DiscoveredJavaIsRunAndKept) {
     EXPECT_EQ(0, result.status);
     EXPECT_EQ(dir.path("jre/bin/java"), result.out);
     EXPECT_EQ(dir.path("jre/bin/java") + "\norg/demo/App\n", readFile(dir.path("record")));
+}
+
+// A runtime home whose java is a copy of the stand-in (a link would lead to
+// the stand-in's own directory) and whose release file names version, if any.
+static std::string runtimeHome(const scratchDir& dir, const char* version) {
+    dir.mkdir("jdk");
+    dir.mkdir("jdk/bin");
+    std::string java = dir.write("jdk/bin/java", readFile(standIn));
+    chmod(java.c_str(), 0755);
+    if (version != nullptr) {
+        dir.write("jdk/release",
+                  std::string("IMPLEMENTOR=\"x\"\nJAVA_VERSION=\"") + version + "\"\n");
+    }
+    return java;
+}
+
+TEST(JniVmUnix, BootPathIsAppendedOnJava9AndLaterAndPrependedOtherwise) {
+    struct {
+        const char* version;
+        const char* option;
+    } cases[] = {{"17.0.9", "-Xbootclasspath/a:"},
+                 {"9", "-Xbootclasspath/a:"},
+                 {"1.8.0_392", "-Xbootclasspath/p:"},
+                 {"", "-Xbootclasspath/p:"},
+                 {nullptr, "-Xbootclasspath/p:"}};
+    for (auto& c : cases) {
+        scratchDir dir;
+        std::string java = runtimeHome(dir, c.version);
+        processResult result = runForked(dir, [&] {
+            launch app(dir);
+            app.vm.setJavaPath(copyOf(java.c_str()));
+            app.vm.addBootPath(copyOf("/boot/x.jar"));
+            app.vm.addBootPath(copyOf("/boot/y.jar"));
+            return app.run();
+        });
+        ASSERT_EQ(0, result.status);
+        EXPECT_EQ(java + "\n" + c.option + "/boot/x.jar:/boot/y.jar\norg/demo/App\n",
+                  readFile(dir.path("record")))
+            << (c.version != nullptr ? c.version : "no release file");
+    }
+}
+
+static std::string longClassPath() {
+    std::string path;
+    for (int i = 0; i < 4000; i++) {
+        path += (i > 0 ? ":" : "") + std::string("/opt/app/lib/library-") + std::to_string(i) +
+                "-1.2.3.jar";
+    }
+    return path;
+}
+
+TEST(JniVmUnix, LongClassPathGoesToAnArgumentFileThatIsEchoedAndRemoved) {
+    scratchDir dir;
+    std::string java = runtimeHome(dir, "17");
+    std::string classPath = longClassPath();
+    processResult result = runForked(dir, [&] {
+        launch app(dir);
+        app.vm.setJavaPath(copyOf(java.c_str()));
+        app.vm.addPath(copyOf(classPath.c_str()));
+        app.vm.addVmOption(copyOf("-Dk=v"));
+        app.vm.addParam(copyOf("one"));
+        setenv("LARKWIN_STANDIN_ARGFILES", dir.path("argfiles").c_str(), 1);
+        debug = 1;
+        return app.run();
+    });
+    ASSERT_EQ(0, result.status) << result.err;
+    std::string record = readFile(dir.path("record"));
+    std::string file =
+        record.substr(java.size() + 2, record.find('\n', java.size() + 1) - java.size() - 2);
+    EXPECT_EQ(java + "\n@" + file + "\n-Dk=v\norg/demo/App\none\n", record);
+    EXPECT_EQ(0u, file.find("/tmp/larkwin-args-")) << file;
+    std::string text = "\"-cp\"\n\"" + classPath + "\"\n";
+    EXPECT_EQ(text, readFile(dir.path("argfiles")));
+    EXPECT_EQ("Arguments too long for the command line, in " + file + ":\n" + text + java + " @" +
+                  file + " -Dk=v org/demo/App one",
+              result.out);
+    EXPECT_EQ(-1, access(file.c_str(), F_OK));
+}
+
+TEST(JniVmUnix, ArgumentFileHoldsTheRunFromTheFirstToTheLastLongOption) {
+    scratchDir dir;
+    std::string java = runtimeHome(dir, "21");
+    std::string longOption = "-Dlong=" + std::string(200000, 'v');
+    processResult result = runForked(dir, [&] {
+        launch app(dir);
+        app.vm.setJavaPath(copyOf(java.c_str()));
+        app.vm.addPath(copyOf("/a.jar"));
+        for (const char* option : {"-Da", "long", "-Db", "long", "-Dc"}) {
+            app.vm.addVmOption(copyOf(strcmp(option, "long") == 0 ? longOption.c_str() : option));
+        }
+        setenv("LARKWIN_STANDIN_ARGFILES", dir.path("argfiles").c_str(), 1);
+        return app.run();
+    });
+    ASSERT_EQ(0, result.status) << result.err;
+    std::string record = readFile(dir.path("record"));
+    EXPECT_EQ(0u, record.find(java + "\n-cp\n/a.jar\n-Da\n@/tmp/larkwin-args-"));
+    EXPECT_NE(std::string::npos, record.find("\n-Dc\norg/demo/App\n")) << record.substr(0, 200);
+    EXPECT_EQ("\"" + longOption + "\"\n\"-Db\"\n\"" + longOption + "\"\n",
+              readFile(dir.path("argfiles")));
+}
+
+TEST(JniVmUnix, LongArgumentsStayOnTheCommandLineForOlderRuntimesAndAfterTheMainClass) {
+    std::string longText = std::string(200000, 'x');
+    for (const char* version : {"1.8.0_392", "17"}) {
+        scratchDir dir;
+        std::string java = runtimeHome(dir, version);
+        processResult result = runForked(dir, [&] {
+            launch app(dir);
+            app.vm.setJavaPath(copyOf(java.c_str()));
+            if (version[0] == '1' && version[1] == '.') {
+                app.vm.addPath(copyOf(longText.c_str()));
+            } else {
+                app.vm.addParam(copyOf(longText.c_str()));
+            }
+            return app.run();
+        });
+        EXPECT_EQ(127, result.status) << version;
+        EXPECT_EQ("Unable to execute " + java + ": Argument list too long\n", result.err);
+    }
 }

@@ -1,6 +1,7 @@
 // Stands in for the java executable in the child-process runner's tests: it
 // records how it was started and ends as the test asks. Environment:
 //   LARKWIN_STANDIN_RECORD   file for the argument vector, one per line
+//   LARKWIN_STANDIN_ARGFILES file for the text of each "@file" argument
 //   LARKWIN_STANDIN_SIGNALS  file for the signals it started with blocked or
 //                            ignored, one "<n> blocked|ignored" per line
 //   LARKWIN_STANDIN_SAY      text written on standard output
@@ -28,6 +29,25 @@ static void record(int argc, char** argv) {
         fprintf(file, "%s\n", argv[i]);
     }
     fclose(file);
+}
+
+// The argument files are gone once the stand-in has ended.
+static void recordArgumentFiles(int argc, char** argv) {
+    const char* path = getenv("LARKWIN_STANDIN_ARGFILES");
+    if (path == nullptr) {
+        return;
+    }
+    FILE* out = fopen(path, "w");
+    for (int i = 1; i < argc; i++) {
+        FILE* in = argv[i][0] == '@' ? fopen(argv[i] + 1, "r") : nullptr;
+        for (int c; in != nullptr && (c = fgetc(in)) != EOF;) {
+            fputc(c, out);
+        }
+        if (in != nullptr) {
+            fclose(in);
+        }
+    }
+    fclose(out);
 }
 
 static void recordSignals() {
@@ -73,6 +93,7 @@ int main(int argc, char** argv) {
     // Never outlive a failed test by long.
     alarm(20);
     record(argc, argv);
+    recordArgumentFiles(argc, argv);
     recordSignals();
     if (getenv("LARKWIN_STANDIN_SAY") != nullptr) {
         printf("%s", getenv("LARKWIN_STANDIN_SAY"));
