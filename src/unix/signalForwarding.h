@@ -19,6 +19,8 @@
 // the launcher has decided whether to restart.
 class signalForwarding {
   public:
+    // Throws "sigprocmask failed: %s" or "sigaction failed: %s" (with the
+    // system's reason), having put back whatever it had changed.
     signalForwarding();
     ~signalForwarding();
     signalForwarding(const signalForwarding&) = delete;
@@ -35,6 +37,8 @@ class signalForwarding {
     static const int forwardedCount = 6;
 
   private:
+    [[noreturn]] void undoAndThrow(const char* format, int installed);
+
     struct sigaction previousActions[forwardedCount];
     struct sigaction previousChildAction;
     sigset_t previousMask;
