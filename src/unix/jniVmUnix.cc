@@ -1,5 +1,6 @@
 #include "unix/jniVmUnix.h"
 
+#include "runtime/startupCache.h"
 #include "unix/childProcess.h"
 #include "unix/exePath.h"
 #include "unix/javaPath.h"
@@ -78,12 +79,16 @@ void jniVmUnix::run() {
     if (javaPath == nullptr) {
         setJavaPath(getJavaPath());
     }
-    commandLine line(vmOptions.size() + params.size() + 5);
+    startupCache cache(*this);
+    commandLine line(cache.getOptions().size() + vmOptions.size() + params.size() + 5);
     line.add(javaPath, "%s ");
     appendClassPath(line, *this);
     appendBootPath(line, *this);
+    appendEach(line, cache.getOptions(), "%s ");
     appendEach(line, vmOptions, "%s ");
     line.add(mainClass, "%s");
     appendEach(line, params, " %s");
-    setExitCode(runChildProcess(javaPath, line.getItems()));
+    int status = runChildProcess(javaPath, line.getItems());
+    cache.finish(line.getItems());
+    setExitCode(status);
 }

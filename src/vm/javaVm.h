@@ -39,6 +39,9 @@ class javaVm {
     // Deletes the listed temporary files now; the destructor deletes them too.
     void deleteTempFiles();
     void setSocketPort(int port) { socketPort = port; }
+    // "startupcache": directory is where archives go, null when there is no
+    // such place (the cache is then off). Takes ownership.
+    void setStartupCache(char* directory);
     int getSocketPort() const { return socketPort; }
 
     int exitCode;
@@ -52,6 +55,8 @@ class javaVm {
     stringArray skipPath;
     stringArray vmOptions;
     stringArray params;
+    int useStartupCache;
+    char* startupCacheDir;
 };
 
 #endif
