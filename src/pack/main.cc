@@ -28,7 +28,10 @@ static const char* usage =
     "  --launcher PATH    the launcher executable (default: the larkwin beside\n"
     "                     larkwin-pack)\n"
     "  --config FILE      the configuration text to embed\n"
-    "  --main-class NAME  embed the configuration \"mainclass NAME\"\n"
+    "  --main-class NAME  embed the configuration \"mainclass NAME\" and\n"
+    "                     \"startupcache\", which keeps the application's classes\n"
+    "                     ready for its next start\n"
+    "  --no-startup-cache with --main-class: leave \"startupcache\" out\n"
     "  --show FILE        print the configuration embedded in FILE exactly as the\n"
     "                     launcher reads it\n"
     "  --help             print this text\n"
@@ -48,7 +51,13 @@ static char* createDefaultLauncher(char* programName) {
 
 static char* createConfiguration(packOptions& options) {
     if (options.mainClass != nullptr) {
-        return createString("mainclass ", options.mainClass);
+        char* line = createString("mainclass ", options.mainClass);
+        if (options.noStartupCache) {
+            return line;
+        }
+        char* configuration = createString(line, "\nstartupcache");
+        delete[] line;
+        return configuration;
     }
     return createWholeFileContent(options.config);
 }

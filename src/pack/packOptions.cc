@@ -5,8 +5,8 @@
 #include <cstring>
 
 packOptions::packOptions()
-    : help(0), version(0), show(nullptr), output(nullptr), launcher(nullptr), config(nullptr),
-      mainClass(nullptr), archive(nullptr) {}
+    : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
+      config(nullptr), mainClass(nullptr), archive(nullptr) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -38,6 +38,8 @@ char* packOptions::createUsageError(int argc, char** argv) {
             help = 1;
         } else if (strcmp(argument, "--version") == 0) {
             version = 1;
+        } else if (strcmp(argument, "--no-startup-cache") == 0) {
+            noStartupCache = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -58,7 +60,7 @@ char* packOptions::createUsageError(int argc, char** argv) {
 char* packOptions::createMisuseError() const {
     if (show != nullptr) {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
-                    mainClass == nullptr && archive == nullptr;
+                    mainClass == nullptr && archive == nullptr && !noStartupCache;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr) {
@@ -66,6 +68,9 @@ char* packOptions::createMisuseError() const {
     }
     if ((config == nullptr) == (mainClass == nullptr)) {
         return createStringCopy("give exactly one of --config and --main-class");
+    }
+    if (noStartupCache && mainClass == nullptr) {
+        return createStringCopy("--no-startup-cache goes with --main-class only");
     }
     if (archive == nullptr) {
         return createStringCopy("no application archive given");

@@ -16,6 +16,7 @@ class packOptions {
 
     int help;
     int version;
+    int noStartupCache;
     char* show;
     char* output;
     char* launcher;

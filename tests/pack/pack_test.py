@@ -101,7 +101,8 @@ class BundleTest(PackTestCase):
         launcher = read(LAUNCHER)
         bundle = read(output)
         self.assertEqual(launcher, bundle[:len(launcher)])
-        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main"), len(bundle))
+        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main\nstartupcache"),
+                         len(bundle))
         self.assertEqual(0o755, stat.S_IMODE(os.stat(output).st_mode))
         self.assertEqual(["bundle"], os.listdir(self.dir))
 
@@ -159,8 +160,10 @@ class ShowTest(PackTestCase):
         self.assert_shows(text, bundle)
         self.assert_unzip_clean(bundle)
 
-    def test_main_class_is_the_one_line_configuration(self):
-        self.assert_shows(b"mainclass Main", self.bundle("--main-class", "Main"))
+    def test_main_class_gives_the_main_class_and_the_start_up_cache(self):
+        self.assert_shows(b"mainclass Main\nstartupcache", self.bundle("--main-class", "Main"))
+        self.assert_shows(b"mainclass Main",
+                          self.bundle("--main-class", "Main", "--no-startup-cache", name="plain"))
 
     def test_longest_configuration_round_trips(self):
         text = (b"# " + b"x" * 65531 + b"\n") + b"\n"
@@ -272,6 +275,7 @@ class CommandLineTest(PackTestCase):
             b"Usage: larkwin-pack -o OUTPUT [--launcher PATH] "
             b"(--config FILE | --main-class NAME) APP.jar\n"))
         self.assertIn(b"--show FILE", result.stdout)
+        self.assertIn(b"--no-startup-cache", result.stdout)
         result = self.pack("--version")
         self.assertEqual(0, result.returncode)
         self.assertRegex(result.stdout.decode(), r"^larkwin-pack \d+\.\d+\.\d+\n$")
@@ -292,6 +296,9 @@ class CommandLineTest(PackTestCase):
              "unknown option '--verbose'"),
             (["-o", out, APP_JAR, "--main-class"], "--main-class needs a value"),
             (["--show", APP_JAR, "-o", out], "--show takes no other options"),
+            (["--show", APP_JAR, "--no-startup-cache"], "--show takes no other options"),
+            (["-o", out, "--config", "c", "--no-startup-cache", APP_JAR],
+             "--no-startup-cache goes with --main-class only"),
         ]
         for arguments, message in cases:
             result = self.pack(*arguments)
