@@ -5,6 +5,7 @@ and with java given a hand-made archive, interleaved run by run; and the
 cost of the training run. Writes bench/STARTUP_CACHE.md and
 bench/startup-cache.tsv (see bench/startup_cache.sh)."""
 
+import json
 import os
 import random
 import shutil
@@ -17,7 +18,7 @@ BENCH = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(BENCH)
 LARKWIN = os.environ.get("LARKWIN", os.path.join(ROOT, "build", "larkwin"))
 WORK = os.environ.get("LARKWIN_BENCH_WORK", os.path.join(ROOT, "build-bench", "startup-cache"))
-RUNS = int(os.environ.get("LARKWIN_BENCH_CACHE_RUNS", "15"))
+RUNS = int(os.environ.get("LARKWIN_BENCH_CACHE_RUNS", "21"))
 TRAININGS = int(os.environ.get("LARKWIN_BENCH_CACHE_TRAININGS", "3"))
 JDK17 = "/usr/lib/jvm/java-17-openjdk-amd64"
 JDK25 = "/usr/lib/jvm/temurin-25-jdk-amd64"
@@ -124,9 +125,22 @@ def hand_made_archive(home, feature, workload, directory):
 
 def summary(times):
     ordered = sorted(times)
+    if not ordered:
+        return None
     quartiles = statistics.quantiles(ordered, n=4) if len(ordered) > 1 else [ordered[0]] * 3
     return {"median": statistics.median(ordered), "q1": quartiles[0], "q3": quartiles[2],
-            "min": ordered[0], "max": ordered[-1], "runs": len(ordered)}
+            "min": ordered[0], "max": ordered[-1], "runs": len(ordered), "times": ordered}
+
+
+def ratio_interval(numerator, denominator, rounds=2000):
+    """A bootstrap 95% interval of the ratio of two medians: how far the
+    machine's noise moves it."""
+    generator = random.Random(12)
+    ratios = sorted(
+        statistics.median(generator.choices(numerator, k=len(numerator))) /
+        statistics.median(generator.choices(denominator, k=len(denominator)))
+        for _ in range(rounds))
+    return ratios[int(rounds * 0.025)], ratios[int(rounds * 0.975) - 1]
 
 
 def measure(home, feature, workload):
@@ -173,6 +187,11 @@ def feature_of(home):
 
 
 def main():
+    if len(sys.argv) == 2:
+        # Reports the results.json of an earlier run again.
+        with open(sys.argv[1]) as saved:
+            report(json.load(saved))
+        return
     os.makedirs(WORK, exist_ok=True)
     workloads = build_workloads()
     homes = [JDK17] + ([JDK25] if os.path.exists(JDK25 + "/release") else [])
@@ -206,24 +225,31 @@ def write_tsv(results):
 
 def write_markdown(results):
     lines = ["| JDK | workload | java | hand-made archive | larkwin | larkwin warm cache | "
-             "warm / java | warm / hand-made | training run (vs java) | archive |",
-             "|---|---|---|---|---|---|---|---|---|---|"]
+             "warm / java | warm / hand-made | warm / larkwin | training run (vs java) | archive |",
+             "|---|---|---|---|---|---|---|---|---|---|---|"]
     for feature, name, result in results:
         def cell(variant):
             s = result[variant]
             return "%s (%s-%s)" % (ms(s["median"]), ms(s["q1"]), ms(s["q3"]))
         java = result["java"]["median"]
         warm = result["larkwin, warm start-up cache"]["median"]
-        hand = result["java, hand-made archive"]["median"]
         train = result["larkwin, training run"]["median"]
-        lines.append("| %d | %s | %s | %s | %s | %s | %.2f | %.2f | %s ms (+%s ms, %.2fx) | %.1f MB |" % (
+
+        def ratio(other):
+            low, high = ratio_interval(result["larkwin, warm start-up cache"]["times"],
+                                       result[other]["times"])
+            return "%.2f (%.2f-%.2f)" % (warm / result[other]["median"], low, high)
+        lines.append("| %d | %s | %s | %s | %s | %s | %s | %s | %s | %s ms (+%s ms, %.2fx) | %.1f MB |" % (
             feature, name, cell("java"), cell("java, hand-made archive"), cell("larkwin"),
-            cell("larkwin, warm start-up cache"), warm / java, warm / hand, ms(train),
-            ms(train - java), train / java, result["archive size"] / 1e6))
+            cell("larkwin, warm start-up cache"), ratio("java"), ratio("java, hand-made archive"),
+            ratio("larkwin"), ms(train), ms(train - java), train / java,
+            result["archive size"] / 1e6))
     return "\n".join(lines) + "\n"
 
 
 def report(results):
+    with open(os.path.join(WORK, "results.json"), "w") as out:
+        json.dump(results, out)
     write_tsv(results)
     table = write_markdown(results)
     with open(os.path.join(WORK, "table.md"), "w") as out:

@@ -8,7 +8,7 @@
 #
 #   bench/startup_cache.sh
 #
-# LARKWIN_BENCH_CACHE_RUNS (default 15) interleaved runs of each variant;
+# LARKWIN_BENCH_CACHE_RUNS (default 21) interleaved runs of each variant;
 # LARKWIN_BENCH_CACHE_TRAININGS (default 3) training runs per workload.
 # Needs the Debian packages libjetty9-java and libjackson2-databind-java.
 set -euo pipefail
