@@ -40,7 +40,10 @@ static const char* usage =
     "  --launcher PATH    the launcher executable (default: the larkwin beside\n"
     "                     larkwin-pack)\n"
     "  --config FILE      the configuration text to embed\n"
-    "  --main-class NAME  embed the configuration \"mainclass NAME\"\n"
+    "  --main-class NAME  embed the configuration \"mainclass NAME\" and\n"
+    "                     \"startupcache\", which keeps the application's classes\n"
+    "                     ready for its next start\n"
+    "  --no-startup-cache with --main-class: leave \"startupcache\" out\n"
     "  --java-version N   with --main-class, add the line \"javaversion N\": the\n"
     "                     application needs Java N or later (N-M: N to M)\n"
     "  --quiet            do not name the duplicates left out, nor print an app\n"
@@ -91,8 +94,10 @@ static void appendLine(stringBuffer& text, const char* word, const char* argumen
         text.append('\n');
     }
     text.append(word);
-    text.append(' ');
-    text.append(argument);
+    if (argument[0] != 0) {
+        text.append(' ');
+        text.append(argument);
+    }
 }
 
 // The configuration to embed: the file given, or the line for the main
@@ -103,6 +108,9 @@ static char* createConfiguration(packOptions& options) {
         appendLine(text, "mainclass", options.mainClass);
         if (options.javaVersion != nullptr) {
             appendLine(text, "javaversion", options.javaVersion);
+        }
+        if (!options.noStartupCache) {
+            appendLine(text, "startupcache", "");
         }
     } else {
         char* content = createWholeFileContent(options.config, (size_t)longestConfiguration);

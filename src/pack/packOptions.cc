@@ -6,9 +6,9 @@
 #include <cstring>
 
 packOptions::packOptions()
-    : help(0), version(0), show(nullptr), output(nullptr), launcher(nullptr), config(nullptr),
-      mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr), runtime(nullptr),
-      addModules(nullptr), javaVersion(nullptr) {}
+    : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
+      config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
+      runtime(nullptr), addModules(nullptr), javaVersion(nullptr) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -62,6 +62,8 @@ char* packOptions::createUsageError(int argc, char** argv) {
             version = 1;
         } else if (strcmp(argument, "--quiet") == 0) {
             quiet = 1;
+        } else if (strcmp(argument, "--no-startup-cache") == 0) {
+            noStartupCache = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -82,7 +84,7 @@ char* packOptions::createMisuseError() const {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
-                    javaVersion == nullptr;
+                    javaVersion == nullptr && !noStartupCache;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr) {
@@ -90,6 +92,9 @@ char* packOptions::createMisuseError() const {
     }
     if ((config == nullptr) == (mainClass == nullptr)) {
         return createStringCopy("give exactly one of --config and --main-class");
+    }
+    if (noStartupCache && mainClass == nullptr) {
+        return createStringCopy("--no-startup-cache goes with --main-class only");
     }
     if (archives.size() == 0) {
         return createStringCopy("no application archive given");

@@ -18,6 +18,7 @@ class packOptions {
 
     int help;
     int version;
+    int noStartupCache;
     char* show;
     char* output;
     char* launcher;

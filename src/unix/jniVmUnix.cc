@@ -1,6 +1,7 @@
 #include "unix/jniVmUnix.h"
 
 #include "runtime/runtimeRelease.h"
+#include "runtime/startupCache.h"
 #include "unix/argumentFile.h"
 #include "unix/childProcess.h"
 #include "unix/exePath.h"
@@ -156,10 +157,12 @@ void jniVmUnix::run() {
         setJavaPath(getJavaPath());
     }
     runtimeVersion version(javaPath);
-    commandLine line(vmOptions.size() + params.size() + 5);
+    startupCache cache(*this);
+    commandLine line(cache.getOptions().size() + vmOptions.size() + params.size() + 5);
     line.add(javaPath, "%s ");
     appendClassPath(line, *this);
     appendBootPath(line, *this, version);
+    appendEach(line, cache.getOptions(), "%s ");
     appendEach(line, vmOptions, "%s ");
     int mainClassIndex = line.size();
     line.add(mainClass, "%s");
@@ -167,5 +170,7 @@ void jniVmUnix::run() {
     argumentFile file;
     moveLongOptionsToFile(line, mainClassIndex, file, version);
     line.echo();
-    setExitCode(runChildProcess(javaPath, line.getItems()));
+    int status = runChildProcess(javaPath, line.getItems());
+    cache.finish(line.getItems());
+    setExitCode(status);
 }

@@ -9,7 +9,8 @@
 stringArray HACKtempFileArray;
 
 javaVm::javaVm()
-    : exitCode(0), restartCode(0), socketPort(0), javaPath(nullptr), mainClass(nullptr) {}
+    : exitCode(0), restartCode(0), socketPort(0), javaPath(nullptr), mainClass(nullptr),
+      useStartupCache(0), startupCacheDir(nullptr) {}
 
 // Members are destroyed in reverse declaration order: params, vmOptions,
 // skipPath, bootPath, classPath and tempFiles, after javaPath and mainClass.
@@ -17,6 +18,7 @@ javaVm::~javaVm() {
     deleteTempFiles();
     delete[] javaPath;
     delete[] mainClass;
+    delete[] startupCacheDir;
 }
 
 void javaVm::deleteTempFiles() {
@@ -39,6 +41,12 @@ char* javaVm::createPath(const stringArray* list) const {
 void javaVm::setJavaPath(char* path) {
     delete[] javaPath;
     javaPath = path;
+}
+
+void javaVm::setStartupCache(char* directory) {
+    delete[] startupCacheDir;
+    startupCacheDir = directory;
+    useStartupCache = 1;
 }
 
 void javaVm::setMainClass(char* name) {

@@ -40,6 +40,9 @@ class javaVm {
     // Deletes the listed temporary files now; the destructor deletes them too.
     void deleteTempFiles();
     void setSocketPort(int port) { socketPort = port; }
+    // "startupcache": directory is where archives go, null when there is no
+    // such place (the cache is then off). Takes ownership.
+    void setStartupCache(char* directory);
     int getSocketPort() const { return socketPort; }
 
     int exitCode;
@@ -58,6 +61,10 @@ class javaVm {
     // chosen among the runtimes found (unix/javaSearch.h).
     versionRequirement javaVersion;
     stringArray javaSearchDirs;
+
+    // "startupcache" (see setStartupCache).
+    int useStartupCache;
+    char* startupCacheDir;
 };
 
 #endif

@@ -99,6 +99,9 @@ class LauncherTest(unittest.TestCase):
         # Marks the environment dumps of this test's launches (see
         # dumps_left_since).
         environment["LARKWIN_TEST_DIR"] = self.dir
+        # Bundles keep a start-up cache: in the scratch folder, not the
+        # user's own cache.
+        environment["XDG_CACHE_HOME"] = self.path("cache-home")
         if env:
             environment.update(env)
         if WRAPPER:

@@ -109,7 +109,8 @@ class BundleTest(PackTestCase):
         launcher = read(LAUNCHER)
         bundle = read(output)
         self.assertEqual(launcher, bundle[:len(launcher)])
-        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main"), len(bundle))
+        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main\nstartupcache"),
+                         len(bundle))
         self.assertEqual(0o755, stat.S_IMODE(os.stat(output).st_mode))
         self.assertEqual(["bundle"], os.listdir(self.dir))
 
@@ -167,8 +168,10 @@ class ShowTest(PackTestCase):
         self.assert_shows(text, bundle)
         self.assert_unzip_clean(bundle)
 
-    def test_main_class_is_the_one_line_configuration(self):
-        self.assert_shows(b"mainclass Main", self.bundle("--main-class", "Main"))
+    def test_main_class_gives_the_main_class_and_the_start_up_cache(self):
+        self.assert_shows(b"mainclass Main\nstartupcache", self.bundle("--main-class", "Main"))
+        self.assert_shows(b"mainclass Main",
+                          self.bundle("--main-class", "Main", "--no-startup-cache", name="plain"))
 
     def test_longest_configuration_round_trips(self):
         text = (b"# " + b"x" * 65531 + b"\n") + b"\n"
@@ -275,7 +278,7 @@ class ErrorsTest(PackTestCase):
 class JavaVersionTest(PackTestCase):
     def test_requirement_is_the_second_line_and_the_launcher_applies_it(self):
         bundle = self.bundle("--main-class", "Main", "--java-version", "1.8-200")
-        self.assertEqual(b"mainclass Main\njavaversion 1.8-200", self.show(bundle).stdout)
+        self.assertEqual(b"mainclass Main\njavaversion 1.8-200\nstartupcache", self.show(bundle).stdout)
         bundle = self.bundle("--main-class", "Main", "--java-version", "9000", name="future")
         result = run(bundle)
         self.assertEqual(254, result.returncode, result)
@@ -310,6 +313,7 @@ class CommandLineTest(PackTestCase):
         for option in [b"--app-image DIR", b"--name NAME", b"--runtime auto", b"--runtime HOME",
                        b"--add-modules MODULE", b"--quiet", b"javapath ../runtime/bin/java"]:
             self.assertIn(option, result.stdout)
+        self.assertIn(b"--no-startup-cache", result.stdout)
         result = self.pack("--version")
         self.assertEqual(0, result.returncode)
         self.assertRegex(result.stdout.decode(), r"^larkwin-pack \d+\.\d+\.\d+\n$")
@@ -344,6 +348,9 @@ class CommandLineTest(PackTestCase):
             (["-o", out, APP_JAR, "--main-class"], "--main-class needs a value"),
             (["--show", APP_JAR, "-o", out], "--show takes no other options"),
             (["--show", APP_JAR, "--quiet"], "--show takes no other options"),
+            (["--show", APP_JAR, "--no-startup-cache"], "--show takes no other options"),
+            (["-o", out, "--config", "c", "--no-startup-cache", APP_JAR],
+             "--no-startup-cache goes with --main-class only"),
         ]
         for arguments, message in cases:
             result = self.pack(*arguments)

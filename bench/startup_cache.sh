@@ -1,0 +1,26 @@
+#!/bin/bash
+# The start-up cache's benchmark (bench/STARTUP_CACHE.md): javac, an
+# embedded Jetty 9 answering its first request and a Jackson databind round
+# trip, each through larkwin with a warm cache, through larkwin without the
+# directive, with plain java and with java given a hand-made archive, on
+# JDK 17 and, where it is installed, Temurin 25. Writes
+# bench/startup-cache.tsv and prints the Markdown table.
+#
+#   bench/startup_cache.sh
+#
+# LARKWIN_BENCH_CACHE_RUNS (default 21) interleaved runs of each variant;
+# LARKWIN_BENCH_CACHE_TRAININGS (default 3) training runs per workload.
+# Needs the Debian packages libjetty9-java and libjackson2-databind-java.
+set -euo pipefail
+
+bench=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$bench")
+build=${LARKWIN_BENCH_BUILD:-$root/build-bench}
+# shellcheck source=bench/lib.sh
+. "$bench/lib.sh"
+
+for package in libjetty9-java libjackson2-databind-java; do
+    dpkg -s "$package" >/dev/null 2>&1 || { say "apt-get install $package first"; exit 1; }
+done
+buildLauncher "$root" "$build"
+LARKWIN=$build/larkwin LARKWIN_BENCH_WORK=$build/startup-cache python3 "$bench/startup_cache.py"
