@@ -106,7 +106,8 @@ measureJava() {
         hyperfine -N --style basic --warmup 1 --runs 10 --export-json "$work/java-$round.json" \
             -n "5 java -cp directly" "$java -cp $work/hello.jar Hello" \
             -n "5 sh wrapper (exec java)" "$work/hello-wrapper.sh" \
-            -n "5 larkwin" "$work/hello-launcher/app" >"$work/java-$round.log" 2>&1 ||
+            -n "5 larkwin" "$work/hello-launcher/app" \
+            -n "5 larkwin, warm start-up cache" "$work/hello-cached/app" >"$work/java-$round.log" 2>&1 ||
             { cat "$work/java-$round.log"; exit 1; }
         if [ -x "$work/jpackage/hello/bin/hello" ] && [ $((round % 10)) -eq 0 ]; then
             hyperfine -N --style basic --warmup 1 --runs 10 --export-json "$work/jpackage-$round.json" \
@@ -114,6 +115,15 @@ measureJava() {
                 { cat "$work/jpackage-$round.log"; exit 1; }
         fi
     done
+}
+
+# (5): the same launcher with a start-up cache of its own, trained here once,
+# so that every measured start is a warm one.
+prepareCached() { # directory java
+    prepareConfigured "$1" "$2"
+    rm -rf "$1/cache"
+    printf 'startupcache cache\n' >>"$1/app.config"
+    "$1/app" >/dev/null
 }
 
 measureMemory() {
@@ -163,6 +173,7 @@ java=$(readlink -f "$(command -v java)")
 prepareStandIns
 prepareConfigured "$work/configured" "$work/noop"
 prepareConfigured "$work/hello-launcher" "$java"
+prepareCached "$work/hello-cached" "$java"
 prepareBundle 1
 prepareBundle 200
 prepareWrappers
