@@ -73,7 +73,8 @@ def has_ended(pid):
     try:
         with open("/proc/%d/stat" % pid) as stat:
             return stat.read().rsplit(")", 1)[1].split()[0] == "Z"
-    except FileNotFoundError:
+    except (FileNotFoundError, ProcessLookupError):
+        # Gone between the open and the read, too.
         return True
 
 

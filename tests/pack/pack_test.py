@@ -557,8 +557,26 @@ class AppImageTest(unittest.TestCase):
         self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
         result = subprocess.run([os.path.join(self.moved, "bin", "app"), "+DEBUG"],
                                 capture_output=True, timeout=TIME_LIMIT, env={"PATH": ""})
-        self.assertTrue(result.stdout.startswith(
+        # Without HOME the start-up cache says why it stands aside, then the echo.
+        self.assertEqual(b"startupcache: not used: neither XDG_CACHE_HOME nor HOME is set",
+                         result.stdout.split(b"\n")[0])
+        self.assertTrue(result.stdout.split(b"\n")[1].startswith(
             os.path.join(self.moved, "runtime", "bin", "java").encode() + b" "), result.stdout)
+
+    def test_start_up_cache_trains_on_the_images_own_base_archive(self):
+        cache = tempfile.mkdtemp(prefix="larkwin-pack-cache-")
+        self.addCleanup(shutil.rmtree, cache, True)
+        environment = {"PATH": "", "XDG_CACHE_HOME": cache}
+        app = os.path.join(self.moved, "bin", "app")
+        runs = [subprocess.run([app, "7"], capture_output=True, timeout=TIME_LIMIT,
+                               env=environment) for _ in range(2)]
+        for result in runs:
+            self.assertEqual(7, result.returncode, result.stdout + result.stderr)
+            self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+            self.assertEqual(b"", result.stderr)
+        archives = [name for name in os.listdir(os.path.join(cache, "larkwin"))
+                    if name.endswith(".jsa")]
+        self.assertEqual(1, len(archives), archives)
 
     def test_report_names_the_modules_and_the_size(self):
         report = self.result.stdout.decode()
@@ -586,7 +604,8 @@ class AppImageTest(unittest.TestCase):
         modules = [line.split("@")[0] for line in result.stdout.decode().splitlines()]
         self.assertEqual(["java.base", "java.logging"], modules)
         shown = run(PACK, "--show", os.path.join(self.moved, "bin", "app"))
-        self.assertEqual(b"mainclass merge.ServiceMain\njavapath ../runtime/bin/java", shown.stdout)
+        self.assertEqual(b"mainclass merge.ServiceMain\nstartupcache\njavapath ../runtime/bin/java",
+                         shown.stdout)
 
 
 class AppImageRuntimeTest(PackTestCase):
