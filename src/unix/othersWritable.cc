@@ -33,12 +33,20 @@ static int othersMayReplaceEntries(const char* directory) {
            (status.st_mode & S_IWOTH) != 0 && (status.st_mode & S_ISVTX) == 0;
 }
 
+// stat() of the named parent already follows links among the directories
+// above; only a link in the last component leads to another directory, so
+// only then is the path resolved (which costs a readlink per component).
+static int isLink(const char* path) {
+    struct stat status;
+    return lstat(path, &status) == 0 && S_ISLNK(status.st_mode);
+}
+
 static void refuseReplaceable(const char* path) {
     char* named = createNamedParent(path);
     int replaceable = othersMayReplaceEntries(named);
     delete[] named;
-    char* canonical = createCanonicalPath(path);
-    if (canonical != nullptr && !replaceable) {
+    char* canonical = !replaceable && isLink(path) ? createCanonicalPath(path) : nullptr;
+    if (canonical != nullptr) {
         char* parent = createNamedParent(canonical);
         replaceable = othersMayReplaceEntries(parent);
         delete[] parent;
