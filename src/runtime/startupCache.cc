@@ -2,7 +2,6 @@
 
 #include "runtime/cacheDirectory.h"
 #include "runtime/cacheKey.h"
-#include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -21,12 +20,12 @@ static const char* keyVersion = "larkwin startup cache 1";
 // person can tell whose archive it is.
 static const int longestShownName = 48;
 
-startupCache::startupCache(const javaVm& vm)
+startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
     : directory(vm.startupCacheDir), mechanism(noCacheMechanism), training(0), key(0),
       namePrefix(nullptr), archive(nullptr), trainee(nullptr), configuration(nullptr),
       mainClass(vm.mainClass) {
     if (vm.useStartupCache) {
-        decide(vm);
+        decide(vm, runtime);
     }
 }
 
@@ -45,17 +44,15 @@ void reportStartupCache(const char* format, const char* argument) {
     }
 }
 
-void startupCache::decide(const javaVm& vm) {
-    char* home = vm.javaPath != nullptr ? createRuntimeHome(vm.javaPath) : nullptr;
-    char* refusal = createRefusal(vm, home);
+void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
+    char* refusal = createRefusal(vm, runtime);
     if (refusal == nullptr) {
-        nameArchive(vm, home);
+        nameArchive(vm, runtime);
         prepare();
     } else {
         reportStartupCache("not used: %s", refusal);
         delete[] refusal;
     }
-    delete[] home;
 }
 
 static int isWildcard(const char* entry) {
@@ -107,18 +104,13 @@ static char* createOptionRefusal(const stringArray& options) {
     return nullptr;
 }
 
-static int exists(const char* path) {
-    struct stat status;
-    return stat(path, &status) == 0;
-}
-
 static char* createRuntimeRefusal(const char* home, cacheMechanism mechanism) {
     if (mechanism == noCacheMechanism) {
         return createMessage("the runtime in '%s' is older than Java 13 or does not say", home);
     }
     char* base = createString(home, "/lib/server/classes.jsa");
     char* refusal = nullptr;
-    if (mechanism == dynamicArchive && !exists(base)) {
+    if (mechanism == dynamicArchive && !testFile(base)) {
         refusal = createMessage("the runtime has no base archive '%s'", base);
     }
     delete[] base;
@@ -136,16 +128,15 @@ static char* createDirectoryRefusal(const char* directory) {
     return nullptr;
 }
 
-char* startupCache::createRefusal(const javaVm& vm, const char* home) {
+char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
     if (directory == nullptr) {
         return createStringCopy("neither XDG_CACHE_HOME nor HOME is set");
     }
-    if (home == nullptr) {
+    if (runtime.getHome() == nullptr) {
         return createStringCopy("the java path cannot be resolved");
     }
-    runtimeRelease release(home);
-    mechanism = chooseCacheMechanism(release.getFeatureVersion());
-    char* refusal = createRuntimeRefusal(home, mechanism);
+    mechanism = chooseCacheMechanism(runtime.getFeatureVersion());
+    char* refusal = createRuntimeRefusal(runtime.getHome(), mechanism);
     if (refusal == nullptr) {
         refusal = createOptionRefusal(vm.vmOptions);
     }
@@ -163,9 +154,9 @@ char* startupCache::createRefusal(const javaVm& vm, const char* home) {
 
 // The exact build of the runtime: its version, where it lies, and the files
 // that an archive is bound to.
-static void addRuntimeState(cacheKey& digest, const char* home) {
-    runtimeRelease release(home);
-    char* version = release.createValue("JAVA_RUNTIME_VERSION");
+static void addRuntimeState(cacheKey& digest, javaRuntime& runtime) {
+    const char* home = runtime.getHome();
+    char* version = runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION");
     digest.addText(home);
     digest.addText(version != nullptr ? version : "");
     delete[] version;
@@ -210,11 +201,11 @@ static char* createCachePath(const char* directory, const char* prefix, const ch
     return path.createString();
 }
 
-void startupCache::nameArchive(const javaVm& vm, const char* home) {
+void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime) {
     cacheKey digest;
     digest.addText(keyVersion);
     digest.addNumber(mechanism);
-    addRuntimeState(digest, home);
+    addRuntimeState(digest, runtime);
     addLaunchState(digest, vm);
     key = digest.getValue();
     namePrefix = createNamePrefix(vm.mainClass);

@@ -2,6 +2,7 @@
 #define LARKWIN_RUNTIME_STARTUPCACHE_H
 
 #include "runtime/cacheMechanism.h"
+#include "runtime/javaRuntime.h"
 #include "util/stringArray.h"
 
 class javaVm;
@@ -15,9 +16,10 @@ class javaVm;
 // under +DEBUG it says what it did.
 class startupCache {
   public:
-    // Decides from the launch description, which outlives the cache: nothing
-    // at all happens unless the configuration asked for the cache.
-    explicit startupCache(const javaVm& vm);
+    // Decides from the launch description, which outlives the cache, and
+    // its runtime: nothing at all happens (nor is the runtime looked at)
+    // unless the configuration asked for the cache.
+    startupCache(const javaVm& vm, javaRuntime& runtime);
     ~startupCache();
     startupCache(const startupCache&) = delete;
     startupCache& operator=(const startupCache&) = delete;
@@ -31,9 +33,9 @@ class startupCache {
     void finish(char** arguments);
 
   private:
-    void decide(const javaVm& vm);
-    char* createRefusal(const javaVm& vm, const char* home);
-    void nameArchive(const javaVm& vm, const char* home);
+    void decide(const javaVm& vm, javaRuntime& runtime);
+    char* createRefusal(const javaVm& vm, javaRuntime& runtime);
+    void nameArchive(const javaVm& vm, javaRuntime& runtime);
     void prepare();
     void createAotCache(char** arguments);
     int isTraineeComplete() const;

@@ -1,6 +1,6 @@
 #include "unix/jniVmUnix.h"
 
-#include "runtime/runtimeRelease.h"
+#include "runtime/javaRuntime.h"
 #include "runtime/startupCache.h"
 #include "unix/argumentFile.h"
 #include "unix/childProcess.h"
@@ -70,26 +70,11 @@ class commandLine {
     stringArray owned;
 };
 
-// The feature release of the runtime that javaPath belongs to, from the
-// release file of its home, read at most once and only when asked; 0 when it
-// cannot be told.
-class runtimeVersion {
-  public:
-    explicit runtimeVersion(const char* javaPath) : javaPath(javaPath), feature(-1) {}
-
-    int isJava9OrLater() {
-        if (feature < 0) {
-            char* home = createRuntimeHome(javaPath);
-            feature = home != nullptr ? runtimeRelease(home).getFeatureVersion() : 0;
-            delete[] home;
-        }
-        return feature >= 9;
-    }
-
-  private:
-    const char* javaPath;
-    int feature;
-};
+// Java 9 and later reject "/p:" (prepend) for the boot path and read
+// argument files.
+int isJava9OrLater(javaRuntime& runtime) {
+    return runtime.getFeatureVersion() >= 9;
+}
 
 // The echo spells out "-classpath" where the argument is "-cp".
 void appendClassPath(commandLine& line, const javaVm& vm) {
@@ -99,11 +84,11 @@ void appendClassPath(commandLine& line, const javaVm& vm) {
     }
 }
 
-// Java 9 and later reject "/p:" (prepend) and take only "/a:" (append).
-void appendBootPath(commandLine& line, const javaVm& vm, runtimeVersion& version) {
+// Java 9 and later take only "/a:" (append) for the boot path.
+void appendBootPath(commandLine& line, const javaVm& vm, javaRuntime& runtime) {
     if (vm.bootPath.size() > 0) {
         char* joined = vm.createPath(&vm.bootPath);
-        const char* option = version.isJava9OrLater() ? "-Xbootclasspath/a:" : "-Xbootclasspath/p:";
+        const char* option = isJava9OrLater(runtime) ? "-Xbootclasspath/a:" : "-Xbootclasspath/p:";
         line.addOwned(createString(option, joined), "%s ");
         delete[] joined;
     }
@@ -121,7 +106,7 @@ void appendEach(commandLine& line, const stringArray& list, const char* echoForm
 // an argument file, which java reads from Java 9 on. Older or unknown
 // runtimes, and too long parameters, are left to exec, which refuses them.
 void moveLongOptionsToFile(commandLine& line, int mainClassIndex, argumentFile& file,
-                           runtimeVersion& version) {
+                           javaRuntime& runtime) {
     char** items = line.getItems();
     int first = 0;
     int last = 0;
@@ -131,7 +116,7 @@ void moveLongOptionsToFile(commandLine& line, int mainClassIndex, argumentFile& 
             last = i + 1;
         }
     }
-    if (first == 0 || !version.isJava9OrLater()) {
+    if (first == 0 || !isJava9OrLater(runtime)) {
         return;
     }
     if (first > 1 && strcmp(items[first - 1], "-cp") == 0) {
@@ -156,19 +141,19 @@ void jniVmUnix::run() {
     } else if (javaPath == nullptr) {
         setJavaPath(getJavaPath());
     }
-    runtimeVersion version(javaPath);
-    startupCache cache(*this);
+    javaRuntime runtime(javaPath);
+    startupCache cache(*this, runtime);
     commandLine line(cache.getOptions().size() + vmOptions.size() + params.size() + 5);
     line.add(javaPath, "%s ");
     appendClassPath(line, *this);
-    appendBootPath(line, *this, version);
+    appendBootPath(line, *this, runtime);
     appendEach(line, cache.getOptions(), "%s ");
     appendEach(line, vmOptions, "%s ");
     int mainClassIndex = line.size();
     line.add(mainClass, "%s");
     appendEach(line, params, " %s");
     argumentFile file;
-    moveLongOptionsToFile(line, mainClassIndex, file, version);
+    moveLongOptionsToFile(line, mainClassIndex, file, runtime);
     line.echo();
     int status = runChildProcess(javaPath, line.getItems());
     cache.finish(line.getItems());

@@ -37,7 +37,8 @@ struct cachedLaunch {
         vm.setStartupCache(createStringCopy(cache.c_str()));
     }
     std::vector<std::string> options() const {
-        startupCache decided(vm);
+        javaRuntime launched(vm.javaPath);
+        startupCache decided(vm, launched);
         return listOf(decided);
     }
     static std::vector<std::string> listOf(const startupCache& decided) {
@@ -96,7 +97,8 @@ TEST(StartupCache, WithoutTheDirectiveNothingHappensAndNothingIsSaid) {
         vm.setJavaPath(createStringCopy(runtime.java.c_str()));
         vm.setMainClass(createStringCopy("App"));
         debug = 1;
-        startupCache cache(vm);
+        javaRuntime launched(vm.javaPath);
+        startupCache cache(vm, launched);
         cache.finish(noArguments);
         return cache.getOptions().size();
     });
@@ -109,7 +111,8 @@ TEST(StartupCache, Java17TrainsADynamicArchiveThatTheNextStartMaps) {
     cachedLaunch launch(dir, "17.0.9");
     std::string trainee;
     {
-        startupCache first(launch.vm);
+        javaRuntime launched(launch.vm.javaPath);
+        startupCache first(launch.vm, launched);
         std::vector<std::string> options = cachedLaunch::listOf(first);
         ASSERT_EQ(2u, options.size());
         EXPECT_EQ("-Xlog:cds*=off,class+path*=off", options[0]);
@@ -139,7 +142,8 @@ TEST(StartupCache, AnIncompleteArchiveIsRemoved) {
     scratchDir dir;
     cachedLaunch launch(dir, "17.0.9");
     {
-        startupCache first(launch.vm);
+        javaRuntime launched(launch.vm.javaPath);
+        startupCache first(launch.vm, launched);
         writeArchive(valueOf(cachedLaunch::listOf(first)[1]), false);
         first.finish(noArguments);
     }
@@ -149,7 +153,8 @@ TEST(StartupCache, AnIncompleteArchiveIsRemoved) {
 TEST(StartupCache, TrainingRemovesWhatOlderKeysOfTheApplicationLeft) {
     scratchDir dir;
     cachedLaunch launch(dir, "17.0.9");
-    startupCache first(launch.vm);
+    javaRuntime launched(launch.vm.javaPath);
+    startupCache first(launch.vm, launched);
     std::string trainee = valueOf(cachedLaunch::listOf(first)[1]);
     std::string name = trainee.substr(launch.cache.size() + 1);
     std::string prefix = name.substr(0, name.rfind('-') + 1);
