@@ -49,10 +49,6 @@ char* cacheKey::createHex() const {
     return hex;
 }
 
-static int startsWith(const char* text, const char* prefix) {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
-
 int isKeyOption(const char* option) {
     return !startsWith(option, "-Dlarkwin.exportenv=") && !startsWith(option, "-Xlog") &&
            !startsWith(option, "-verbose");

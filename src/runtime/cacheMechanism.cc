@@ -1,5 +1,7 @@
 #include "runtime/cacheMechanism.h"
 
+#include "util/strings.h"
+
 #include <cstring>
 
 cacheMechanism chooseCacheMechanism(int featureVersion) {
@@ -56,10 +58,6 @@ static const char* const refusingPrefixes[] = {
     "-agentpath:",     "--patch-module",
     "--limit-modules", "--upgrade-module-path",
 };
-
-static int startsWith(const char* text, const char* prefix) {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
 
 // The flag's name in -XX:Name=value, -XX:+Name or -XX:-Name.
 static int namesSharingFlag(const char* option) {

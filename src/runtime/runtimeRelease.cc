@@ -1,5 +1,6 @@
 #include "runtime/runtimeRelease.h"
 
+#include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -124,20 +125,9 @@ int parseFeatureVersion(const char* version) {
     return feature;
 }
 
-static char* createParent(const char* path) {
-    const char* slash = strrchr(path, '/');
-    if (slash == nullptr || slash == path) {
-        return createStringCopy("/");
-    }
-    stringBuffer buffer;
-    buffer.append(path, (int)(slash - path));
-    return buffer.createString();
-}
-
 static int hasReleaseFile(const char* home) {
     char* path = createString(home, "/release");
-    struct stat status;
-    int found = stat(path, &status) == 0;
+    int found = testFile(path);
     delete[] path;
     return found;
 }
@@ -153,12 +143,12 @@ char* createRuntimeHome(const char* javaPath) {
     if (canonical == nullptr) {
         return nullptr;
     }
-    char* bin = createParent(canonical);
-    char* home = createParent(bin);
+    char* bin = createParentPath(canonical);
+    char* home = createParentPath(bin);
     delete[] bin;
     delete[] canonical;
     if (!hasReleaseFile(home) && endsWith(home, "/jre")) {
-        char* jdk = createParent(home);
+        char* jdk = createParentPath(home);
         if (hasReleaseFile(jdk)) {
             delete[] home;
             return jdk;

@@ -230,3 +230,16 @@ char* createAbsolutePath(char* base, char* path) {
 void deleteTempFile(char* path) {
     unlink(path);
 }
+
+char* createParentPath(const char* path) {
+    const char* slash = strrchr(path, '/');
+    if (slash == nullptr) {
+        return createStringCopy(".");
+    }
+    if (slash == path) {
+        return createStringCopy("/");
+    }
+    stringBuffer parent;
+    parent.append(path, (int)(slash - path));
+    return parent.createString();
+}

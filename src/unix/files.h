@@ -27,6 +27,10 @@ void deleteTempFile(char* path);
 
 // The current working directory, whatever its length; null if it is gone.
 char* createWorkingDirectory();
+// The directory part of path as written: everything before its last slash,
+// "/" for an entry of the root, "." for a name without a slash. Nothing is
+// resolved. Owned by the caller.
+char* createParentPath(const char* path);
 // realpath() into an owned string, or null when the path cannot be resolved.
 char* createCanonicalPath(const char* path);
 

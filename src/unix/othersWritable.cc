@@ -13,20 +13,6 @@
     throw message;
 }
 
-// The directory that holds the last component of path, as written.
-static char* createNamedParent(const char* path) {
-    const char* slash = strrchr(path, '/');
-    if (slash == nullptr) {
-        return createStringCopy(".");
-    }
-    if (slash == path) {
-        return createStringCopy("/");
-    }
-    char* parent = createStringCopy(path);
-    parent[slash - path] = 0;
-    return parent;
-}
-
 static int othersMayReplaceEntries(const char* directory) {
     struct stat status;
     return stat(directory, &status) == 0 && S_ISDIR(status.st_mode) &&
@@ -42,12 +28,12 @@ static int isLink(const char* path) {
 }
 
 static void refuseReplaceable(const char* path) {
-    char* named = createNamedParent(path);
+    char* named = createParentPath(path);
     int replaceable = othersMayReplaceEntries(named);
     delete[] named;
     char* canonical = !replaceable && isLink(path) ? createCanonicalPath(path) : nullptr;
     if (canonical != nullptr) {
-        char* parent = createNamedParent(canonical);
+        char* parent = createParentPath(canonical);
         replaceable = othersMayReplaceEntries(parent);
         delete[] parent;
     }

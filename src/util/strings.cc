@@ -28,3 +28,7 @@ char* createMessage(const char* format, const char* argument) {
     snprintf(message, length + 1, format, argument);
     return message;
 }
+
+int startsWith(const char* text, const char* prefix) {
+    return strncmp(text, prefix, strlen(prefix)) == 0;
+}

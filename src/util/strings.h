@@ -11,4 +11,7 @@ char* createString(const char* a, const char* b);
 // it needs, so a message naming a long path is never cut or overflowed.
 char* createMessage(const char* format, const char* argument);
 
+// 1 when text begins with prefix, else 0.
+int startsWith(const char* text, const char* prefix);
+
 #endif

@@ -189,3 +189,16 @@ TEST(Files, DeleteTempFileRemovesAndIgnoresMissing) {
     EXPECT_NE(0, access(file.c_str(), F_OK));
     deleteTempFile(&file[0]);
 }
+
+static std::string parentOf(const char* path) {
+    ownedString parent(createParentPath(path));
+    return parent.get();
+}
+
+TEST(Files, ParentPathIsTheTextBeforeTheLastSlash) {
+    EXPECT_EQ("/usr/lib/jvm/jdk", parentOf("/usr/lib/jvm/jdk/bin"));
+    EXPECT_EQ("/", parentOf("/opt"));
+    EXPECT_EQ("conf", parentOf("conf/app.config"));
+    EXPECT_EQ(".", parentOf("app.config"));
+    EXPECT_EQ("/a/../b", parentOf("/a/../b/c"));
+}

@@ -18,3 +18,11 @@ TEST(Strings, MessageHoldsAnArgumentOfAnyLength) {
     ownedString message(createMessage("Unable to open '%s'", longPath.c_str()));
     EXPECT_EQ("Unable to open '" + longPath + "'", message.get());
 }
+
+TEST(Strings, StartsWithComparesThePrefixWhole) {
+    EXPECT_TRUE(startsWith("-Xlog:cds", "-Xlog"));
+    EXPECT_TRUE(startsWith("-Xlog", "-Xlog"));
+    EXPECT_TRUE(startsWith("anything", ""));
+    EXPECT_FALSE(startsWith("-Xlo", "-Xlog"));
+    EXPECT_FALSE(startsWith("-xlog", "-Xlog"));
+}
