@@ -120,15 +120,23 @@ class ProcessFaultTest(LauncherTest):
 
 
 class StopBeatsRestart(ProcessFaultTest):
-    def test_sigterm_during_the_shutdown_hooks_of_an_exit_with_the_restart_code(self):
+    def start_held_in_its_hook(self, *switches):
+        """Starts StoppedInHook with restartcode 3 and waits until its
+        shutdown hook runs; the hook goes on once go_write gets a byte.
+        Returns the launcher, go_write and go_read."""
         self.compile_java({"StoppedInHook.java": STOPPED_IN_HOOK})
         self.write("app.config", "javapath %s\naddpath classes\nmainclass StoppedInHook\n"
                    "restartcode 3\n" % JAVA)
         ready_read, ready_write = self.pipe()
         go_read, go_write = self.pipe()
-        launcher = self.start([self.path("starts"), "/dev/fd/%d" % ready_write,
-                               "/dev/fd/%d" % go_read], pass_fds=(ready_write, go_read))
+        launcher = self.start(list(switches) + [self.path("starts"), "/dev/fd/%d" % ready_write,
+                                                "/dev/fd/%d" % go_read],
+                              pass_fds=(ready_write, go_read))
         read_ready(ready_read)
+        return launcher, go_write, go_read
+
+    def test_sigterm_during_the_shutdown_hooks_of_an_exit_with_the_restart_code(self):
+        launcher, go_write, _ = self.start_held_in_its_hook()
         # The hook runs: System.exit(3) has begun. The TERM reaches the
         # launcher before java can end, since java waits for the go.
         launcher.send_signal(signal.SIGTERM)
@@ -176,14 +184,7 @@ class StopBeatsRestart(ProcessFaultTest):
         self.assertEqual(5, result.returncode, result)
 
     def test_debug_says_why_it_does_not_restart(self):
-        self.compile_java({"StoppedInHook.java": STOPPED_IN_HOOK})
-        self.write("app.config", "javapath %s\naddpath classes\nmainclass StoppedInHook\n"
-                   "restartcode 3\n" % JAVA)
-        ready_read, ready_write = self.pipe()
-        go_read, go_write = self.pipe()
-        launcher = self.start(["+DEBUG", self.path("starts"), "/dev/fd/%d" % ready_write,
-                               "/dev/fd/%d" % go_read], pass_fds=(ready_write, go_read))
-        read_ready(ready_read)
+        launcher, go_write, go_read = self.start_held_in_its_hook("+DEBUG")
         launcher.send_signal(signal.SIGINT)
         os.write(go_write, b"g")
         out, err = launcher.communicate(timeout=BOUND)

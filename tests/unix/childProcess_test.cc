@@ -90,21 +90,33 @@ static pid_t readyChild(int fd) {
     return atoi(text);
 }
 
+// Starts a launcher (a forked process running the stand-in as its child)
+// whose child waits for sig and then exits with 42. Returns the launcher;
+// javaChild is the child's pid once it waits, 0 when it never said so.
+static pid_t startLauncherOfWaitingChild(const scratchDir& dir, int sig, pid_t* javaChild) {
+    int pipeEnds[2];
+    *javaChild = 0;
+    if (pipe(pipeEnds) != 0) {
+        return -1;
+    }
+    pid_t launcher = startForked(dir, [&] {
+        close(pipeEnds[0]);
+        setenv("LARKWIN_STANDIN_AWAIT", std::to_string(sig).c_str(), 1);
+        setenv("LARKWIN_STANDIN_READY_FD", std::to_string(pipeEnds[1]).c_str(), 1);
+        setenv("LARKWIN_STANDIN_EXIT", "42", 1);
+        return runAlone(standIn);
+    });
+    close(pipeEnds[1]);
+    *javaChild = readyChild(pipeEnds[0]);
+    close(pipeEnds[0]);
+    return launcher;
+}
+
 TEST(ChildProcess, StopSignalsSentToTheLauncherReachTheChildWhoseStatusIsReturned) {
     for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2}) {
         scratchDir dir;
-        int pipeEnds[2];
-        ASSERT_EQ(0, pipe(pipeEnds));
-        pid_t launcher = startForked(dir, [&] {
-            close(pipeEnds[0]);
-            setenv("LARKWIN_STANDIN_AWAIT", std::to_string(sig).c_str(), 1);
-            setenv("LARKWIN_STANDIN_READY_FD", std::to_string(pipeEnds[1]).c_str(), 1);
-            setenv("LARKWIN_STANDIN_EXIT", "42", 1);
-            return runAlone(standIn);
-        });
-        close(pipeEnds[1]);
-        pid_t javaChild = readyChild(pipeEnds[0]);
-        close(pipeEnds[0]);
+        pid_t javaChild;
+        pid_t launcher = startLauncherOfWaitingChild(dir, sig, &javaChild);
         ASSERT_NE(0, javaChild) << "signal " << sig;
         kill(launcher, sig);
         processResult result = finishForked(dir, launcher);
@@ -122,19 +134,8 @@ TEST(ChildProcess, ChildIsSentSigtermWhenTheLauncherIsKilled) {
         // Adopts the stand-in when the launcher below dies, to see how it ends.
         prctl(PR_SET_CHILD_SUBREAPER, 1);
         scratchDir inner;
-        int pipeEnds[2];
-        if (pipe(pipeEnds) != 0) {
-            return 1;
-        }
-        pid_t launcher = startForked(inner, [&] {
-            close(pipeEnds[0]);
-            setenv("LARKWIN_STANDIN_AWAIT", std::to_string(SIGTERM).c_str(), 1);
-            setenv("LARKWIN_STANDIN_READY_FD", std::to_string(pipeEnds[1]).c_str(), 1);
-            setenv("LARKWIN_STANDIN_EXIT", "42", 1);
-            return runAlone(standIn);
-        });
-        close(pipeEnds[1]);
-        pid_t javaChild = readyChild(pipeEnds[0]);
+        pid_t javaChild;
+        pid_t launcher = startLauncherOfWaitingChild(inner, SIGTERM, &javaChild);
         if (javaChild == 0) {
             return 2;
         }
