@@ -20,7 +20,8 @@ TEST(JavaRuntime, ReadsTheReleaseFileOnceForEveryone) {
 
 TEST(JavaRuntime, AJavaThatCannotBeResolvedHasNoHomeAndNoVersion) {
     scratchDir dir;
-    javaRuntime missing(dir.path("none/bin/java").c_str());
+    std::string java = dir.path("none/bin/java");
+    javaRuntime missing(java.c_str());
     EXPECT_EQ(nullptr, missing.getHome());
     EXPECT_EQ(nullptr, missing.getRelease());
     EXPECT_EQ(0, missing.getFeatureVersion());
