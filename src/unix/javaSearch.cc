@@ -7,13 +7,14 @@
 #include "unix/files.h"
 #include "unix/javaPath.h"
 #include "unix/runtimeHomes.h"
+#include "util/stringArray.h"
 #include "util/strings.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-int usesJavaSearch(const javaVm& vm) {
-    return isRequired(vm.javaVersion) || vm.javaSearchDirs.size() > 0;
+int usesJavaSearch(const versionRequirement& required, const stringArray& searchDirs) {
+    return isRequired(required) || searchDirs.size() > 0;
 }
 
 // The release file of home, when given and readable, else that of the home
@@ -64,17 +65,17 @@ static void addPathJava(runtimeCandidates* candidates) {
     addJava(candidates, found, pathRuntime, nullptr);
 }
 
-static void addNamedRuntimes(runtimeCandidates* candidates, const javaVm& vm) {
-    if (vm.javaPath != nullptr) {
-        addJava(candidates, createStringCopy(vm.javaPath), configuredRuntime, nullptr);
+static void addNamedRuntimes(runtimeCandidates* candidates, const char* configuredJavaPath) {
+    if (configuredJavaPath != nullptr) {
+        addJava(candidates, createStringCopy(configuredJavaPath), configuredRuntime, nullptr);
     }
     addJavaHome(candidates);
     addPathJava(candidates);
 }
 
-static void addSearchedRuntimes(runtimeCandidates* candidates, const javaVm& vm) {
-    for (int i = 0; i < vm.javaSearchDirs.size(); i++) {
-        addRuntimeHomes(candidates, vm.javaSearchDirs[i]);
+static void addSearchedRuntimes(runtimeCandidates* candidates, const stringArray& searchDirs) {
+    for (int i = 0; i < searchDirs.size(); i++) {
+        addRuntimeHomes(candidates, searchDirs[i]);
     }
     addInstalledRuntimes(candidates);
 }
@@ -96,19 +97,20 @@ static char* createFailure(const runtimeCandidates& candidates,
 // The directories are looked through only when no runtime named by the
 // configuration or the environment fits, which is the costly part; a failure
 // looks through them all, to list what there is.
-void chooseJavaPath(javaVm* vm) {
+char* createChosenJavaPath(const char* configuredJavaPath, const versionRequirement& required,
+                           const stringArray& searchDirs) {
     runtimeCandidates candidates;
-    addNamedRuntimes(&candidates, *vm);
-    int chosen = chooseRuntime(candidates, vm->javaVersion);
+    addNamedRuntimes(&candidates, configuredJavaPath);
+    int chosen = chooseRuntime(candidates, required);
     if (chosen < 0) {
-        addSearchedRuntimes(&candidates, *vm);
-        chosen = chooseRuntime(candidates, vm->javaVersion);
+        addSearchedRuntimes(&candidates, searchDirs);
+        chosen = chooseRuntime(candidates, required);
     }
     if (debug) {
-        printTrace(candidates, vm->javaVersion);
+        printTrace(candidates, required);
     }
     if (chosen < 0) {
-        throw createFailure(candidates, vm->javaVersion);
+        throw createFailure(candidates, required);
     }
-    vm->setJavaPath(createStringCopy(candidates[chosen].javaPath));
+    return createStringCopy(candidates[chosen].javaPath);
 }

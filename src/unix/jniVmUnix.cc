@@ -136,8 +136,8 @@ void jniVmUnix::run() {
     if (mainClass == nullptr) {
         throw createStringCopy("Main class not defined.");
     }
-    if (usesJavaSearch(*this)) {
-        chooseJavaPath(this);
+    if (usesJavaSearch(javaVersion, javaSearchDirs)) {
+        setJavaPath(createChosenJavaPath(javaPath, javaVersion, javaSearchDirs));
     } else if (javaPath == nullptr) {
         setJavaPath(getJavaPath());
     }

@@ -1,7 +1,10 @@
 #ifndef LARKWIN_UNIX_JVMLIBRARY_H
 #define LARKWIN_UNIX_JVMLIBRARY_H
 
-#include "vm/jniVm.h"
+#include <jni.h>
+
+// The VM-creation entry point of the invocation interface (JNI_CreateJavaVM).
+typedef jint(JNICALL* jniCreateVmPtr)(JavaVM** vm, void** env, void* args);
 
 // The architecture directory of the runtimes that keep their library under
 // jre/lib/<architecture>/server (Java 8 and earlier).

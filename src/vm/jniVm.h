@@ -1,12 +1,10 @@
 #ifndef LARKWIN_VM_JNIVM_H
 #define LARKWIN_VM_JNIVM_H
 
+#include "unix/jvmLibrary.h"
 #include "vm/javaVm.h"
 
 #include <jni.h>
-
-// The VM-creation entry point of the invocation interface (JNI_CreateJavaVM).
-typedef jint(JNICALL* jniCreateVmPtr)(JavaVM** vm, void** env, void* args);
 
 // The launch description whose VM is running, and the last code handed to
 // the exit hook; only the exit hook reads them.

@@ -23,8 +23,10 @@ struct searchedHomes {
     std::string choose(const std::string& config) {
         testVm vm;
         parseText(&vm, dir.path("app"), config);
-        chooseJavaPath(&vm);
-        return vm.javaPath;
+        char* chosen = createChosenJavaPath(vm.javaPath, vm.javaVersion, vm.javaSearchDirs);
+        std::string path = chosen;
+        delete[] chosen;
+        return path;
     }
 
     scratchDir dir;
@@ -37,11 +39,11 @@ struct searchedHomes {
 TEST(JavaSearchDirectives, JavaVersionIsReadAndMalformedTextNamed) {
     scratchDir dir;
     testVm vm;
-    EXPECT_FALSE(usesJavaSearch(vm));
+    EXPECT_FALSE(usesJavaSearch(vm.javaVersion, vm.javaSearchDirs));
     parseText(&vm, dir.path("app"), "javaversion 1.8-11\n");
     EXPECT_EQ(8, vm.javaVersion.minimum);
     EXPECT_EQ(11, vm.javaVersion.maximum);
-    EXPECT_TRUE(usesJavaSearch(vm));
+    EXPECT_TRUE(usesJavaSearch(vm.javaVersion, vm.javaSearchDirs));
     EXPECT_EQ("Malformed javaversion '17 or so': write a feature release such as 17, or a range "
               "such as 11-17",
               thrownMessage([&] { parseText(&vm, dir.path("app"), "javaversion 17 or so\n"); }));
@@ -55,7 +57,7 @@ TEST(JavaSearchDirectives, JavaSearchResolvesLikeOtherPathsAndRepeats) {
     testVm vm;
     parseText(&vm, dir.path("app"), "javasearch runtime\njavasearch /opt/jdks\n");
     EXPECT_EQ(dir.path("runtime") + "|/opt/jdks", joined(vm.javaSearchDirs));
-    EXPECT_TRUE(usesJavaSearch(vm));
+    EXPECT_TRUE(usesJavaSearch(vm.javaVersion, vm.javaSearchDirs));
     EXPECT_EQ("Unrecognized directive 'javaSearch'",
               thrownMessage([&] { parseText(&vm, dir.path("app"), "javaSearch x\n"); }));
 }
