@@ -2,9 +2,9 @@
 
 #include "config/decimal.h"
 #include "config/parseChain.h"
+#include "config/platformDirectives.h"
 #include "unix/files.h"
 #include "unix/othersWritable.h"
-#include "unix/platformDirectives.h"
 #include "util/strings.h"
 
 #include <cstring>

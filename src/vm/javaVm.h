@@ -58,7 +58,7 @@ class javaVm {
     stringArray params;
 
     // "javaversion" and "javasearch": with either, the java executable is
-    // chosen among the runtimes found (unix/javaSearch.h).
+    // chosen among the runtimes found (runtime/javaSearch.h).
     versionRequirement javaVersion;
     stringArray javaSearchDirs;
 

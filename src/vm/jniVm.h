@@ -1,7 +1,7 @@
 #ifndef LARKWIN_VM_JNIVM_H
 #define LARKWIN_VM_JNIVM_H
 
-#include "unix/jvmLibrary.h"
+#include "runtime/jvmLibrary.h"
 #include "vm/javaVm.h"
 
 #include <jni.h>

@@ -4,9 +4,9 @@
 //
 // Usage: larkwin_in_process_driver <case> <java> <app jar> <association jar>
 //        [temporary file...]
+#include "process/jniVmInProcess.h"
 #include "testSupport.h"
 #include "unix/exePath.h"
-#include "unix/jniVmInProcess.h"
 #include "util/strings.h"
 
 #include <cstdio>

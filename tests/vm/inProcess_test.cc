@@ -1,5 +1,5 @@
 #include "processSupport.h"
-#include "unix/jvmLibrary.h"
+#include "runtime/jvmLibrary.h"
 
 #include <gtest/gtest.h>
 #include <string>

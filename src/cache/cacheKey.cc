@@ -1,0 +1,106 @@
+#include "cache/cacheKey.h"
+
+#include "util/strings.h"
+#include "vm/javaVm.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+static const uint64_t fnvOffsetBasis = 14695981039346656037ull;
+static const uint64_t fnvPrime = 1099511628211ull;
+
+cacheKey::cacheKey() : value(fnvOffsetBasis) {}
+
+void cacheKey::addBytes(const char* bytes, unsigned long length) {
+    for (unsigned long i = 0; i < length; i++) {
+        value ^= (unsigned char)bytes[i];
+        value *= fnvPrime;
+    }
+}
+
+void cacheKey::addText(const char* text) {
+    addBytes(text, strlen(text) + 1);
+}
+
+void cacheKey::addNumber(long long number) {
+    char digits[24];
+    snprintf(digits, sizeof digits, "%lld", number);
+    addText(digits);
+}
+
+void cacheKey::addFileState(const char* path) {
+    addText(path);
+    struct stat status;
+    if (stat(path, &status) != 0) {
+        addText("missing");
+        return;
+    }
+    addNumber(S_ISDIR(status.st_mode) ? 'd' : S_ISREG(status.st_mode) ? 'f' : 'o');
+    addNumber((long long)status.st_size);
+    addNumber((long long)status.st_mtim.tv_sec);
+    addNumber((long long)status.st_mtim.tv_nsec);
+}
+
+char* cacheKey::createHex() const {
+    char* hex = new char[17];
+    snprintf(hex, 17, "%016llx", (unsigned long long)value);
+    return hex;
+}
+
+int isKeyOption(const char* option) {
+    return !startsWith(option, "-Dlarkwin.exportenv=") && !startsWith(option, "-Xlog") &&
+           !startsWith(option, "-verbose");
+}
+
+static void addEachFileState(cacheKey& key, const stringArray& paths) {
+    key.addNumber(paths.size());
+    for (int i = 0; i < paths.size(); i++) {
+        key.addFileState(paths[i]);
+    }
+}
+
+static void addPathListState(cacheKey& key, const char* list) {
+    char* entries = createStringCopy(list);
+    for (char* entry = strtok(entries, ":"); entry != nullptr; entry = strtok(nullptr, ":")) {
+        key.addFileState(entry);
+    }
+    delete[] entries;
+}
+
+// The module path's value follows "-p" or "--module-path" as the next
+// option, or "--module-path=" in the same one.
+static void addOptionsState(cacheKey& key, const stringArray& options) {
+    int valueIsModulePath = 0;
+    for (int i = 0; i < options.size(); i++) {
+        const char* option = options[i];
+        if (!isKeyOption(option)) {
+            valueIsModulePath = 0;
+            continue;
+        }
+        key.addText(option);
+        if (valueIsModulePath) {
+            addPathListState(key, option);
+        } else if (startsWith(option, "--module-path=")) {
+            addPathListState(key, option + strlen("--module-path="));
+        }
+        valueIsModulePath = strcmp(option, "-p") == 0 || strcmp(option, "--module-path") == 0;
+    }
+}
+
+// The java launcher and the VM read further options from these.
+static void addOptionVariables(cacheKey& key) {
+    const char* names[] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"};
+    for (const char* name : names) {
+        const char* value = getenv(name);
+        key.addText(value != nullptr ? value : "");
+    }
+}
+
+void addLaunchState(cacheKey& key, const javaVm& vm) {
+    addEachFileState(key, vm.classPath);
+    addEachFileState(key, vm.bootPath);
+    addOptionsState(key, vm.vmOptions);
+    addOptionVariables(key);
+}

@@ -1,0 +1,198 @@
+// larkwin-pack: writes one self-contained executable made of the launcher and
+// an application archive that carries its configuration as its comment.
+#include "launcher/zipComment.h"
+#include "pack/image/appImage.h"
+#include "pack/options/packOptions.h"
+#include "pack/zip/bundle.h"
+#include "unix/exePath.h"
+#include "unix/files.h"
+#include "util/stringBuffer.h"
+#include "util/strings.h"
+
+#include <cstdio>
+#include <cstring>
+
+static const int exitFailure = 1;
+static const int exitUsage = 2;
+// The end record stores the comment length in 16 bits.
+static const long longestConfiguration = 65535;
+
+static const char* usage =
+    "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
+    "                    [DEPENDENCY.jar...] [--quiet]\n"
+    "       larkwin-pack --app-image DIR [--name NAME] [--runtime auto|HOME]\n"
+    "                    [--add-modules MODULE,...] [--launcher PATH]\n"
+    "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...] "
+    "[--quiet]\n"
+    "       larkwin-pack --show FILE\n"
+    "\n"
+    "Writes OUTPUT, one executable file: the launcher followed by APP.jar, whose\n"
+    "offsets are moved past the launcher and whose comment is the configuration.\n"
+    "OUTPUT appears only when it is complete, with mode 0755.\n"
+    "\n"
+    "With dependencies, the archive appended is merged from all the jars, in the\n"
+    "order given: the first entry of a name wins, and each duplicate file left\n"
+    "out is named on standard error; META-INF/services files are joined; the\n"
+    "dependencies' manifests, signature files (META-INF/*.SF, *.RSA, *.DSA, *.EC)\n"
+    "and module-info.class are left out. Entries are copied as they are stored.\n"
+    "\n"
+    "  -o OUTPUT          the file to write\n"
+    "  --launcher PATH    the launcher executable (default: the larkwin beside\n"
+    "                     larkwin-pack)\n"
+    "  --config FILE      the configuration text to embed\n"
+    "  --main-class NAME  embed the configuration \"mainclass NAME\" and\n"
+    "                     \"startupcache\", which keeps the application's classes\n"
+    "                     ready for its next start\n"
+    "  --no-startup-cache with --main-class: leave \"startupcache\" out\n"
+    "  --java-version N   with --main-class, add the line \"javaversion N\": the\n"
+    "                     application needs Java N or later (N-M: N to M)\n"
+    "  --quiet            do not name the duplicates left out, nor print an app\n"
+    "                     image's modules and size\n"
+    "  --show FILE        print the configuration embedded in FILE exactly as the\n"
+    "                     launcher reads it\n"
+    "  --help             print this text\n"
+    "  --version          print the version\n"
+    "\n"
+    "App images, which run where no Java is installed:\n"
+    "  --app-image DIR    write the directory DIR instead of OUTPUT: DIR/bin/NAME is\n"
+    "                     the bundle, DIR/runtime the Java runtime, and the embedded\n"
+    "                     configuration ends with the line\n"
+    "                     \"javapath ../runtime/bin/java\", which the launcher resolves\n"
+    "                     against its own directory, so DIR can be moved. DIR must not\n"
+    "                     exist; it is made beside itself under a temporary name and\n"
+    "                     appears only when complete. Its size is reported.\n"
+    "  --name NAME        the bundle's name in DIR/bin (default: DIR's last part)\n"
+    "  --runtime auto     (the default) link a runtime with the jlink of the JDK that\n"
+    "                     JAVA_HOME names or, when JAVA_HOME is unset or empty, of the\n"
+    "                     JDK whose java is found on the PATH (links resolved), with\n"
+    "                     the modules that its \"jdeps --print-module-deps\n"
+    "                     --ignore-missing-deps\" finds in the jars, without debug\n"
+    "                     data, man pages and headers; then make its base class-data\n"
+    "                     archive (lib/server/classes.jsa) with \"java -Xshare:dump\"\n"
+    "  --runtime HOME     copy the runtime whose home is HOME (modes, times and\n"
+    "                     links kept)\n"
+    "  --add-modules MODULE,...\n"
+    "                     modules to link beyond those jdeps finds (with\n"
+    "                     --runtime auto), such as those only reached by\n"
+    "                     reflection or as services, which jdeps cannot see\n";
+
+// The larkwin executable in the directory that holds this program.
+static char* createDefaultLauncher(char* programName) {
+    char* program = createExePath(programName);
+    if (program == nullptr) {
+        throw createStringCopy(
+            "cannot find the launcher beside larkwin-pack; name it with --launcher");
+    }
+    char* launcher = createAbsolutePath(program, const_cast<char*>("../larkwin"));
+    delete[] program;
+    return launcher;
+}
+
+// Adds a line to the configuration text, on a line of its own.
+static void appendLine(stringBuffer& text, const char* word, const char* argument) {
+    if (text.getLength() > 0 && text.getData()[text.getLength() - 1] != '\n') {
+        text.append('\n');
+    }
+    text.append(word);
+    if (argument[0] != 0) {
+        text.append(' ');
+        text.append(argument);
+    }
+}
+
+// The configuration to embed: the file given, or the line for the main
+// class; an app image's bundle then names the image's runtime.
+static char* createConfiguration(packOptions& options) {
+    stringBuffer text;
+    if (options.mainClass != nullptr) {
+        appendLine(text, "mainclass", options.mainClass);
+        if (options.javaVersion != nullptr) {
+            appendLine(text, "javaversion", options.javaVersion);
+        }
+        if (!options.noStartupCache) {
+            appendLine(text, "startupcache", "");
+        }
+    } else {
+        char* content = createWholeFileContent(options.config, (size_t)longestConfiguration);
+        if (content == nullptr) {
+            throw createStringCopy("the configuration is longer than 65535 bytes");
+        }
+        text.append(content);
+        delete[] content;
+    }
+    if (options.appImage != nullptr) {
+        appendLine(text, "javapath", appImageJavaPath);
+    }
+    return text.createString();
+}
+
+static void writeOutput(packOptions& options, const char* configuration) {
+    if (options.appImage != nullptr) {
+        writeAppImage(options, configuration);
+    } else {
+        writeBundle(options.launcher, options.archives, options.output, configuration,
+                    options.quiet);
+    }
+}
+
+static int pack(packOptions& options, char* programName) {
+    if (options.launcher == nullptr) {
+        options.launcher = createDefaultLauncher(programName);
+    }
+    char* configuration = createConfiguration(options);
+    if ((long)strlen(configuration) > longestConfiguration) {
+        delete[] configuration;
+        throw createStringCopy("the configuration is longer than 65535 bytes");
+    }
+    try {
+        writeOutput(options, configuration);
+    } catch (char*) {
+        delete[] configuration;
+        throw;
+    }
+    delete[] configuration;
+    return 0;
+}
+
+static int show(char* file) {
+    char* configuration = getZipComment(file);
+    if (configuration == nullptr) {
+        fprintf(stderr, "larkwin-pack: no configuration is embedded in '%s'\n", file);
+        return exitFailure;
+    }
+    fputs(configuration, stdout);
+    delete[] configuration;
+    return 0;
+}
+
+static int run(packOptions& options, char* programName) {
+    if (options.help) {
+        fputs(usage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        printf("larkwin-pack %s\n", LARKWIN_VERSION);
+        return 0;
+    }
+    if (options.show != nullptr) {
+        return show(options.show);
+    }
+    return pack(options, programName);
+}
+
+int main(int argc, char** argv) {
+    packOptions options;
+    char* usageError = options.createUsageError(argc, argv);
+    if (usageError != nullptr) {
+        fprintf(stderr, "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n", usageError);
+        delete[] usageError;
+        return exitUsage;
+    }
+    try {
+        return run(options, argv[0]);
+    } catch (char* message) {
+        fprintf(stderr, "larkwin-pack: %s\n", message);
+        delete[] message;
+        return exitFailure;
+    }
+}

@@ -1,0 +1,49 @@
+#ifndef LARKWIN_PACK_OPTIONS_PACKOPTIONS_H
+#define LARKWIN_PACK_OPTIONS_PACKOPTIONS_H
+
+#include "util/stringArray.h"
+
+// What the command line of larkwin-pack asks for. Every string is the
+// object's own; an option that was not given is null.
+class packOptions {
+  public:
+    packOptions();
+    ~packOptions();
+    packOptions(const packOptions&) = delete;
+    packOptions& operator=(const packOptions&) = delete;
+
+    // Null when the command line makes sense, otherwise an owned message
+    // saying what is wrong with it.
+    char* createUsageError(int argc, char** argv);
+
+    int help;
+    int version;
+    int noStartupCache;
+    char* show;
+    char* output;
+    char* launcher;
+    char* config;
+    char* mainClass;
+    // The application's jar first, then its dependencies.
+    stringArray archives;
+
+    // Bundles of several jars.
+    int quiet;
+
+    // App images: the directory, the bundle's name in its bin directory, and
+    // where the runtime comes from ("auto" or a runtime's home).
+    char* appImage;
+    char* name;
+    char* runtime;
+    char* addModules;
+
+    // The Java version the configuration made by --main-class requires.
+    char* javaVersion;
+
+  private:
+    char* createMisuseError() const;
+    char* createImageMisuseError() const;
+    char* createJavaVersionError() const;
+};
+
+#endif

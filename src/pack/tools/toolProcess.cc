@@ -1,0 +1,113 @@
+#include "pack/tools/toolProcess.h"
+
+#include "util/stringBuffer.h"
+#include "util/strings.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// The signals that a terminal sends to the whole process group. While a tool
+// runs they are left to it: it ends, and larkwin-pack then fails as it does
+// for any failed tool, removing what it has begun.
+static const int terminalSignals[] = {SIGINT, SIGQUIT};
+static const int terminalSignalCount = sizeof terminalSignals / sizeof terminalSignals[0];
+
+static void ignoreTerminalSignals(struct sigaction* saved) {
+    struct sigaction ignore;
+    memset(&ignore, 0, sizeof ignore);
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (int i = 0; i < terminalSignalCount; i++) {
+        sigaction(terminalSignals[i], &ignore, &saved[i]);
+    }
+}
+
+static void restoreTerminalSignals(const struct sigaction* saved) {
+    for (int i = 0; i < terminalSignalCount; i++) {
+        sigaction(terminalSignals[i], &saved[i], nullptr);
+    }
+}
+
+[[noreturn]] static void runInChild(char** arguments, int pipeEnds[2],
+                                    const struct sigaction* saved) {
+    // Ignored signals stay ignored across exec.
+    restoreTerminalSignals(saved);
+    close(pipeEnds[0]);
+    if (dup2(pipeEnds[1], STDOUT_FILENO) >= 0) {
+        close(pipeEnds[1]);
+        execv(arguments[0], arguments);
+    }
+    fprintf(stderr, "larkwin-pack: cannot execute '%s': %s\n", arguments[0], strerror(errno));
+    _exit(127);
+}
+
+static void readAll(int input, stringBuffer* output) {
+    char chunk[4096];
+    for (;;) {
+        ssize_t got = read(input, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        output->append(chunk, (int)got);
+    }
+}
+
+static int waitForChild(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return 127;
+        }
+    }
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+int runTool(char** arguments, stringBuffer* output) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        throw createStringCopy("pipe failed");
+    }
+    fflush(stdout);
+    fflush(stderr);
+    struct sigaction saved[terminalSignalCount];
+    ignoreTerminalSignals(saved);
+    pid_t child = fork();
+    if (child < 0) {
+        restoreTerminalSignals(saved);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        throw createStringCopy("fork failed");
+    }
+    if (child == 0) {
+        runInChild(arguments, pipeEnds, saved);
+    }
+    close(pipeEnds[1]);
+    readAll(pipeEnds[0], output);
+    close(pipeEnds[0]);
+    int status = waitForChild(child);
+    restoreTerminalSignals(saved);
+    return status;
+}
+
+void runToolOrFail(char** arguments, stringBuffer* output) {
+    int status = runTool(arguments, output);
+    if (status == 0) {
+        return;
+    }
+    fwrite(output->getData(), 1, output->getLength(), stderr);
+    char number[16];
+    snprintf(number, sizeof number, "%d", status);
+    stringBuffer message;
+    message.append("'");
+    message.append(arguments[0]);
+    message.append("' failed with exit status ");
+    message.append(number);
+    throw message.createString();
+}

@@ -1,0 +1,20 @@
+#ifndef LARKWIN_PACK_TOOLS_TOOLPROCESS_H
+#define LARKWIN_PACK_TOOLS_TOOLPROCESS_H
+
+class stringBuffer;
+
+// Runs a program of the JDK (arguments[0] is its path; the vector ends with
+// null) and waits for it. What it writes on standard output is appended to
+// output; its standard error stays larkwin-pack's own. Returns its exit
+// status, 128 + n when signal n ended it, or 127 when it could not be
+// executed. Meanwhile larkwin-pack ignores the interrupt and quit signals,
+// which the tool receives from a terminal as well. Throws "fork failed" or
+// "pipe failed".
+int runTool(char** arguments, stringBuffer* output);
+
+// Runs the tool and throws "'%s' failed with exit status N" unless it
+// succeeds; its output is then shown on standard error first, since the JDK's
+// tools explain their failures there.
+void runToolOrFail(char** arguments, stringBuffer* output);
+
+#endif

@@ -1,0 +1,62 @@
+#include "pack/zip/bundle.h"
+
+#include "pack/zip/zipArchive.h"
+#include "pack/zip/zipMerge.h"
+#include "unix/files.h"
+#include "unix/outputFile.h"
+#include "util/stringArray.h"
+
+#include <cstdio>
+
+static void writeSingle(char* launcher, const char* archivePath, const char* output,
+                        const char* configuration) {
+    zipArchive archive(archivePath);
+    long launcherSize = getFileSize(launcher);
+    outputFile out(output);
+    out.appendFileRange(launcher, 0, launcherSize);
+    archive.writeShifted(out, launcherSize, configuration);
+    out.commit(0755);
+}
+
+static void writeMerged(char* launcher, zipArchive** archives, int count, const char* output,
+                        const char* configuration, int quiet) {
+    stringArray dropped;
+    zipMerge merge(archives, count, &dropped);
+    long launcherSize = getFileSize(launcher);
+    outputFile out(output);
+    out.appendFileRange(launcher, 0, launcherSize);
+    merge.write(out, launcherSize, configuration);
+    out.commit(0755);
+    // Only a bundle that was made has left anything out.
+    for (int i = 0; i < dropped.size() && !quiet; i++) {
+        fprintf(stderr, "larkwin-pack: %s\n", dropped[i]);
+    }
+}
+
+void writeBundle(char* launcher, const stringArray& archives, const char* output,
+                 const char* configuration, int quiet) {
+    int count = archives.size();
+    if (count == 1) {
+        writeSingle(launcher, archives[0], output, configuration);
+        return;
+    }
+    // Every input is read and checked before the output is begun.
+    zipArchive** opened = new zipArchive*[count];
+    int made = 0;
+    try {
+        for (; made < count; made++) {
+            opened[made] = new zipArchive(archives[made]);
+        }
+        writeMerged(launcher, opened, count, output, configuration, quiet);
+    } catch (char*) {
+        for (int i = 0; i < made; i++) {
+            delete opened[i];
+        }
+        delete[] opened;
+        throw;
+    }
+    for (int i = 0; i < count; i++) {
+        delete opened[i];
+    }
+    delete[] opened;
+}

@@ -1,0 +1,14 @@
+#ifndef LARKWIN_PACK_ZIP_BUNDLE_H
+#define LARKWIN_PACK_ZIP_BUNDLE_H
+
+class stringArray;
+
+// Writes output (mode 0755, complete or not at all): the launcher followed
+// by one archive whose comment is the configuration. One archive is copied
+// whole with its offsets moved past the launcher; several are merged (see
+// zipMerge.h), and every duplicate left out is named on standard error unless
+// quiet is set.
+void writeBundle(char* launcher, const stringArray& archives, const char* output,
+                 const char* configuration, int quiet);
+
+#endif

@@ -1,0 +1,61 @@
+#ifndef LARKWIN_PACK_ZIP_ZIPARCHIVE_H
+#define LARKWIN_PACK_ZIP_ZIPARCHIVE_H
+
+#include <cstdio>
+
+class outputFile;
+
+// A zip archive that can be written out again with other bytes in front of it:
+// its central directory and end record, read once, with offsets that
+// writeShifted moves. Only archives that start at offset 0 of their file and
+// need no ZIP64 records are accepted.
+class zipArchive {
+  public:
+    // Throws "'%s' is not a zip archive", "'%s' is a ZIP64 archive, ...",
+    // "'%s' already has ... in front of its archive" or "'%s' is too large ...".
+    explicit zipArchive(const char* path);
+    ~zipArchive();
+    zipArchive(const zipArchive&) = delete;
+    zipArchive& operator=(const zipArchive&) = delete;
+
+    // Appends the archive to out as it must read when it starts shift bytes
+    // into the file, with comment (at most 65535 bytes) as its comment.
+    void writeShifted(outputFile& out, long shift, const char* comment) const;
+
+    const char* getPath() const { return path; }
+    int getEntryCount() const { return entryCount; }
+    long getDirectorySize() const { return directorySize; }
+    // The central directory header of the entry (see zipFormat.h), borrowed.
+    const unsigned char* getHeader(int entry) const { return directory + headerPositions[entry]; }
+    // The bytes of the entry in the file: its local header, its data and the
+    // descriptor that may follow them. Throws "'%s' is not a zip archive"
+    // when they do not lie in front of the central directory.
+    void locateEntry(int entry, long* start, long* length) const;
+    // Appends length bytes of the archive from offset on to out.
+    void copyRange(outputFile& out, long offset, long length) const;
+    // The entry's uncompressed content, checked against its CRC, as a new
+    // array; *size is its length. Throws "'%s' holds a damaged entry".
+    unsigned char* createContent(int entry, long* size) const;
+    [[noreturn]] void fail(const char* format) const;
+
+  private:
+    void readEndRecord();
+    void readDirectory();
+    long getDataStart(int entry) const;
+    unsigned char* createRange(long offset, long length) const;
+    FILE* getReader() const;
+
+    char* path;
+    long endPosition;
+    long directoryOffset;
+    long directorySize;
+    int entryCount;
+    unsigned char* endRecord;
+    unsigned char* directory;
+    long* headerPositions;
+    // Entries are read one after another while a merge is written; the file
+    // stays open for them from the first read on.
+    mutable FILE* reader;
+};
+
+#endif

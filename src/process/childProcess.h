@@ -1,0 +1,12 @@
+#ifndef LARKWIN_PROCESS_CHILDPROCESS_H
+#define LARKWIN_PROCESS_CHILDPROCESS_H
+
+// Runs path with the null-terminated argument vector as a child process,
+// passing on the stop signals sent to the launcher meanwhile, and waits for
+// it. Returns its exit status, 128 + n when signal n ended it, or 127 when
+// path could not be executed (the child then says why on standard error).
+// Throws "fork failed", "waitpid failed: %s", and the failures of setting up
+// the signal forwarding: "sigprocmask failed: %s", "sigaction failed: %s".
+int runChildProcess(char* path, char** arguments);
+
+#endif

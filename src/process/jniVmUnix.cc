@@ -1,0 +1,161 @@
+#include "process/jniVmUnix.h"
+
+#include "cache/startupCache.h"
+#include "process/argumentFile.h"
+#include "process/childProcess.h"
+#include "runtime/javaPath.h"
+#include "runtime/javaRuntime.h"
+#include "runtime/javaSearch.h"
+#include "unix/exePath.h"
+#include "util/strings.h"
+
+#include <cstdio>
+#include <cstring>
+
+jniCreateVmPtr createPtr = nullptr;
+
+namespace {
+// The java command line: a null-terminated vector of borrowed strings, except
+// the joined paths, which it owns. Each argument has its own format for the
+// echo under +DEBUG (null: not echoed).
+class commandLine {
+  public:
+    explicit commandLine(int capacity)
+        : items(new char*[capacity + 1]), echoFormats(new const char*[capacity]), count(0) {
+        items[0] = nullptr;
+    }
+    ~commandLine() {
+        delete[] items;
+        delete[] echoFormats;
+    }
+    commandLine(const commandLine&) = delete;
+    commandLine& operator=(const commandLine&) = delete;
+
+    void add(char* argument, const char* echoFormat) {
+        echoFormats[count] = echoFormat;
+        items[count++] = argument;
+        items[count] = nullptr;
+    }
+    void addOwned(char* argument, const char* echoFormat) {
+        owned.append(argument);
+        add(argument, echoFormat);
+    }
+    // Puts argument (owned) in place of the arguments from first up to last.
+    void replace(int first, int last, char* argument, const char* echoFormat) {
+        owned.append(argument);
+        items[first] = argument;
+        echoFormats[first] = echoFormat;
+        int removed = last - first - 1;
+        for (int i = last; i < count; i++) {
+            items[i - removed] = items[i];
+            echoFormats[i - removed] = echoFormats[i];
+        }
+        count -= removed;
+        items[count] = nullptr;
+    }
+    void echo() const {
+        for (int i = 0; debug && i < count; i++) {
+            if (echoFormats[i] != nullptr) {
+                printf(echoFormats[i], items[i]);
+            }
+        }
+    }
+    int size() const { return count; }
+    char** getItems() const { return items; }
+
+  private:
+    char** items;
+    const char** echoFormats;
+    int count;
+    stringArray owned;
+};
+
+// Java 9 and later reject "/p:" (prepend) for the boot path and read
+// argument files.
+int isJava9OrLater(javaRuntime& runtime) {
+    return runtime.getFeatureVersion() >= 9;
+}
+
+// The echo spells out "-classpath" where the argument is "-cp".
+void appendClassPath(commandLine& line, const javaVm& vm) {
+    if (vm.classPath.size() > 0) {
+        line.add(const_cast<char*>("-cp"), nullptr);
+        line.addOwned(vm.createPath(&vm.classPath), "-classpath %s ");
+    }
+}
+
+// Java 9 and later take only "/a:" (append) for the boot path.
+void appendBootPath(commandLine& line, const javaVm& vm, javaRuntime& runtime) {
+    if (vm.bootPath.size() > 0) {
+        char* joined = vm.createPath(&vm.bootPath);
+        const char* option = isJava9OrLater(runtime) ? "-Xbootclasspath/a:" : "-Xbootclasspath/p:";
+        line.addOwned(createString(option, joined), "%s ");
+        delete[] joined;
+    }
+}
+
+// Each entry is one argument: nothing is quoted.
+void appendEach(commandLine& line, const stringArray& list, const char* echoFormat) {
+    for (int i = 0; i < list.size(); i++) {
+        line.add(list[i], echoFormat);
+    }
+}
+
+// The arguments before the main class from the first that exec would refuse
+// as too long to the last such one (with the "-cp" before a class path) go to
+// an argument file, which java reads from Java 9 on. Older or unknown
+// runtimes, and too long parameters, are left to exec, which refuses them.
+void moveLongOptionsToFile(commandLine& line, int mainClassIndex, argumentFile& file,
+                           javaRuntime& runtime) {
+    char** items = line.getItems();
+    int first = 0;
+    int last = 0;
+    for (int i = 1; i < mainClassIndex; i++) {
+        if (isTooLongForExec(items[i])) {
+            first = first == 0 ? i : first;
+            last = i + 1;
+        }
+    }
+    if (first == 0 || !isJava9OrLater(runtime)) {
+        return;
+    }
+    if (first > 1 && strcmp(items[first - 1], "-cp") == 0) {
+        first--;
+    }
+    line.replace(first, last, file.createReference(items + first, last - first), "%s ");
+}
+} // namespace
+
+jniVmUnix::jniVmUnix() {}
+
+jniCreateVmPtr jniVmUnix::getJniCreateVmPtr(char*) {
+    return createPtr;
+}
+
+void jniVmUnix::run() {
+    if (mainClass == nullptr) {
+        throw createStringCopy("Main class not defined.");
+    }
+    if (usesJavaSearch(javaVersion, javaSearchDirs)) {
+        setJavaPath(createChosenJavaPath(javaPath, javaVersion, javaSearchDirs));
+    } else if (javaPath == nullptr) {
+        setJavaPath(getJavaPath());
+    }
+    javaRuntime runtime(javaPath);
+    startupCache cache(*this, runtime);
+    commandLine line(cache.getOptions().size() + vmOptions.size() + params.size() + 5);
+    line.add(javaPath, "%s ");
+    appendClassPath(line, *this);
+    appendBootPath(line, *this, runtime);
+    appendEach(line, cache.getOptions(), "%s ");
+    appendEach(line, vmOptions, "%s ");
+    int mainClassIndex = line.size();
+    line.add(mainClass, "%s");
+    appendEach(line, params, " %s");
+    argumentFile file;
+    moveLongOptionsToFile(line, mainClassIndex, file, runtime);
+    line.echo();
+    int status = runChildProcess(javaPath, line.getItems());
+    cache.finish(line.getItems());
+    setExitCode(status);
+}

@@ -1,0 +1,45 @@
+#include "config/configFile.h"
+#include "process/jniVmUnix.h"
+#include "testSupport.h"
+#include "util/strings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// Parses text as the configuration dir/app.config.
+void parse(const scratchDir& dir, jniVmUnix& vm, const char* text) {
+    configFile file(createStringCopy(dir.path("app.config").c_str()), &vm, createStringCopy(text));
+    file.parse();
+}
+} // namespace
+
+TEST(StartupCacheDirective, ResolvesItsDirectoryLikeOtherPaths) {
+    scratchDir dir;
+    jniVmUnix vm;
+    EXPECT_EQ(0, vm.useStartupCache);
+    parse(dir, vm, "startupcache cache/here\n");
+    EXPECT_EQ(1, vm.useStartupCache);
+    EXPECT_EQ(dir.path("cache/here"), vm.startupCacheDir);
+    parse(dir, vm, "startupcache /abs\n");
+    EXPECT_STREQ("/abs", vm.startupCacheDir);
+}
+
+TEST(StartupCacheDirective, WithoutADirectoryTakesTheUsersCache) {
+    scratchDir dir;
+    jniVmUnix vm;
+    {
+        environmentVariable xdg("XDG_CACHE_HOME", "/x/cache");
+        parse(dir, vm, "startupcache\n");
+        EXPECT_STREQ("/x/cache/larkwin", vm.startupCacheDir);
+    }
+    environmentVariable xdg("XDG_CACHE_HOME", nullptr);
+    {
+        environmentVariable home("HOME", "/home/u");
+        parse(dir, vm, "startupcache\n");
+        EXPECT_STREQ("/home/u/.cache/larkwin", vm.startupCacheDir);
+    }
+    environmentVariable home("HOME", nullptr);
+    parse(dir, vm, "startupcache\n");
+    EXPECT_EQ(1, vm.useStartupCache);
+    EXPECT_EQ(nullptr, vm.startupCacheDir) << "off, and +DEBUG says why";
+}

@@ -1,0 +1,62 @@
+#include "pack/tools/jdkTools.h"
+
+#include "testSupport.h"
+#include "unix/replacedEnvironment.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+static std::string moduleList(const std::string& printed, const char* extra = nullptr) {
+    ownedString list(createJdepsModuleList(printed.data(), (int)printed.size(), extra));
+    return list.get();
+}
+
+TEST(JdepsModuleList, IsTheLastLineOfModuleNames) {
+    EXPECT_EQ("java.base", moduleList("java.base\n"));
+    EXPECT_EQ("java.base,java.logging", moduleList("java.base,java.logging"));
+    EXPECT_EQ("java.base,java.desktop",
+              moduleList("Warning: split package: java.awt jrt:/java.desktop x.jar\n"
+                         "java.base,java.desktop\r\n"));
+    EXPECT_EQ("java.base,jdk.unsupported,java.sql",
+              moduleList("java.base,jdk.unsupported\n", "java.sql"));
+    EXPECT_EQ("java.base", moduleList("java.base\n", ""));
+}
+
+TEST(JdepsModuleList, OutputWithoutAListIsAFailure) {
+    for (std::string printed : {"", "\n\n", "Warning: something happened\n"}) {
+        EXPECT_EQ("jdeps printed no list of modules", thrownMessage([&] { moduleList(printed); }))
+            << printed;
+    }
+}
+
+TEST(JdkHome, JavaHomeMustHoldJlink) {
+    scratchDir dir;
+    std::string runtime = dir.mkdir("jre");
+    replacedEnvironment environment({"JAVA_HOME=" + runtime, "PATH=/nonexistent"});
+    EXPECT_EQ("'" + runtime + "' has no bin/jlink: name a JDK by JAVA_HOME",
+              thrownMessage([] { ownedString home(createJdkHome()); }));
+    dir.mkdir("jre/bin");
+    dir.write("jre/bin/jlink", "");
+    ownedString home(createJdkHome());
+    EXPECT_EQ(runtime, home.get());
+}
+
+TEST(JdkHome, WithoutJavaHomeTheJavaOnThePathLeadsToItsJdk) {
+    scratchDir dir;
+    dir.mkdir("jdk");
+    dir.mkdir("jdk/bin");
+    dir.write("jdk/bin/jlink", "");
+    std::string java = dir.write("jdk/bin/java", "");
+    chmod(java.c_str(), 0755);
+    dir.mkdir("links");
+    symlink(java.c_str(), dir.path("links/java").c_str());
+    {
+        // An empty JAVA_HOME counts as unset.
+        replacedEnvironment environment({"JAVA_HOME=", "PATH=" + dir.path("links")});
+        ownedString home(createJdkHome());
+        EXPECT_EQ(dir.path("jdk"), home.get());
+    }
+    replacedEnvironment environment({"PATH=/nonexistent"});
+    EXPECT_EQ("no JDK found: set JAVA_HOME or put a JDK's java on the PATH",
+              thrownMessage([] { ownedString home(createJdkHome()); }));
+}
