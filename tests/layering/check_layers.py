@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""Checks that includes under src/ only point down the layers.
+
+Usage: check_layers.py [SRC]   (SRC defaults to the src/ beside tests/)
+
+Each folder may include headers of its own folder and of the folders before it
+in its list. larkwin-pack's folders may also include every launcher folder but
+process, which is the launcher's own top. A folder that is in neither list is
+an error too, so that a new folder gets its place here before it is used.
+Prints one line per wrong include (FILE:LINE: FOLDER may not include HEADER)
+and exits 1 when there is any.
+"""
+import os
+import re
+import sys
+
+# The launcher, from the bottom up.
+LAUNCHER = ["util", "unix", "runtime", "vm", "cache", "config", "launcher", "process"]
+# larkwin-pack, from the bottom up; it stands on the launcher's folders.
+PACK = ["pack/options", "pack/zip", "pack/tools", "pack/image", "pack/cli"]
+PACK_MAY_NOT_USE = ["process"]
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+
+
+def allowed(folder):
+    """The folders that folder may include, or None when it has no place."""
+    if folder in LAUNCHER:
+        return LAUNCHER[: LAUNCHER.index(folder) + 1]
+    if folder in PACK:
+        below = [f for f in LAUNCHER if f not in PACK_MAY_NOT_USE]
+        return below + PACK[: PACK.index(folder) + 1]
+    return None
+
+
+def violations(src):
+    found = []
+    for root, _, names in os.walk(src):
+        for name in sorted(names):
+            if not name.endswith((".h", ".cc")):
+                continue
+            path = os.path.join(root, name)
+            folder = os.path.relpath(root, src)
+            may = allowed(folder)
+            if may is None:
+                found.append("%s: folder '%s' has no place in the layers" % (path, folder))
+                continue
+            with open(path, encoding="utf-8", errors="replace") as text:
+                for number, line in enumerate(text, 1):
+                    match = INCLUDE.match(line)
+                    if match and os.path.dirname(match.group(1)) not in may:
+                        found.append("%s:%d: %s may not include %s"
+                                     % (path, number, folder, match.group(1)))
+    return found
+
+
+def main(argv):
+    src = argv[1] if len(argv) > 1 else os.path.join(
+        os.path.dirname(os.path.abspath(__file__)), "..", "..", "src")
+    found = violations(os.path.normpath(src))
+    for line in found:
+        print(line)
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

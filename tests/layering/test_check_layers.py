@@ -1,0 +1,61 @@
+"""The layering check itself: it passes on a tree whose includes point down
+and names the file and the include that point up or sideways."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CHECK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "check_layers.py")
+
+
+def run(src):
+    return subprocess.run([sys.executable, CHECK, src], capture_output=True, text=True,
+                          timeout=60)
+
+
+class LayeringCheckTest(unittest.TestCase):
+    def tree(self, files):
+        root = tempfile.mkdtemp()
+        self.addCleanup(lambda: subprocess.run(["rm", "-rf", root], timeout=60))
+        for path, text in files.items():
+            os.makedirs(os.path.join(root, os.path.dirname(path)), exist_ok=True)
+            with open(os.path.join(root, path), "w") as out:
+                out.write(text)
+        return root
+
+    def test_includes_pointing_down_pass(self):
+        root = self.tree({
+            "util/strings.h": "",
+            "unix/files.cc": '#include "unix/files.h"\n#include "util/strings.h"\n',
+            "process/main.cc": '#include "launcher/configureAndRun.h"\n#include <cstdio>\n',
+            "pack/cli/main.cc": '#include "pack/image/appImage.h"\n#include "launcher/zipComment.h"\n',
+        })
+        result = run(root)
+        self.assertEqual(("", 0), (result.stdout, result.returncode))
+
+    def test_an_include_pointing_up_is_named(self):
+        root = self.tree({"unix/files.cc": '#include "util/strings.h"\n#include "config/configFile.h"\n'})
+        result = run(root)
+        self.assertEqual(1, result.returncode)
+        self.assertEqual("%s/unix/files.cc:2: unix may not include config/configFile.h\n" % root,
+                         result.stdout)
+
+    def test_pack_may_not_reach_the_launchers_top_nor_a_later_pack_folder(self):
+        root = self.tree({"pack/zip/bundle.cc":
+                          '#include "process/childProcess.h"\n#include "pack/image/appImage.h"\n'})
+        result = run(root)
+        self.assertEqual(1, result.returncode)
+        self.assertEqual(["%s/pack/zip/bundle.cc:1: pack/zip may not include process/childProcess.h" % root,
+                          "%s/pack/zip/bundle.cc:2: pack/zip may not include pack/image/appImage.h" % root],
+                         result.stdout.splitlines())
+
+    def test_a_folder_without_a_place_is_refused(self):
+        root = self.tree({"gadgets/thing.cc": '#include "util/strings.h"\n'})
+        result = run(root)
+        self.assertEqual(1, result.returncode)
+        self.assertIn("folder 'gadgets' has no place in the layers", result.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
