@@ -91,6 +91,32 @@ TEST(Expand, IsNotInheritedByIncludesAndDoesNotLeakOutOfThem) {
     EXPECT_EQ("${config.dir}|" + dir.path("sub") + "|${config.dir}|" + dir.root, joined(vm.params));
 }
 
+TEST(Expand, DirectoryDirectivesCollectFromTheExpandedDirectory) {
+    scratchDir dir;
+    testVm vm;
+    dir.mkdir("lib");
+    dir.mkdir("conf.d");
+    dir.write("lib/a.jar", "");
+    dir.write("conf.d/one.config", "addparam one");
+    parseFile(&vm, dir.write("app.config", "expand\naddjars ${config.dir}/lib\n"
+                                           "includedir ${config.dir}/conf.d\n"));
+    EXPECT_EQ(dir.path("lib/a.jar"), joined(vm.classPath));
+    EXPECT_EQ("one", joined(vm.params));
+}
+
+// A "$" in a value is the value's own: a directory named with one is not read
+// as a name, and "$$" in a relative path gives one "$" before resolving.
+TEST(Expand, DollarsInValuesAndInResolvedPathsStayAsTheyAre) {
+    scratchDir dir;
+    testVm vm;
+    dir.mkdir("a${b}$");
+    std::string file = dir.write("a${b}$/app.config", "expand\naddparam ${config.dir}\n"
+                                                      "addpath x$$y.jar\n");
+    parseFile(&vm, file);
+    EXPECT_EQ(dir.path("a${b}$"), joined(vm.params));
+    EXPECT_EQ(dir.path("a${b}$/x$y.jar"), joined(vm.classPath));
+}
+
 TEST(Expand, ConfigDirOfEmbeddedTextIsTheExecutablesDirectory) {
     scratchDir dir;
     testVm vm;
