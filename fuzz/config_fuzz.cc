@@ -2,9 +2,11 @@
 // reader whose directory is a scratch tree. Lines that would make the reader
 // open files outside that tree are left out of the input; after "expand",
 // only ${config.dir} may name a place in a path that is opened. Every
-// parameter before the command line's comes from a "firstparam".
+// parameter before the command line's comes from a "firstparam". The
+// expansion of a whole input is checked against a reading of "$$" too.
 
 #include "config/configFile.h"
+#include "config/expansion.h"
 #include "fuzzSupport.h"
 #include "unix/exePath.h"
 #include "util/strings.h"
@@ -102,6 +104,34 @@ static void expectAbsolute(const stringArray& list) {
     }
 }
 
+// Without "${", expansion only turns "$$" into "$" and refuses any other
+// "$": the expander must agree with this reading of the text.
+static void checkExpansionWithoutNames(const std::string& text) {
+    if (text.find("${") != std::string::npos) {
+        return;
+    }
+    std::string reference;
+    bool refused = false;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] != '$') {
+            reference += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '$') {
+            reference += '$';
+            i++;
+        } else {
+            refused = true;
+        }
+    }
+    std::string expanded;
+    std::string message = thrownMessage([&] {
+        char* result = createExpandedText(text.c_str(), "/conf");
+        expanded = result;
+        delete[] result;
+    });
+    expect(refused == !message.empty(), "a lone $ is refused, and only that");
+    expect(refused || expanded == reference, "$$ becomes $ and nothing else changes");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool made = false;
     if (!made) {
@@ -110,6 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string text((const char*)data, size);
     text = text.substr(0, text.find('\0'));
+    checkExpansionWithoutNames(text);
     if (!everyLineStaysInside(text)) {
         return -1;
     }
