@@ -4,6 +4,8 @@
 #include "pack/image/appImage.h"
 #include "pack/options/packOptions.h"
 #include "pack/zip/bundle.h"
+#include "pack/zip/classPath.h"
+#include "pack/zip/launchAttributes.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/stringBuffer.h"
@@ -120,6 +122,15 @@ static char* createConfiguration(packOptions& options) {
         text.append(content);
         delete[] content;
     }
+    // The class path does not read what java -jar reads in the first jar's
+    // manifest; the configuration says it instead.
+    char* launchLines = createLaunchLines(options.archives[0]);
+    if (launchLines[0] != 0 && text.getLength() > 0 &&
+        text.getData()[text.getLength() - 1] != '\n') {
+        text.append('\n');
+    }
+    text.append(launchLines);
+    delete[] launchLines;
     if (options.appImage != nullptr) {
         appendLine(text, "javapath", appImageJavaPath);
     }
@@ -135,10 +146,28 @@ static void writeOutput(packOptions& options, const char* configuration) {
     }
 }
 
+// The jars that the first jars' Class-Path entries name join the list, each
+// after the jar that names it; what cannot join is said.
+static void expandArchives(packOptions& options) {
+    stringArray expanded;
+    stringArray notes;
+    expandClassPath(options.archives, &expanded, &notes);
+    for (int i = 0; i < notes.size(); i++) {
+        fprintf(stderr, "larkwin-pack: %s\n", notes[i]);
+    }
+    while (options.archives.size() > 0) {
+        options.archives.remove(0);
+    }
+    for (int i = 0; i < expanded.size(); i++) {
+        options.archives.append(createStringCopy(expanded[i]));
+    }
+}
+
 static int pack(packOptions& options, char* programName) {
     if (options.launcher == nullptr) {
         options.launcher = createDefaultLauncher(programName);
     }
+    expandArchives(options);
     char* configuration = createConfiguration(options);
     if ((long)strlen(configuration) > longestConfiguration) {
         delete[] configuration;
