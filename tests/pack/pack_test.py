@@ -341,6 +341,10 @@ class CommandLineTest(PackTestCase):
              "--name takes a file name, without '/'"),
             (["--app-image", out, "--runtime", self.dir, "--add-modules", "java.sql",
               "--main-class", "Main", APP_JAR], "--add-modules needs --runtime auto"),
+            (["-o", out, "--keep-debug", "--main-class", "Main", APP_JAR],
+             "--keep-debug needs --app-image"),
+            (["--app-image", out, "--runtime", self.dir, "--keep-debug", "--main-class", "Main",
+              APP_JAR], "--keep-debug needs --runtime auto"),
             (["--app-image", out, "--main-class", "Main"], "no application archive given"),
             (["-o", out, "-o", out, "--main-class", "Main", APP_JAR], "-o is given more than once"),
             (["-o", out, "--main-class", "Main", "--verbose", APP_JAR],
@@ -484,6 +488,34 @@ class MergeTest(PackTestCase):
         self.assertIn("merge/dep/module-info.class", names)
         result = run(bundle)
         self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+
+    def test_class_path_entries_are_bundled_and_java_jar_attributes_configured(self):
+        app = self.path("app.jar")
+        with zipfile.ZipFile(MERGE_APP_JAR) as source, zipfile.ZipFile(app, "w") as target:
+            for info in source.infolist():
+                if info.filename != "META-INF/MANIFEST.MF":
+                    target.writestr(info, source.read(info))
+            target.writestr("META-INF/MANIFEST.MF",
+                            "Manifest-Version: 1.0\r\nClass-Path: lib/dep%20one.jar lib/\r\n"
+                            "  missing.jar\r\nAdd-Opens: java.base/java.lang\r\n\r\n")
+        os.mkdir(self.path("lib"))
+        shutil.copy(MERGE_DEP_JAR, self.path("lib/dep one.jar"))
+        output, errors = self.merge(app)
+        self.assertEqual(
+            "larkwin-pack: Class-Path entry 'lib/' of '%s' is a directory, which is not "
+            "bundled: left out\n"
+            "larkwin-pack: Class-Path entry 'missing.jar' of '%s' names no file on this machine: "
+            "left out, as the class path leaves it out\n" % (app, app)
+            + self.dropped_line("merge/shared.txt", self.path("lib/dep one.jar"), app), errors)
+        self.assertEqual(b"mainclass merge.ServiceMain\nstartupcache\n"
+                         b"vmparam --add-opens=java.base/java.lang=ALL-UNNAMED\n",
+                         self.show(output).stdout)
+        self.assertIn("merge/dep/DepGreeter.class", entry_names(output))
+        self.assertEqual(b"Manifest-Version: 1.0\r\nAdd-Opens: java.base/java.lang\r\n\r\n",
+                         entry_content(output, "META-INF/MANIFEST.MF"))
+        result = subprocess.run([output], capture_output=True, timeout=TIME_LIMIT,
+                                env=dict(os.environ, XDG_CACHE_HOME=self.path("cache")))
         self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
 
     def assert_fails_leaving_nothing(self, message, *archives):
