@@ -153,6 +153,8 @@ static int leadsOutside(const char* path, const char* root) {
 }
 
 static void copyIn(const char* from, const char* to, const copyScope* scope) {
+    // The scope of what a followed link leads to; it lives as long as the copy.
+    copyScope deeper = {nullptr, 0};
     errno = 0;
     struct stat status;
     if (lstat(from, &status) != 0) {
@@ -167,7 +169,8 @@ static void copyIn(const char* from, const char* to, const copyScope* scope) {
         if (stat(from, &status) != 0) {
             failCopying(from);
         }
-        copyScope deeper = {scope->root, scope->depth + 1};
+        deeper.root = scope->root;
+        deeper.depth = scope->depth + 1;
         scope = &deeper;
         if (S_ISREG(status.st_mode)) {
             copyFile(from, to, status);
