@@ -8,7 +8,7 @@
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), javaVersion(nullptr) {}
+      runtime(nullptr), addModules(nullptr), keepDebug(0), javaVersion(nullptr) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -64,6 +64,8 @@ char* packOptions::createUsageError(int argc, char** argv) {
             quiet = 1;
         } else if (strcmp(argument, "--no-startup-cache") == 0) {
             noStartupCache = 1;
+        } else if (strcmp(argument, "--keep-debug") == 0) {
+            keepDebug = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -84,7 +86,7 @@ char* packOptions::createMisuseError() const {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
-                    javaVersion == nullptr && !noStartupCache;
+                    javaVersion == nullptr && !noStartupCache && !keepDebug;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr) {
@@ -113,6 +115,7 @@ char* packOptions::createImageMisuseError() const {
         const char* imageOnly = name != nullptr         ? "--name"
                                 : runtime != nullptr    ? "--runtime"
                                 : addModules != nullptr ? "--add-modules"
+                                : keepDebug             ? "--keep-debug"
                                                         : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
@@ -124,6 +127,9 @@ char* packOptions::createImageMisuseError() const {
     }
     if (addModules != nullptr && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--add-modules needs --runtime auto");
+    }
+    if (keepDebug && runtime != nullptr && strcmp(runtime, "auto") != 0) {
+        return createStringCopy("--keep-debug needs --runtime auto");
     }
     return nullptr;
 }
