@@ -3,6 +3,7 @@
 #include "launcher/zipComment.h"
 #include "pack/image/appImage.h"
 #include "pack/options/packOptions.h"
+#include "pack/package/packages.h"
 #include "pack/zip/bundle.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -120,14 +121,16 @@ static char* createConfiguration(packOptions& options) {
         text.append(content);
         delete[] content;
     }
-    if (options.appImage != nullptr) {
+    if (options.appImage != nullptr || options.deb != nullptr || options.rpm != nullptr) {
         appendLine(text, "javapath", appImageJavaPath);
     }
     return text.createString();
 }
 
 static void writeOutput(packOptions& options, const char* configuration) {
-    if (options.appImage != nullptr) {
+    if (options.deb != nullptr || options.rpm != nullptr) {
+        writePackages(options, configuration);
+    } else if (options.appImage != nullptr) {
         writeAppImage(options, configuration);
     } else {
         writeBundle(options.launcher, options.archives, options.output, configuration,

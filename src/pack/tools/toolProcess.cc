@@ -32,11 +32,15 @@ static void restoreTerminalSignals(const struct sigaction* saved) {
     }
 }
 
-[[noreturn]] static void runInChild(char** arguments, int pipeEnds[2],
+[[noreturn]] static void runInChild(const char* directory, char** arguments, int pipeEnds[2],
                                     const struct sigaction* saved) {
     // Ignored signals stay ignored across exec.
     restoreTerminalSignals(saved);
     close(pipeEnds[0]);
+    if (directory != nullptr && chdir(directory) != 0) {
+        fprintf(stderr, "larkwin-pack: cannot enter '%s': %s\n", directory, strerror(errno));
+        _exit(127);
+    }
     if (dup2(pipeEnds[1], STDOUT_FILENO) >= 0) {
         close(pipeEnds[1]);
         execv(arguments[0], arguments);
@@ -70,6 +74,10 @@ static int waitForChild(pid_t child) {
 }
 
 int runTool(char** arguments, stringBuffer* output) {
+    return runToolIn(nullptr, arguments, output);
+}
+
+int runToolIn(const char* directory, char** arguments, stringBuffer* output) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         throw createStringCopy("pipe failed");
@@ -86,7 +94,7 @@ int runTool(char** arguments, stringBuffer* output) {
         throw createStringCopy("fork failed");
     }
     if (child == 0) {
-        runInChild(arguments, pipeEnds, saved);
+        runInChild(directory, arguments, pipeEnds, saved);
     }
     close(pipeEnds[1]);
     readAll(pipeEnds[0], output);
@@ -97,7 +105,11 @@ int runTool(char** arguments, stringBuffer* output) {
 }
 
 void runToolOrFail(char** arguments, stringBuffer* output) {
-    int status = runTool(arguments, output);
+    runToolInOrFail(nullptr, arguments, output);
+}
+
+void runToolInOrFail(const char* directory, char** arguments, stringBuffer* output) {
+    int status = runToolIn(directory, arguments, output);
     if (status == 0) {
         return;
     }
