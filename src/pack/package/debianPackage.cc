@@ -35,15 +35,20 @@ class argumentList {
     }
     void add(const char* argument) { list.append(createStringCopy(argument)); }
     void add(const char* prefix, const char* value) { list.append(createString(prefix, value)); }
-    // Runs it in the directory; its standard output is returned in printed.
-    void run(const char* directory, stringBuffer& printed) {
+    // Runs it in the directory; its standard output is returned in printed,
+    // with its standard error too when errorsToo is set.
+    void run(const char* directory, stringBuffer& printed, int errorsToo = 0) {
         char** vector = new char*[list.size() + 1];
         for (int i = 0; i < list.size(); i++) {
             vector[i] = list[i];
         }
         vector[list.size()] = nullptr;
         try {
-            runToolInOrFail(directory, vector, &printed);
+            if (errorsToo) {
+                runToolCollectingErrors(directory, vector, &printed);
+            } else {
+                runToolInOrFail(directory, vector, &printed);
+            }
         } catch (char*) {
             delete[] vector;
             throw;
@@ -166,10 +171,9 @@ static void writeControlFiles(const packOptions& options, const char* root, cons
         makeDirectories(control);
         argumentList shlibdeps("dpkg-shlibdeps", "dpkg-dev");
         shlibdeps.add("-Tdebian/substvars");
-        // The private libraries' names carry no version to depend on.
-        shlibdeps.add("--warnings=0");
         findShlibdepsArguments(imageDirectory, shlibdeps);
-        shlibdeps.run(work, printed);
+        // It warns of every private library, whose name carries no version.
+        shlibdeps.run(work, printed, 1);
         argumentList gencontrol("dpkg-gencontrol", "dpkg-dev");
         gencontrol.add("-P", root);
         gencontrol.add("-Tdebian/substvars");

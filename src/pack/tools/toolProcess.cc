@@ -33,7 +33,7 @@ static void restoreTerminalSignals(const struct sigaction* saved) {
 }
 
 [[noreturn]] static void runInChild(const char* directory, char** arguments, int pipeEnds[2],
-                                    const struct sigaction* saved) {
+                                    int errorsToo, const struct sigaction* saved) {
     // Ignored signals stay ignored across exec.
     restoreTerminalSignals(saved);
     close(pipeEnds[0]);
@@ -41,7 +41,8 @@ static void restoreTerminalSignals(const struct sigaction* saved) {
         fprintf(stderr, "larkwin-pack: cannot enter '%s': %s\n", directory, strerror(errno));
         _exit(127);
     }
-    if (dup2(pipeEnds[1], STDOUT_FILENO) >= 0) {
+    if (dup2(pipeEnds[1], STDOUT_FILENO) >= 0 &&
+        (!errorsToo || dup2(pipeEnds[1], STDERR_FILENO) >= 0)) {
         close(pipeEnds[1]);
         execv(arguments[0], arguments);
     }
@@ -77,7 +78,8 @@ int runTool(char** arguments, stringBuffer* output) {
     return runToolIn(nullptr, arguments, output);
 }
 
-int runToolIn(const char* directory, char** arguments, stringBuffer* output) {
+static int runToolWith(const char* directory, char** arguments, stringBuffer* output,
+                       int errorsToo) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         throw createStringCopy("pipe failed");
@@ -94,7 +96,7 @@ int runToolIn(const char* directory, char** arguments, stringBuffer* output) {
         throw createStringCopy("fork failed");
     }
     if (child == 0) {
-        runInChild(directory, arguments, pipeEnds, saved);
+        runInChild(directory, arguments, pipeEnds, errorsToo, saved);
     }
     close(pipeEnds[1]);
     readAll(pipeEnds[0], output);
@@ -108,8 +110,13 @@ void runToolOrFail(char** arguments, stringBuffer* output) {
     runToolInOrFail(nullptr, arguments, output);
 }
 
-void runToolInOrFail(const char* directory, char** arguments, stringBuffer* output) {
-    int status = runToolIn(directory, arguments, output);
+int runToolIn(const char* directory, char** arguments, stringBuffer* output) {
+    return runToolWith(directory, arguments, output, 0);
+}
+
+static void runToolWithOrFail(const char* directory, char** arguments, stringBuffer* output,
+                              int errorsToo) {
+    int status = runToolWith(directory, arguments, output, errorsToo);
     if (status == 0) {
         return;
     }
@@ -122,4 +129,12 @@ void runToolInOrFail(const char* directory, char** arguments, stringBuffer* outp
     message.append("' failed with exit status ");
     message.append(number);
     throw message.createString();
+}
+
+void runToolInOrFail(const char* directory, char** arguments, stringBuffer* output) {
+    runToolWithOrFail(directory, arguments, output, 0);
+}
+
+void runToolCollectingErrors(const char* directory, char** arguments, stringBuffer* output) {
+    runToolWithOrFail(directory, arguments, output, 1);
 }

@@ -23,4 +23,8 @@ void runToolOrFail(char** arguments, stringBuffer* output);
 // As runToolOrFail, in the directory (null: larkwin-pack's own).
 void runToolInOrFail(const char* directory, char** arguments, stringBuffer* output);
 
+// As runToolInOrFail, with the tool's standard error collected in output
+// too: for a tool whose warnings are noise unless it fails.
+void runToolCollectingErrors(const char* directory, char** arguments, stringBuffer* output);
+
 #endif
