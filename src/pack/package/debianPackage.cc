@@ -230,14 +230,25 @@ void writeDebianPackage(const packOptions& options, const char* root, const char
     writeDebianDirectory(options, work, epochSeconds);
     writeControlFiles(options, root, work);
     writeFileLists(options, root);
-    argumentList build("dpkg-deb", "dpkg");
-    build.add("--root-owner-group");
-    build.add("--build");
-    build.add(root);
-    build.add(options.deb);
-    stringBuffer printed;
-    build.run(nullptr, printed);
-    if (!options.quiet) {
-        fwrite(printed.getData(), 1, printed.getLength(), stdout);
+    // Built in the scratch directory: dpkg-deb writes in place.
+    char* built = joinPath(work, "deb");
+    stringArray moved;
+    try {
+        makeDirectories(built);
+        argumentList build("dpkg-deb", "dpkg");
+        build.add("--root-owner-group");
+        build.add("--build");
+        build.add(root);
+        build.add(built);
+        stringBuffer printed;
+        build.run(nullptr, printed);
+        moveFiles(built, options.deb, moved);
+    } catch (char*) {
+        delete[] built;
+        throw;
+    }
+    delete[] built;
+    for (int i = 0; i < moved.size() && !options.quiet; i++) {
+        printf("larkwin-pack: wrote '%s'\n", moved[i]);
     }
 }

@@ -105,14 +105,14 @@ static void findPrivateLibraries(const char* image, stringArray& libraries) {
     }
 }
 
-static void runRpmbuild(const packOptions& options, const char* work, const char* spec,
-                        stringBuffer& printed) {
+static void runRpmbuild(const char* work, const char* spec, stringBuffer& printed) {
     char* rpmbuild = createExePath(const_cast<char*>("rpmbuild"));
     if (rpmbuild == nullptr) {
         throw createStringCopy("cannot find rpmbuild (Debian's rpm)");
     }
     char* topdir = createString("_topdir ", work);
-    char* rpmdir = createString("_rpmdir ", options.rpm);
+    char* rpmdir = createString("_rpmdir ", work);
+    // Built into work/rpm, from where it is moved whole.
     char* arguments[] = {rpmbuild,
                          const_cast<char*>("-bb"),
                          const_cast<char*>("--quiet"),
@@ -121,7 +121,7 @@ static void runRpmbuild(const packOptions& options, const char* work, const char
                          const_cast<char*>("--define"),
                          rpmdir,
                          const_cast<char*>("--define"),
-                         const_cast<char*>("_build_name_fmt %%{NAME}-%%{VERSION}-%%{RELEASE}."
+                         const_cast<char*>("_build_name_fmt rpm/%%{NAME}-%%{VERSION}-%%{RELEASE}."
                                            "%%{ARCH}.rpm"),
                          const_cast<char*>(spec),
                          nullptr};
@@ -149,7 +149,7 @@ void writeRpmPackage(const packOptions& options, const char* root, const char* w
     stringBuffer printed;
     try {
         writeTextFile(spec, text, 0644);
-        runRpmbuild(options, work, spec, printed);
+        runRpmbuild(work, spec, printed);
     } catch (char*) {
         delete[] spec;
         delete[] text;
@@ -157,8 +157,16 @@ void writeRpmPackage(const packOptions& options, const char* root, const char* w
     }
     delete[] spec;
     delete[] text;
-    if (!options.quiet) {
-        printf("larkwin-pack: wrote the package %s-%s-1 in '%s'\n", options.name,
-               options.appVersion, options.rpm);
+    char* built = joinPath(work, "rpm");
+    stringArray moved;
+    try {
+        moveFiles(built, options.rpm, moved);
+    } catch (char*) {
+        delete[] built;
+        throw;
+    }
+    delete[] built;
+    for (int i = 0; i < moved.size() && !options.quiet; i++) {
+        printf("larkwin-pack: wrote '%s'\n", moved[i]);
     }
 }

@@ -1,10 +1,12 @@
 #include "pack/package/stagingFiles.h"
 
+#include "pack/image/directoryTree.h"
 #include "unix/outputFile.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -113,4 +115,41 @@ static void addFile(const char* path, const struct stat& status, void* context) 
 void findFiles(const char* path, stringArray& files, int elfOnly) {
     fileSearch search = {&files, elfOnly};
     walk(path, addFile, &search);
+}
+
+static void moveFile(const char* from, const char* to) {
+    if (rename(from, to) == 0) {
+        return;
+    }
+    if (errno != EXDEV) {
+        throw createMessage("Unable to create '%s'", to);
+    }
+    char* partial = createString(to, ".partial");
+    try {
+        unlink(partial);
+        copyTree(from, partial);
+        if (rename(partial, to) != 0) {
+            throw createMessage("Unable to create '%s'", to);
+        }
+    } catch (char*) {
+        unlink(partial);
+        delete[] partial;
+        throw;
+    }
+    delete[] partial;
+}
+
+void moveFiles(const char* from, const char* to, stringArray& moved) {
+    stringArray files;
+    findFiles(from, files, 0);
+    for (int i = 0; i < files.size(); i++) {
+        char* target = joinPath(to, strrchr(files[i], '/') + 1);
+        try {
+            moveFile(files[i], target);
+        } catch (char*) {
+            delete[] target;
+            throw;
+        }
+        moved.append(target);
+    }
 }

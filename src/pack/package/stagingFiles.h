@@ -26,4 +26,9 @@ void normalizeModes(const char* path);
 // or with elfOnly every ELF file.
 void findFiles(const char* path, class stringArray& files, int elfOnly);
 
+// Moves every file of the directory from into the directory to, under its
+// name, each complete or not at all (a copy beside it renamed into place when
+// the two are on different file systems); appends the new paths to moved.
+void moveFiles(const char* from, const char* to, class stringArray& moved);
+
 #endif

@@ -84,10 +84,10 @@ def make_packages():
                 "--url-scheme", SCHEME,
                 "--metainfo", os.path.join(SOURCE, "org.larkwin.demoapp.metainfo.xml"),
                 "--config", os.path.join(SOURCE, "demo-package.config"), DEMO_JAR,
-                *common, timeout=540)
+                *common, timeout=700)
         checked(PACK, "--deb", DIR, "--name", SWING, "--description", "Shows one window",
                 "--icon", icon_png, "--main-class", "org.larkwin.windowtest.WindowClassApp",
-                "--no-startup-cache", SWING_JAR, *common, timeout=540)
+                "--no-startup-cache", SWING_JAR, *common, timeout=700)
     finally:
         shutil.rmtree(work)
 
