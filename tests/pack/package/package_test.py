@@ -33,11 +33,14 @@ SCHEME = "larkwin-test-demo"
 MIME = "application/x-larkwin-test-demo"
 WINDOW_CLASS = "com-larkwin-demo-Demo"
 TIME_LIMIT = 120
-SETTINGS_LINES = [
-    "tryinclude /etc/%s/%s.config" % (NAME, NAME),
-    "expand",
-    "tryinclude ${xdg.config.home}/%s/%s.config" % (NAME, NAME),
-]
+
+
+def settings_lines(name):
+    """The lines that end an installed application's configuration."""
+    return ["tryinclude /etc/%s/%s.config" % (name, name), "expand",
+            "tryinclude ${xdg.config.home}/%s/%s.config" % (name, name)]
+
+
 # What the image's ELF files may need: the C and C++ runtimes and zlib.
 SYSTEM_LIBRARIES = {"libc6", "libgcc-s1", "libstdc++6", "zlib1g"}
 
@@ -125,8 +128,8 @@ class PackageTestCase(unittest.TestCase):
         print("NOTE: the launcher does not know tryinclude yet; running the bundle with the "
               "packaged configuration less the settings' lines")
         configuration = checked(PACK, "--show", bundle).splitlines()
-        self.assertEqual(SETTINGS_LINES, configuration[-3:])
         real = os.path.realpath(bundle)
+        self.assertEqual(settings_lines(os.path.basename(real)), configuration[-3:])
         java = os.path.join(os.path.dirname(os.path.dirname(real)), "runtime/bin/java")
         lines = [line if line != "javapath ../runtime/bin/java" else "javapath " + java
                  for line in configuration[:-3]] + ["addpath " + real]
@@ -164,7 +167,8 @@ class ContentsTest(PackageTestCase):
                          os.readlink(os.path.join(root, "usr/bin", NAME)))
         self.assertTrue(os.access(os.path.join(root, "opt", NAME, "runtime/bin/java"), os.X_OK))
         configuration = checked(PACK, "--show", bundle).splitlines()
-        self.assertEqual(["javapath ../runtime/bin/java"] + SETTINGS_LINES, configuration[-4:])
+        self.assertEqual(["javapath ../runtime/bin/java"] + settings_lines(NAME),
+                         configuration[-4:])
         self.assertIn("socket 47833", configuration)
         site = self.read(os.path.join(root, "etc", NAME, NAME + ".config"))
         self.assertTrue(all(line.startswith("#") for line in site.splitlines()), site)
@@ -356,14 +360,12 @@ class WindowClassTest(PackageTestCase):
         return ":" + number
 
     def end(self, process):
-        if process.poll() is None:
-            if process.stdin is not None:
-                process.stdin.close()
-            try:
-                process.wait(timeout=30)
-            except subprocess.TimeoutExpired:
-                process.kill()
-        process.wait(timeout=TIME_LIMIT)
+        """Ends the process by closing its standard input, else by KILL."""
+        try:
+            process.communicate(timeout=30)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.communicate(timeout=TIME_LIMIT)
 
 
 class InstallTest(PackageTestCase):
