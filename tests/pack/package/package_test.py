@@ -403,6 +403,9 @@ class InstallTest(PackageTestCase):
         self.assertIn("java.home: /opt/%s/runtime\n" % NAME, output)
         if len(command) == 1:
             self.assertIn("  from-the-site-file\n", output)
+        # Installing over it, as an upgrade does, keeps the site's settings.
+        checked("dpkg", "-i", "--force-confold", deb, timeout=240)
+        self.assertIn("addparam from-the-site-file\n", self.read(site))
         checked("dpkg", "--purge", NAME, timeout=240)
         self.assertNotEqual(0, run("dpkg", "-s", NAME).returncode)
         for path in ("/opt/" + NAME, "/etc/" + NAME, "/usr/bin/" + NAME,
