@@ -2,6 +2,7 @@
 
 #include "config/configFile.h"
 #include "launcher/commandChannel.h"
+#include "launcher/openCommand.h"
 #include "launcher/zipComment.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -79,20 +80,18 @@ void addExecutableOption(javaVm* vm) {
     delete[] executable;
 }
 
-// Sends "open <absolute path>" per parameter; the first failure means no
-// instance is listening, and the application is launched here instead. The
-// "firstparam" parameters are the application's fixed start parameters, not
-// what the user hands over, so they are not sent.
+// Sends "open <absolute path>", or "open <URL>", per parameter; the first
+// failure means no instance is listening, and the application is launched
+// here instead. The "firstparam" parameters are the application's fixed start
+// parameters, not what the user hands over, so they are not sent.
 void forwardToInstance(javaVm* vm) {
     stringArray* params = vm->getParams();
     for (int i = vm->getFirstParamCount(); i < params->size() && shell; i++) {
-        char* absolute = createAbsolutePath(nullptr, (*params)[i]);
-        char* command = createString("open ", absolute);
+        char* command = createOpenCommand((*params)[i]);
         if (!sendCommand("127.0.0.1", vm->getSocketPort(), command)) {
             shell = 0;
         }
         delete[] command;
-        delete[] absolute;
     }
     delete params;
 }

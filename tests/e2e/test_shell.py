@@ -24,6 +24,26 @@ class Shell(LauncherTest):
         )
         self.assertEqual(0, self.runs())
 
+    def test_urls_go_as_they_are_and_file_names_with_a_colon_as_paths(self):
+        self.stand_in_java()
+        listener = Listener(expected=4)
+        self.write(
+            "app.config", "javapath jre/bin/java\nmainclass M\nsocket %d\n" % listener.port
+        )
+        work = self.path("work")
+        os.makedirs(work)
+        open(os.path.join(work, "old.v1:2"), "w").close()
+        result = self.launch("+SHELL", "myapp://open?id=3", "C:/x", "old.v1:2", "mailto:a@b.org",
+                             cwd=work)
+        listener.close()
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual(
+            [b"open myapp://open?id=3", b"open " + os.path.join(work, "C:/x").encode(),
+             b"open " + os.path.join(work, "old.v1:2").encode(), b"open mailto:a@b.org"],
+            listener.payloads,
+        )
+        self.assertEqual(0, self.runs())
+
     def test_without_listener_the_application_starts_with_every_parameter(self):
         self.stand_in_java()
         listener = Listener(expected=0)

@@ -3,6 +3,7 @@
 #include "launcher/zipComment.h"
 #include "pack/image/appImage.h"
 #include "pack/options/packOptions.h"
+#include "pack/package/packages.h"
 #include "pack/zip/bundle.h"
 #include "pack/zip/classPath.h"
 #include "pack/zip/launchAttributes.h"
@@ -26,6 +27,9 @@ static const char* usage =
     "                    [--add-modules MODULE,...] [--keep-debug] [--launcher PATH]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...] "
     "[--quiet]\n"
+    "       larkwin-pack [--deb DIR] [--rpm DIR] --name NAME --app-version VERSION\n"
+    "                    --description TEXT [PACKAGE OPTIONS] [APP IMAGE OPTIONS]\n"
+    "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
     "       larkwin-pack --show FILE\n"
     "\n"
     "Writes OUTPUT, one executable file: the launcher followed by APP.jar, whose\n"
@@ -89,7 +93,29 @@ static const char* usage =
     "  --add-modules MODULE,...\n"
     "                     modules to link beyond those jdeps finds (with\n"
     "                     --runtime auto), such as those only reached by\n"
-    "                     reflection or as services, which jdeps cannot see\n";
+    "                     reflection or as services, which jdeps cannot see\n"
+    "\n"
+    "Packages, which install the app image under /opt/NAME with the command\n"
+    "/usr/bin/NAME, a menu entry, icons, file types and URL schemes, and read\n"
+    "/etc/NAME/NAME.config and ~/.config/NAME/NAME.config for settings:\n"
+    "  --deb DIR          write NAME_VERSION_ARCH.deb into DIR\n"
+    "  --rpm DIR          write NAME-VERSION-1.ARCH.rpm into DIR\n"
+    "  --name NAME        the package and command (lower-case letters, digits, +-.)\n"
+    "  --app-version V    the version: a digit, then letters, digits, '+', '.', '~'\n"
+    "  --description TEXT one line: the summary and the menu entry's comment\n"
+    "  --long-description TEXT   the longer description\n"
+    "  --maintainer 'NAME <EMAIL>'  (needed by --deb)\n"
+    "  --vendor TEXT      the rpm's vendor\n"
+    "  --homepage URL\n"
+    "  --license-file FILE  installed as the copyright file (needed by --deb)\n"
+    "  --license NAME     the rpm's License tag (needed by --rpm)\n"
+    "  --icon FILE        an .svg or a square .png, made into the usual sizes\n"
+    "  --wm-class CLASS   the menu entry's StartupWMClass (default: the main class\n"
+    "                     with '.' turned into '-', as Java names its windows)\n"
+    "  --categories LIST  the menu entry's categories (default: Utility)\n"
+    "  --file-type EXT,MIME,DESCRIPTION   a file type it opens (repeatable)\n"
+    "  --url-scheme SCHEME                a URL scheme it opens (repeatable)\n"
+    "  --metainfo ID.metainfo.xml         an AppStream metainfo file\n";
 
 // The larkwin executable in the directory that holds this program.
 static char* createDefaultLauncher(char* programName) {
@@ -144,14 +170,16 @@ static char* createConfiguration(packOptions& options) {
     }
     text.append(launchLines);
     delete[] launchLines;
-    if (options.appImage != nullptr) {
+    if (options.appImage != nullptr || options.deb != nullptr || options.rpm != nullptr) {
         appendLine(text, "javapath", appImageJavaPath);
     }
     return text.createString();
 }
 
 static void writeOutput(packOptions& options, const char* configuration) {
-    if (options.appImage != nullptr) {
+    if (options.deb != nullptr || options.rpm != nullptr) {
+        writePackages(options, configuration);
+    } else if (options.appImage != nullptr) {
         writeAppImage(options, configuration);
     } else {
         writeBundle(options.launcher, options.archives, options.output, configuration,

@@ -1,5 +1,6 @@
 #include "pack/options/packOptions.h"
 
+#include "pack/options/packageFields.h"
 #include "runtime/versionRequirement.h"
 #include "util/strings.h"
 
@@ -8,7 +9,10 @@
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), keepDebug(0), javaVersion(nullptr) {}
+      runtime(nullptr), addModules(nullptr), keepDebug(0), javaVersion(nullptr), deb(nullptr),
+      rpm(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
+      maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
+      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -21,6 +25,12 @@ packOptions::~packOptions() {
     delete[] runtime;
     delete[] addModules;
     delete[] javaVersion;
+    char** packageValues[] = {&deb,        &rpm,     &appVersion, &description, &longDescription,
+                              &maintainer, &vendor,  &homepage,   &licenseFile, &license,
+                              &icon,       &wmClass, &categories, &metainfo};
+    for (char** value : packageValues) {
+        delete[] * value;
+    }
 }
 
 static char** findSlot(const char* name, const char* const* names, char** const* slots,
@@ -49,12 +59,63 @@ static char** imageValueSlot(packOptions& options, const char* name) {
     return findSlot(name, names, slots, sizeof names / sizeof names[0]);
 }
 
+static const char* const packageNames[] = {
+    "--deb",        "--rpm",      "--app-version", "--description",  "--long-description",
+    "--maintainer", "--vendor",   "--homepage",    "--license-file", "--license",
+    "--icon",       "--wm-class", "--categories",  "--metainfo"};
+static const int packageNameCount = sizeof packageNames / sizeof packageNames[0];
+
+// The value slots of the packages' options, in the order of packageNames.
+static void getPackageSlots(packOptions& options, char** slots[]) {
+    char** all[] = {&options.deb,
+                    &options.rpm,
+                    &options.appVersion,
+                    &options.description,
+                    &options.longDescription,
+                    &options.maintainer,
+                    &options.vendor,
+                    &options.homepage,
+                    &options.licenseFile,
+                    &options.license,
+                    &options.icon,
+                    &options.wmClass,
+                    &options.categories,
+                    &options.metainfo};
+    for (int i = 0; i < packageNameCount; i++) {
+        slots[i] = all[i];
+    }
+}
+
+static char** packageValueSlot(packOptions& options, const char* name) {
+    char** slots[packageNameCount];
+    getPackageSlots(options, slots);
+    return findSlot(name, packageNames, slots, packageNameCount);
+}
+
+// The list of an option that may be given more than once.
+static stringArray* repeatableList(packOptions& options, const char* name) {
+    return strcmp(name, "--file-type") == 0    ? &options.fileTypes
+           : strcmp(name, "--url-scheme") == 0 ? &options.urlSchemes
+                                               : nullptr;
+}
+
 char* packOptions::createUsageError(int argc, char** argv) {
     for (int i = 1; i < argc; i++) {
         const char* argument = argv[i];
         char** slot = valueSlot(*this, argument);
         if (slot == nullptr) {
             slot = imageValueSlot(*this, argument);
+        }
+        if (slot == nullptr) {
+            slot = packageValueSlot(*this, argument);
+        }
+        stringArray* list = repeatableList(*this, argument);
+        if (list != nullptr) {
+            if (i + 1 == argc) {
+                return createMessage("%s needs a value", argument);
+            }
+            list->append(createStringCopy(argv[++i]));
+            continue;
         }
         if (strcmp(argument, "--help") == 0) {
             help = 1;
@@ -86,10 +147,11 @@ char* packOptions::createMisuseError() const {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
-                    javaVersion == nullptr && !noStartupCache && !keepDebug;
+                    javaVersion == nullptr && !noStartupCache && !keepDebug &&
+                    packageOptionCount() == 0;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
-    if (output == nullptr && appImage == nullptr) {
+    if (output == nullptr && appImage == nullptr && deb == nullptr && rpm == nullptr) {
         return createStringCopy("-o OUTPUT is required");
     }
     if ((config == nullptr) == (mainClass == nullptr)) {
@@ -102,6 +164,9 @@ char* packOptions::createMisuseError() const {
         return createStringCopy("no application archive given");
     }
     char* imageError = createImageMisuseError();
+    if (imageError == nullptr) {
+        imageError = createPackageMisuseError();
+    }
     return imageError != nullptr ? imageError : createJavaVersionError();
 }
 
@@ -110,8 +175,10 @@ static int isFileName(const char* name) {
            strcmp(name, "..") != 0;
 }
 
+// A package holds an app image: the image's options serve it too.
 char* packOptions::createImageMisuseError() const {
-    if (appImage == nullptr) {
+    int packages = deb != nullptr || rpm != nullptr;
+    if (appImage == nullptr && !packages) {
         const char* imageOnly = name != nullptr         ? "--name"
                                 : runtime != nullptr    ? "--runtime"
                                 : addModules != nullptr ? "--add-modules"
@@ -119,7 +186,7 @@ char* packOptions::createImageMisuseError() const {
                                                         : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
-    if (output != nullptr) {
+    if (output != nullptr && !packages) {
         return createStringCopy("give either -o or --app-image, not both");
     }
     if (name != nullptr && !isFileName(name)) {
@@ -148,6 +215,97 @@ char* packOptions::createJavaVersionError() const {
         return createMessage("--java-version '%s' is not a feature release such as 17 or a range "
                              "such as 11-17",
                              javaVersion);
+    }
+    return nullptr;
+}
+
+int packOptions::packageOptionCount() const {
+    int count = fileTypes.size() + urlSchemes.size();
+    char** slots[packageNameCount];
+    getPackageSlots(const_cast<packOptions&>(*this), slots);
+    for (int i = 0; i < packageNameCount; i++) {
+        count += *slots[i] != nullptr;
+    }
+    return count;
+}
+
+// The first package option given, for the message that it needs a package.
+static const char* firstPackageOption(const packOptions& options) {
+    char** slots[packageNameCount];
+    getPackageSlots(const_cast<packOptions&>(options), slots);
+    for (int i = 0; i < packageNameCount; i++) {
+        if (*slots[i] != nullptr) {
+            return packageNames[i];
+        }
+    }
+    return options.fileTypes.size() > 0 ? "--file-type" : "--url-scheme";
+}
+
+char* packOptions::createPackageMisuseError() const {
+    if (deb == nullptr && rpm == nullptr) {
+        return packageOptionCount() == 0
+                   ? nullptr
+                   : createMessage("%s needs --deb or --rpm", firstPackageOption(*this));
+    }
+    if (output != nullptr || appImage != nullptr) {
+        return createStringCopy("give --deb and --rpm without -o and --app-image");
+    }
+    if (name == nullptr || !isPackageName(name)) {
+        return createStringCopy("a package needs --name NAME: at least two lower-case letters, "
+                                "digits, '+', '-' or '.', beginning with a letter or digit");
+    }
+    if (appVersion == nullptr || !isPackageVersion(appVersion)) {
+        return createStringCopy("a package needs --app-version VERSION: a digit, then letters, "
+                                "digits, '+', '.' or '~'");
+    }
+    if (description == nullptr || !isOneLine(description)) {
+        return createStringCopy("a package needs --description TEXT, on one line");
+    }
+    if (deb != nullptr && (maintainer == nullptr || licenseFile == nullptr)) {
+        return createStringCopy("--deb needs --maintainer 'NAME <EMAIL>' and --license-file FILE");
+    }
+    if (rpm != nullptr && license == nullptr) {
+        return createStringCopy("--rpm needs --license NAME, such as MIT or GPL-2.0-or-later");
+    }
+    return createPackageFieldError();
+}
+
+static int endsWith(const char* text, const char* ending) {
+    size_t length = strlen(text);
+    size_t endingLength = strlen(ending);
+    return length > endingLength && strcmp(text + length - endingLength, ending) == 0;
+}
+
+// Values that stand in a control file, a spec file or a desktop entry.
+char* packOptions::createPackageFieldError() const {
+    const char* lineNames[] = {"--long-description", "--maintainer", "--vendor",    "--homepage",
+                               "--license",          "--wm-class",   "--categories"};
+    const char* lines[] = {longDescription, maintainer, vendor,    homepage,
+                           license,         wmClass,    categories};
+    for (int i = 0; i < 7; i++) {
+        if (lines[i] != nullptr && !isOneLine(lines[i])) {
+            return createMessage("%s takes one line of text", lineNames[i]);
+        }
+    }
+    if (icon != nullptr && !endsWith(icon, ".png") && !endsWith(icon, ".svg")) {
+        return createStringCopy("--icon takes a .png or an .svg file");
+    }
+    if (metainfo != nullptr && !endsWith(metainfo, ".metainfo.xml")) {
+        return createStringCopy("--metainfo takes a file named ID.metainfo.xml");
+    }
+    for (int i = 0; i < fileTypes.size(); i++) {
+        fileType type;
+        char* error = parseFileType(fileTypes[i], &type);
+        if (error != nullptr) {
+            return error;
+        }
+    }
+    for (int i = 0; i < urlSchemes.size(); i++) {
+        if (!isUrlScheme(urlSchemes[i])) {
+            return createMessage("--url-scheme '%s' is not a scheme such as myapp (a letter, "
+                                 "then letters, digits, '+', '-' or '.')",
+                                 urlSchemes[i]);
+        }
     }
     return nullptr;
 }

@@ -43,10 +43,33 @@ class packOptions {
     // The Java version the configuration made by --main-class requires.
     char* javaVersion;
 
+    // Packages: the directories that receive the .deb and the .rpm (which
+    // use name too), and what the packages say about the application.
+    char* deb;
+    char* rpm;
+    char* appVersion;
+    char* description;
+    char* longDescription;
+    char* maintainer;
+    char* vendor;
+    char* homepage;
+    char* licenseFile;
+    char* license;
+    char* icon;
+    char* wmClass;
+    char* categories;
+    char* metainfo;
+    // Each "EXTENSION,MIME-TYPE,DESCRIPTION".
+    stringArray fileTypes;
+    stringArray urlSchemes;
+
   private:
     char* createMisuseError() const;
     char* createImageMisuseError() const;
     char* createJavaVersionError() const;
+    char* createPackageMisuseError() const;
+    char* createPackageFieldError() const;
+    int packageOptionCount() const;
 };
 
 #endif

@@ -32,12 +32,17 @@ static void restoreTerminalSignals(const struct sigaction* saved) {
     }
 }
 
-[[noreturn]] static void runInChild(char** arguments, int pipeEnds[2],
-                                    const struct sigaction* saved) {
+[[noreturn]] static void runInChild(const char* directory, char** arguments, int pipeEnds[2],
+                                    int errorsToo, const struct sigaction* saved) {
     // Ignored signals stay ignored across exec.
     restoreTerminalSignals(saved);
     close(pipeEnds[0]);
-    if (dup2(pipeEnds[1], STDOUT_FILENO) >= 0) {
+    if (directory != nullptr && chdir(directory) != 0) {
+        fprintf(stderr, "larkwin-pack: cannot enter '%s': %s\n", directory, strerror(errno));
+        _exit(127);
+    }
+    if (dup2(pipeEnds[1], STDOUT_FILENO) >= 0 &&
+        (!errorsToo || dup2(pipeEnds[1], STDERR_FILENO) >= 0)) {
         close(pipeEnds[1]);
         execv(arguments[0], arguments);
     }
@@ -70,6 +75,11 @@ static int waitForChild(pid_t child) {
 }
 
 int runTool(char** arguments, stringBuffer* output) {
+    return runToolIn(nullptr, arguments, output);
+}
+
+static int runToolWith(const char* directory, char** arguments, stringBuffer* output,
+                       int errorsToo) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         throw createStringCopy("pipe failed");
@@ -86,7 +96,7 @@ int runTool(char** arguments, stringBuffer* output) {
         throw createStringCopy("fork failed");
     }
     if (child == 0) {
-        runInChild(arguments, pipeEnds, saved);
+        runInChild(directory, arguments, pipeEnds, errorsToo, saved);
     }
     close(pipeEnds[1]);
     readAll(pipeEnds[0], output);
@@ -97,7 +107,16 @@ int runTool(char** arguments, stringBuffer* output) {
 }
 
 void runToolOrFail(char** arguments, stringBuffer* output) {
-    int status = runTool(arguments, output);
+    runToolInOrFail(nullptr, arguments, output);
+}
+
+int runToolIn(const char* directory, char** arguments, stringBuffer* output) {
+    return runToolWith(directory, arguments, output, 0);
+}
+
+static void runToolWithOrFail(const char* directory, char** arguments, stringBuffer* output,
+                              int errorsToo) {
+    int status = runToolWith(directory, arguments, output, errorsToo);
     if (status == 0) {
         return;
     }
@@ -110,4 +129,12 @@ void runToolOrFail(char** arguments, stringBuffer* output) {
     message.append("' failed with exit status ");
     message.append(number);
     throw message.createString();
+}
+
+void runToolInOrFail(const char* directory, char** arguments, stringBuffer* output) {
+    runToolWithOrFail(directory, arguments, output, 0);
+}
+
+void runToolCollectingErrors(const char* directory, char** arguments, stringBuffer* output) {
+    runToolWithOrFail(directory, arguments, output, 1);
 }

@@ -12,9 +12,19 @@ class stringBuffer;
 // "pipe failed".
 int runTool(char** arguments, stringBuffer* output);
 
+// As runTool, with the tool's working directory (null: larkwin-pack's own).
+int runToolIn(const char* directory, char** arguments, stringBuffer* output);
+
 // Runs the tool and throws "'%s' failed with exit status N" unless it
 // succeeds; its output is then shown on standard error first, since the JDK's
 // tools explain their failures there.
 void runToolOrFail(char** arguments, stringBuffer* output);
+
+// As runToolOrFail, in the directory (null: larkwin-pack's own).
+void runToolInOrFail(const char* directory, char** arguments, stringBuffer* output);
+
+// As runToolInOrFail, with the tool's standard error collected in output
+// too: for a tool whose warnings are noise unless it fails.
+void runToolCollectingErrors(const char* directory, char** arguments, stringBuffer* output);
 
 #endif

@@ -13,7 +13,8 @@ public interface OpenHandler {
      * application hands the work over to its event thread).
      *
      * @param path the file's absolute path, as the launcher wrote it (it is
-     *     not resolved further and need not exist)
+     *     not resolved further and need not exist), or a URL such as
+     *     {@code myapp://open?id=3} exactly as it was given
      */
     void open(String path);
 }

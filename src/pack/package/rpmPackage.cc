@@ -1,0 +1,172 @@
+#include "pack/package/rpmPackage.h"
+
+#include "pack/options/packOptions.h"
+#include "pack/package/packageTree.h"
+#include "pack/package/stagingFiles.h"
+#include "pack/tools/toolProcess.h"
+#include "unix/exePath.h"
+#include "util/stringArray.h"
+#include "util/stringBuffer.h"
+#include "util/strings.h"
+
+#include <cstdio>
+#include <cstring>
+
+static void appendAll(stringBuffer& text, const char* const* parts, int count) {
+    for (int i = 0; i < count; i++) {
+        text.append(parts[i]);
+    }
+}
+
+// A value in a spec file: "%" would start a macro.
+static void appendSpecText(stringBuffer& text, const char* value) {
+    for (const char* c = value; *c != 0; c++) {
+        text.append(*c);
+        if (*c == '%') {
+            text.append('%');
+        }
+    }
+}
+
+static void appendTag(stringBuffer& text, const char* tag, const char* value) {
+    if (value != nullptr) {
+        text.append(tag);
+        text.append(": ");
+        appendSpecText(text, value);
+        text.append('\n');
+    }
+}
+
+// The regular expression of the image's own libraries, for the automatic
+// requirements to leave out: nothing outside the package provides them.
+static void appendPrivateLibraries(stringBuffer& text, const stringArray& libraries) {
+    if (libraries.size() == 0) {
+        return;
+    }
+    text.append("%global __requires_exclude ^(");
+    for (int i = 0; i < libraries.size(); i++) {
+        text.append(i > 0 ? "|" : "");
+        for (const char* c = libraries[i]; *c != 0; c++) {
+            text.append(*c == '.' || *c == '+' ? "\\\\" : "");
+            text.append(*c);
+        }
+    }
+    text.append(")\\\\(.*$\n");
+}
+
+static void appendHeader(stringBuffer& text, const packOptions& options,
+                         const stringArray& privateLibraries) {
+    appendTag(text, "Name", options.name);
+    appendTag(text, "Version", options.appVersion);
+    appendTag(text, "Release", "1");
+    appendTag(text, "Summary", options.description);
+    appendTag(text, "License", options.license);
+    appendTag(text, "URL", options.homepage);
+    appendTag(text, "Vendor", options.vendor);
+    appendTag(text, "Packager", options.maintainer);
+    const char* parts[] = {
+        // The image's files are made already: no debug package, no build-id
+        // links, and none of the distribution's changes to them.
+        "%global debug_package %{nil}\n%global _build_id_links none\n"
+        "%global __os_install_post %{nil}\n%global __provides_exclude_from ^/opt/",
+        options.name, "/.*$\n"};
+    appendAll(text, parts, 3);
+    appendPrivateLibraries(text, privateLibraries);
+    text.append("\n%description\n");
+    appendSpecText(text, options.longDescription != nullptr ? options.longDescription
+                                                            : options.description);
+    text.append('\n');
+}
+
+char* createRpmSpec(const packOptions& options, const char* root, const stringArray& files,
+                    const stringArray& privateLibraries) {
+    stringBuffer text;
+    appendHeader(text, options, privateLibraries);
+    text.append("\n%install\ncp -a '");
+    appendSpecText(text, root);
+    text.append("/.' %{buildroot}/\nrm -rf %{buildroot}/DEBIAN %{buildroot}/usr/share/lintian\n"
+                "\n%files\n%defattr(-,root,root,-)\n");
+    for (int i = 0; i < files.size(); i++) {
+        text.append(files[i]);
+        text.append('\n');
+    }
+    return text.createString();
+}
+
+// The names of the shared libraries in the image.
+static void findPrivateLibraries(const char* image, stringArray& libraries) {
+    stringArray files;
+    findFiles(image, files, 1);
+    for (int i = 0; i < files.size(); i++) {
+        const char* name = strrchr(files[i], '/') + 1;
+        if (strstr(name, ".so") != nullptr && libraries.find(name, strcmp) < 0) {
+            libraries.append(createStringCopy(name));
+        }
+    }
+}
+
+static void runRpmbuild(const char* work, const char* spec, stringBuffer& printed) {
+    char* rpmbuild = createExePath(const_cast<char*>("rpmbuild"));
+    if (rpmbuild == nullptr) {
+        throw createStringCopy("cannot find rpmbuild (Debian's rpm)");
+    }
+    char* topdir = createString("_topdir ", work);
+    char* rpmdir = createString("_rpmdir ", work);
+    // Built into work/rpm, from where it is moved whole.
+    char* arguments[] = {rpmbuild,
+                         const_cast<char*>("-bb"),
+                         const_cast<char*>("--quiet"),
+                         const_cast<char*>("--define"),
+                         topdir,
+                         const_cast<char*>("--define"),
+                         rpmdir,
+                         const_cast<char*>("--define"),
+                         const_cast<char*>("_build_name_fmt rpm/%%{NAME}-%%{VERSION}-%%{RELEASE}."
+                                           "%%{ARCH}.rpm"),
+                         const_cast<char*>(spec),
+                         nullptr};
+    try {
+        runToolOrFail(arguments, &printed);
+    } catch (char*) {
+        delete[] rpmdir;
+        delete[] topdir;
+        delete[] rpmbuild;
+        throw;
+    }
+    delete[] rpmdir;
+    delete[] topdir;
+    delete[] rpmbuild;
+}
+
+void writeRpmPackage(const packOptions& options, const char* root, const char* work,
+                     const stringArray& files) {
+    char* image = createString(root, "/opt");
+    stringArray libraries;
+    findPrivateLibraries(image, libraries);
+    delete[] image;
+    char* text = createRpmSpec(options, root, files, libraries);
+    char* spec = joinPath(work, "package.spec");
+    stringBuffer printed;
+    try {
+        writeTextFile(spec, text, 0644);
+        runRpmbuild(work, spec, printed);
+    } catch (char*) {
+        delete[] spec;
+        delete[] text;
+        throw;
+    }
+    delete[] spec;
+    delete[] text;
+    char* built = joinPath(work, "rpm");
+    stringArray moved;
+    try {
+        moveFiles(built, options.rpm, moved);
+    } catch (char*) {
+        delete[] built;
+        throw;
+    }
+    delete[] built;
+    for (int i = 0; i < moved.size() && !options.quiet; i++) {
+        printf("larkwin-pack: wrote '%s'\n", moved[i]);
+    }
+}

@@ -1,0 +1,34 @@
+#ifndef LARKWIN_PACK_PACKAGE_STAGINGFILES_H
+#define LARKWIN_PACK_PACKAGE_STAGINGFILES_H
+
+// Files of the tree that becomes a package. Failures throw "Unable to
+// create '%s'".
+
+// directory, "/" and name. Owned.
+char* joinPath(const char* directory, const char* name);
+
+// Makes the directory and those above it that are missing.
+void makeDirectories(const char* path);
+
+// Writes the text as the whole of a new file with the mode.
+void writeTextFile(const char* path, const char* text, int mode);
+
+// Writes the text gzipped at the highest level, without a name or time in
+// its header, as Debian's documentation is.
+void writeGzipFile(const char* path, const char* text);
+
+// Gives directories and files the modes packages give them: 0755 for
+// directories and for files that anyone may execute, 0644 for other files.
+// Links are left as they are.
+void normalizeModes(const char* path);
+
+// Appends to files every regular file under path (links are not followed),
+// or with elfOnly every ELF file.
+void findFiles(const char* path, class stringArray& files, int elfOnly);
+
+// Moves every file of the directory from into the directory to, under its
+// name, each complete or not at all (a copy beside it renamed into place when
+// the two are on different file systems); appends the new paths to moved.
+void moveFiles(const char* from, const char* to, class stringArray& moved);
+
+#endif

@@ -1,0 +1,54 @@
+#include "pack/package/desktopEntry.h"
+#include "testSupport.h"
+
+#include <gtest/gtest.h>
+
+TEST(desktopEntryTest, windowClassIsTheMainClassWithDashes) {
+    ownedString dotted(createWindowClass("org.demo.App"));
+    ownedString slashed(createWindowClass("org/demo/App"));
+    ownedString plain(createWindowClass("Main"));
+    ownedString nested(createWindowClass("org.demo.App$Inner"));
+    EXPECT_STREQ("org-demo-App", dotted.get());
+    EXPECT_STREQ("org-demo-App", slashed.get());
+    EXPECT_STREQ("Main", plain.get());
+    EXPECT_STREQ("org-demo-App$Inner", nested.get());
+}
+
+TEST(desktopEntryTest, entryHoldsTheKeysGivenOnly) {
+    desktopEntry entry = {"myapp",
+                          "Edits \\things",
+                          "/usr/bin/myapp +SHELL %U",
+                          nullptr,
+                          "Office;",
+                          "org-demo-App",
+                          "text/x-my;",
+                          1};
+    ownedString text(createDesktopEntryText(entry));
+    EXPECT_STREQ("[Desktop Entry]\nType=Application\nName=myapp\nComment=Edits \\\\things\n"
+                 "Exec=/usr/bin/myapp +SHELL %U\nTerminal=false\nCategories=Office;\n"
+                 "StartupWMClass=org-demo-App\nMimeType=text/x-my;\nNoDisplay=true\n",
+                 text.get());
+    desktopEntry bare = {"myapp", "x", "/usr/bin/myapp", "myapp", "Utility;", nullptr, "", 0};
+    ownedString bareText(createDesktopEntryText(bare));
+    EXPECT_STREQ("[Desktop Entry]\nType=Application\nName=myapp\nComment=x\n"
+                 "Exec=/usr/bin/myapp\nIcon=myapp\nTerminal=false\nCategories=Utility;\n",
+                 bareText.get());
+}
+
+TEST(desktopEntryTest, mediaTypesOfFilesThenSchemes) {
+    stringArray types;
+    types.append(copyOf("mydoc,application/x-mydoc,My <doc> & \"more\""));
+    types.append(copyOf("txt2,text/x-two,Two"));
+    stringArray schemes;
+    schemes.append(copyOf("MyApp"));
+    ownedString list(createMimeTypeList(types, schemes));
+    EXPECT_STREQ("application/x-mydoc;text/x-two;x-scheme-handler/myapp;", list.get());
+    ownedString xml(createMimeInfo(types));
+    EXPECT_NE(nullptr, strstr(xml.get(), "<mime-type type=\"application/x-mydoc\">\n"
+                                         "    <comment>My &lt;doc&gt; &amp; &quot;more&quot;"
+                                         "</comment>\n    <glob pattern=\"*.mydoc\"/>\n"));
+    EXPECT_NE(nullptr, strstr(xml.get(), "<glob pattern=\"*.txt2\"/>"));
+    stringArray none;
+    ownedString empty(createMimeTypeList(none, none));
+    EXPECT_STREQ("", empty.get());
+}
