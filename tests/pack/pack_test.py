@@ -109,7 +109,7 @@ class BundleTest(PackTestCase):
         launcher = read(LAUNCHER)
         bundle = read(output)
         self.assertEqual(launcher, bundle[:len(launcher)])
-        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main\nstartupcache"),
+        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main\nstartupcache\n"),
                          len(bundle))
         self.assertEqual(0o755, stat.S_IMODE(os.stat(output).st_mode))
         self.assertEqual(["bundle"], os.listdir(self.dir))
@@ -169,8 +169,8 @@ class ShowTest(PackTestCase):
         self.assert_unzip_clean(bundle)
 
     def test_main_class_gives_the_main_class_and_the_start_up_cache(self):
-        self.assert_shows(b"mainclass Main\nstartupcache", self.bundle("--main-class", "Main"))
-        self.assert_shows(b"mainclass Main",
+        self.assert_shows(b"mainclass Main\nstartupcache\n", self.bundle("--main-class", "Main"))
+        self.assert_shows(b"mainclass Main\n",
                           self.bundle("--main-class", "Main", "--no-startup-cache", name="plain"))
 
     def test_longest_configuration_round_trips(self):
@@ -180,9 +180,14 @@ class ShowTest(PackTestCase):
         self.assert_shows(text, bundle)
         self.assert_unzip_clean(bundle)
 
-    def test_empty_configuration_and_plain_jar_show_empty_text(self):
-        self.assert_shows(b"", self.bundle("--config", write(self.path("empty.config"), b"")))
-        self.assert_shows(b"", APP_JAR)
+    def test_empty_configuration_and_plain_jar_embed_none_status_1(self):
+        # An empty archive comment and none at all are the same bytes.
+        for file in (self.bundle("--config", write(self.path("empty.config"), b"")), APP_JAR):
+            result = self.show(file)
+            self.assertEqual(1, result.returncode, result)
+            self.assertEqual(b"", result.stdout)
+            expected = "larkwin-pack: no configuration is embedded in '%s'\n" % file
+            self.assertEqual(expected.encode(), result.stderr)
 
     def test_file_without_configuration_is_reported(self):
         result = self.show(LAUNCHER)
@@ -278,7 +283,7 @@ class ErrorsTest(PackTestCase):
 class JavaVersionTest(PackTestCase):
     def test_requirement_is_the_second_line_and_the_launcher_applies_it(self):
         bundle = self.bundle("--main-class", "Main", "--java-version", "1.8-200")
-        self.assertEqual(b"mainclass Main\njavaversion 1.8-200\nstartupcache", self.show(bundle).stdout)
+        self.assertEqual(b"mainclass Main\njavaversion 1.8-200\nstartupcache\n", self.show(bundle).stdout)
         bundle = self.bundle("--main-class", "Main", "--java-version", "9000", name="future")
         result = run(bundle)
         self.assertEqual(254, result.returncode, result)
@@ -604,7 +609,7 @@ class AppImageTest(unittest.TestCase):
         modules = [line.split("@")[0] for line in result.stdout.decode().splitlines()]
         self.assertEqual(["java.base", "java.logging"], modules)
         shown = run(PACK, "--show", os.path.join(self.moved, "bin", "app"))
-        self.assertEqual(b"mainclass merge.ServiceMain\nstartupcache\njavapath ../runtime/bin/java",
+        self.assertEqual(b"mainclass merge.ServiceMain\nstartupcache\njavapath ../runtime/bin/java\n",
                          shown.stdout)
 
 

@@ -6,6 +6,7 @@
 #include "pack/zip/bundle.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "unix/removalOnSignal.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -125,7 +126,7 @@ static void buildImage(packOptions& options, const char* directory, const char* 
         throw createMessage("'%s' already exists", directory);
     }
     char* temporary = createString(directory, ".XXXXXX");
-    if (mkdtemp(temporary) == nullptr) {
+    if (!makeRegisteredDirectory(temporary)) {
         delete[] temporary;
         throw createMessage("Unable to create '%s'", directory);
     }
@@ -134,11 +135,14 @@ static void buildImage(packOptions& options, const char* directory, const char* 
         if (!publish(temporary, directory)) {
             throw createMessage("Unable to create '%s'", directory);
         }
-    } catch (char*) {
+    } catch (...) {
+        // An allocation failure too: main reports it.
         removeTree(temporary);
+        unregisterRemoval(temporary);
         delete[] temporary;
         throw;
     }
+    unregisterRemoval(temporary);
     delete[] temporary;
 }
 

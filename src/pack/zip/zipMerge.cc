@@ -167,34 +167,62 @@ void zipMerge::writeCopy(int item) {
     writeHeader(getHeader(item), localOffset);
 }
 
-static void appendContent(stringBuffer& joined, zipArchive* archive, int entry) {
-    long size = 0;
-    unsigned char* content = archive->createContent(entry, &size);
-    if (joined.getLength() + size + 1 > INT_MAX) {
-        delete[] content;
-        throw createStringCopy(tooLarge);
+namespace {
+// The joined service file as its pieces pass: its CRC, length and last byte,
+// and where it goes (nowhere while it is only measured).
+struct joinedText {
+    outputFile* out;
+    uLong crc;
+    long length;
+    int last;
+};
+} // namespace
+
+static void takeJoined(void* context, const unsigned char* bytes, long length) {
+    joinedText* joined = (joinedText*)context;
+    joined->crc = crc32(joined->crc, bytes, (uInt)length);
+    joined->length += length;
+    joined->last = bytes[length - 1];
+    if (joined->out != nullptr) {
+        joined->out->write(bytes, length);
     }
-    // Each file lists one provider per line; a last line without its line
-    // feed must not run into the next file's first line.
-    if (joined.getLength() > 0 && joined.getData()[joined.getLength() - 1] != '\n') {
-        joined.append('\n');
+}
+
+// Reads the copies one after another, so that the time is linear in their
+// sizes and the memory fixed. Each file lists one provider per line; a last
+// line without its line feed must not run into the next file's first line.
+static void readJoined(zipArchive** archives, const int* archiveOf, const int* entryOf,
+                       const int* nextSame, int item, joinedText* joined) {
+    for (int same = item; same >= 0; same = nextSame[same]) {
+        if (joined->length > 0 && joined->last != '\n') {
+            const unsigned char lineFeed = '\n';
+            takeJoined(joined, &lineFeed, 1);
+        }
+        archives[archiveOf[same]]->readContent(entryOf[same], takeJoined, joined);
     }
-    joined.append((const char*)content, (int)size);
-    delete[] content;
 }
 
 // The joined service file as one stored entry, named and dated as the
-// first of its copies.
+// first of its copies. It is read twice: once for its CRC and length, which
+// its local header needs before it, and once to write it. What its copies
+// state they hold must fit in what the archive can still take before any
+// of it is inflated, and none inflates to more than it states.
 void zipMerge::writeJoined(int item) {
-    stringBuffer joined;
-    for (int same = item; same >= 0; same = nextSame[same]) {
-        appendContent(joined, archives[archiveOf[same]], entryOf[same]);
-    }
     const unsigned char* first = getHeader(item);
+    int nameLength = getNameLength(first);
+    long stated = zipLocalHeaderSize + nameLength;
+    for (int same = item; same >= 0 && stated <= zipLargestOffset; same = nextSame[same]) {
+        stated += getZip4(getHeader(same), zipSizeField);
+    }
+    if (position + stated > zipLargestOffset) {
+        throw createStringCopy(tooLarge);
+    }
+    joinedText measured = {nullptr, crc32(0, nullptr, 0), 0, -1};
+    readJoined(archives, archiveOf, entryOf, nextSame, item, &measured);
+    long length = measured.length;
+    long crc = (long)measured.crc;
     unsigned char header[zipHeaderSize];
     memcpy(header, first, zipHeaderSize);
-    long length = joined.getLength();
-    long crc = (long)crc32(0, (const unsigned char*)joined.getData(), (uInt)length);
     putZip2(header, zipFlagsField,
             getZip2(first, zipFlagsField) & ~(zipFlagDescriptor | zipFlagEncrypted));
     putZip2(header, zipMethodField, zipStored);
@@ -207,12 +235,15 @@ void zipMerge::writeJoined(int item) {
     putZip4(local, 0, zipLocalHeaderSignature);
     memcpy(local + zipVersionNeededField - zipLocalShift, header + zipVersionNeededField,
            zipLocalHeaderSize - (zipVersionNeededField - zipLocalShift));
-    int nameLength = getNameLength(first);
     long localOffset = position;
     advance(zipLocalHeaderSize + nameLength + length);
     out->write(local, zipLocalHeaderSize);
     out->write(getName(first), nameLength);
-    out->write(joined.getData(), length);
+    joinedText written = {out, crc32(0, nullptr, 0), 0, -1};
+    readJoined(archives, archiveOf, entryOf, nextSame, item, &written);
+    if (written.length != length || written.crc != measured.crc) {
+        throw createMessage("'%s' changed while it was read", archives[archiveOf[item]]->getPath());
+    }
     stringBuffer withName;
     withName.append((const char*)header, zipHeaderSize);
     withName.append(getName(first), nameLength);
