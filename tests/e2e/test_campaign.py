@@ -37,7 +37,7 @@ STARTS = int(os.environ.get("LARKWIN_CAMPAIGN_STARTS", "300"))
 
 def is_sanitized(program):
     with open(program, "rb") as content:
-        return b"AddressSanitizer" in content.read()
+        return b"__asan_" in content.read()
 
 
 # CI runs the end-to-end tests in the plain and the sanitized build: the
