@@ -111,7 +111,7 @@ class BundleTest(PackTestCase):
         launcher = read(LAUNCHER)
         bundle = read(output)
         self.assertEqual(launcher, bundle[:len(launcher)])
-        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main\nstartupcache\n"),
+        self.assertEqual(len(launcher) + len(read(APP_JAR)) + len(b"mainclass Main\nstartupcache"),
                          len(bundle))
         self.assertEqual(0o755, stat.S_IMODE(os.stat(output).st_mode))
         self.assertEqual(["bundle"], os.listdir(self.dir))
