@@ -7,6 +7,7 @@ runtimeCandidates::runtimeCandidates() : items(nullptr), count(0) {}
 runtimeCandidates::~runtimeCandidates() {
     for (int i = 0; i < count; i++) {
         delete[] items[i].javaPath;
+        delete[] items[i].refusal;
     }
     delete[] items;
 }
@@ -23,10 +24,20 @@ void runtimeCandidates::add(char* javaPath, runtimeOrigin origin, int exists, in
     for (int i = 0; i < count; i++) {
         grown[i] = items[i];
     }
-    grown[count] = runtimeCandidate{javaPath, origin, exists, version, verdictUndecided};
+    grown[count] = runtimeCandidate{javaPath, origin, exists, version, verdictUndecided, nullptr};
     delete[] items;
     items = grown;
     count++;
+}
+
+void runtimeCandidates::addRefused(char* javaPath, char* refusal) {
+    int before = count;
+    add(javaPath, searchedRuntime, 1, 0);
+    if (count > before) {
+        items[before].refusal = refusal;
+    } else {
+        delete[] refusal;
+    }
 }
 
 int runtimeCandidates::hasSearched() const {
@@ -39,10 +50,14 @@ int runtimeCandidates::hasSearched() const {
 }
 
 static int fits(const runtimeCandidate& candidate, const versionRequirement& requirement) {
-    return candidate.exists && meetsRequirement(requirement, candidate.version);
+    return candidate.exists && candidate.refusal == nullptr &&
+           meetsRequirement(requirement, candidate.version);
 }
 
 static runtimeVerdict getMissVerdict(const runtimeCandidate& candidate) {
+    if (candidate.refusal != nullptr) {
+        return verdictRefused;
+    }
     return candidate.exists ? verdictDoesNotFit : verdictMissing;
 }
 
@@ -144,6 +159,8 @@ const char* getVerdictText(runtimeVerdict verdict) {
         return "an earlier one was taken";
     case verdictJavaPathConfigured:
         return "javapath is configured";
+    case verdictRefused:
+        return "other users may change it";
     case verdictUndecided:
         break;
     }

@@ -16,6 +16,7 @@ enum runtimeVerdict {
     verdictSameVersionEarlier,
     verdictEarlierTaken,
     verdictJavaPathConfigured,
+    verdictRefused,
 };
 
 struct runtimeCandidate {
@@ -25,6 +26,9 @@ struct runtimeCandidate {
     // The feature release its release file names; 0 when unknown.
     int version;
     runtimeVerdict verdict;
+    // Why the candidate may not be taken at all (other users could have put
+    // it there), or null.
+    char* refusal;
 };
 
 // The runtimes seen so far, in the order they were found. It owns the paths.
@@ -37,6 +41,8 @@ class runtimeCandidates {
 
     // Takes javaPath over. A path already listed is not listed twice.
     void add(char* javaPath, runtimeOrigin origin, int exists, int version);
+    // A searched runtime that is never taken; takes both strings over.
+    void addRefused(char* javaPath, char* refusal);
     int size() const { return count; }
     int hasSearched() const;
     runtimeCandidate& operator[](int i) const { return items[i]; }

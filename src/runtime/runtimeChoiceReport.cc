@@ -32,7 +32,9 @@ static void appendVerdict(stringBuffer& buffer, const runtimeCandidate& candidat
     }
     // A configured javapath is never passed over for another runtime.
     buffer.append(candidate.origin == configuredRuntime ? "reported, " : "passed over, ");
-    buffer.append(getVerdictText(candidate.verdict));
+    // The refusal names what other users may write to.
+    buffer.append(candidate.verdict == verdictRefused ? candidate.refusal
+                                                      : getVerdictText(candidate.verdict));
 }
 
 char* createChoiceTrace(const runtimeCandidates& candidates,
@@ -50,7 +52,7 @@ char* createChoiceTrace(const runtimeCandidates& candidates,
         trace.append(getOriginText(candidate.origin));
         trace.append(" ");
         trace.append(candidate.javaPath);
-        if (candidate.exists) {
+        if (candidate.exists && candidate.refusal == nullptr) {
             trace.append(", ");
             appendVersion(trace, candidate.version);
         }
@@ -69,7 +71,12 @@ static void appendRuntimes(stringBuffer& buffer, const runtimeCandidates& candid
             buffer.append("\n  ");
             buffer.append(candidate.javaPath);
             buffer.append(": ");
-            appendVersion(buffer, candidate.version);
+            if (candidate.refusal != nullptr) {
+                buffer.append("refused, ");
+                buffer.append(candidate.refusal);
+            } else {
+                appendVersion(buffer, candidate.version);
+            }
         }
     }
 }

@@ -2,51 +2,108 @@
 
 #include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
-#include "util/stringArray.h"
+#include "unix/othersWritable.h"
+#include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-// Adds home when it holds bin/java; 1 when it did.
-static int addHome(runtimeCandidates* candidates, const char* home) {
+// "path: why", as a new string.
+static char* createRefusal(const char* path, const char* why) {
+    stringBuffer text;
+    text.append(path);
+    text.append(": ");
+    text.append(why);
+    return text.createString();
+}
+
+// Why others may have put a runtime at home, or null: refusal is what is
+// already known about the place it was found in (it is taken over).
+static char* createHomeRefusal(const char* home, const char* java, char* refusal) {
+    if (refusal != nullptr) {
+        return refusal;
+    }
+    const char* why = whyOthersMayChangeDirectory(home);
+    if (why != nullptr) {
+        return createRefusal(home, why);
+    }
+    char* bin = createString(home, "/bin");
+    why = whyOthersMayChangeDirectory(bin);
+    refusal = why != nullptr ? createRefusal(bin, why) : nullptr;
+    delete[] bin;
+    if (refusal == nullptr && (why = whyOthersMayChangeFile(java)) != nullptr) {
+        refusal = createRefusal(java, why);
+    }
+    return refusal;
+}
+
+// Adds home when it holds bin/java; 1 when it did. placeRefusal, why the
+// place it was found in is not to be trusted, or null, is copied.
+static int addHome(runtimeCandidates* candidates, const char* home, const char* placeRefusal) {
     char* java = createString(home, "/bin/java");
     if (!testFile(java)) {
         delete[] java;
         return 0;
+    }
+    char* copied = placeRefusal != nullptr ? createStringCopy(placeRefusal) : nullptr;
+    char* refusal = createHomeRefusal(home, java, copied);
+    if (refusal != nullptr) {
+        // Nothing of a refused home is read.
+        candidates->addRefused(java, refusal);
+        return 1;
     }
     runtimeRelease release(home);
     candidates->add(java, searchedRuntime, 1, release.getFeatureVersion());
     return 1;
 }
 
-// The names of dir's entries, in strcmp order, so that the same runtimes are
-// always seen in the same order (ties go to the first one seen).
-static void addSortedNames(stringArray* names, const char* dir) {
-    DIR* listing = opendir(dir);
-    if (listing == nullptr) {
-        return;
-    }
-    stringArray unsorted;
-    while (struct dirent* entry = readdir(listing)) {
-        if (entry->d_name[0] != '.') {
-            unsorted.append(createStringCopy(entry->d_name));
+static int compareNames(const void* a, const void* b) {
+    return strcmp(*(char* const*)a, *(char* const*)b);
+}
+
+// The names of a directory's entries but the hidden ones, in strcmp order,
+// so that the same runtimes are always seen in the same order (ties go to the
+// first one seen). The directory is read twice, once to count, so that the
+// array is allocated once at its size; names that appear in between are
+// left out.
+class sortedNames {
+  public:
+    explicit sortedNames(const char* dir) : names(nullptr), count(0) {
+        DIR* listing = opendir(dir);
+        if (listing == nullptr) {
+            return;
         }
-    }
-    closedir(listing);
-    while (unsorted.size() > 0) {
-        int least = 0;
-        for (int i = 1; i < unsorted.size(); i++) {
-            if (strcmp(unsorted[i], unsorted[least]) < 0) {
-                least = i;
+        int room = 0;
+        while (struct dirent* entry = readdir(listing)) {
+            room += entry->d_name[0] != '.' ? 1 : 0;
+        }
+        rewinddir(listing);
+        names = new char*[room > 0 ? room : 1];
+        while (struct dirent* entry = readdir(listing)) {
+            if (entry->d_name[0] != '.' && count < room) {
+                names[count++] = createStringCopy(entry->d_name);
             }
         }
-        names->append(createStringCopy(unsorted[least]));
-        unsorted.remove(least);
+        closedir(listing);
+        qsort(names, count, sizeof(char*), compareNames);
     }
-}
+    ~sortedNames() {
+        for (int i = 0; i < count; i++) {
+            delete[] names[i];
+        }
+        delete[] names;
+    }
+    sortedNames(const sortedNames&) = delete;
+    sortedNames& operator=(const sortedNames&) = delete;
+
+    char** names;
+    int count;
+};
 
 static int acceptsAny(const char*) {
     return 1;
@@ -69,36 +126,70 @@ static int isNamedLikeJava(const char* name) {
 
 // Each accepted subdirectory of dir, followed by below, as a home.
 static void addSubdirectoryHomes(runtimeCandidates* candidates, const char* dir,
-                                 int (*accepts)(const char* name), const char* below) {
-    stringArray names;
-    addSortedNames(&names, dir);
-    for (int i = 0; i < names.size(); i++) {
-        if (!accepts(names[i])) {
+                                 int (*accepts)(const char* name), const char* below,
+                                 const char* placeRefusal) {
+    sortedNames listing(dir);
+    char* prefix = createString(dir, "/");
+    for (int i = 0; i < listing.count; i++) {
+        if (!accepts(listing.names[i])) {
             continue;
         }
-        char* prefix = createString(dir, "/");
-        char* subdirectory = createString(prefix, names[i]);
+        char* subdirectory = createString(prefix, listing.names[i]);
         char* home = createString(subdirectory, below);
-        addHome(candidates, home);
+        addHome(candidates, home, placeRefusal);
         delete[] home;
         delete[] subdirectory;
-        delete[] prefix;
     }
+    delete[] prefix;
+}
+
+// Why others may have put entries into dir, or null.
+static char* createPlaceRefusal(const char* dir) {
+    const char* why = whyOthersMayChangeDirectory(dir);
+    return why != nullptr ? createRefusal(dir, why) : nullptr;
+}
+
+// place, when given, is the refusal of every home found.
+static void addPlaceHomes(runtimeCandidates* candidates, const char* dir, const char* place) {
+    char* refusal = place != nullptr ? createStringCopy(place) : createPlaceRefusal(dir);
+    if (!addHome(candidates, dir, refusal)) {
+        addSubdirectoryHomes(candidates, dir, acceptsAny, "", refusal);
+    }
+    delete[] refusal;
 }
 
 void addRuntimeHomes(runtimeCandidates* candidates, const char* dir) {
-    if (!addHome(candidates, dir)) {
-        addSubdirectoryHomes(candidates, dir, acceptsAny, "");
-    }
+    addPlaceHomes(candidates, dir, nullptr);
 }
 
-static void addHomeRuntimes(runtimeCandidates* candidates, const char* below) {
+// The user's own, or root's: another user could put anything there.
+static int belongsToAnother(const char* path) {
+    struct stat status;
+    return stat(path, &status) == 0 && status.st_uid != geteuid() && status.st_uid != 0;
+}
+
+// top is the directory right under $HOME that the user made for runtimes.
+static void addHomeRuntimes(runtimeCandidates* candidates, const char* top, const char* below) {
     const char* home = getenv("HOME");
-    if (home != nullptr && *home != 0) {
-        char* dir = createString(home, below);
-        addRuntimeHomes(candidates, dir);
-        delete[] dir;
+    if (home == nullptr || *home == 0) {
+        return;
     }
+    char* place = createString(home, top);
+    char* dir = createString(place, below);
+    char* refusal =
+        belongsToAnother(place) ? createRefusal(place, "owned by another user") : nullptr;
+    addPlaceHomes(candidates, dir, refusal);
+    delete[] refusal;
+    delete[] dir;
+    delete[] place;
+}
+
+// The homes below the accepted subdirectories of a shared directory.
+static void addAcceptedHomes(runtimeCandidates* candidates, const char* dir,
+                             int (*accepts)(const char* name), const char* below) {
+    char* refusal = createPlaceRefusal(dir);
+    addSubdirectoryHomes(candidates, dir, accepts, below, refusal);
+    delete[] refusal;
 }
 
 void addInstalledRuntimes(runtimeCandidates* candidates) {
@@ -106,11 +197,10 @@ void addInstalledRuntimes(runtimeCandidates* candidates) {
     addRuntimeHomes(candidates, "/usr/java");
     addRuntimeHomes(candidates, "/usr/local/java");
     addRuntimeHomes(candidates, "/opt/java");
-    addSubdirectoryHomes(candidates, "/opt", isNamedLikeJava, "");
-    addHomeRuntimes(candidates, "/.sdkman/candidates/java");
-    addHomeRuntimes(candidates, "/.jdks");
+    addAcceptedHomes(candidates, "/opt", isNamedLikeJava, "");
+    addHomeRuntimes(candidates, "/.sdkman", "/candidates/java");
+    addHomeRuntimes(candidates, "/.jdks", "");
 #ifdef __APPLE__
-    addSubdirectoryHomes(candidates, "/Library/Java/JavaVirtualMachines", acceptsAny,
-                         "/Contents/Home");
+    addAcceptedHomes(candidates, "/Library/Java/JavaVirtualMachines", acceptsAny, "/Contents/Home");
 #endif
 }

@@ -15,8 +15,12 @@
 static const long largestReleaseFile = 65536;
 
 // The whole file when it is a regular file of plausible size, else null.
+// Opening a FIFO for reading waits for a writer, and opening a device may
+// do anything; O_NONBLOCK makes the open return at once, and fstat then
+// checks what was opened (a plain stat before would leave a window in which
+// the name could be replaced). For a regular file O_NONBLOCK changes nothing.
 static char* createReleaseText(const char* path) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         return nullptr;
     }

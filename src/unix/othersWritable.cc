@@ -27,7 +27,10 @@ static int isLink(const char* path) {
     return lstat(path, &status) == 0 && S_ISLNK(status.st_mode);
 }
 
-static void refuseReplaceable(const char* path) {
+static const char* writableReason = "other users may write to it";
+static const char* replaceableReason = "other users may write to its directory";
+
+static const char* whyReplaceable(const char* path) {
     char* named = createParentPath(path);
     int replaceable = othersMayReplaceEntries(named);
     delete[] named;
@@ -38,31 +41,43 @@ static void refuseReplaceable(const char* path) {
         delete[] parent;
     }
     delete[] canonical;
-    if (replaceable) {
-        refuse(path, "other users may write to its directory");
-    }
+    return replaceable ? replaceableReason : nullptr;
 }
 
 // A directory is no configuration file: opening it fails as it always did.
-void refuseFileOthersMayChange(const char* path) {
+const char* whyOthersMayChangeFile(const char* path) {
     struct stat status;
     if (stat(path, &status) != 0 || S_ISDIR(status.st_mode)) {
-        return;
+        return nullptr;
     }
     int device = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);
     if (!device && (status.st_mode & S_IWOTH) != 0) {
-        refuse(path, "other users may write to it");
+        return writableReason;
     }
-    refuseReplaceable(path);
+    return whyReplaceable(path);
+}
+
+const char* whyOthersMayChangeDirectory(const char* path) {
+    struct stat status;
+    if (stat(path, &status) != 0 || !S_ISDIR(status.st_mode)) {
+        return nullptr;
+    }
+    if ((status.st_mode & S_IWOTH) != 0) {
+        return writableReason;
+    }
+    return whyReplaceable(path);
+}
+
+void refuseFileOthersMayChange(const char* path) {
+    const char* why = whyOthersMayChangeFile(path);
+    if (why != nullptr) {
+        refuse(path, why);
+    }
 }
 
 void refuseDirectoryOthersMayChange(const char* path) {
-    struct stat status;
-    if (stat(path, &status) != 0 || !S_ISDIR(status.st_mode)) {
-        return;
+    const char* why = whyOthersMayChangeDirectory(path);
+    if (why != nullptr) {
+        refuse(path, why);
     }
-    if ((status.st_mode & S_IWOTH) != 0) {
-        refuse(path, "other users may write to it");
-    }
-    refuseReplaceable(path);
 }

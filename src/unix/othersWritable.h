@@ -18,6 +18,12 @@
 // A path that names nothing passes: opening or listing it then fails or
 // finds nothing, as before.
 
+// Why other users may change the file or the directory at path, as the
+// constant text "other users may write to it" or "other users may write to
+// its directory"; null when they may not.
+const char* whyOthersMayChangeFile(const char* path);
+const char* whyOthersMayChangeDirectory(const char* path);
+
 // Throws "Refusing '%s': other users may write to it" or "Refusing '%s':
 // other users may write to its directory" for a configuration file.
 void refuseFileOthersMayChange(const char* path);

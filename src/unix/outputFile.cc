@@ -1,5 +1,6 @@
 #include "unix/outputFile.h"
 
+#include "unix/removalOnSignal.h"
 #include "util/strings.h"
 
 #include <cstdlib>
@@ -9,12 +10,13 @@
 outputFile::outputFile(const char* finalPath)
     : path(createStringCopy(finalPath)), temporaryPath(createString(finalPath, ".XXXXXX")),
       file(nullptr) {
-    int fd = mkstemp(temporaryPath);
+    int fd = openRegisteredFile(temporaryPath);
     if (fd >= 0) {
         file = fdopen(fd, "wb");
         if (file == nullptr) {
             close(fd);
             unlink(temporaryPath);
+            unregisterRemoval(temporaryPath);
         }
     }
     if (file == nullptr) {
@@ -30,6 +32,7 @@ outputFile::~outputFile() {
         fclose(file);
         unlink(temporaryPath);
     }
+    unregisterRemoval(temporaryPath);
     delete[] temporaryPath;
     delete[] path;
 }
@@ -80,6 +83,8 @@ void outputFile::commit(int mode) {
     file = nullptr;
     if (failed || rename(temporaryPath, path) != 0) {
         unlink(temporaryPath);
+        unregisterRemoval(temporaryPath);
         failWriting();
     }
+    unregisterRemoval(temporaryPath);
 }

@@ -6,7 +6,8 @@
 // A file written under a temporary name beside its final path and renamed to
 // that path only when complete, so that no half-written file ever appears
 // there. Failures throw "Unable to create '%s'" or "Unable to write '%s'"
-// naming the final path.
+// naming the final path. The temporary file is registered for removal on
+// a termination signal (removalOnSignal.h).
 class outputFile {
   public:
     // The path is copied.

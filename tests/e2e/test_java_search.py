@@ -64,6 +64,24 @@ class JavaSearchTest(RuntimeHomesTest):
         for other in ("a-old", "b-fits", "d-new", "e-unknown"):
             self.assertIsNone(self.ran(other), other)
 
+    def test_a_home_another_user_planted_in_an_open_search_directory_is_refused(self):
+        javas = self.homes()
+        evil = self.home("zz-evil", "999")
+        os.chmod(self.path("rt"), 0o1777)
+        self.write("app.config", "mainclass M\njavaversion 110\njavasearch rt\n")
+        result = self.launch("+DEBUG", env={"PATH": self.tools()})
+        self.assertEqual(254, result.returncode, result)
+        self.assertIsNone(self.ran("zz-evil"))
+        out = result.stdout.decode()
+        self.assertIn("  searched %s: passed over, %s: other users may write to it\n"
+                      % (evil, self.path("rt")), out)
+        self.assertIn("  %s: refused, %s: other users may write to it\n"
+                      % (javas["d-new"], self.path("rt")), out)
+        os.chmod(self.path("rt"), 0o755)
+        result = self.launch(env={"PATH": self.tools()})
+        self.assertEqual(0, result.returncode, result)
+        self.assertIsNotNone(self.ran("zz-evil"))
+
     def test_java_home_that_misses_is_passed_over_and_debug_says_why(self):
         javas = self.homes()
         self.write("app.config", "mainclass M\njavaversion 115\njavasearch rt\n")

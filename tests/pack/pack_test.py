@@ -12,7 +12,9 @@ Every process runs with a time limit.
 """
 
 import os
+import select
 import shutil
+import signal
 import stat
 import struct
 import subprocess
@@ -169,8 +171,8 @@ class ShowTest(PackTestCase):
         self.assert_unzip_clean(bundle)
 
     def test_main_class_gives_the_main_class_and_the_start_up_cache(self):
-        self.assert_shows(b"mainclass Main\nstartupcache", self.bundle("--main-class", "Main"))
-        self.assert_shows(b"mainclass Main",
+        self.assert_shows(b"mainclass Main\nstartupcache\n", self.bundle("--main-class", "Main"))
+        self.assert_shows(b"mainclass Main\n",
                           self.bundle("--main-class", "Main", "--no-startup-cache", name="plain"))
 
     def test_longest_configuration_round_trips(self):
@@ -180,9 +182,14 @@ class ShowTest(PackTestCase):
         self.assert_shows(text, bundle)
         self.assert_unzip_clean(bundle)
 
-    def test_empty_configuration_and_plain_jar_show_empty_text(self):
-        self.assert_shows(b"", self.bundle("--config", write(self.path("empty.config"), b"")))
-        self.assert_shows(b"", APP_JAR)
+    def test_empty_configuration_and_plain_jar_embed_none_status_1(self):
+        # An empty archive comment and none at all are the same bytes.
+        for file in (self.bundle("--config", write(self.path("empty.config"), b"")), APP_JAR):
+            result = self.show(file)
+            self.assertEqual(1, result.returncode, result)
+            self.assertEqual(b"", result.stdout)
+            expected = "larkwin-pack: no configuration is embedded in '%s'\n" % file
+            self.assertEqual(expected.encode(), result.stderr)
 
     def test_file_without_configuration_is_reported(self):
         result = self.show(LAUNCHER)
@@ -278,7 +285,7 @@ class ErrorsTest(PackTestCase):
 class JavaVersionTest(PackTestCase):
     def test_requirement_is_the_second_line_and_the_launcher_applies_it(self):
         bundle = self.bundle("--main-class", "Main", "--java-version", "1.8-200")
-        self.assertEqual(b"mainclass Main\njavaversion 1.8-200\nstartupcache", self.show(bundle).stdout)
+        self.assertEqual(b"mainclass Main\njavaversion 1.8-200\nstartupcache\n", self.show(bundle).stdout)
         bundle = self.bundle("--main-class", "Main", "--java-version", "9000", name="future")
         result = run(bundle)
         self.assertEqual(254, result.returncode, result)
@@ -303,6 +310,23 @@ class JavaVersionTest(PackTestCase):
 
 
 class CommandLineTest(PackTestCase):
+    def test_help_and_page_synopses_name_every_option_their_examples_use(self):
+        usage = self.pack("--help").stdout.decode().split("\n")
+        page = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                                 "larkwin-pack.1")).decode().replace("\\-", "-")
+        synopsis = page[page.index(".SH SYNOPSIS"):page.index(".SH DESCRIPTION")]
+        image_synopsis = synopsis[synopsis.index("--app-image"):synopsis.index("--show")]
+        image_usage = "\n".join(usage[2:6])
+        self.assertIn("--app-image", image_usage)
+        for option in ("--java-version", "--no-startup-cache", "--quiet"):
+            self.assertIn(option, "\n".join(usage[:2]))
+            self.assertIn(option, image_usage)
+            self.assertIn(option, image_synopsis)
+        example = page[page.index("larkwin-pack --app-image dist/myapp"):]
+        for option in ("--main-class", "--java-version"):
+            self.assertIn(option, example[:200])
+
+
     def test_help_and_version(self):
         result = self.pack("--help")
         self.assertEqual(0, result.returncode)
@@ -397,6 +421,41 @@ def with_entries(source, target, entries):
     return target
 
 
+def with_stated_size(source, target, name, size):
+    """A copy of the jar source whose entry name states size as its
+    uncompressed size, in its local and central headers."""
+    content = bytearray(read(source))
+    _, _, _, _, entries, _, position, _ = end_record_fields(bytes(content))
+    for _ in range(entries):
+        name_length, extra_length, comment_length = struct.unpack(
+            "<3H", content[position + 28:position + 34])
+        local = struct.unpack("<L", content[position + 42:position + 46])[0]
+        if content[position + 46:position + 46 + name_length] == name.encode():
+            struct.pack_into("<L", content, position + 24, size)
+            struct.pack_into("<L", content, local + 22, size)
+        position += 46 + name_length + extra_length + comment_length
+    return write(target, bytes(content))
+
+
+def is_sanitized(program):
+    """AddressSanitizer reserves terabytes of address space: no limit on it
+    can be tested there."""
+    return b"__asan_" in read(program)
+
+
+def limited_memory(kilobytes):
+    import resource
+    return lambda: resource.setrlimit(resource.RLIMIT_AS, (kilobytes * 1024, kilobytes * 1024))
+
+
+def service_jar(path, provider, copies):
+    """A jar whose one service file lists provider copies times."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as opened:
+        opened.writestr("Main.class", b"\xca\xfe")
+        opened.writestr("META-INF/services/big", provider.encode() * copies)
+    return path
+
+
 class MergeTest(PackTestCase):
     def merge(self, *archives, extra=(), name="bundle"):
         output = self.path(name)
@@ -409,6 +468,76 @@ class MergeTest(PackTestCase):
     def dropped_line(self, name, archive, first=MERGE_APP_JAR):
         return "larkwin-pack: dropped duplicate '%s' of '%s' (kept the one of '%s')\n" % (
             name, archive, first)
+
+    def test_joining_takes_no_memory_of_the_service_files_size(self):
+        if is_sanitized(PACK):
+            self.skipTest("memory limits cannot be set under AddressSanitizer")
+        # 2 x 48 MiB joined under a 48 MB limit: read twice and streamed.
+        first = service_jar(self.path("a.jar"), "org.example.A\n", 48 * 1024 * 1024 // 14)
+        second = service_jar(self.path("b.jar"), "org.example.B\n", 48 * 1024 * 1024 // 14)
+        output = self.path("bundle")
+        result = self.pack("-o", output, "--launcher", LAUNCHER, "--main-class", "Main",
+                           "--quiet", first, second, preexec_fn=limited_memory(48 * 1024))
+        self.assertEqual(0, result.returncode, result.stderr)
+        joined = entry_content(output, "META-INF/services/big")
+        self.assertEqual(2 * (48 * 1024 * 1024 // 14) * 14, len(joined))
+        self.assertTrue(joined.startswith(b"org.example.A\n") and
+                        joined.endswith(b"org.example.B\n"))
+
+    def test_under_any_memory_limit_a_bundle_or_one_line_and_nothing_left(self):
+        if is_sanitized(PACK):
+            self.skipTest("memory limits cannot be set under AddressSanitizer")
+        # Central directories of 13 MB each, and the merged one as large again.
+        archives = []
+        for name in ("c", "d"):
+            path = self.path(name + ".jar")
+            with zipfile.ZipFile(path, "w") as opened:
+                for i in range(200):
+                    info = zipfile.ZipInfo("%s%d" % (name, i))
+                    info.comment = b"c" * 65000
+                    opened.writestr(info, b"x")
+            archives.append(path)
+        inputs = sorted(os.listdir(self.dir))
+        outcomes = set()
+        for megabytes in range(16, 84, 4):
+            output = self.path("bundle")
+            result = self.pack("-o", output, "--launcher", LAUNCHER, "--main-class", "Main",
+                               *archives, preexec_fn=limited_memory(megabytes * 1024))
+            if result.returncode == 0:
+                self.assertEqual(400, len(entry_names(output)))
+                os.remove(output)
+            else:
+                self.assertEqual((1, b"larkwin-pack: out of memory\n"),
+                                 (result.returncode, result.stderr), megabytes)
+            outcomes.add(result.returncode)
+            self.assertEqual(inputs, sorted(os.listdir(self.dir)), megabytes)
+        self.assertEqual({0, 1}, outcomes)
+
+    def test_a_copy_that_inflates_beyond_its_stated_size_is_damaged(self):
+        first = service_jar(self.path("a.jar"), "org.example.A\n", 100000)
+        second = service_jar(self.path("b.jar"), "org.example.B\n", 100000)
+        lying = with_stated_size(second, self.path("lying.jar"), "META-INF/services/big", 14)
+        inputs = sorted(os.listdir(self.dir))
+        result = self.pack("-o", self.path("bundle"), "--launcher", LAUNCHER, "--main-class",
+                           "Main", "--quiet", first, lying)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertEqual(("larkwin-pack: '%s' holds a damaged entry\n" % lying).encode(),
+                         result.stderr)
+        self.assertEqual(inputs, sorted(os.listdir(self.dir)))
+
+    def test_stated_sizes_beyond_what_a_bundle_can_hold_are_refused_before_inflating(self):
+        archives = []
+        for name in ("a", "b"):
+            jar = service_jar(self.path(name + ".jar"), "org.example.%s\n" % name, 10)
+            archives.append(with_stated_size(jar, self.path(name + "-big.jar"),
+                                             "META-INF/services/big", 0x90000000))
+        result = self.pack("-o", self.path("bundle"), "--launcher", LAUNCHER, "--main-class",
+                           "Main", "--quiet", *archives)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn(result.stderr, (
+            b"larkwin-pack: the merged archive needs ZIP64 records, which larkwin-pack cannot "
+            b"write\n"))
+        self.assertFalse(os.path.exists(self.path("bundle")))
 
     def test_bundle_sees_both_providers_and_the_first_resource(self):
         bundle, _ = self.merge(MERGE_APP_JAR, MERGE_DEP_JAR)
@@ -642,7 +771,7 @@ class AppImageTest(unittest.TestCase):
                           "jdk.localedata", "jdk.zipfs"], sorted(modules))
         shown = run(PACK, "--show", os.path.join(self.moved, "bin", "app"))
         self.assertEqual(b"addpath ../lib/mergeApp.jar\naddpath ../lib/mergeDep.jar\n"
-                         b"mainclass merge.ServiceMain\nstartupcache\njavapath ../runtime/bin/java",
+                         b"mainclass merge.ServiceMain\nstartupcache\njavapath ../runtime/bin/java\n",
                          shown.stdout)
 
 
@@ -665,6 +794,40 @@ class AppImageRuntimeTest(PackTestCase):
     def image(self, *options, name="image", environment=None):
         return self.pack("--app-image", self.path(name), "--launcher", LAUNCHER, *options,
                          "--main-class", "Main", APP_JAR, env=environment)
+
+    def test_sigterm_while_a_tool_runs_removes_the_half_made_image(self):
+        # A stand-in jdeps says it runs, then waits on a FIFO nobody writes:
+        # larkwin-pack is then surely half-way, its temporary image made.
+        jdk = self.path("jdk")
+        os.makedirs(os.path.join(jdk, "bin"))
+        write(os.path.join(jdk, "bin", "jlink"), b"")
+        ready = self.path("ready")
+        hold = self.path("hold")
+        os.mkfifo(ready)
+        os.mkfifo(hold)
+        script = '#!/bin/sh\necho $$ > "%s"\nexec cat "%s"\n' % (ready, hold)
+        os.chmod(write(os.path.join(jdk, "bin", "jdeps"), script.encode()), 0o755)
+        before = sorted(os.listdir(self.dir))
+        pack = subprocess.Popen(
+            [PACK, "--app-image", self.path("image"), "--launcher", LAUNCHER, "--main-class",
+             "Main", APP_JAR], env=dict(os.environ, JAVA_HOME=jdk),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        reader = os.open(ready, os.O_RDONLY | os.O_NONBLOCK)
+        try:
+            readable, _, _ = select.select([reader], [], [], TIME_LIMIT)
+            self.assertTrue(readable, "the stand-in jdeps never ran")
+            tool = int(os.read(reader, 64).decode())
+            self.assertEqual(1, len([n for n in os.listdir(self.dir) if n.startswith("image.")]))
+            pack.send_signal(signal.SIGTERM)
+            # Only larkwin-pack: the stand-in keeps the output pipes open.
+            pack.wait(timeout=TIME_LIMIT)
+        finally:
+            os.close(reader)
+            pack.kill()
+            pack.wait(timeout=TIME_LIMIT)
+        os.kill(tool, signal.SIGKILL)
+        self.assertEqual(-signal.SIGTERM, pack.returncode)
+        self.assertEqual(before, sorted(os.listdir(self.dir)))
 
     def test_copied_runtime_keeps_modes_links_and_times(self):
         home = self.make_home()

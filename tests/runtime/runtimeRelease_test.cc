@@ -1,7 +1,9 @@
+#include "processSupport.h"
 #include "runtime/runtimeRelease.h"
 #include "testSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 TEST(FeatureVersion, ReadsEveryNumberingSchemeOfJava) {
     EXPECT_EQ(8, parseFeatureVersion("1.8.0_392"));
@@ -96,4 +98,17 @@ TEST(RuntimeHome, Jdk8JreGivesTheJdkThatHoldsTheReleaseFile) {
     dir.write("jdk/jre/bin/java", "");
     ownedString home(createRuntimeHome(dir.path("jdk/jre/bin/java").c_str()));
     EXPECT_EQ(dir.path("jdk"), home.get());
+}
+
+// Opening a FIFO for reading waits for a writer that never comes; the reader
+// runs in a child that an alarm ends, so a hang shows as SIGALRM.
+TEST(RuntimeRelease, FifoOrDeviceNamedReleaseIsUnknownAtOnce) {
+    scratchDir dir;
+    ASSERT_EQ(0, mkfifo(dir.path("release").c_str(), 0644));
+    processResult fifo = runForked(
+        dir, [&] { return runtimeRelease(dir.root.c_str()).isKnown() ? 1 : 0; }, 10);
+    EXPECT_EQ(0, fifo.status);
+    scratchDir devices;
+    ASSERT_EQ(0, symlink("/dev/zero", devices.path("release").c_str()));
+    EXPECT_FALSE(runtimeRelease(devices.root.c_str()).isKnown());
 }

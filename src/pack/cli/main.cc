@@ -9,11 +9,13 @@
 #include "pack/zip/launchAttributes.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "unix/removalOnSignal.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 static const int exitFailure = 1;
 static const int exitUsage = 2;
@@ -22,11 +24,11 @@ static const long longestConfiguration = 65535;
 
 static const char* usage =
     "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
-    "                    [DEPENDENCY.jar...] [--quiet]\n"
+    "                    [DEPENDENCY.jar...] [--java-version N] [--no-startup-cache] [--quiet]\n"
     "       larkwin-pack --app-image DIR [--name NAME] [--runtime auto|HOME]\n"
     "                    [--add-modules MODULE,...] [--keep-debug] [--launcher PATH]\n"
-    "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...] "
-    "[--quiet]\n"
+    "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
+    "                    [--java-version N] [--no-startup-cache] [--quiet]\n"
     "       larkwin-pack [--deb DIR] [--rpm DIR] --name NAME --app-version VERSION\n"
     "                    --description TEXT [PACKAGE OPTIONS] [APP IMAGE OPTIONS]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
@@ -62,7 +64,8 @@ static const char* usage =
     "  --quiet            do not name the duplicates left out, nor print an app\n"
     "                     image's modules and size\n"
     "  --show FILE        print the configuration embedded in FILE exactly as the\n"
-    "                     launcher reads it\n"
+    "                     launcher reads it (with a line end after its last line);\n"
+    "                     status 1 when FILE embeds none\n"
     "  --help             print this text\n"
     "  --version          print the version\n"
     "\n"
@@ -224,13 +227,18 @@ static int pack(packOptions& options, char* programName) {
     return 0;
 }
 
+// An archive with an empty comment embeds no configuration either.
 static int show(char* file) {
     char* configuration = getZipComment(file);
-    if (configuration == nullptr) {
+    if (configuration == nullptr || configuration[0] == 0) {
+        delete[] configuration;
         fprintf(stderr, "larkwin-pack: no configuration is embedded in '%s'\n", file);
         return exitFailure;
     }
     fputs(configuration, stdout);
+    if (configuration[strlen(configuration) - 1] != '\n') {
+        fputc('\n', stdout);
+    }
     delete[] configuration;
     return 0;
 }
@@ -258,11 +266,16 @@ int main(int argc, char** argv) {
         delete[] usageError;
         return exitUsage;
     }
+    removeRegisteredOnTermination();
     try {
         return run(options, argv[0]);
     } catch (char* message) {
         fprintf(stderr, "larkwin-pack: %s\n", message);
         delete[] message;
+        return exitFailure;
+    } catch (std::bad_alloc&) {
+        // Unwinding to here has removed the temporary files.
+        fputs("larkwin-pack: out of memory\n", stderr);
         return exitFailure;
     }
 }

@@ -7,6 +7,7 @@
 #include "pack/zip/zipArchive.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "unix/removalOnSignal.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -251,7 +252,7 @@ static void buildImage(packOptions& options, const char* directory, const char* 
     }
     makeParents(directory);
     char* temporary = createString(directory, ".XXXXXX");
-    if (mkdtemp(temporary) == nullptr) {
+    if (!makeRegisteredDirectory(temporary)) {
         delete[] temporary;
         failCreating(directory);
     }
@@ -260,11 +261,14 @@ static void buildImage(packOptions& options, const char* directory, const char* 
         if (!publish(temporary, directory)) {
             failCreating(directory);
         }
-    } catch (char*) {
+    } catch (...) {
+        // An allocation failure too: main reports it.
         removeTree(temporary);
+        unregisterRemoval(temporary);
         delete[] temporary;
         throw;
     }
+    unregisterRemoval(temporary);
     delete[] temporary;
 }
 

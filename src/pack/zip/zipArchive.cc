@@ -255,6 +255,112 @@ unsigned char* zipArchive::createContent(int entry, long* size) const {
     return content;
 }
 
+namespace {
+// One entry's data, read a chunk at a time and inflated when deflated.
+struct contentStream {
+    z_stream stream;
+    int deflated;
+    int ended;
+    int damaged;
+    long stated;
+    long produced;
+    uLong crc;
+    unsigned char output[65536];
+};
+} // namespace
+
+static void passOn(contentStream& content, const unsigned char* bytes, long length,
+                   zipArchive::contentConsumer consume, void* context) {
+    if (length > content.stated - content.produced) {
+        content.damaged = 1;
+        return;
+    }
+    content.produced += length;
+    content.crc = crc32(content.crc, bytes, (uInt)length);
+    if (length > 0) {
+        consume(context, bytes, length);
+    }
+}
+
+// Inflates one chunk of input; output goes on as long as it fills the window.
+static void inflateChunk(contentStream& content, unsigned char* input, long length,
+                         zipArchive::contentConsumer consume, void* context) {
+    content.stream.next_in = input;
+    content.stream.avail_in = (uInt)length;
+    do {
+        content.stream.next_out = content.output;
+        content.stream.avail_out = sizeof content.output;
+        int status = inflate(&content.stream, Z_NO_FLUSH);
+        content.ended = status == Z_STREAM_END;
+        content.damaged = status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR;
+        long got = (long)(sizeof content.output - content.stream.avail_out);
+        passOn(content, content.output, got, consume, context);
+    } while (content.stream.avail_out == 0 && !content.ended && !content.damaged);
+}
+
+// length bytes of data from where file stands, read in chunks.
+static void readChunks(const zipArchive& archive, FILE* file, long length, contentStream& content,
+                       zipArchive::contentConsumer consume, void* context) {
+    unsigned char input[65536];
+    for (long remaining = length;
+         remaining > 0 && !content.damaged && !(content.deflated && content.ended);) {
+        size_t want = remaining < (long)sizeof input ? remaining : sizeof input;
+        if (fread(input, 1, want, file) != want) {
+            archive.fail("Unable to read '%s'");
+        }
+        remaining -= (long)want;
+        if (content.deflated) {
+            inflateChunk(content, input, (long)want, consume, context);
+        } else {
+            passOn(content, input, (long)want, consume, context);
+        }
+    }
+}
+
+void zipArchive::readContent(int entry, contentConsumer consume, void* context) const {
+    const unsigned char* header = getHeader(entry);
+    long length = getZip4(header, zipCompressedSizeField);
+    int method = getZip2(header, zipMethodField);
+    contentStream* content = new contentStream();
+    content->deflated = method == zipDeflated;
+    content->ended = !content->deflated;
+    content->stated = getZip4(header, zipSizeField);
+    content->crc = crc32(0, nullptr, 0);
+    int usable = !(getZip2(header, zipFlagsField) & zipFlagEncrypted) &&
+                 (method == zipStored ? length == content->stated : content->deflated) &&
+                 (!content->deflated || inflateInit2(&content->stream, -MAX_WBITS) == Z_OK);
+    if (!usable) {
+        delete content;
+        fail("'%s' holds a damaged entry");
+    }
+    try {
+        long dataStart = getDataStart(entry);
+        if (dataStart + length > directoryOffset) {
+            fail("'%s' is not a zip archive");
+        }
+        FILE* file = getReader();
+        if (fseek(file, dataStart, SEEK_SET) != 0) {
+            fail("Unable to read '%s'");
+        }
+        readChunks(*this, file, length, *content, consume, context);
+    } catch (...) {
+        if (content->deflated) {
+            inflateEnd(&content->stream);
+        }
+        delete content;
+        throw;
+    }
+    if (content->deflated) {
+        inflateEnd(&content->stream);
+    }
+    int intact = content->ended && !content->damaged && content->produced == content->stated &&
+                 content->crc == (uLong)getZip4(header, zipCrcField);
+    delete content;
+    if (!intact) {
+        fail("'%s' holds a damaged entry");
+    }
+}
+
 void zipArchive::writeShifted(outputFile& out, long shift, const char* comment) const {
     if (directoryOffset + shift > zipLargestOffset) {
         fail("'%s' is too large to bundle");

@@ -36,6 +36,12 @@ class zipArchive {
     // The entry's uncompressed content, checked against its CRC, as a new
     // array; *size is its length. Throws "'%s' holds a damaged entry".
     unsigned char* createContent(int entry, long* size) const;
+    // Passes the entry's uncompressed content to consume, 64 KiB at most at a
+    // time and never more in all than the size its header states, whatever
+    // its data would inflate to; then checks that size and its CRC. Throws
+    // "'%s' holds a damaged entry", or what consume throws.
+    typedef void (*contentConsumer)(void* context, const unsigned char* bytes, long length);
+    void readContent(int entry, contentConsumer consume, void* context) const;
     [[noreturn]] void fail(const char* format) const;
 
   private:

@@ -373,10 +373,11 @@ void zipMerge::writeCopy(int item) {
     writeHeader(getHeader(item), localOffset);
 }
 
-// One stored entry with the name and content given, dated and flagged as
-// the template header (or 1980-01-01 when there is none).
-void zipMerge::writeStored(const unsigned char* template_, const char* name, int nameLength,
-                           const char* content, long length) {
+// Writes the local header and the name of one stored entry of that CRC and
+// length, dated and flagged as the template header (or 1980-01-01 when there
+// is none), and records its central header; the caller writes the content.
+void zipMerge::beginStored(const unsigned char* template_, const char* name, int nameLength,
+                           long crc, long length) {
     unsigned char header[zipHeaderSize];
     memset(header, 0, sizeof header);
     if (template_ != nullptr) {
@@ -387,7 +388,6 @@ void zipMerge::writeStored(const unsigned char* template_, const char* name, int
         putZip2(header, zipVersionNeededField, 20);
         putZip2(header, 14, 0x21);
     }
-    long crc = (long)crc32(0, (const unsigned char*)content, (uInt)length);
     putZip2(header, zipFlagsField,
             getZip2(header, zipFlagsField) & ~(zipFlagDescriptor | zipFlagEncrypted));
     putZip2(header, zipMethodField, zipStored);
@@ -405,14 +405,89 @@ void zipMerge::writeStored(const unsigned char* template_, const char* name, int
     advance(zipLocalHeaderSize + nameLength + length);
     out->write(local, zipLocalHeaderSize);
     out->write(name, nameLength);
-    out->write(content, length);
     stringBuffer withName;
     withName.append((const char*)header, zipHeaderSize);
     withName.append(name, nameLength);
     writeHeader((const unsigned char*)withName.getData(), localOffset);
 }
 
+void zipMerge::writeStored(const unsigned char* template_, const char* name, int nameLength,
+                           const char* content, long length) {
+    long crc = (long)crc32(0, (const unsigned char*)content, (uInt)length);
+    beginStored(template_, name, nameLength, crc, length);
+    out->write(content, length);
+}
+
+// What the copies of item state they hold, with a line feed between them,
+// must fit in what the archive can still take, before any of it is inflated.
+void zipMerge::checkStatedSizes(int item) const {
+    const unsigned char* first = getHeader(item);
+    long stated = zipLocalHeaderSize + getNameLength(first);
+    for (int same = item; same >= 0 && stated <= zipLargestOffset; same = nextSame[same]) {
+        stated += getZip4(getHeader(same), zipSizeField) + 1;
+    }
+    if (position + stated > zipLargestOffset) {
+        throw createStringCopy(tooLarge);
+    }
+}
+
+namespace {
+// The joined list as its pieces pass: its CRC, length and last byte, and
+// where it goes (nowhere while it is only measured).
+struct joinedText {
+    outputFile* out;
+    uLong crc;
+    long length;
+    int last;
+};
+} // namespace
+
+static void takeJoined(void* context, const unsigned char* bytes, long length) {
+    joinedText* joined = (joinedText*)context;
+    joined->crc = crc32(joined->crc, bytes, (uInt)length);
+    joined->length += length;
+    joined->last = bytes[length - 1];
+    if (joined->out != nullptr) {
+        joined->out->write(bytes, length);
+    }
+}
+
+// Reads the copies one after another, so that the time is linear in their
+// sizes and the memory fixed. Each file lists one entry per line; a last
+// line without its line feed must not run into the next file's first line.
+static void readJoined(zipArchive** archives, const int* archiveOf, const int* entryOf,
+                       const int* nextSame, int item, joinedText* joined) {
+    for (int same = item; same >= 0; same = nextSame[same]) {
+        if (joined->length > 0 && joined->last != '\n') {
+            const unsigned char lineFeed = '\n';
+            takeJoined(joined, &lineFeed, 1);
+        }
+        archives[archiveOf[same]]->readContent(entryOf[same], takeJoined, joined);
+    }
+}
+
+// A list of lines (ServiceLoader's files) as one stored entry, named and
+// dated as the first of its copies. It is read twice: once for its CRC and
+// length, which its local header needs before it, and once to write it.
+void zipMerge::writeJoinedLines(int item) {
+    const unsigned char* first = getHeader(item);
+    joinedText measured = {nullptr, crc32(0, nullptr, 0), 0, -1};
+    readJoined(archives, archiveOf, entryOf, nextSame, item, &measured);
+    beginStored(first, getName(first), getNameLength(first), (long)measured.crc, measured.length);
+    joinedText written = {out, crc32(0, nullptr, 0), 0, -1};
+    readJoined(archives, archiveOf, entryOf, nextSame, item, &written);
+    if (written.length != measured.length || written.crc != measured.crc) {
+        throw createMessage("'%s' changed while it was read", archives[archiveOf[item]]->getPath());
+    }
+}
+
+// The other registries are joined in memory, by what they hold.
 void zipMerge::writeJoined(int item) {
+    checkStatedSizes(item);
+    if (ruleOf[item] == joinEntry) {
+        writeJoinedLines(item);
+        return;
+    }
     int copies = 0;
     for (int same = item; same >= 0; same = nextSame[same]) {
         copies++;

@@ -54,6 +54,10 @@ class zipMerge {
     const char* getItemName(int item, int* length) const;
     void writeCopy(int item);
     void writeJoined(int item);
+    void writeJoinedLines(int item);
+    void checkStatedSizes(int item) const;
+    void beginStored(const unsigned char* template_, const char* name, int nameLength, long crc,
+                     long length);
     void writeRenamed(int item);
     void writeStored(const unsigned char* template_, const char* name, int nameLength,
                      const char* content, long length);

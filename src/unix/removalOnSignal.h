@@ -1,0 +1,22 @@
+#ifndef LARKWIN_UNIX_REMOVALONSIGNAL_H
+#define LARKWIN_UNIX_REMOVALONSIGNAL_H
+
+// Temporary files and directories that a program removes even when SIGTERM,
+// SIGINT or SIGHUP ends it half-way. Other exit paths remove them as their
+// owners always did (destructors, catch blocks); this covers the signals.
+// At most a few are registered at once; beyond that a name is not covered.
+
+// Installs handlers for the three signals (one ignored when the program
+// started stays ignored): each removes what is registered, using only
+// async-signal-safe calls, then ends the program by the same signal.
+void removeRegisteredOnTermination();
+// mkstemp (the descriptor, or -1) and mkdtemp (1 when made) whose result is
+// registered at once, with the signals held back in between so that no name
+// is made unregistered. The template is changed as they change it and must
+// stay alive while it is registered.
+int openRegisteredFile(char* nameTemplate);
+int makeRegisteredDirectory(char* nameTemplate);
+// The name is removed from the list (not from the file system).
+void unregisterRemoval(const char* name);
+
+#endif
