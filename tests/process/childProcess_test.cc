@@ -1,5 +1,6 @@
 #include "process/childProcess.h"
 #include "processSupport.h"
+#include "seccompSupport.h"
 
 #include <cerrno>
 #include <csignal>
@@ -148,5 +149,53 @@ TEST(ChildProcess, ChildIsSentSigtermWhenTheLauncherIsKilled) {
         return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
     });
     EXPECT_EQ(42, result.status);
+}
+#endif
+
+// A launcher started with SIGCHLD ignored (some services do that) would have
+// its child reaped by the kernel, before the wait, without the reset.
+TEST(ChildProcess, InheritedIgnoredSigchldStillGivesTheChildsStatus) {
+    scratchDir dir;
+    processResult result = runForked(dir, [&] {
+        signal(SIGCHLD, SIG_IGN);
+        setenv("LARKWIN_STANDIN_EXIT", "7", 1);
+        printf("%s", thrownMessage([&] { printf("returned %d|", runAlone(standIn)); }).c_str());
+        return 0;
+    });
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("returned 7|", result.out);
+}
+
+#ifdef __linux__
+// Each system call of the start and the wait, refused by the kernel: the
+// launch ends with the message that names it, and the handlers are put back.
+TEST(ChildProcess, RefusedForkAndWaitsAreReported) {
+    struct refusal {
+        std::vector<syscallRule> rules;
+        const char* message;
+    };
+    std::vector<refusal> refusals = {
+        {{failing(__NR_vfork, EAGAIN), failing(__NR_clone, EAGAIN)}, "fork failed"},
+        {{failing(__NR_waitid, ECHILD)}, "waitpid failed: No child processes"},
+        {{failing(__NR_wait4, ECHILD)}, "waitpid failed: No child processes"},
+    };
+    for (const refusal& each : refusals) {
+        scratchDir dir;
+        processResult result = runForked(dir, [&] {
+            signal(SIGTERM, SIG_DFL);
+            if (!installSyscallRules(each.rules)) {
+                return 99;
+            }
+            printf("%s|", thrownMessage([&] { runAlone(standIn); }).c_str());
+            struct sigaction current;
+            sigaction(SIGTERM, nullptr, &current);
+            printf("%d", current.sa_handler == SIG_DFL);
+            return 0;
+        });
+        if (result.status == 99) {
+            GTEST_SKIP() << "seccomp filters cannot be installed here";
+        }
+        EXPECT_EQ(std::string(each.message) + "|1", result.out);
+    }
 }
 #endif
