@@ -669,12 +669,16 @@ class AppImageRuntimeTest(PackTestCase):
         self.assertEqual(3, result.returncode, result.stderr)
         self.assertRegex(result.stdout.decode(), r"^stand-in -.* Main x\n$")
         self.assertEqual(0o755, stat.S_IMODE(os.stat(self.path("image/bin/image")).st_mode))
+        # Made private while it is filled; published with the usual mode.
+        mask = os.umask(0)
+        os.umask(mask)
+        self.assertEqual(0o777 & ~mask, stat.S_IMODE(os.stat(self.path("image")).st_mode))
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
         os.chmod(os.path.join(runtime, "lib", "sealed"), 0o755)
 
-    def assert_image_refused(self, message, *options, environment=None):
+    def assert_image_refused(self, message, *options, environment=None, name="image"):
         before = sorted(os.listdir(self.dir))
-        result = self.image(*options, environment=environment)
+        result = self.image(*options, environment=environment, name=name)
         self.assertEqual(1, result.returncode, result.stderr)
         self.assertTrue(result.stderr.endswith(("larkwin-pack: %s\n" % message).encode()),
                         result.stderr)
@@ -700,6 +704,19 @@ class AppImageRuntimeTest(PackTestCase):
         with_jdk = dict(os.environ, JAVA_HOME=JDK)
         self.assert_image_refused("'%s/bin/jlink' failed with exit status 1" % JDK,
                                   "--add-modules", "no.such.module", environment=with_jdk)
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
+    def test_image_that_cannot_be_made_or_named_leaves_nothing(self):
+        home = self.make_home()
+        # The temporary directory beside it cannot be made.
+        self.assert_image_refused("Unable to create '%s'" % self.path("missing/image"),
+                                  "--runtime", home, name="missing/image")
+        # Filled, then it cannot take its name: a link (to nothing) is there.
+        os.symlink("nowhere", self.path("image"))
+        self.assert_image_refused("Unable to create '%s'" % self.path("image"), "--runtime", home)
+        os.remove(self.path("image"))
+        self.assert_image_refused("cannot name the bundle after '%s/..'; give --name" % self.dir,
+                                  "--runtime", home, name="..")
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
 
     def test_runtime_that_cannot_be_copied_whole_leaves_nothing(self):
