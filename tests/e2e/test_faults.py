@@ -180,9 +180,15 @@ class JavaCannotRun(FaultTest):
         if WRAPPER:
             self.skipTest("under a wrapper the failed execv is the wrapper's to report")
         java = self.stand_in_java()
+        # Parameters after the main class, one long option, and 4,000 jars
+        # of ordinary names (about 300 KB as one argument) for a runtime of
+        # unknown version, which would not read an argument file.
+        jars = "".join("addpath lib/org.example.component-%04d-2.17.1.jar\n" % n
+                       for n in range(4000))
         for name, text in [
             ("many.config", "addparam %s\n" % ("p" * 1000) * 3000),
             ("long.config", "vmparam -D%s\n" % ("v" * 200000)),
+            ("jars.config", jars),
         ]:
             with self.subTest(config=name):
                 self.configure("mainclass M\n" + text, name)
