@@ -14,15 +14,19 @@ void noteChildStart() {
     childStarted = 1;
 }
 
+struct timespec getRestartTurn() {
+    struct timespec turn = childStart;
+    turn.tv_sec += 1;
+    return turn;
+}
+
 // A stop signal that came while the child ran or since, or that comes while
-// the launcher waits for the restart's turn: a second after the child started.
+// the launcher waits for the restart's turn.
 static int isStoppedBeforeTurn() {
     if (isStopRequested()) {
         return 1;
     }
-    struct timespec turn = childStart;
-    turn.tv_sec += 1;
-    return childStarted && awaitUnlessStopped(turn);
+    return childStarted && awaitUnlessStopped(getRestartTurn());
 }
 
 void restartUnlessStopped(int exitCode) {

@@ -3,6 +3,7 @@ that records its command line, real Java classes, and bounded runs of the
 built launcher."""
 
 import os
+import re
 import shutil
 import socket
 import stat
@@ -180,3 +181,14 @@ def dumps_left_since(before, test_dir):
         except OSError:
             pass  # removed meanwhile
     return left
+
+
+def feature_version(home):
+    """The feature version that home/release names (8 for "1.8.0_392"), or 0."""
+    try:
+        with open(os.path.join(home, "release")) as release:
+            text = release.read()
+    except OSError:
+        return 0
+    found = re.search(r'^JAVA_VERSION="(1\.)?(\d+)', text, re.M)
+    return int(found.group(2)) if found else 0

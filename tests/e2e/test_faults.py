@@ -180,9 +180,15 @@ class JavaCannotRun(FaultTest):
         if WRAPPER:
             self.skipTest("under a wrapper the failed execv is the wrapper's to report")
         java = self.stand_in_java()
+        # Parameters after the main class, one long option, and 4,000 jars
+        # of ordinary names (about 300 KB as one argument) for a runtime of
+        # unknown version, which would not read an argument file.
+        jars = "".join("addpath lib/org.example.component-%04d-2.17.1.jar\n" % n
+                       for n in range(4000))
         for name, text in [
             ("many.config", "addparam %s\n" % ("p" * 1000) * 3000),
             ("long.config", "vmparam -D%s\n" % ("v" * 200000)),
+            ("jars.config", jars),
         ]:
             with self.subTest(config=name):
                 self.configure("mainclass M\n" + text, name)
@@ -288,27 +294,20 @@ class Environment(FaultTest):
 
 
 class ResettingListener(Listener):
-    """Accepts each connection and resets it at once."""
+    """Accepts each connection and, once the command has arrived, resets it
+    without reading it: what the launcher does next meets the reset."""
 
     def _accept(self, expected):
         try:
             for _ in range(expected):
                 connection, _ = self.server.accept()
+                select.select([connection], [], [], self.server.gettimeout())
+                self.payloads.append(connection.recv(65536, socket.MSG_PEEK))
                 connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                       struct.pack("ii", 1, 0))
                 connection.close()
-                self.payloads.append(b"")
         except OSError:
             pass
-
-    def close(self):
-        # Fewer connections come when a send fails; shutting the socket down
-        # ends the wait for them.
-        try:
-            self.server.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
-        super().close()
 
 
 class Shell(FaultTest):
@@ -318,11 +317,12 @@ class Shell(FaultTest):
         self.configure("mainclass M\nsocket %d\n" % listener.port)
         result = self.launch("+SHELL", "a", "b", "c", timeout=BOUND)
         listener.close()
-        # Either every command was taken before the reset arrived, or a send
-        # failed and the application started here; never a signal.
+        # Each command was sent before the reset: it counts as delivered,
+        # and the reset of the connection is no SIGPIPE.
         self.assertEqual(0, result.returncode, result)
-        if self.runs() > 0:
-            self.assertEqual(["M", "a", "b", "c"], self.recorded()[-4:])
+        self.assertEqual([b"open " + self.path(name).encode() for name in "abc"],
+                         listener.payloads)
+        self.assertEqual(0, self.runs())
 
 
 class LongNames(FaultTest):
@@ -373,16 +373,18 @@ class ReadOnlyTmp(FaultTest):
     def test_dump_cannot_be_created(self):
         if WRAPPER:
             self.skipTest("the wrapper needs a writable /tmp itself")
-        if os.geteuid() != 0 or shutil.which("unshare") is None:
-            self.skipTest("needs root and unshare for a private read-only /tmp")
-        probe = subprocess.run(["unshare", "-m", "true"], capture_output=True, timeout=BOUND)
+        if shutil.which("unshare") is None:
+            self.skipTest("needs unshare for a private read-only /tmp")
+        # Without root, a user namespace of its own lets the test mount.
+        unshare = ["unshare", "-m"] if os.geteuid() == 0 else ["unshare", "-r", "-m"]
+        probe = subprocess.run(unshare + ["true"], capture_output=True, timeout=BOUND)
         if probe.returncode != 0:
             self.skipTest("private mount namespaces are not permitted here: %s"
                           % probe.stderr.decode().strip())
         self.configure("mainclass M\n")
         options = self.command([])
         script = ("mount --bind /tmp /tmp && mount -o remount,ro,bind /tmp && exec \"$@\"")
-        options["args"] = ["unshare", "-m", "sh", "-c", script, "sh"] + options["args"]
+        options["args"] = unshare + ["sh", "-c", script, "sh"] + options["args"]
         options.pop("executable", None)
         result = subprocess.run(**options, capture_output=True, timeout=BOUND)
         self.assertOneLine(result, 254, "Unable to create temporary file.")

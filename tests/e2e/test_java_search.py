@@ -169,8 +169,9 @@ class UnchangedDiscoveryTest(RuntimeHomesTest):
     def test_java_home_wins_even_when_its_version_is_unknown(self):
         javas = self.homes()
         self.write("app.config", "mainclass M\n")
+        self.write("rt/e-unknown/bin/exit.1", "7\n")
         result = self.launch("+DEBUG", env={"JAVA_HOME": self.path("rt", "e-unknown") + "/"})
-        self.assertEqual(0, result.returncode, result)
+        self.assertEqual(7, result.returncode, result)
         java = self.path("rt", "e-unknown") + "//bin/java"
         self.assertEqual(java, self.ran("e-unknown")[0])
         self.assertEqual("%s -Dlarkwin.executable.path=%s M" % (java, self.app),

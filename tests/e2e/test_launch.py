@@ -54,13 +54,6 @@ class CommandLine(LauncherTest):
         self.write("app.config", "javapath jre/bin/java\nmainclass M\n")
         self.assertEqual(42, self.launch().returncode)
 
-    def test_java_found_through_java_home(self):
-        self.stand_in_java(exits=[7])
-        self.write("app.config", "mainclass M\n")
-        result = self.launch(env={"JAVA_HOME": self.path("jre") + "/"})
-        self.assertEqual(7, result.returncode, result)
-        self.assertEqual(self.path("jre") + "//bin/java", self.recorded()[0])
-
 
 class ConfigurationSource(LauncherTest):
     def test_link_uses_its_own_config_when_present_else_the_real_files(self):
@@ -135,13 +128,6 @@ class Failures(LauncherTest):
             lines[0],
         )
         self.assertTrue(lines[1].endswith("/anvilry/resources/javaruntime.html"), lines)
-
-    def test_java_that_cannot_be_executed_gives_127(self):
-        self.write("jre/bin/java", "not a program", 0o644)
-        self.write("app.config", "javapath jre/bin/java\nmainclass M\n")
-        result = self.launch()
-        self.assertEqual(127, result.returncode, result)
-        self.assertIn(self.path("jre", "bin", "java"), result.stderr.decode())
 
 
 class RestartAndCleanUp(LauncherTest):

@@ -1,8 +1,10 @@
 """Faults of the launcher as a process, end to end: a stop request against the
 restart code, a restart loop that would spin, a JVM that would outlive its
 launcher, arguments too long for exec, and the boot class path on runtimes
-that reject "-Xbootclasspath/p:". The process behaviour runs the real JDK;
-every wait is bounded."""
+that reject "-Xbootclasspath/p:". A stop during the shutdown hooks, the
+orphaned JVM, the argument file and the boot class path run the real JDK
+(version 9 or later, checked); the restart, hangup and release-file cases a
+/bin/sh stand-in that records its command line. Every wait is bounded."""
 
 import glob
 import os
@@ -12,7 +14,7 @@ import subprocess
 import time
 import unittest
 
-from harness import JAR, JAVA, LauncherTest, WRAPPER
+from harness import JAR, JAVA, JAVA_HOME, LauncherTest, WRAPPER, feature_version
 
 # Seconds any one wait may take; a hang fails the case.
 BOUND = 60
@@ -149,27 +151,42 @@ class StopBeatsRestart(ProcessFaultTest):
     def test_stop_signal_after_the_child_ended_ends_the_wait_for_the_restart(self):
         for stop in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             with self.subTest(signal=stop):
-                self.stand_in_java()
-                ready_read, ready_write = self.pipe()
-                # Says its pid, then ends at once with the restart code.
-                self.write("jre/bin/java", "#!/bin/sh\necho $$ >&%d\nexit 3\n" % ready_write,
-                           0o755)
-                self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
-                launcher = self.start([], pass_fds=(ready_write,))
-                self.close(ready_write)
-                child = int(read_ready(ready_read))
-                said = time.monotonic()
-                self.assertTrue(wait_until_ended(child, BOUND))
-                # The restart waits until a second after the child started,
-                # so the signal comes while the launcher waits; unless this
-                # test was held up for most of that second.
-                launcher.send_signal(stop)
-                if time.monotonic() - said > 0.8:
-                    self.skipTest("too slow to send the signal within the second")
-                out, err = launcher.communicate(timeout=BOUND)
-                self.assertEqual(3, launcher.returncode, (out, err))
-                # No second child said its pid before the launcher ended.
-                self.assertEqual(b"", os.read(ready_read, 64))
+                for _ in range(5):
+                    if self.stop_during_the_wait(stop):
+                        break
+                else:
+                    self.skipTest("the launcher restarted before the signal was sent, 5 times")
+
+    def stop_during_the_wait(self, stop):
+        """Sends stop once the child (exit 3, the restart code) has ended;
+        False when a restart came before the signal. A child started after
+        the signal says "late" and fails the case."""
+        self.stand_in_java()
+        ready_read, ready_write = self.pipe()
+        sent = self.path("sent")
+        self.write("jre/bin/java", "#!/bin/sh\necho $$ >&%d\n[ -e %s ] && echo late >&%d\n"
+                   "exit 3\n" % (ready_write, sent, ready_write), 0o755)
+        self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
+        launcher = self.start([], pass_fds=(ready_write,))
+        self.close(ready_write)
+        child = int(read_ready(ready_read))
+        self.assertTrue(wait_until_ended(child, BOUND))
+        # The restart waits until a second after the child started.
+        launcher.send_signal(stop)
+        self.write("sent", "")
+        out, err = launcher.communicate(timeout=BOUND)
+        later = b""
+        while True:
+            more = os.read(ready_read, 64)
+            if not more:
+                break
+            later += more
+        os.remove(sent)
+        self.assertNotIn(b"late", later, "a restart came after the stop signal")
+        if later:
+            return False
+        self.assertEqual(3, launcher.returncode, (out, err))
+        return True
 
     def test_hangup_ignored_from_the_start_asks_nothing(self):
         # Under nohup a hangup asks nothing: the application restarts.
@@ -195,16 +212,13 @@ class StopBeatsRestart(ProcessFaultTest):
 
 
 class RestartPace(ProcessFaultTest):
-    def test_restarts_of_a_child_that_ends_at_once_come_a_second_apart(self):
+    def test_a_child_that_asks_at_once_is_restarted_each_time(self):
+        # When each restart may come: RestartPace.* in the unit tests.
         self.stand_in_java(exits=[3, 3, 0])
         self.write("app.config", "javapath jre/bin/java\nmainclass M\nrestartcode 3\n")
-        started = time.monotonic()
         result = self.launch(timeout=BOUND)
-        elapsed = time.monotonic() - started
         self.assertEqual(0, result.returncode, result)
         self.assertEqual(3, self.runs())
-        # Three starts, each restart a second after the start before it.
-        self.assertGreaterEqual(elapsed, 2.0)
 
 
 @unittest.skipUnless(os.path.exists("/proc/self/stat"), "needs /proc to follow the JVM")
@@ -266,6 +280,11 @@ def argument_files_of(test_dir):
     return left
 
 
+def assertReadsArgumentFiles(test):
+    """The real JDK is 9 or later, as the cases that name it need."""
+    test.assertGreaterEqual(feature_version(JAVA_HOME), 9, "the java found: %s" % JAVA)
+
+
 class LongArguments(ProcessFaultTest):
     def four_thousand_jars(self):
         """A configuration whose class path holds the application's classes
@@ -276,7 +295,8 @@ class LongArguments(ProcessFaultTest):
             lines.append("addpath lib/org.example.component-%04d-2.17.1.jar" % n)
         return "\n".join(lines) + "\nmainclass Counts\n"
 
-    def test_four_thousand_jars_on_jdk_17(self):
+    def test_four_thousand_jars_on_a_real_jdk_9_or_later(self):
+        assertReadsArgumentFiles(self)
         self.write("app.config", "javapath %s\n%s" % (JAVA, self.four_thousand_jars()))
         result = self.launch(timeout=BOUND)
         self.assertEqual(7, result.returncode, result.stderr[-500:])
@@ -296,15 +316,6 @@ class LongArguments(ProcessFaultTest):
         command = "%s @%s -Dlarkwin.executable.path=%s Counts" % (JAVA, path, self.app)
         self.assertIn('.jar"\n' + command + "entries=4001\n", rest)
         self.assertFalse(os.path.exists(path))
-
-    @unittest.skipIf(WRAPPER, "under a wrapper the failed execv is the wrapper's to report")
-    def test_runtime_of_unknown_version_gets_the_command_line_as_before(self):
-        java = self.stand_in_java()
-        self.write("app.config", "javapath jre/bin/java\n" + self.four_thousand_jars())
-        result = self.launch(timeout=BOUND)
-        self.assertEqual(127, result.returncode, result.stderr[-500:])
-        self.assertEqual("Unable to execute %s: Argument list too long\n" % java,
-                         result.stderr.decode())
 
     def test_file_is_removed_when_java_fails_and_before_a_restart(self):
         java = self.stand_in_java(exits=[3, 4])
@@ -330,7 +341,8 @@ class BootPath(ProcessFaultTest):
         subprocess.run([JAR, "cf", self.path("boot", "patch.jar"), "-C", self.path("classes"),
                         "boot"], check=True, timeout=BOUND)
 
-    def test_boot_path_on_jdk_17_is_appended_and_its_classes_load(self):
+    def test_boot_path_on_a_real_jdk_9_or_later_is_appended_and_its_classes_load(self):
+        assertReadsArgumentFiles(self)
         self.boot_jar()
         for directive in ("addbootpath boot/patch.jar", "addbootjars boot"):
             with self.subTest(directive=directive):

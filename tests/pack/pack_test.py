@@ -647,16 +647,16 @@ class MergeTest(PackTestCase):
                                 env=dict(os.environ, XDG_CACHE_HOME=self.path("cache")))
         self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
 
-    def assert_fails_leaving_nothing(self, message, *archives):
+    def assert_fails_leaving_nothing(self, message, *archives, prefix=()):
         before = sorted(os.listdir(self.dir))
-        result = self.pack("-o", self.path("out"), "--launcher", LAUNCHER, "--main-class",
-                           "merge.ServiceMain", *archives)
+        result = run(*prefix, PACK, "-o", self.path("out"), "--launcher", LAUNCHER,
+                     "--main-class", "merge.ServiceMain", *archives)
         self.assertEqual(1, result.returncode, result.stderr)
         self.assertEqual(("larkwin-pack: %s\n" % message).encode(), result.stderr)
         self.assertEqual(b"", result.stdout)
         self.assertEqual(before, sorted(os.listdir(self.dir)))
 
-    def test_corrupt_or_unreadable_dependency_fails_leaving_nothing(self):
+    def test_corrupt_or_missing_dependency_fails_leaving_nothing(self):
         dependency = read(MERGE_DEP_JAR)
         cut = write(self.path("cut.jar"), dependency[:len(dependency) // 2])
         self.assert_fails_leaving_nothing("'%s' is not a zip archive" % cut, MERGE_APP_JAR, cut)
@@ -677,12 +677,32 @@ class MergeTest(PackTestCase):
                                           damaged)
         missing = self.path("missing.jar")
         self.assert_fails_leaving_nothing("Unable to open '%s'" % missing, MERGE_APP_JAR, missing)
+
+
+class UnreadableTest(PackTestCase):
+    """An input that cannot be read, as root too."""
+
+    assert_fails_leaving_nothing = MergeTest.assert_fails_leaving_nothing
+
+    def test_unreadable_dependency_fails_leaving_nothing(self):
         unreadable = shutil.copy(MERGE_DEP_JAR, self.path("unreadable.jar"))
         os.chmod(unreadable, 0)
-        if os.access(unreadable, os.R_OK):
-            return  # root reads anything
         self.assert_fails_leaving_nothing("Unable to open '%s'" % unreadable, MERGE_APP_JAR,
-                                          unreadable)
+                                          unreadable, prefix=without_override())
+
+
+def without_override():
+    """A command prefix under which a file of mode 0 cannot be read. Root
+    reads anything, except from a user namespace that maps none of the
+    file's owners: there it keeps its uid, so its own files stay writable,
+    but not the capability to pass over their modes."""
+    if os.geteuid() != 0:
+        return []
+    probe = run("unshare", "--user", "true")
+    if probe.returncode != 0:
+        raise unittest.SkipTest("root reads any file, and no user namespace can be made here: %s"
+                                % probe.stderr.decode().strip())
+    return ["unshare", "--user"]
 
 
 class AppImageTest(unittest.TestCase):
@@ -850,6 +870,10 @@ class AppImageRuntimeTest(PackTestCase):
         self.assertEqual(3, result.returncode, result.stderr)
         self.assertRegex(result.stdout.decode(), r"^stand-in -.* Main x\n$")
         self.assertEqual(0o755, stat.S_IMODE(os.stat(self.path("image/bin/image")).st_mode))
+        # Made private while it is filled; published with the usual mode.
+        mask = os.umask(0)
+        os.umask(mask)
+        self.assertEqual(0o777 & ~mask, stat.S_IMODE(os.stat(self.path("image")).st_mode))
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
         os.chmod(os.path.join(runtime, "lib", "sealed"), 0o755)
 
@@ -881,6 +905,19 @@ class AppImageRuntimeTest(PackTestCase):
         with_jdk = dict(os.environ, JAVA_HOME=JDK)
         self.assert_image_refused("'%s/bin/jlink' failed with exit status 1" % JDK,
                                   "--add-modules", "no.such.module", environment=with_jdk)
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
+    def test_image_that_cannot_be_made_or_named_leaves_nothing(self):
+        home = self.make_home()
+        # The temporary directory beside it cannot be made.
+        self.assert_image_refused("Unable to create '%s'" % self.path("missing/image"),
+                                  "--runtime", home, name="missing/image")
+        # Filled, then it cannot take its name: a link (to nothing) is there.
+        os.symlink("nowhere", self.path("image"))
+        self.assert_image_refused("Unable to create '%s'" % self.path("image"), "--runtime", home)
+        os.remove(self.path("image"))
+        self.assert_image_refused("cannot name the bundle after '%s/..'; give --name" % self.dir,
+                                  "--runtime", home, name="..")
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
 
     def test_runtime_that_cannot_be_copied_whole_leaves_nothing(self):

@@ -1,10 +1,12 @@
 #include "process/childProcess.h"
 #include "processSupport.h"
+#include "seccompSupport.h"
 
 #include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -148,5 +150,59 @@ TEST(ChildProcess, ChildIsSentSigtermWhenTheLauncherIsKilled) {
         return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
     });
     EXPECT_EQ(42, result.status);
+}
+#endif
+
+// A launcher started with SIGCHLD ignored (some services do that) would have
+// its child reaped by the kernel, before the wait, without the reset.
+TEST(ChildProcess, InheritedIgnoredSigchldStillGivesTheChildsStatus) {
+    scratchDir dir;
+    processResult result = runForked(dir, [&] {
+        signal(SIGCHLD, SIG_IGN);
+        setenv("LARKWIN_STANDIN_EXIT", "7", 1);
+        printf("%s", thrownMessage([&] { printf("returned %d|", runAlone(standIn)); }).c_str());
+        return 0;
+    });
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("returned 7|", result.out);
+}
+
+#ifdef __linux__
+// Each system call of the start and the wait, refused by the kernel: the
+// launch ends with the message that names it, and the handlers are put back.
+TEST(ChildProcess, RefusedForkAndWaitsAreReported) {
+    struct refusal {
+        std::vector<syscallRule> rules;
+        const char* message;
+    };
+    std::vector<refusal> refusals = {
+        {{failing(__NR_vfork, EAGAIN), failing(__NR_clone, EAGAIN)}, "fork failed"},
+        {{failing(__NR_waitid, ECHILD)}, "waitpid failed: No child processes"},
+        {{failing(__NR_wait4, ECHILD)}, "waitpid failed: No child processes"},
+    };
+    for (const refusal& each : refusals) {
+        scratchDir dir;
+        processResult result = runForked(dir, [&] {
+            signal(SIGTERM, SIG_DFL);
+            // LeakSanitizer's check at the end of a sanitized stand-in waits
+            // with wait4, which the filter may refuse.
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            if (!installSyscallRules(each.rules)) {
+                return 99;
+            }
+            printf("%s|", thrownMessage([&] { runAlone(standIn); }).c_str());
+            struct sigaction current;
+            sigaction(SIGTERM, nullptr, &current);
+            printf("%d", current.sa_handler == SIG_DFL);
+            // Ends without this process's own check at _exit, likewise.
+            fflush(stdout);
+            syscall(SYS_exit_group, 0);
+            return 0;
+        });
+        if (result.status == 99) {
+            GTEST_SKIP() << "seccomp filters cannot be installed here";
+        }
+        EXPECT_EQ(std::string(each.message) + "|1", result.out) << result.status << result.err;
+    }
 }
 #endif

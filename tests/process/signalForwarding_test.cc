@@ -1,31 +1,18 @@
 #include "process/childProcess.h"
+#include "process/signalForwarding.h"
 #include "processSupport.h"
+#include "seccompSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #ifdef __linux__
-#include <cstddef>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
 
 namespace {
-// Makes every later rt_sigaction call for signal fail with EINVAL in this
-// process, as a kernel refusing the call would. The signal number is compared
-// in the low half of the first argument (little-endian machines).
 bool refuseSigactionFor(int signal) {
-    struct sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_rt_sigaction, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, args[0])),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, (unsigned)signal, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EINVAL),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    struct sock_fprog program = {sizeof filter / sizeof filter[0], filter};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+    return installSyscallRules(
+        {{__NR_rt_sigaction, SECCOMP_RET_ERRNO | EINVAL, 0, (unsigned)signal}});
 }
 
 bool hasDefaultAction(int signal) {
@@ -62,5 +49,56 @@ TEST(SignalForwarding, FailedSetupIsReportedAndUndoneBeforeAnyChildStarts) {
     }
     EXPECT_EQ(0, result.status);
     EXPECT_EQ("sigaction failed: Invalid argument|101", result.out);
+}
+
+// The mask cannot be changed: nothing is started and no handler is left.
+TEST(SignalForwarding, RefusedMaskIsReportedBeforeAnyChildStarts) {
+    scratchDir dir;
+    processResult result = runForked(dir, [&] {
+        signal(SIGTERM, SIG_DFL);
+        if (!installSyscallRules(
+                {{__NR_rt_sigprocmask, SECCOMP_RET_ERRNO | EINVAL, 0, SIG_BLOCK}})) {
+            return 99;
+        }
+        std::string java = LARKWIN_STAND_IN_JAVA;
+        char* arguments[] = {&java[0], nullptr};
+        printf("%s|", thrownMessage([&] { runChildProcess(&java[0], arguments); }).c_str());
+        printf("%d%d", hasDefaultAction(SIGTERM),
+               waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+        return 0;
+    });
+    if (result.status == 99) {
+        GTEST_SKIP() << "seccomp filters cannot be installed here";
+    }
+    EXPECT_EQ("sigprocmask failed: Invalid argument|11", result.out);
+}
+
+// A terminal's signal (sent by the kernel, SI_KERNEL) reaches the child
+// through its process group already; only a signal sent by a process is
+// passed on. The target dies of the first signal it is sent.
+TEST(SignalForwarding, OnlySignalsSentByAProcessArePassedOn) {
+    scratchDir dir;
+    processResult result = runForked(dir, [&] {
+        pid_t target = fork();
+        if (target == 0) {
+            pause();
+            _exit(0);
+        }
+        {
+            signalForwarding forwarding;
+            forwarding.forwardTo(target);
+            siginfo_t fromKernel = {};
+            fromKernel.si_signo = SIGUSR1;
+            fromKernel.si_code = SI_KERNEL;
+            // To itself a process may send any si_code.
+            syscall(SYS_rt_sigqueueinfo, getpid(), SIGUSR1, &fromKernel);
+            kill(getpid(), SIGUSR2);
+            forwarding.stop();
+        }
+        int status = 0;
+        waitpid(target, &status, 0);
+        return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    });
+    EXPECT_EQ(SIGUSR2, result.status);
 }
 #endif

@@ -53,12 +53,22 @@ final class SocketOwners {
      * @throws IOException when neither table can be read
      */
     static long senderOf(Socket connection) throws IOException {
-        String sender = endOf(connection.getInetAddress(), connection.getPort());
-        String receiver = endOf(connection.getLocalAddress(), connection.getLocalPort());
-        String mappedSender = mappedEndOf(connection.getInetAddress(), connection.getPort());
-        String mappedReceiver = mappedEndOf(connection.getLocalAddress(), connection.getLocalPort());
+        return senderOf(connection.getInetAddress(), connection.getPort(),
+                connection.getLocalAddress(), connection.getLocalPort(), TABLES);
+    }
+
+    /**
+     * The owner of the socket at {@code from} connected to {@code to}, as
+     * the tables given tell it.
+     */
+    static long senderOf(InetAddress from, int fromPort, InetAddress to, int toPort,
+            String... tables) throws IOException {
+        String sender = endOf(from, fromPort);
+        String receiver = endOf(to, toPort);
+        String mappedSender = mappedEndOf(from, fromPort);
+        String mappedReceiver = mappedEndOf(to, toPort);
         int unreadable = 0;
-        for (String table : TABLES) {
+        for (String table : tables) {
             try (BufferedReader in = Files.newBufferedReader(Paths.get(table),
                     StandardCharsets.US_ASCII)) {
                 for (String line; (line = in.readLine()) != null; ) {
@@ -77,7 +87,7 @@ final class SocketOwners {
                 unreadable++;
             }
         }
-        if (unreadable == TABLES.length) {
+        if (unreadable == tables.length) {
             throw new IOException("no table of TCP sockets can be read");
         }
         return UNKNOWN;
