@@ -52,6 +52,16 @@ void startupCache::finish(int status) {
         reportStartupCache("removed '%s': the JVM that mapped it crashed", archive);
         removeArchive();
     }
+    if (relisting) {
+        relisting = 0;
+        if (!isCrash(status) && isClearlyLarger()) {
+            remakes++;
+            startAssembly();
+        } else {
+            unlink(classList);
+        }
+        return;
+    }
     if (!recording) {
         return;
     }
@@ -62,6 +72,26 @@ void startupCache::finish(int status) {
     }
     unlink(classList);
     reportStartupCache("no archive for '%s': the run did not load its main class", archive);
+}
+
+static long long countLines(const char* path) {
+    FILE* file = fopen(path, "re");
+    if (file == nullptr) {
+        return 0;
+    }
+    long long lines = 0;
+    for (int c = getc(file); c != EOF; c = getc(file)) {
+        lines += c == '\n';
+    }
+    fclose(file);
+    return lines;
+}
+
+// A quarter more classes than the archive was made from, and a hundred at
+// least: not just another path through the same start.
+int startupCache::isClearlyLarger() const {
+    long long listed = countLines(classList);
+    return listed >= archivedClasses + archivedClasses / 4 + 100 && listsMainClass();
 }
 
 // The class list names classes with slashes, one a line, the name first.
@@ -210,6 +240,8 @@ int startupCache::putInPlace(const char* trainee) {
     record.set(record.mainClass, mainClass);
     record.set(record.runtimeHome, runtimeHome);
     record.set(record.runtimeVersion, runtimeVersion);
+    record.classes = countLines(classList);
+    record.remakes = remakes;
     return ok && record.write(recordPath) && rename(trainee, archive) == 0;
 }
 

@@ -14,7 +14,8 @@ static const char* recordHeader = "larkwin startup cache record 1";
 
 cacheRecord::cacheRecord()
     : size(0), checksum(0), inode(0), changeSeconds(0), changeNanoseconds(0), executable(nullptr),
-      mainClass(nullptr), runtimeHome(nullptr), runtimeVersion(nullptr) {}
+      mainClass(nullptr), runtimeHome(nullptr), runtimeVersion(nullptr), classes(0), remakes(0),
+      uses(0) {}
 
 cacheRecord::~cacheRecord() {
     delete[] executable;
@@ -84,6 +85,8 @@ int cacheRecord::read(const char* path) {
             set(runtimeHome, value);
         } else if ((value = valueOf(line, "version")) != nullptr) {
             set(runtimeVersion, value);
+        } else if ((value = valueOf(line, "classes")) != nullptr) {
+            sscanf(value, "%lld %d %d", &classes, &remakes, &uses);
         }
     }
     fclose(file);
@@ -102,6 +105,7 @@ int cacheRecord::write(const char* path) const {
                 executable != nullptr ? executable : "", mainClass != nullptr ? mainClass : "",
                 runtimeHome != nullptr ? runtimeHome : "",
                 runtimeVersion != nullptr ? runtimeVersion : "");
+        fprintf(file, "classes %lld %d %d\n", classes, remakes, uses);
         written = fflush(file) == 0 && ferror(file) == 0;
         written = fclose(file) == 0 && written && rename(temporary, path) == 0;
     }

@@ -34,6 +34,11 @@ class cacheRecord {
     char* mainClass;
     char* runtimeHome;
     char* runtimeVersion;
+    // The classes the archive was made from, how often it was made again
+    // for a larger run, and the starts that mapped it since it was made.
+    long long classes;
+    int remakes;
+    int uses;
 };
 
 // A 64-bit checksum of the file's whole content (four lanes of 64-bit

@@ -23,6 +23,10 @@
 static const char* keyVersion = "larkwin startup cache 2";
 static const int longestShownName = 48;
 static const unsigned long long defaultSizeLimit = 512ull * 1024 * 1024;
+// How many starts after an archive is made list their classes too, and how
+// often an archive is made again for a larger run.
+static const int relistedUses = 3;
+static const int maxRemakes = 2;
 
 static long long getMonotonicSeconds() {
     struct timespec now;
@@ -32,9 +36,10 @@ static long long getMonotonicSeconds() {
 
 startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
     : directory(vm.startupCacheDir), mechanism(noCacheMechanism), featureVersion(0), mapping(0),
-      recording(0), waitForAssembly(0), startedAt(getMonotonicSeconds()), expectedSize(0),
-      namePrefix(nullptr), archive(nullptr), recordPath(nullptr), lockPath(nullptr),
-      classList(nullptr), mainClass(vm.mainClass), runtimeHome(nullptr), runtimeVersion(nullptr) {
+      relisting(0), archivedClasses(0), remakes(0), recording(0), waitForAssembly(0),
+      startedAt(getMonotonicSeconds()), expectedSize(0), namePrefix(nullptr), archive(nullptr),
+      recordPath(nullptr), lockPath(nullptr), classList(nullptr), mainClass(vm.mainClass),
+      runtimeHome(nullptr), runtimeVersion(nullptr) {
     if (vm.useStartupCache) {
         decide(vm, runtime);
     }
@@ -42,7 +47,7 @@ startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
 
 // A launch that never reached finish() leaves no class list behind.
 startupCache::~startupCache() {
-    if (recording) {
+    if (recording || relisting) {
         unlink(classList);
     }
     delete[] namePrefix;
@@ -320,6 +325,7 @@ void startupCache::prepare() {
         options.append(createStringCopy(getQuietLogOption(featureVersion)));
         options.append(createString("-XX:SharedArchiveFile=", archive));
         mapping = 1;
+        prepareRelisting(record);
         return;
     }
     if (state == archiveDamaged) {
@@ -340,14 +346,39 @@ void startupCache::prepareRecording() {
         delete[] refusal;
         return;
     }
-    classList = createString(archive, ".XXXXXX.classlist");
-    int fd = mkstemps(classList, (int)strlen(".classlist"));
-    if (fd < 0) {
+    if (!createClassList()) {
         reportStartupCache("not recorded: no class list can be made beside '%s'", archive);
         return;
     }
-    close(fd);
     reportStartupCache("recording the classes for '%s'", archive);
-    options.append(createString("-XX:DumpLoadedClassList=", classList));
     recording = 1;
+}
+
+int startupCache::createClassList() {
+    classList = createString(archive, ".XXXXXX.classlist");
+    int fd = mkstemps(classList, (int)strlen(".classlist"));
+    if (fd < 0) {
+        delete[] classList;
+        classList = nullptr;
+        return 0;
+    }
+    close(fd);
+    options.append(createString("-XX:DumpLoadedClassList=", classList));
+    return 1;
+}
+
+// The use is counted in the record (a small write, for these few starts).
+void startupCache::prepareRelisting(cacheRecord& record) {
+    archivedClasses = record.classes;
+    remakes = record.remakes;
+    if (record.uses >= relistedUses || record.remakes >= maxRemakes) {
+        return;
+    }
+    record.uses++;
+    char* refusal = createWriteRefusal(directory, expectedSize);
+    if (refusal == nullptr && record.write(recordPath) && createClassList()) {
+        reportStartupCache("listing the classes too, to see whether '%s' is too small", archive);
+        relisting = 1;
+    }
+    delete[] refusal;
 }

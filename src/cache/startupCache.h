@@ -5,6 +5,7 @@
 #include "runtime/javaRuntime.h"
 #include "util/stringArray.h"
 
+class cacheRecord;
 class javaVm;
 
 // The start-up cache of one launch: a static class-data archive of the
@@ -13,7 +14,10 @@ class javaVm;
 // maps the archive of its key when it is sound; else its run lists the
 // classes it loads, and once the launcher is done a detached java of low
 // priority dumps the archive from that list, under a temporary name that
-// is renamed into place when it is complete. Whenever anything is amiss the
+// is renamed into place when it is complete. The first few starts that map
+// it list their classes too; when one loads clearly more classes (the first
+// run was short, such as "app --version"), the archive is made again from
+// that list, at most twice. Whenever anything is amiss the
 // cache stands aside and the launch runs as it would without it; under
 // +DEBUG it says what it did and why.
 class startupCache {
@@ -40,6 +44,9 @@ class startupCache {
     void keepDumpCommand(const javaVm& vm, javaRuntime& runtime);
     void prepare();
     void prepareRecording();
+    int createClassList();
+    void prepareRelisting(cacheRecord& record);
+    int isClearlyLarger() const;
     int listsMainClass() const;
     void startAssembly();
     void assemble();
@@ -51,6 +58,11 @@ class startupCache {
     cacheMechanism mechanism;
     int featureVersion;
     int mapping;
+    // A mapping run that lists its classes too, and what the archive's
+    // record said of the list it was made from.
+    int relisting;
+    long long archivedClasses;
+    int remakes;
     int recording;
     int waitForAssembly;
     long long startedAt;

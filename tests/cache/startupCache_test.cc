@@ -1,3 +1,4 @@
+#include "cache/cacheRecord.h"
 #include "cache/startupCache.h"
 #include "process/jniVmUnix.h"
 #include "processSupport.h"
@@ -159,9 +160,10 @@ TEST(StartupCache, ARunListsItsClassesAndTheNextStartMapsTheirArchive) {
     EXPECT_EQ(std::string::npos, command.find("AOTClassLinking")) << "Java 24 on";
 
     std::vector<std::string> second = launch.options();
-    ASSERT_EQ(2u, second.size());
+    ASSERT_EQ(3u, second.size());
     EXPECT_EQ("-Xlog:cds*=off,class+path*=off", second[0]);
     EXPECT_EQ("-XX:SharedArchiveFile=" + archive, second[1]);
+    EXPECT_EQ(0u, second[2].find("-XX:DumpLoadedClassList=")) << "to see if it is too small";
 }
 
 TEST(StartupCache, Java25LinksTheClassesAheadOfTime) {
@@ -172,7 +174,7 @@ TEST(StartupCache, Java25LinksTheClassesAheadOfTime) {
     std::string command((std::istreambuf_iterator<char>(dumped)), std::istreambuf_iterator<char>());
     EXPECT_NE(std::string::npos, command.find("-XX:+AOTClassLinking\n"));
     std::vector<std::string> second = launch.options();
-    ASSERT_EQ(2u, second.size());
+    ASSERT_LE(2u, second.size());
     EXPECT_EQ("-Xlog:aot*=off,cds*=off,class+path*=off", second[0]);
 }
 
@@ -231,14 +233,14 @@ TEST(StartupCache, KeysOfOneApplicationStaySideBySide) {
     std::string plain = assemble(launch);
     launch.vm.addVmOption(createStringCopy("-Dper.start=1"));
     launch.vm.addVmOption(createStringCopy("-Xmx1g"));
-    EXPECT_EQ("-XX:SharedArchiveFile=" + plain, launch.options().back())
+    EXPECT_EQ("-XX:SharedArchiveFile=" + plain, launch.options()[1])
         << "properties and heap sizes do not count";
     launch.vm.addVmOption(createStringCopy("-XX:+UseSerialGC"));
     std::string serial = assemble(launch);
     EXPECT_NE(plain, serial);
     struct stat status;
     EXPECT_EQ(0, stat(plain.c_str(), &status));
-    EXPECT_EQ("-XX:SharedArchiveFile=" + serial, launch.options().back());
+    EXPECT_EQ("-XX:SharedArchiveFile=" + serial, launch.options()[1]);
 }
 
 TEST(StartupCache, AnAssemblyUnderWayIsLeftAlone) {
@@ -324,4 +326,45 @@ TEST(StartupCache, StandsAsideForACacheDirectoryItCannotTrust) {
     EXPECT_EQ(0u, launch.options().size());
     launch.vm.setStartupCache(nullptr);
     EXPECT_EQ(0u, launch.options().size()) << "no HOME and no XDG_CACHE_HOME";
+}
+
+TEST(StartupCache, AClearlyLargerLaterRunMakesTheArchiveAgainAtMostTwice) {
+    scratchDir dir;
+    cachedLaunch launch(dir, "17.0.9");
+    std::string archive = assemble(launch);
+    environmentVariable wait("LARKWIN_STARTUP_CACHE", "wait");
+    auto start = [&](int classes) {
+        javaRuntime launched(launch.vm.javaPath);
+        startupCache later(launch.vm, launched);
+        std::vector<std::string> options = cachedLaunch::listOf(later);
+        EXPECT_EQ("-XX:SharedArchiveFile=" + archive, options[1]);
+        if (options.size() == 3) {
+            FILE* list = fopen(valueOf(options[2]).c_str(), "w");
+            fputs("org/demo/App id: 2\n", list);
+            for (int i = 0; i < classes; i++) {
+                fprintf(list, "p/C%d id: %d\n", i, i + 3);
+            }
+            fclose(list);
+        }
+        later.finish(0);
+        cacheRecord record;
+        record.read((archive + ".info").c_str());
+        return std::to_string(options.size()) + " " + std::to_string(record.classes) + " " +
+               std::to_string(record.remakes);
+    };
+    EXPECT_EQ("3 2 0", start(10)) << "a start like the first lists, and that is all";
+    EXPECT_EQ("3 301 1", start(300)) << "a clearly larger one makes the archive again";
+    EXPECT_EQ("3 301 1", start(350)) << "not a quarter more";
+    EXPECT_EQ("3 1001 2", start(1000));
+    EXPECT_EQ("2 1001 2", start(5000)) << "at most twice";
+}
+
+TEST(StartupCache, OnlyTheFirstFewStartsListTheirClasses) {
+    scratchDir dir;
+    cachedLaunch launch(dir, "17.0.9");
+    assemble(launch);
+    for (int use = 0; use < 3; use++) {
+        EXPECT_EQ(3u, launch.options().size()) << use;
+    }
+    EXPECT_EQ(2u, launch.options().size());
 }
