@@ -32,19 +32,13 @@ static const long smallestArchive = 4096;
 static const long long startUpSeconds = 30;
 
 static int isCrash(int status) {
-    const int signals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGSYS, SIGTRAP};
-    for (int signal : signals) {
-        if (status == 128 + signal) {
+    const int crashes[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGSYS, SIGTRAP};
+    for (int crash : crashes) {
+        if (status == 128 + crash) {
             return 1;
         }
     }
     return 0;
-}
-
-static long long getMonotonicSeconds() {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (long long)now.tv_sec;
 }
 
 void startupCache::finish(int status) {
@@ -111,6 +105,17 @@ int startupCache::listsMainClass() const {
     return found;
 }
 
+// The launcher's handlers pass stop signals on to its child, which is gone.
+static void restoreSignals() {
+    const int stops[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGPIPE};
+    for (int stop : stops) {
+        signal(stop, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 static void detachStreams() {
     int null = open("/dev/null", O_RDWR);
     if (null >= 0) {
@@ -148,9 +153,7 @@ void startupCache::startAssembly() {
     if (middle == 0) {
         setsid();
         if (fork() == 0) {
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
+            restoreSignals();
             detachStreams();
             setpriority(PRIO_PROCESS, 0, 19);
             assemble();

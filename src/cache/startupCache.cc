@@ -28,7 +28,7 @@ static const unsigned long long defaultSizeLimit = 512ull * 1024 * 1024;
 static const int relistedUses = 3;
 static const int maxRemakes = 2;
 
-static long long getMonotonicSeconds() {
+long long getMonotonicSeconds() {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return (long long)now.tv_sec;

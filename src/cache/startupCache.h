@@ -92,4 +92,7 @@ char* createNamePrefix(const char* executable, const char* mainClass);
 // such as 300m or 2g) when it is one, else 512 MiB.
 unsigned long long getCacheSizeLimit();
 
+// CLOCK_MONOTONIC's seconds: when the launch began, for finish().
+long long getMonotonicSeconds();
+
 #endif
