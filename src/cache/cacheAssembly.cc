@@ -245,7 +245,14 @@ int startupCache::putInPlace(const char* trainee) {
     record.set(record.runtimeVersion, runtimeVersion);
     record.classes = countLines(classList);
     record.remakes = remakes;
-    return ok && record.write(recordPath) && rename(trainee, archive) == 0;
+    if (!ok || !record.write(recordPath) || rename(trainee, archive) != 0) {
+        return 0;
+    }
+    // Some file systems give a renamed file a new change time; noting it
+    // spares the next start the checksum.
+    record.takeFileState(archive);
+    record.write(recordPath);
+    return 1;
 }
 
 void startupCache::assemble() {
