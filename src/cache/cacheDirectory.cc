@@ -1,22 +1,16 @@
 #include "cache/cacheDirectory.h"
 
+#include "unix/files.h"
 #include "util/strings.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-
-// More than the largest archive of a big application (some tens of MB), with
-// a margin for what others write meanwhile.
-static const unsigned long long roomToTrain = 512ull * 1024 * 1024;
-// Stamps lie in 2001-2002, on even seconds: no file written today bears one,
-// and file systems with a two-second resolution keep it.
-static const long long stampBase = 1000000000;
-static const unsigned long long stampRange = 1ull << 24;
 
 static int isAbsolute(const char* path) {
     return path != nullptr && path[0] == '/';
@@ -71,33 +65,52 @@ int isTrustedDirectory(const char* path) {
     return stat(path, &status) == 0 && S_ISDIR(status.st_mode) && isOwnAndClosed(status);
 }
 
-long long getArchiveStamp(unsigned long long key) {
-    return stampBase + 2 * (long long)(key % stampRange);
-}
-
-int isTrustedArchive(const char* path, long long stamp) {
+static int othersMayReplaceEntries(const char* directory) {
     struct stat status;
-    return lstat(path, &status) == 0 && S_ISREG(status.st_mode) && isOwnAndClosed(status) &&
-           status.st_size > 0 && status.st_mtim.tv_sec == stamp && status.st_mtim.tv_nsec == 0;
+    return stat(directory, &status) == 0 && (status.st_mode & S_IWOTH) != 0 &&
+           (status.st_mode & S_ISVTX) == 0;
 }
 
-int stampArchive(const char* path, long long stamp) {
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = (time_t)stamp;
-    times[1].tv_nsec = 0;
-    return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-int hasRoomToTrain(const char* directory) {
-    struct rlimit limit;
-    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY) {
-        return 0;
+int isReplaceableByOthers(const char* path) {
+    char* named = createParentPath(path);
+    int replaceable = othersMayReplaceEntries(named);
+    delete[] named;
+    char* canonical = createCanonicalPath(path);
+    if (canonical != nullptr) {
+        char* parent = createParentPath(canonical);
+        replaceable = replaceable || othersMayReplaceEntries(parent);
+        delete[] parent;
+        delete[] canonical;
     }
+    return replaceable;
+}
+
+static char* createProbeRefusal(const char* directory) {
+    char* probe = createString(directory, "/.probe-XXXXXX");
+    int fd = mkstemp(probe);
+    char* refusal = nullptr;
+    if (fd < 0) {
+        refusal = createMessage("the cache directory '%s' does not take a new file", directory);
+    } else {
+        close(fd);
+        unlink(probe);
+    }
+    delete[] probe;
+    return refusal;
+}
+
+char* createWriteRefusal(const char* directory, unsigned long long expectedSize) {
     struct statvfs volume;
-    if (statvfs(directory, &volume) != 0) {
-        return 0;
+    if (statvfs(directory, &volume) != 0 || (volume.f_flag & ST_RDONLY) != 0) {
+        return createMessage("the cache directory '%s' lies on a read-only file system", directory);
     }
-    return (unsigned long long)volume.f_bavail * volume.f_frsize >= roomToTrain;
+    if ((unsigned long long)volume.f_bavail * volume.f_frsize / 2 < expectedSize) {
+        return createMessage("too little free room in '%s' for the archive", directory);
+    }
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 ||
+        (limit.rlim_cur != RLIM_INFINITY && (unsigned long long)limit.rlim_cur < expectedSize)) {
+        return createMessage("a file size limit keeps the archive from '%s'", directory);
+    }
+    return createProbeRefusal(directory);
 }

@@ -18,22 +18,18 @@ int makeCacheDirectory(const char* path);
 // neither its group nor others may write to.
 int isTrustedDirectory(const char* path);
 
-// The modification time that an archive is given when it is put in place.
-// Whatever writes to it afterwards, a truncation included, changes that
-// time, and the JVM maps an archive without checking its length (a
-// truncated one crashes JDK 17).
-long long getArchiveStamp(unsigned long long key);
+// Whether others could put another directory in its place: its parent, as
+// named or as its canonical path resolves, is a directory that others may
+// write to without the sticky bit (as configuration files are checked).
+int isReplaceableByOthers(const char* path);
 
-// A regular file (not a link) owned by the effective user, not writable by
-// its group or others, not empty, that still bears the stamp.
-int isTrustedArchive(const char* path, long long stamp);
-
-// Gives the archive the stamp; 0 when that failed.
-int stampArchive(const char* path, long long stamp);
-
-// Room for a training run: a write that fails while the JVM writes its
-// archive ends the application with the JVM's error, so none is started
-// without ample free space or under a file size limit.
-int hasRoomToTrain(const char* directory);
+// Why an archive of about expectedSize bytes could not be written into the
+// directory now, or null when it could: a file system mounted read-only, too
+// little room for it (twice its size, as others write meanwhile), a file size
+// limit below it, or a directory that does not take a new file (its mode, an
+// ACL, a full inode table). A disk that fills while the archive is written
+// is still possible; it costs that archive, never the application's run.
+// Owned by the caller.
+char* createWriteRefusal(const char* directory, unsigned long long expectedSize);
 
 #endif

@@ -4,7 +4,6 @@
 #include "vm/javaVm.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -49,9 +48,54 @@ char* cacheKey::createHex() const {
     return hex;
 }
 
+// Options by their start; "-XX:" ones by their flag's name after + or -.
+static const char* const leftOutPrefixes[] = {"-D",   "-Xlog", "-verbose", "-Xmx",
+                                              "-Xms", "-Xmn",  "-Xss"};
+static const char* const leftOutFlags[] = {
+    "MaxHeapSize=",
+    "InitialHeapSize=",
+    "MinHeapSize=",
+    "MaxRAM=",
+    "MaxRAMPercentage=",
+    "MinRAMPercentage=",
+    "InitialRAMPercentage=",
+    "MaxRAMFraction=",
+    "ActiveProcessorCount=",
+    "ExitOnOutOfMemoryError",
+    "HeapDumpOnOutOfMemoryError",
+    "HeapDumpPath=",
+    "ErrorFile=",
+    "OnError=",
+    "OnOutOfMemoryError=",
+    "ThreadStackSize=",
+    "UseSerialGC",
+    "UseParallelGC",
+    "UseG1GC",
+    "UseZGC",
+    "UseShenandoahGC",
+    "UseEpsilonGC",
+    "UseCompressedOops",
+};
+
 int isKeyOption(const char* option) {
-    return !startsWith(option, "-Dlarkwin.exportenv=") && !startsWith(option, "-Xlog") &&
-           !startsWith(option, "-verbose");
+    for (const char* prefix : leftOutPrefixes) {
+        if (startsWith(option, prefix)) {
+            return 0;
+        }
+    }
+    if (!startsWith(option, "-XX:")) {
+        return 1;
+    }
+    const char* flag = option + 4;
+    if (*flag == '+' || *flag == '-') {
+        flag++;
+    }
+    for (const char* leftOut : leftOutFlags) {
+        if (startsWith(flag, leftOut)) {
+            return 0;
+        }
+    }
+    return 1;
 }
 
 static void addEachFileState(cacheKey& key, const stringArray& paths) {
@@ -89,18 +133,10 @@ static void addOptionsState(cacheKey& key, const stringArray& options) {
     }
 }
 
-// The java launcher and the VM read further options from these.
-static void addOptionVariables(cacheKey& key) {
-    const char* names[] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"};
-    for (const char* name : names) {
-        const char* value = getenv(name);
-        key.addText(value != nullptr ? value : "");
-    }
-}
-
-void addLaunchState(cacheKey& key, const javaVm& vm) {
+void addLaunchState(cacheKey& key, const javaVm& vm, const stringArray& options,
+                    const char* shape) {
     addEachFileState(key, vm.classPath);
     addEachFileState(key, vm.bootPath);
-    addOptionsState(key, vm.vmOptions);
-    addOptionVariables(key);
+    addOptionsState(key, options);
+    key.addText(shape);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class javaVm;
+class stringArray;
 
 // A 64-bit FNV-1a hash of everything a start-up archive depends on. Each
 // part is added with a terminator, so "ab" + "c" and "a" + "bc" differ.
@@ -26,15 +27,17 @@ class cacheKey {
     uint64_t value;
 };
 
-// Whether a VM option belongs in the key: every option does but those whose
-// value changes at every start (the environment dump's path) and those that
-// only say what the VM logs.
+// Whether a VM option belongs in the key: only what the JVM checks when it
+// maps an archive. Out stay system properties (-D, the environment dump's
+// path among them), what only says what the VM logs, and what sizes the
+// heap, names the collector or counts the processors: of those the archive
+// depends only on the shape they give (vmShape), which goes in instead.
 int isKeyOption(const char* option);
 
 // Adds what the JVM checks of a launch when it maps an archive: the class
-// path and boot path entries with the state of each file, the key options
-// in order, with the state of each module path entry, and the JVM option
-// variables of the environment.
-void addLaunchState(cacheKey& key, const javaVm& vm);
+// path and boot path entries with the state of each file, the key options of
+// options (all the JVM reads, in order) with the state of each module path
+// entry, and the shape of the JVM's set-up.
+void addLaunchState(cacheKey& key, const javaVm& vm, const stringArray& options, const char* shape);
 
 #endif

@@ -5,27 +5,26 @@
 #include <cstring>
 
 cacheMechanism chooseCacheMechanism(int featureVersion) {
-    if (featureVersion >= 25) {
-        return aotCache;
+    if (featureVersion >= 24) {
+        return linkedStaticArchive;
     }
     if (featureVersion >= 13) {
-        return dynamicArchive;
+        return staticArchive;
     }
     return noCacheMechanism;
 }
 
-const char* getQuietLogOption(cacheMechanism mechanism) {
-    // JDK 17 has no "aot" tag and refuses a selector that names one.
-    if (mechanism == aotCache) {
+const char* getQuietLogOption(int featureVersion) {
+    // JDK 24 and older have no "aot" tag and refuse a selector that names one.
+    if (featureVersion >= 25) {
         return "-Xlog:aot*=off,cds*=off,class+path*=off";
     }
     return "-Xlog:cds*=off,class+path*=off";
 }
 
-const unsigned char* getArchiveMagic(cacheMechanism mechanism) {
-    static const unsigned char dynamicMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
+const unsigned char* getArchiveMagic() {
     static const unsigned char staticMagic[] = {0xa2, 0xab, 0x0b, 0xf0};
-    return mechanism == aotCache ? staticMagic : dynamicMagic;
+    return staticMagic;
 }
 
 // The -XX flags that choose, write or verify an archive themselves.

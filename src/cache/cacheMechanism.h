@@ -2,29 +2,33 @@
 #define LARKWIN_CACHE_CACHEMECHANISM_H
 
 // How a runtime keeps the classes of an application's start for the next one.
+// The application's own run only lists the classes it loads
+// (-XX:DumpLoadedClassList), which adds nothing to its output and cannot
+// fail it; a separate java, after the launcher is done, dumps a static
+// archive of those classes (-Xshare:dump), and later runs map it
+// (-XX:SharedArchiveFile).
 enum cacheMechanism {
     noCacheMechanism,
-    // JDK 13 on: the classes loaded by a run are written at its exit
-    // (-XX:ArchiveClassesAtExit) on top of the runtime's own archive and
-    // mapped by later runs (-XX:SharedArchiveFile).
-    dynamicArchive,
-    // JDK 25 on: a run records what it loads and links (-XX:AOTMode=record),
-    // a second step assembles the cache from that (-XX:AOTMode=create), and
-    // later runs map it (-XX:AOTCache).
-    aotCache
+    // JDK 13 on: a static archive of the listed classes.
+    staticArchive,
+    // JDK 24 on: the same, with the classes linked ahead of time
+    // (-XX:+AOTClassLinking), as an AOT cache holds them.
+    linkedStaticArchive
 };
 
 cacheMechanism chooseCacheMechanism(int featureVersion);
 
-// The -Xlog selectors that keep the mechanism's warnings (an archive that
-// does not fit, classes it cannot hold) off the application's output. They
-// stand before the configured VM options, so that the application's own
-// -Xlog options still apply.
-const char* getQuietLogOption(cacheMechanism mechanism);
+// The -Xlog selectors that keep the messages about the cache's own archive
+// (one that does not fit) off the application's output, for the runs that
+// map it. They stand before the configured VM options, so that the
+// application's own -Xlog options still apply; the cache is used only where
+// the runtime's own archive maps, so no message that the same options print
+// without the cache is lost.
+const char* getQuietLogOption(int featureVersion);
 
-// The first four bytes of a complete archive of the mechanism: the JVM
-// writes them last, so an archive cut short by a crash has none.
-const unsigned char* getArchiveMagic(cacheMechanism mechanism);
+// The first four bytes of a complete static archive: the JVM writes them
+// last, so an archive cut short by a crash has none.
+const unsigned char* getArchiveMagic();
 
 // Whether a VM option takes class data sharing into its own hands (-Xshare,
 // -XX:SharedArchiveFile, -XX:AOTCache and the like), makes the VM refuse or

@@ -2,6 +2,8 @@
 
 #include "cache/cacheDirectory.h"
 #include "cache/cacheKey.h"
+#include "cache/cacheRecord.h"
+#include "cache/vmShape.h"
 #include "unix/exePath.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -11,29 +13,50 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 // Bumped whenever what goes into the key changes.
-static const char* keyVersion = "larkwin startup cache 1";
-// The file name keeps the start of the main class's own name, so that a
-// person can tell whose archive it is.
+static const char* keyVersion = "larkwin startup cache 2";
 static const int longestShownName = 48;
+static const unsigned long long defaultSizeLimit = 512ull * 1024 * 1024;
+// How many starts after an archive is made list their classes too, and how
+// often an archive is made again for a larger run.
+static const int relistedUses = 3;
+static const int maxRemakes = 2;
+
+long long getMonotonicSeconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec;
+}
 
 startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
-    : directory(vm.startupCacheDir), mechanism(noCacheMechanism), training(0), key(0),
-      namePrefix(nullptr), archive(nullptr), trainee(nullptr), configuration(nullptr),
-      mainClass(vm.mainClass) {
+    : directory(vm.startupCacheDir), mechanism(noCacheMechanism), featureVersion(0), mapping(0),
+      relisting(0), archivedClasses(0), remakes(0), recording(0), waitForAssembly(0),
+      startedAt(getMonotonicSeconds()), expectedSize(0), namePrefix(nullptr), archive(nullptr),
+      recordPath(nullptr), lockPath(nullptr), classList(nullptr), mainClass(vm.mainClass),
+      runtimeHome(nullptr), runtimeVersion(nullptr) {
     if (vm.useStartupCache) {
         decide(vm, runtime);
     }
 }
 
+// A launch that never reached finish() leaves no class list behind.
 startupCache::~startupCache() {
+    if (recording || relisting) {
+        unlink(classList);
+    }
     delete[] namePrefix;
     delete[] archive;
-    delete[] trainee;
-    delete[] configuration;
+    delete[] recordPath;
+    delete[] lockPath;
+    delete[] classList;
+    delete[] runtimeHome;
+    delete[] runtimeVersion;
 }
 
 void reportStartupCache(const char* format, const char* argument) {
@@ -44,12 +67,21 @@ void reportStartupCache(const char* format, const char* argument) {
     }
 }
 
+unsigned long long getCacheSizeLimit() {
+    const char* text = getenv("LARKWIN_STARTUP_CACHE_LIMIT");
+    unsigned long long limit = text != nullptr ? parseMemorySize(text) : 0;
+    return limit != 0 ? limit : defaultSizeLimit;
+}
+
 void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
+    const char* control = getenv("LARKWIN_STARTUP_CACHE");
+    if (control != nullptr && strcmp(control, "off") == 0) {
+        reportStartupCache("not used: %s", "LARKWIN_STARTUP_CACHE is off");
+        return;
+    }
+    waitForAssembly = control != nullptr && strcmp(control, "wait") == 0;
     char* refusal = createRefusal(vm, runtime);
-    if (refusal == nullptr) {
-        nameArchive(vm, runtime);
-        prepare();
-    } else {
+    if (refusal != nullptr) {
         reportStartupCache("not used: %s", refusal);
         delete[] refusal;
     }
@@ -104,19 +136,6 @@ static char* createOptionRefusal(const stringArray& options) {
     return nullptr;
 }
 
-static char* createRuntimeRefusal(const char* home, cacheMechanism mechanism) {
-    if (mechanism == noCacheMechanism) {
-        return createMessage("the runtime in '%s' is older than Java 13 or does not say", home);
-    }
-    char* base = createString(home, "/lib/server/classes.jsa");
-    char* refusal = nullptr;
-    if (mechanism == dynamicArchive && !testFile(base)) {
-        refusal = createMessage("the runtime has no base archive '%s'", base);
-    }
-    delete[] base;
-    return refusal;
-}
-
 static char* createDirectoryRefusal(const char* directory) {
     if (makeCacheDirectory(directory) != 0) {
         return createMessage("the cache directory '%s' cannot be created", directory);
@@ -125,9 +144,25 @@ static char* createDirectoryRefusal(const char* directory) {
         return createMessage(
             "the cache directory '%s' is not the user's own or others may write to it", directory);
     }
+    if (isReplaceableByOthers(directory)) {
+        return createMessage("others may write to the directory that holds '%s'", directory);
+    }
     return nullptr;
 }
 
+// The refusals that need no more than the options and the paths.
+static char* createLaunchRefusal(const javaVm& vm) {
+    char* refusal = createOptionRefusal(vm.vmOptions);
+    if (refusal == nullptr) {
+        refusal = createPathRefusal(vm.classPath);
+    }
+    if (refusal == nullptr) {
+        refusal = createPathRefusal(vm.bootPath);
+    }
+    return refusal;
+}
+
+// Null when the cache goes ahead (the archive named and the options set).
 char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
     if (directory == nullptr) {
         return createStringCopy("neither XDG_CACHE_HOME nor HOME is set");
@@ -135,19 +170,29 @@ char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
     if (runtime.getHome() == nullptr) {
         return createStringCopy("the java path cannot be resolved");
     }
-    mechanism = chooseCacheMechanism(runtime.getFeatureVersion());
-    char* refusal = createRuntimeRefusal(runtime.getHome(), mechanism);
-    if (refusal == nullptr) {
-        refusal = createOptionRefusal(vm.vmOptions);
+    featureVersion = runtime.getFeatureVersion();
+    mechanism = chooseCacheMechanism(featureVersion);
+    if (mechanism == noCacheMechanism) {
+        return createMessage("the runtime in '%s' is older than Java 13 or does not say",
+                             runtime.getHome());
     }
-    if (refusal == nullptr) {
-        refusal = createPathRefusal(vm.classPath);
+    char* refusal = createLaunchRefusal(vm);
+    if (refusal != nullptr) {
+        return refusal;
     }
-    if (refusal == nullptr) {
-        refusal = createPathRefusal(vm.bootPath);
-    }
+    stringArray all;
+    collectVmOptions(all, vm.vmOptions);
+    vmShape shape(all, runtime.getFeatureVersion(), readMachineSize());
+    refusal = shape.createBaseArchiveRefusal(runtime.getHome());
     if (refusal == nullptr) {
         refusal = createDirectoryRefusal(directory);
+    }
+    if (refusal == nullptr) {
+        char* description = shape.createDescription();
+        nameArchive(vm, runtime, description);
+        delete[] description;
+        keepDumpCommand(vm, runtime);
+        prepare();
     }
     return refusal;
 }
@@ -160,19 +205,17 @@ static void addRuntimeState(cacheKey& digest, javaRuntime& runtime) {
     digest.addText(home);
     digest.addText(version != nullptr ? version : "");
     delete[] version;
-    const char* files[] = {"/lib/server/libjvm.so", "/lib/server/classes.jsa"};
-    for (const char* file : files) {
-        char* path = createString(home, file);
-        digest.addFileState(path);
-        delete[] path;
-    }
+    char* library = createString(home, "/lib/server/libjvm.so");
+    digest.addFileState(library);
+    delete[] library;
+    char* modules = createString(home, "/lib/modules");
+    digest.addFileState(modules);
+    delete[] modules;
 }
 
-// "Name-<application>-": the main class's own name, then a hash of it and of
-// the executable, which every key of the same application shares.
-static char* createNamePrefix(const char* mainClass) {
+char* createNamePrefix(const char* executable, const char* mainClass) {
     cacheKey application;
-    application.addText(HACKexePath != nullptr ? HACKexePath : "");
+    application.addText(executable != nullptr ? executable : "");
     application.addText(mainClass);
     const char* slash = strrchr(mainClass, '/');
     const char* name = slash != nullptr ? slash + 1 : mainClass;
@@ -201,58 +244,141 @@ static char* createCachePath(const char* directory, const char* prefix, const ch
     return path.createString();
 }
 
-void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime) {
+// A static archive holds the runtime's own classes too: its size is about
+// that of the runtime's base archive and twice the application's jars.
+static unsigned long long estimateArchiveSize(const javaVm& vm, const char* home) {
+    char* base = createString(home, "/lib/server/classes.jsa");
+    struct stat status;
+    unsigned long long size = stat(base, &status) == 0 ? (unsigned long long)status.st_size : 0;
+    delete[] base;
+    for (int i = 0; i < vm.classPath.size(); i++) {
+        if (stat(vm.classPath[i], &status) == 0 && S_ISREG(status.st_mode)) {
+            size += 2 * (unsigned long long)status.st_size;
+        }
+    }
+    return size + 16ull * 1024 * 1024;
+}
+
+void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape) {
+    stringArray all;
+    collectVmOptions(all, vm.vmOptions);
     cacheKey digest;
     digest.addText(keyVersion);
     digest.addNumber(mechanism);
     addRuntimeState(digest, runtime);
-    addLaunchState(digest, vm);
-    key = digest.getValue();
-    namePrefix = createNamePrefix(vm.mainClass);
+    addLaunchState(digest, vm, all, shape);
+    namePrefix = createNamePrefix(HACKexePath, vm.mainClass);
     char* keyHex = digest.createHex();
-    archive =
-        createCachePath(directory, namePrefix, keyHex, mechanism == aotCache ? ".aot" : ".jsa");
-    char ending[48];
-    snprintf(ending, sizeof ending, ".%ld.tmp", (long)getpid());
-    trainee = createCachePath(directory, namePrefix, keyHex, ending);
-    snprintf(ending, sizeof ending, ".%ld.aotconf", (long)getpid());
-    configuration = createCachePath(directory, namePrefix, keyHex, ending);
+    archive = createCachePath(directory, namePrefix, keyHex, ".jsa");
+    recordPath = createString(archive, ".info");
+    lockPath = createString(archive, ".lock");
     delete[] keyHex;
+    runtimeHome = createStringCopy(runtime.getHome());
+    runtimeVersion = runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION");
+    expectedSize = estimateArchiveSize(vm, runtimeHome);
 }
 
-static int isPresent(const char* path) {
-    struct stat status;
-    return lstat(path, &status) == 0;
+// The dump's java takes the launch's paths and VM options, but not what
+// would write elsewhere (logs, the environment dump's path).
+void startupCache::keepDumpCommand(const javaVm& vm, javaRuntime& runtime) {
+    dumpCommand.append(createStringCopy(vm.javaPath));
+    if (vm.classPath.size() > 0) {
+        dumpCommand.append(createStringCopy("-cp"));
+        dumpCommand.append(vm.createPath(&vm.classPath));
+    }
+    if (vm.bootPath.size() > 0) {
+        char* joined = vm.createPath(&vm.bootPath);
+        dumpCommand.append(createString("-Xbootclasspath/a:", joined));
+        delete[] joined;
+    }
+    for (int i = 0; i < vm.vmOptions.size(); i++) {
+        const char* option = vm.vmOptions[i];
+        if (!startsWith(option, "-Xlog") && !startsWith(option, "-verbose") &&
+            !startsWith(option, "-Dlarkwin.exportenv=")) {
+            dumpCommand.append(createStringCopy(option));
+        }
+    }
+    dumpCommand.append(createStringCopy(getQuietLogOption(runtime.getFeatureVersion())));
+}
+
+static int isLocked(const char* path) {
+    int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    int locked = flock(fd, LOCK_SH | LOCK_NB) != 0;
+    close(fd);
+    return locked;
+}
+
+void startupCache::removeArchive() const {
+    unlink(archive);
+    unlink(recordPath);
 }
 
 void startupCache::prepare() {
-    options.append(createStringCopy(getQuietLogOption(mechanism)));
-    if (isTrustedArchive(archive, getArchiveStamp(key))) {
+    cacheRecord record;
+    archiveState state = checkArchive(archive, recordPath, record);
+    if (state == archiveSound) {
         reportStartupCache("using '%s'", archive);
-        options.append(createString(
-            mechanism == aotCache ? "-XX:AOTCache=" : "-XX:SharedArchiveFile=", archive));
+        utimensat(AT_FDCWD, recordPath, nullptr, AT_SYMLINK_NOFOLLOW);
+        options.append(createStringCopy(getQuietLogOption(featureVersion)));
+        options.append(createString("-XX:SharedArchiveFile=", archive));
+        mapping = 1;
+        prepareRelisting(record);
         return;
     }
-    if (isPresent(archive)) {
-        reportStartupCache("'%s' is not the user's own or has changed since it was made", archive);
+    if (state == archiveDamaged) {
+        reportStartupCache("removed '%s': damaged, changed, or not the user's own", archive);
+        removeArchive();
     }
-    if (!hasRoomToTrain(directory)) {
-        reportStartupCache("not trained: less than 512 MiB free in '%s', or a file size limit",
-                           directory);
-        options.remove(0);
+    prepareRecording();
+}
+
+void startupCache::prepareRecording() {
+    if (isLocked(lockPath)) {
+        reportStartupCache("not recorded: '%s' is being assembled", archive);
         return;
     }
-    reportStartupCache("training '%s'", archive);
-    training = 1;
-    if (mechanism == dynamicArchive) {
-        options.append(createString("-XX:ArchiveClassesAtExit=", trainee));
+    char* refusal = createWriteRefusal(directory, expectedSize);
+    if (refusal != nullptr) {
+        reportStartupCache("not recorded: %s", refusal);
+        delete[] refusal;
         return;
     }
-    // The recording run says on standard output where it put the
-    // configuration, whatever -Xlog says; nothing else is lost but the VM's
-    // own console output of that one run (thread dumps, -XX:+Print...).
-    options.append(createStringCopy("-XX:+UnlockDiagnosticVMOptions"));
-    options.append(createStringCopy("-XX:-DisplayVMOutput"));
-    options.append(createStringCopy("-XX:AOTMode=record"));
-    options.append(createString("-XX:AOTConfiguration=", configuration));
+    if (!createClassList()) {
+        reportStartupCache("not recorded: no class list can be made beside '%s'", archive);
+        return;
+    }
+    reportStartupCache("recording the classes for '%s'", archive);
+    recording = 1;
+}
+
+int startupCache::createClassList() {
+    classList = createString(archive, ".XXXXXX.classlist");
+    int fd = mkstemps(classList, (int)strlen(".classlist"));
+    if (fd < 0) {
+        delete[] classList;
+        classList = nullptr;
+        return 0;
+    }
+    close(fd);
+    options.append(createString("-XX:DumpLoadedClassList=", classList));
+    return 1;
+}
+
+// The use is counted in the record (a small write, for these few starts).
+void startupCache::prepareRelisting(cacheRecord& record) {
+    archivedClasses = record.classes;
+    remakes = record.remakes;
+    if (record.uses >= relistedUses || record.remakes >= maxRemakes) {
+        return;
+    }
+    record.uses++;
+    char* refusal = createWriteRefusal(directory, expectedSize);
+    if (refusal == nullptr && record.write(recordPath) && createClassList()) {
+        reportStartupCache("listing the classes too, to see whether '%s' is too small", archive);
+        relisting = 1;
+    }
+    delete[] refusal;
 }

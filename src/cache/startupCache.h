@@ -5,15 +5,21 @@
 #include "runtime/javaRuntime.h"
 #include "util/stringArray.h"
 
+class cacheRecord;
 class javaVm;
 
-// The start-up cache of one launch: an archive of the application's classes,
-// kept per application in the cache directory under a name made from a key
-// of everything the archive depends on. A launch uses the archive of its key
-// when there is one, else trains it: the JVM writes it under a temporary name
-// and finish() puts it in place once it is complete. Whenever anything is
-// amiss the cache stands aside and the launch runs as it would without it;
-// under +DEBUG it says what it did.
+// The start-up cache of one launch: a static class-data archive of the
+// application's classes, kept per application in the cache directory under
+// a name made from a key of what the JVM checks when it maps it. A launch
+// maps the archive of its key when it is sound; else its run lists the
+// classes it loads, and once the launcher is done a detached java of low
+// priority dumps the archive from that list, under a temporary name that
+// is renamed into place when it is complete. The first few starts that map
+// it list their classes too; when one loads clearly more classes (the first
+// run was short, such as "app --version"), the archive is made again from
+// that list, at most twice. Whenever anything is amiss the
+// cache stands aside and the launch runs as it would without it; under
+// +DEBUG it says what it did and why.
 class startupCache {
   public:
     // Decides from the launch description, which outlives the cache, and
@@ -26,34 +32,67 @@ class startupCache {
 
     // The cache's VM options, to stand before the configured ones.
     const stringArray& getOptions() const { return options; }
-    // After the child that ran arguments (its null-terminated command line)
-    // has ended: a trained archive that is complete goes in place and those
-    // that older keys of the application left are removed; anything
-    // incomplete is removed.
-    void finish(char** arguments);
+    // After the child has ended with status (128 + n for signal n): an
+    // archive that a JVM crashed on during its start-up is removed; a class
+    // list that holds the main class is handed to the assembly.
+    void finish(int status);
 
   private:
     void decide(const javaVm& vm, javaRuntime& runtime);
     char* createRefusal(const javaVm& vm, javaRuntime& runtime);
-    void nameArchive(const javaVm& vm, javaRuntime& runtime);
+    void nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape);
+    void keepDumpCommand(const javaVm& vm, javaRuntime& runtime);
     void prepare();
-    void createAotCache(char** arguments);
-    int isTraineeComplete() const;
-    void removeLeftovers() const;
+    void prepareRecording();
+    int createClassList();
+    void prepareRelisting(cacheRecord& record);
+    int isClearlyLarger() const;
+    int listsMainClass() const;
+    void startAssembly();
+    void assemble();
+    int dumpArchive(const char* trainee);
+    int putInPlace(const char* trainee);
+    void removeArchive() const;
 
     const char* directory;
     cacheMechanism mechanism;
-    int training;
-    unsigned long long key;
+    int featureVersion;
+    int mapping;
+    // A mapping run that lists its classes too, and what the archive's
+    // record said of the list it was made from.
+    int relisting;
+    long long archivedClasses;
+    int remakes;
+    int recording;
+    int waitForAssembly;
+    long long startedAt;
+    unsigned long long expectedSize;
     char* namePrefix;
     char* archive;
-    char* trainee;
-    char* configuration;
+    char* recordPath;
+    char* lockPath;
+    char* classList;
     const char* mainClass;
+    char* runtimeHome;
+    char* runtimeVersion;
+    stringArray dumpCommand;
     stringArray options;
 };
 
 // Under +DEBUG: "startupcache: ", the format with its argument, a line end.
 void reportStartupCache(const char* format, const char* argument);
+
+// "Name-<application>-": the main class's own name (at most 48 characters,
+// each but a letter or digit as "_"), then a hash of the executable's path
+// and the main class, which every key of the same application shares.
+// Owned by the caller.
+char* createNamePrefix(const char* executable, const char* mainClass);
+
+// The size limit of a cache directory: LARKWIN_STARTUP_CACHE_LIMIT (a size
+// such as 300m or 2g) when it is one, else 512 MiB.
+unsigned long long getCacheSizeLimit();
+
+// CLOCK_MONOTONIC's seconds: when the launch began, for finish().
+long long getMonotonicSeconds();
 
 #endif

@@ -1,5 +1,6 @@
 #include "process/jniVmUnix.h"
 
+#include "cache/cacheControl.h"
 #include "cache/startupCache.h"
 #include "process/argumentFile.h"
 #include "process/childProcess.h"
@@ -141,6 +142,10 @@ void jniVmUnix::run() {
     } else if (javaPath == nullptr) {
         setJavaPath(getJavaPath());
     }
+    if (runCacheCommand(*this)) {
+        setExitCode(0);
+        return;
+    }
     javaRuntime runtime(javaPath);
     startupCache cache(*this, runtime);
     commandLine line(cache.getOptions().size() + vmOptions.size() + params.size() + 5);
@@ -156,6 +161,6 @@ void jniVmUnix::run() {
     moveLongOptionsToFile(line, mainClassIndex, file, runtime);
     line.echo();
     int status = runChildProcess(javaPath, line.getItems());
-    cache.finish(line.getItems());
+    cache.finish(status);
     setExitCode(status);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace {
 std::string defaultOf(const char* xdg, const char* home) {
@@ -57,46 +58,77 @@ TEST(CacheDirectory, OneThatOthersMayWriteIsNotTrusted) {
     EXPECT_FALSE(isTrustedDirectory(dir.path("missing").c_str()));
 }
 
-TEST(CacheArchive, IsTrustedOnlyWithItsStampWhole) {
+TEST(CacheDirectory, OneWhoseParentOthersMayWriteCanBeReplaced) {
     scratchDir dir;
-    std::string archive = dir.write("a.jsa", std::string(8192, 'x'));
-    long long stamp = getArchiveStamp(0x1234567890abcdefull);
-    EXPECT_EQ(0, stamp % 2);
-    EXPECT_FALSE(isTrustedArchive(archive.c_str(), stamp)) << "not stamped yet";
-    ASSERT_TRUE(stampArchive(archive.c_str(), stamp));
-    EXPECT_TRUE(isTrustedArchive(archive.c_str(), stamp));
-    EXPECT_FALSE(isTrustedArchive(archive.c_str(), getArchiveStamp(1)));
-
-    chmod(archive.c_str(), 0666);
-    EXPECT_FALSE(isTrustedArchive(archive.c_str(), stamp)) << "others may write it";
-    chmod(archive.c_str(), 0444);
-    EXPECT_TRUE(isTrustedArchive(archive.c_str(), stamp));
-
-    truncate(archive.c_str(), 100);
-    EXPECT_FALSE(isTrustedArchive(archive.c_str(), stamp)) << "cut short";
+    std::string open = dir.mkdir("open");
+    std::string cache = dir.mkdir("open/cache");
+    chmod(open.c_str(), 0777);
+    EXPECT_TRUE(isReplaceableByOthers(cache.c_str()));
+    chmod(open.c_str(), 01777);
+    EXPECT_FALSE(isReplaceableByOthers(cache.c_str())) << "sticky, as /tmp";
+    chmod(open.c_str(), 0755);
+    EXPECT_FALSE(isReplaceableByOthers(cache.c_str()));
+    std::string link = dir.path("link");
+    std::string hidden = dir.mkdir("hidden");
+    dir.mkdir("hidden/cache");
+    chmod(hidden.c_str(), 0777);
+    ASSERT_EQ(0, symlink((hidden + "/cache").c_str(), link.c_str()));
+    EXPECT_TRUE(isReplaceableByOthers(link.c_str())) << "where the link leads counts too";
 }
 
-TEST(CacheArchive, ALinkOrAnEmptyFileIsNotTrusted) {
+TEST(CacheDirectory, WritingIsRefusedWhereItCouldFail) {
     scratchDir dir;
-    std::string target = dir.write("target", std::string(8192, 'x'));
-    long long stamp = getArchiveStamp(7);
-    stampArchive(target.c_str(), stamp);
-    std::string link = dir.path("link.jsa");
-    ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
-    EXPECT_FALSE(isTrustedArchive(link.c_str(), stamp));
-    std::string empty = dir.write("empty.jsa", "");
-    stampArchive(empty.c_str(), stamp);
-    EXPECT_FALSE(isTrustedArchive(empty.c_str(), stamp));
-}
-
-TEST(CacheArchive, NoTrainingUnderAFileSizeLimit) {
-    scratchDir dir;
-    EXPECT_TRUE(hasRoomToTrain(dir.root.c_str())) << "needs 512 MiB free in /tmp";
-    EXPECT_FALSE(hasRoomToTrain(dir.path("missing").c_str()));
+    char* refusal = createWriteRefusal(dir.root.c_str(), 1 << 20);
+    EXPECT_EQ(nullptr, refusal) << refusal;
+    delete[] refusal;
+    refusal = createWriteRefusal(dir.root.c_str(), ~0ull / 4);
+    ASSERT_NE(nullptr, refusal);
+    EXPECT_NE(nullptr, strstr(refusal, "too little free room")) << refusal;
+    delete[] refusal;
+    refusal = createWriteRefusal(dir.path("missing").c_str(), 1);
+    EXPECT_NE(nullptr, refusal);
+    delete[] refusal;
     processResult limited = runForked(dir, [&] {
         struct rlimit limit = {1 << 20, 1 << 20};
         setrlimit(RLIMIT_FSIZE, &limit);
-        return hasRoomToTrain(dir.root.c_str());
+        char* small = createWriteRefusal(dir.root.c_str(), 1 << 19);
+        char* large = createWriteRefusal(dir.root.c_str(), 2 << 20);
+        int result = (small == nullptr) + 2 * (large != nullptr && strstr(large, "file size"));
+        delete[] small;
+        delete[] large;
+        return result;
     });
-    EXPECT_EQ(0, limited.status);
+    EXPECT_EQ(3, limited.status);
+}
+
+TEST(CacheDirectory, WritingIsRefusedWhereNoNewFileCanBeMade) {
+    scratchDir dir;
+    std::string closed = dir.mkdir("closed");
+    chmod(closed.c_str(), 0500);
+    processResult probed = runForked(dir, [&] {
+        if (geteuid() == 0 && setuid(65534) != 0) {
+            return 2;
+        }
+        char* refusal = createWriteRefusal(closed.c_str(), 1);
+        int refused = refusal != nullptr;
+        delete[] refusal;
+        return refused;
+    });
+    EXPECT_EQ(1, probed.status) << "as nobody when run as root";
+}
+
+TEST(CacheDirectory, AReadOnlyFileSystemIsRefused) {
+    // /proc/sys is mounted read-only in most containers; /sys in some.
+    const char* candidates[] = {"/proc/sys", "/sys", "/sys/fs/cgroup"};
+    for (const char* candidate : candidates) {
+        struct statvfs volume;
+        if (statvfs(candidate, &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+            char* refusal = createWriteRefusal(candidate, 1);
+            ASSERT_NE(nullptr, refusal);
+            EXPECT_NE(nullptr, strstr(refusal, "read-only")) << refusal;
+            delete[] refusal;
+            return;
+        }
+    }
+    GTEST_SKIP() << "no read-only file system at hand";
 }

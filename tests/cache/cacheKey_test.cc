@@ -1,4 +1,5 @@
 #include "cache/cacheKey.h"
+#include "cache/vmShape.h"
 #include "process/jniVmUnix.h"
 #include "testSupport.h"
 #include "util/strings.h"
@@ -8,9 +9,15 @@
 #include <utime.h>
 
 namespace {
+// The key as the cache makes it, on a machine of two processors and 8 GiB.
 uint64_t keyOf(const jniVmUnix& vm) {
+    stringArray all;
+    collectVmOptions(all, vm.vmOptions);
+    vmShape shape(all, 17, machineSize{2, 8ull << 30});
+    char* description = shape.createDescription();
     cacheKey key;
-    addLaunchState(key, vm);
+    addLaunchState(key, vm, all, description);
+    delete[] description;
     return key.getValue();
 }
 
@@ -76,8 +83,8 @@ TEST(CacheKey, ClassPathBootPathAndOptionsGoIn) {
     boot.addBootPath(createStringCopy(jar.c_str()));
     EXPECT_NE(base, keyOf(boot)) << "a boot path entry is not a class path entry";
 
-    const char* options[] = {"-XX:+UseSerialGC", "-Xmx64m", "--add-modules=java.sql",
-                             "-XX:-UseCompressedOops", "-Dapp.mode=fast"};
+    const char* options[] = {"-XX:+UseSerialGC",       "-Xmx40g",     "--add-modules=java.sql",
+                             "-XX:-UseCompressedOops", "-XX:+UseZGC", "-XX:+AlwaysPreTouch"};
     for (const char* option : options) {
         jniVmUnix changed;
         changed.addPath(createStringCopy(jar.c_str()));
@@ -86,12 +93,23 @@ TEST(CacheKey, ClassPathBootPathAndOptionsGoIn) {
     }
 }
 
-TEST(CacheKey, LogsAndTheEnvironmentDumpStayOut) {
+TEST(CacheKey, PropertiesLogsAndHeapSizesStayOut) {
     jniVmUnix plain;
     plain.addVmOption(createStringCopy("-Dk=v"));
     uint64_t base = keyOf(plain);
+    // The G1 default stays G1 when named; the heap stays within reach of
+    // compressed oops.
     const char* options[] = {"-Dlarkwin.exportenv=/tmp/larkwin-envdump-Ab12Cd",
-                             "-Xlog:class+load=info:file=/tmp/load.txt", "-verbose:class"};
+                             "-Xlog:class+load=info:file=/tmp/load.txt",
+                             "-verbose:class",
+                             "-Dlarkwin.copyenv.SESSION=42",
+                             "-Xmx1g",
+                             "-Xms512m",
+                             "-Xss2m",
+                             "-XX:MaxHeapSize=2g",
+                             "-XX:+UseG1GC",
+                             "-XX:+ExitOnOutOfMemoryError",
+                             "-XX:ActiveProcessorCount=4"};
     for (const char* option : options) {
         EXPECT_FALSE(isKeyOption(option)) << option;
         jniVmUnix more;
@@ -99,8 +117,9 @@ TEST(CacheKey, LogsAndTheEnvironmentDumpStayOut) {
         more.addVmOption(createStringCopy("-Dk=v"));
         EXPECT_EQ(base, keyOf(more)) << option;
     }
-    EXPECT_TRUE(isKeyOption("-Dlarkwin.executable.path=/opt/app"));
-    EXPECT_TRUE(isKeyOption("-Xmx1g"));
+    EXPECT_TRUE(isKeyOption("--add-opens=java.base/java.lang=ALL-UNNAMED"));
+    EXPECT_TRUE(isKeyOption("-XX:+UseCompressedClassPointers"));
+    EXPECT_TRUE(isKeyOption("-ea"));
 }
 
 TEST(CacheKey, ModulePathEntriesGoInWithTheirState) {
@@ -134,4 +153,6 @@ TEST(CacheKey, JvmOptionVariablesGoIn) {
     environmentVariable tool("JAVA_TOOL_OPTIONS", nullptr);
     environmentVariable jdk("JDK_JAVA_OPTIONS", "-XX:+UseSerialGC");
     EXPECT_NE(base, keyOf(vm));
+    environmentVariable java("_JAVA_OPTIONS", "-XX:+UseG1GC -Dper.start=1");
+    EXPECT_EQ(base, keyOf(vm)) << "the last collector named counts; properties stay out";
 }

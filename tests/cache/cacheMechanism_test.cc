@@ -6,18 +6,18 @@ TEST(CacheMechanism, FollowsTheRuntimesFeatureVersion) {
     EXPECT_EQ(noCacheMechanism, chooseCacheMechanism(0)) << "unknown version";
     EXPECT_EQ(noCacheMechanism, chooseCacheMechanism(8));
     EXPECT_EQ(noCacheMechanism, chooseCacheMechanism(12));
-    EXPECT_EQ(dynamicArchive, chooseCacheMechanism(13));
-    EXPECT_EQ(dynamicArchive, chooseCacheMechanism(17));
-    EXPECT_EQ(dynamicArchive, chooseCacheMechanism(21));
-    EXPECT_EQ(dynamicArchive, chooseCacheMechanism(24));
-    EXPECT_EQ(aotCache, chooseCacheMechanism(25));
-    EXPECT_EQ(aotCache, chooseCacheMechanism(26));
+    EXPECT_EQ(staticArchive, chooseCacheMechanism(13));
+    EXPECT_EQ(staticArchive, chooseCacheMechanism(17));
+    EXPECT_EQ(staticArchive, chooseCacheMechanism(23));
+    EXPECT_EQ(linkedStaticArchive, chooseCacheMechanism(24));
+    EXPECT_EQ(linkedStaticArchive, chooseCacheMechanism(26));
 }
 
-TEST(CacheMechanism, OnlyTheAotCacheSilencesTheAotTag) {
+TEST(CacheMechanism, OnlyJava25OnSilencesTheAotTag) {
     // JDK 17 refuses a selector with a tag it does not know.
-    EXPECT_STREQ("-Xlog:cds*=off,class+path*=off", getQuietLogOption(dynamicArchive));
-    EXPECT_STREQ("-Xlog:aot*=off,cds*=off,class+path*=off", getQuietLogOption(aotCache));
+    EXPECT_STREQ("-Xlog:cds*=off,class+path*=off", getQuietLogOption(17));
+    EXPECT_STREQ("-Xlog:cds*=off,class+path*=off", getQuietLogOption(24));
+    EXPECT_STREQ("-Xlog:aot*=off,cds*=off,class+path*=off", getQuietLogOption(25));
 }
 
 TEST(CacheMechanism, OptionsThatTakeSharingOverAreRecognised) {
