@@ -7,8 +7,8 @@ and is checked against what users rely on:
 - standard output and error are byte-identical where no signal interfered;
 - no java is left running;
 - no temporary file of the start is left behind;
-- the cache directory holds only complete archives (and what the start found
-  there, untouched).
+- the cache directory holds only complete archives with their records and
+  lock files (and what the start found there, untouched).
 
 Most starts run a stand-in java (a shell script); a few run the real JDK
 with a tiny application, where the cache really trains and maps archives.
@@ -371,10 +371,19 @@ class Start:
             content = self.fingerprint(full)
             if found.get(name) == content:
                 continue  # what the start found there, untouched
+            if name.endswith(".info") and self.is_complete(cache, name[:-len(".info")]):
+                continue  # the record kept beside a complete archive
+            if name.endswith(".lock") and len(content) == 0:
+                continue  # the empty file whose lock says an archive is being made
             if not name.endswith((".jsa", ".aot")) or content[1:4] != ARCHIVE_MAGIC:
                 failures.append("cache holds %s (%d bytes, %r...), not a complete archive" % (
                     name, len(content), content[:8]))
         return failures
+
+    def is_complete(self, cache, name):
+        full = os.path.join(cache, name)
+        return (name.endswith((".jsa", ".aot")) and os.path.isfile(full)
+                and self.fingerprint(full)[1:4] == ARCHIVE_MAGIC)
 
     def remove(self):
         cache = self.path("cache")

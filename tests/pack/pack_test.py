@@ -747,7 +747,9 @@ class AppImageTest(unittest.TestCase):
     def test_start_up_cache_trains_on_the_images_own_base_archive(self):
         cache = tempfile.mkdtemp(prefix="larkwin-pack-cache-")
         self.addCleanup(shutil.rmtree, cache, True)
-        environment = {"PATH": "", "XDG_CACHE_HOME": cache}
+        # The archive is made after the first start; "wait" makes it before
+        # that launcher ends, so that the second start maps it.
+        environment = {"PATH": "", "XDG_CACHE_HOME": cache, "LARKWIN_STARTUP_CACHE": "wait"}
         app = os.path.join(self.moved, "bin", "app")
         runs = [subprocess.run([app, "7"], capture_output=True, timeout=TIME_LIMIT,
                                env=environment) for _ in range(2)]
@@ -909,12 +911,14 @@ class AppImageRuntimeTest(PackTestCase):
 
     def test_image_that_cannot_be_made_or_named_leaves_nothing(self):
         home = self.make_home()
-        # The temporary directory beside it cannot be made.
-        self.assert_image_refused("Unable to create '%s'" % self.path("missing/image"),
-                                  "--runtime", home, name="missing/image")
+        # The temporary directory beside it cannot be made, as root too: its
+        # name is the image's, 250 bytes, and seven more.
+        self.assert_image_refused("Unable to create '%s': File name too long"
+                                  % self.path("i" * 250), "--runtime", home, name="i" * 250)
         # Filled, then it cannot take its name: a link (to nothing) is there.
         os.symlink("nowhere", self.path("image"))
-        self.assert_image_refused("Unable to create '%s'" % self.path("image"), "--runtime", home)
+        self.assert_image_refused("Unable to create '%s': Not a directory" % self.path("image"),
+                                  "--runtime", home)
         os.remove(self.path("image"))
         self.assert_image_refused("cannot name the bundle after '%s/..'; give --name" % self.dir,
                                   "--runtime", home, name="..")
@@ -950,7 +954,7 @@ class AppImageRuntimeTest(PackTestCase):
         self.assertEqual(0, result.returncode, result.stderr)
         self.assertEqual(b"addpath ../lib/packTestApp.jar\naddpath ../lib/2-packTestApp.jar\n"
                          b"addpath ../lib/mergeDep.jar\nmainclass Main\nstartupcache\n"
-                         b"javapath ../runtime/bin/java", self.show(self.path("image/bin/image")).stdout)
+                         b"javapath ../runtime/bin/java\n", self.show(self.path("image/bin/image")).stdout)
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
 
     def test_debian_jdk_copy_needs_nothing_outside_the_image(self):

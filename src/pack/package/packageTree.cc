@@ -326,11 +326,12 @@ static void addLintianOverrides(const char* root, const char* name) {
         name,
         "/bin/",
         name,
-        "]\n# The archives of the application's private Java runtime, read by it alone.\n",
+        "]\n# The application's own jars and those of its private Java runtime, read by\n"
+        "# its launcher and runtime alone.\n",
         name,
         ": jar-not-in-usr-share [opt/",
         name,
-        "/runtime/*]\n"};
+        "/*]\n"};
     char* text = createJoined(parts, sizeof parts / sizeof parts[0]);
     char* path = createLintianOverridesPath(root, name);
     char* directory = createParentPath(path);

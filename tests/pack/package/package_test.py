@@ -225,7 +225,8 @@ class ContentsTest(PackageTestCase):
         self.assertEqual(["/etc/%s/%s.config" % (NAME, NAME)],
                          checked("rpm", "-qcp", rpm).splitlines())
         files = set(checked("rpm", "-qlp", rpm).splitlines())
-        deb_files = {line.split(" ")[-1].lstrip(".") for line in
+        # "MODE OWNER SIZE DATE TIME ./PATH", with " -> TARGET" after a link.
+        deb_files = {line.split(None, 5)[5].split(" -> ")[0].lstrip(".") for line in
                      checked("dpkg-deb", "-c", package_path(NAME + "_*.deb")).splitlines()}
         self.assertIn("/usr/bin/" + NAME, files)
         self.assertIn("/opt/%s/runtime/bin/java" % NAME, files)
