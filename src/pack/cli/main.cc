@@ -24,6 +24,8 @@ static const char* usage =
     "                    [--add-modules MODULE,...] [--launcher PATH]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...] "
     "[--quiet]\n"
+    "                    [--service [--service-user USER] [--service-notify]\n"
+    "                    [--service-low-port]]\n"
     "       larkwin-pack --show FILE\n"
     "\n"
     "Writes OUTPUT, one executable file: the launcher followed by APP.jar, whose\n"
@@ -74,7 +76,20 @@ static const char* usage =
     "  --add-modules MODULE,...\n"
     "                     modules to link beyond those jdeps finds (with\n"
     "                     --runtime auto), such as those only reached by\n"
-    "                     reflection or as services, which jdeps cannot see\n";
+    "                     reflection or as services, which jdeps cannot see\n"
+    "\n"
+    "Services, with --app-image:\n"
+    "  --service          also write DIR/lib/systemd/system/NAME.service, a systemd\n"
+    "                     unit that runs DIR/bin/NAME as a user of its own\n"
+    "                     (DynamicUser=yes), restarted on failure, with a cache\n"
+    "                     and a state directory named NAME and hardening settings;\n"
+    "                     the configuration gets the line \"crashdir\", so that\n"
+    "                     crash reports go to the state directory\n"
+    "  --service-user USER\n"
+    "                     run as USER (User=USER), which must exist, instead\n"
+    "  --service-notify   Type=notify: the application says when it is ready\n"
+    "                     (com.larkwin.app.Service.ready()); else Type=exec\n"
+    "  --service-low-port keep CAP_NET_BIND_SERVICE, to listen on a port below 1024\n";
 
 // The larkwin executable in the directory that holds this program.
 static char* createDefaultLauncher(char* programName) {
@@ -122,6 +137,10 @@ static char* createConfiguration(packOptions& options) {
     }
     if (options.appImage != nullptr) {
         appendLine(text, "javapath", appImageJavaPath);
+    }
+    // A service's crash reports go to its state directory.
+    if (options.service) {
+        appendLine(text, "crashdir", "");
     }
     return text.createString();
 }

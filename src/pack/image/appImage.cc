@@ -2,6 +2,7 @@
 
 #include "pack/image/directoryTree.h"
 #include "pack/options/packOptions.h"
+#include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
 #include "pack/zip/bundle.h"
 #include "unix/exePath.h"
@@ -85,8 +86,29 @@ static void copyRuntime(const char* givenHome, const char* runtime) {
     delete[] home;
 }
 
-static void fillImage(packOptions& options, const char* image, const char* name,
-                      const char* configuration) {
+// --service: DIR/lib/systemd/system/NAME.service, which runs DIR/bin/NAME
+// where DIR is now; systemd takes a unit linked into /etc/systemd/system.
+static void addServiceUnit(const packOptions& options, const char* image, const char* directory,
+                           const char* name) {
+    char* absolute = createAbsolutePath(nullptr, const_cast<char*>(directory));
+    char* bin = createChild(absolute, "bin");
+    char* executable = createChild(bin, name);
+    char* units = createChild(image, "lib/systemd/system");
+    delete[] bin;
+    delete[] absolute;
+    try {
+        writeServiceUnit(options, name, executable, units);
+    } catch (char*) {
+        delete[] units;
+        delete[] executable;
+        throw;
+    }
+    delete[] units;
+    delete[] executable;
+}
+
+static void fillImage(packOptions& options, const char* image, const char* directory,
+                      const char* name, const char* configuration) {
     char* bin = createChild(image, "bin");
     char* bundle = createChild(bin, name);
     char* runtime = createChild(image, "runtime");
@@ -96,6 +118,9 @@ static void fillImage(packOptions& options, const char* image, const char* name,
         }
         // The archives are checked before the slower runtime is made.
         writeBundle(options.launcher, options.archives, bundle, configuration, options.quiet);
+        if (options.service) {
+            addServiceUnit(options, image, directory, name);
+        }
         if (options.runtime == nullptr || strcmp(options.runtime, "auto") == 0) {
             linkAutomaticRuntime(options, runtime);
         } else {
@@ -130,7 +155,7 @@ static void buildImage(packOptions& options, const char* directory, const char* 
         throw createMessage("Unable to create '%s'", directory);
     }
     try {
-        fillImage(options, temporary, name, configuration);
+        fillImage(options, temporary, directory, name, configuration);
         if (!publish(temporary, directory)) {
             throw createMessage("Unable to create '%s'", directory);
         }

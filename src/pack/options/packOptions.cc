@@ -8,7 +8,8 @@
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), javaVersion(nullptr) {}
+      runtime(nullptr), addModules(nullptr), javaVersion(nullptr), service(0), serviceUser(nullptr),
+      serviceNotify(0), serviceLowPort(0) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -21,6 +22,7 @@ packOptions::~packOptions() {
     delete[] runtime;
     delete[] addModules;
     delete[] javaVersion;
+    delete[] serviceUser;
 }
 
 static char** findSlot(const char* name, const char* const* names, char** const* slots,
@@ -44,8 +46,9 @@ static char** valueSlot(packOptions& options, const char* name) {
 
 // The value slots of the app image's options.
 static char** imageValueSlot(packOptions& options, const char* name) {
-    const char* names[] = {"--app-image", "--name", "--runtime", "--add-modules"};
-    char** slots[] = {&options.appImage, &options.name, &options.runtime, &options.addModules};
+    const char* names[] = {"--app-image", "--name", "--runtime", "--add-modules", "--service-user"};
+    char** slots[] = {&options.appImage, &options.name, &options.runtime, &options.addModules,
+                      &options.serviceUser};
     return findSlot(name, names, slots, sizeof names / sizeof names[0]);
 }
 
@@ -64,6 +67,12 @@ char* packOptions::createUsageError(int argc, char** argv) {
             quiet = 1;
         } else if (strcmp(argument, "--no-startup-cache") == 0) {
             noStartupCache = 1;
+        } else if (strcmp(argument, "--service") == 0) {
+            service = 1;
+        } else if (strcmp(argument, "--service-notify") == 0) {
+            serviceNotify = 1;
+        } else if (strcmp(argument, "--service-low-port") == 0) {
+            serviceLowPort = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -84,7 +93,8 @@ char* packOptions::createMisuseError() const {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
-                    javaVersion == nullptr && !noStartupCache;
+                    javaVersion == nullptr && !noStartupCache && !service &&
+                    serviceUser == nullptr && !serviceNotify && !serviceLowPort;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr) {
@@ -100,7 +110,24 @@ char* packOptions::createMisuseError() const {
         return createStringCopy("no application archive given");
     }
     char* imageError = createImageMisuseError();
-    return imageError != nullptr ? imageError : createJavaVersionError();
+    if (imageError != nullptr) {
+        return imageError;
+    }
+    char* serviceError = createServiceMisuseError();
+    return serviceError != nullptr ? serviceError : createJavaVersionError();
+}
+
+// A unit names the launcher by its installed path, which only an app image
+// (or a package) has.
+char* packOptions::createServiceMisuseError() const {
+    if (!service) {
+        const char* serviceOnly = serviceUser != nullptr ? "--service-user"
+                                  : serviceNotify        ? "--service-notify"
+                                  : serviceLowPort       ? "--service-low-port"
+                                                         : nullptr;
+        return serviceOnly != nullptr ? createMessage("%s needs --service", serviceOnly) : nullptr;
+    }
+    return appImage == nullptr ? createStringCopy("--service needs --app-image") : nullptr;
 }
 
 static int isFileName(const char* name) {

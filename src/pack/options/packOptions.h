@@ -40,10 +40,19 @@ class packOptions {
     // The Java version the configuration made by --main-class requires.
     char* javaVersion;
 
+    // Services: a systemd unit for the application (--service), run as a
+    // named user instead of a dynamic one, of Type=notify, allowed to bind
+    // ports below 1024.
+    int service;
+    char* serviceUser;
+    int serviceNotify;
+    int serviceLowPort;
+
   private:
     char* createMisuseError() const;
     char* createImageMisuseError() const;
     char* createJavaVersionError() const;
+    char* createServiceMisuseError() const;
 };
 
 #endif
