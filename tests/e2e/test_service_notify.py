@@ -66,7 +66,9 @@ class ServiceNotifyTest(LauncherTest):
     def end(self, process):
         if process.poll() is None:
             process.kill()
-        process.communicate(timeout=TIMEOUT)
+        process.wait(TIMEOUT)
+        for stream in (process.stdin, process.stdout, process.stderr):
+            stream.close()
 
     def awaitLine(self, process, expected):
         while True:

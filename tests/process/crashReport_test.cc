@@ -1,6 +1,7 @@
 #include "process/crashReport.h"
 #include "testSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -66,8 +67,9 @@ TEST(CrashReportTest, AnOlderReportOfTheSamePidIsNotTheCrashs) {
 TEST(CrashReportTest, CrashDirectoryOptionsComeBeforeTheConfiguredOnes) {
     stringArray options;
     addCrashDirectoryOptions(&options, "/var/lib/app/crash");
-    EXPECT_EQ("-XX:ErrorFile=/var/lib/app/crash/hs_err_pid%p.log|-XX:HeapDumpPath=/var/lib/app/crash",
-              joined(options));
+    EXPECT_EQ(
+        "-XX:ErrorFile=/var/lib/app/crash/hs_err_pid%p.log|-XX:HeapDumpPath=/var/lib/app/crash",
+        joined(options));
 }
 
 TEST(CrashDirectoryTest, TheNewestStaysAndOlderGoBeyondTheBounds) {

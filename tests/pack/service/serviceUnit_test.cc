@@ -22,10 +22,9 @@ TEST(ServiceUnitTest, DefaultsAreAnOwnUserAndNoCapabilities) {
     std::string unit = unitFor(options, "orders", "/opt/orders/bin/orders");
     for (const char* line :
          {"[Service]", "Type=exec", "ExecStart=\"/opt/orders/bin/orders\"", "DynamicUser=yes",
-          "Restart=on-failure", "SuccessExitStatus=143", "KillMode=mixed",
-          "CacheDirectory=orders", "StateDirectory=orders", "NoNewPrivileges=yes",
-          "ProtectSystem=strict", "ProtectHome=yes", "PrivateTmp=yes", "CapabilityBoundingSet=",
-          "WantedBy=multi-user.target"}) {
+          "Restart=on-failure", "SuccessExitStatus=143", "KillMode=mixed", "CacheDirectory=orders",
+          "StateDirectory=orders", "NoNewPrivileges=yes", "ProtectSystem=strict", "ProtectHome=yes",
+          "PrivateTmp=yes", "CapabilityBoundingSet=", "WantedBy=multi-user.target"}) {
         EXPECT_TRUE(hasLine(unit, line)) << line << " in\n" << unit;
     }
     for (const char* absent : {"User=", "AmbientCapabilities=", "MemoryDenyWriteExecute="}) {
@@ -40,9 +39,9 @@ TEST(ServiceUnitTest, AskedForNotifyAUserAndALowPort) {
     options.serviceLowPort = 1;
     options.serviceUser = createStringCopy("orders-svc");
     std::string unit = unitFor(options, "orders", "/opt/orders/bin/orders");
-    for (const char* line : {"Type=notify", "User=orders-svc",
-                             "AmbientCapabilities=CAP_NET_BIND_SERVICE",
-                             "CapabilityBoundingSet=CAP_NET_BIND_SERVICE"}) {
+    for (const char* line :
+         {"Type=notify", "User=orders-svc", "AmbientCapabilities=CAP_NET_BIND_SERVICE",
+          "CapabilityBoundingSet=CAP_NET_BIND_SERVICE"}) {
         EXPECT_TRUE(hasLine(unit, line)) << line << " in\n" << unit;
     }
     EXPECT_FALSE(hasLine(unit, "DynamicUser=yes"));
@@ -72,10 +71,10 @@ TEST(ServiceScriptTest, RemovalStopsAndDisablesInstallStartsNothing) {
     ownedString prerm(createServiceScript(debianPrerm, "orders"));
     ownedString preun(createServiceScript(rpmPreun, "orders"));
     std::string install = postinst.get();
-    EXPECT_EQ(std::string::npos, install.find("start orders")) << install;
-    EXPECT_EQ(std::string::npos, install.find("enable")) << install;
+    EXPECT_EQ(std::string::npos, install.find("systemctl start")) << install;
+    EXPECT_EQ(std::string::npos, install.find("systemctl enable")) << install;
     EXPECT_NE(std::string::npos, install.find("try-restart orders.service")) << install;
-    for (const std::string removal : {std::string(prerm.get()), std::string(preun.get())}) {
+    for (const std::string& removal : {std::string(prerm.get()), std::string(preun.get())}) {
         EXPECT_NE(std::string::npos, removal.find("systemctl stop orders.service")) << removal;
         EXPECT_NE(std::string::npos, removal.find("systemctl disable orders.service")) << removal;
     }
