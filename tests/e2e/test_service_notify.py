@@ -51,7 +51,7 @@ class ServiceNotifyTest(LauncherTest):
         self.write("app.config", "javapath %s\naddpath %s\nmainclass com.larkwin.demo.Demo\n"
                    "restartcode %d\n" % (JAVA, DEMO_JAR, RESTART_CODE))
         self.manager = FakeServiceManager(self.dir)
-        self.addCleanup(self.manager.close)
+        self.addCleanup(lambda: self.manager.close())
 
     def start(self, env=None):
         environment = {"NOTIFY_SOCKET": self.manager.address}
@@ -151,6 +151,7 @@ class ServiceNotifyTest(LauncherTest):
     def test_abstract_socket_name(self):
         self.manager.close()
         self.manager = FakeServiceManager(self.dir, abstract=True)
+        self.addCleanup(self.manager.close)
         demo = self.start()
         self.say(demo, "ready")
         self.assertEqual("READY=1", self.manager.receive())
