@@ -1,6 +1,7 @@
 #include "notify/applicationChannel.h"
 
 #include "notify/serviceManager.h"
+#include "unix/exePath.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -46,6 +47,11 @@ applicationChannel::applicationChannel(int open)
     // Read until nothing is left, never waiting: the launcher waits in poll.
     fcntl(readingEnd, F_SETFL, O_NONBLOCK);
     watchdog = isWatchdogWanted();
+    if (debug) {
+        printf("NOTIFY_SOCKET is set: the application's readiness, status and stop%s pass on "
+               "to it through descriptor %d\n",
+               watchdog ? ", and watchdog pings," : "", writingEnd);
+    }
 }
 
 applicationChannel::~applicationChannel() {

@@ -146,6 +146,9 @@ void useCrashDirectory(stringArray* options, const char* directory) {
         }
         return;
     }
+    if (debug) {
+        printf("crashdir: crash reports and heap dumps go to '%s'\n", directory);
+    }
     addCrashDirectoryOptions(options, directory);
 }
 } // namespace
