@@ -119,10 +119,15 @@ int applicationChannel::readAvailable() {
     }
 }
 
+// Not reaped, so that its pid stays its own. A failure to look counts as
+// the end: the caller's wait then reports it.
 static int hasEnded(pid_t child) {
     siginfo_t info;
     info.si_pid = 0;
-    return waitid(P_PID, child, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child;
+    if (waitid(P_PID, child, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        return errno != EINTR;
+    }
+    return info.si_pid == child;
 }
 
 static int openProcessDescriptor(pid_t child) {

@@ -1,7 +1,6 @@
 #include "pack/service/serviceUnit.h"
 
 #include "pack/options/packOptions.h"
-#include "unix/files.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
