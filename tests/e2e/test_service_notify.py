@@ -44,6 +44,28 @@ class FakeServiceManager:
         self.socket.close()
 
 
+class NotifyCommandLineTest(LauncherTest):
+    """What java is given, seen by a stand-in java that records it."""
+
+    def test_the_channel_is_named_only_under_a_service_manager(self):
+        self.stand_in_java()
+        self.write("app.config", "javapath jre/bin/java\nvmparam -Dk=v\nmainclass Main\n")
+        manager = FakeServiceManager(self.dir)
+        self.addCleanup(manager.close)
+        self.assertEqual(0, self.launch("p").returncode)
+        self.assertEqual(0, self.launch("p", env={"NOTIFY_SOCKET": manager.address}).returncode)
+        self.assertEqual(0, self.launch("p", env={"NOTIFY_SOCKET": "relative"}).returncode)
+        plain, managed, unusable = self.recorded(1), self.recorded(2), self.recorded(3)
+        self.assertFalse([a for a in plain if "larkwin.notify" in a], plain)
+        self.assertEqual(plain, unusable)
+        channel = [a for a in managed if a.startswith("-Dlarkwin.notify.fd=")]
+        self.assertEqual(1, len(channel), managed)
+        self.assertEqual(plain, [a for a in managed if a not in channel])
+        self.assertEqual(managed.index("Main") - 1, managed.index(channel[0]),
+                         "after the configured options, before the main class")
+        self.assertEqual([], manager.waiting(), "java said nothing")
+
+
 @unittest.skipUnless(DEMO_JAR and os.path.exists(DEMO_JAR), "the demo jar is not built")
 class ServiceNotifyTest(LauncherTest):
     def setUp(self):
