@@ -97,7 +97,7 @@ static int reap(pid_t child) {
     return WEXITSTATUS(status);
 }
 
-int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* started) {
+int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* childPid) {
     // What is buffered now would otherwise be written after the child's own
     // output.
     fflush(stdout);
@@ -112,7 +112,7 @@ int runChildProcess(char* path, char** arguments, applicationChannel& channel, p
     if (child == 0) {
         executeInChild(forwarding, channel, launcher, path, arguments);
     }
-    *started = child;
+    *childPid = child;
     forwarding.forwardTo(child);
     channel.closeWritingEnd();
     channel.relayUntilEnded(child);

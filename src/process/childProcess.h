@@ -13,7 +13,7 @@
 // the signal forwarding: "sigprocmask failed: %s", "sigaction failed: %s".
 int runChildProcess(char* path, char** arguments);
 // The same, relaying the application's messages on channel (when open) to
-// the service manager while the child runs; *child is its pid afterwards.
-int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* child);
+// the service manager while the child runs; *childPid is its pid afterwards.
+int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* childPid);
 
 #endif
