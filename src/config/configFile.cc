@@ -1,18 +1,22 @@
 #include "config/configFile.h"
 
 #include "config/decimal.h"
+#include "config/expansion.h"
 #include "config/parseChain.h"
 #include "config/platformDirectives.h"
+#include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/othersWritable.h"
 #include "util/strings.h"
 
+#include <cstdio>
 #include <cstring>
 
 // Every public constructor delegates here first, so that once this one has
 // run the destructor releases the name even when reading the file fails.
 configFile::configFile(javaVm* vm, char* name)
-    : vm(vm), fileName(name), directory(nullptr), content(nullptr), canonicalName(nullptr) {}
+    : vm(vm), fileName(name), directory(nullptr), content(nullptr), expanding(0),
+      canonicalName(nullptr) {}
 
 // Far above any real configuration, and a bound on what an endless stream
 // (include /dev/zero) or a huge file can make the launcher hold.
@@ -72,6 +76,10 @@ static void include(configFile* file, char* argument) {
     file->includeFile(createResolved(file, argument));
 }
 
+static void tryInclude(configFile* file, char* argument) {
+    file->includeFileIfPresent(createResolved(file, argument));
+}
+
 static void includeDir(configFile* file, char* argument) {
     file->includeDir(argument);
 }
@@ -120,6 +128,10 @@ static void addParam(configFile* file, char* argument) {
     file->vm->addParam(createStringCopy(argument));
 }
 
+static void firstParam(configFile* file, char* argument) {
+    file->vm->addFirstParam(createStringCopy(argument));
+}
+
 static void clearParams(configFile* file, char*) {
     file->vm->clearParams();
 }
@@ -134,6 +146,18 @@ static void socketPort(configFile* file, char* argument) {
     file->vm->addVmOption(createString("-Dlarkwin.socket=", argument));
 }
 
+// An argument is refused rather than ignored, so that the line keeps room
+// for a meaning of its own later.
+static void expand(configFile* file, char* argument) {
+    if (argument[0] != 0) {
+        throw createMessage("Malformed expand '%s': expand stands alone on its line", argument);
+    }
+    file->expanding = 1;
+    if (debug) {
+        printf("expand: on for the rest of '%s'\n", file->fileName);
+    }
+}
+
 struct directive {
     const char* word;
     void (*apply)(configFile* file, char* argument);
@@ -145,8 +169,20 @@ static const directive directives[] = {
     {"addskippath", addSkipPath}, {"vmparam", vmParam},         {"mainclass", mainClass},
     {"javapath", javaPath},       {"copyenv", copyEnv},         {"exportenv", exportEnv},
     {"addparam", addParam},       {"clearparams", clearParams}, {"restartcode", restartCode},
-    {"socket", socketPort},
+    {"socket", socketPort},       {"expand", expand},           {"firstparam", firstParam},
+    {"tryinclude", tryInclude},
 };
+
+namespace {
+// Releases an expanded argument however its directive ends.
+struct expandedArgument {
+    explicit expandedArgument(char* text) : text(text) {}
+    ~expandedArgument() { delete[] text; }
+    expandedArgument(const expandedArgument&) = delete;
+    expandedArgument& operator=(const expandedArgument&) = delete;
+    char* text;
+};
+} // namespace
 
 void configFile::parseLine(char* line) {
     if (line[0] == 0 || line[0] == '#') {
@@ -162,13 +198,25 @@ void configFile::parseLine(char* line) {
             argument++;
         }
     }
+    if (!expanding) {
+        applyDirective(line, argument);
+        return;
+    }
+    expandedArgument expanded(createExpandedText(argument, directory));
+    if (debug && strchr(argument, '$') != nullptr) {
+        printf("expand: %s %s\n", line, expanded.text);
+    }
+    applyDirective(line, expanded.text);
+}
+
+void configFile::applyDirective(char* word, char* argument) {
     for (const directive& known : directives) {
-        if (strcmp(line, known.word) == 0) {
+        if (strcmp(word, known.word) == 0) {
             known.apply(this, argument);
             return;
         }
     }
-    if (specialDirective(vm, this, line, argument) != 0) {
-        throw createMessage("Unrecognized directive '%s'", line);
+    if (specialDirective(vm, this, word, argument) != 0) {
+        throw createMessage("Unrecognized directive '%s'", word);
     }
 }

@@ -35,14 +35,21 @@ class configFile {
     // include deeper than 1000 levels ("Refusing '%s': includes may nest at
     // most 1000 deep").
     void includeFile(char* path);
+    // "tryinclude": as includeFile, but a path where nothing exists is
+    // skipped (+DEBUG says so).
+    void includeFileIfPresent(char* path);
 
     javaVm* vm;
     char* fileName;
     char* directory;
     char* content;
+    // Set by "expand": the arguments of the following lines of this text
+    // (not of the files it includes) are expanded (config/expansion.h).
+    int expanding;
 
   private:
     configFile(javaVm* vm, char* name);
+    void applyDirective(char* word, char* argument);
 
     // The canonical path of the file the text came from, or null for text
     // that was handed over or a file without one (a pipe).

@@ -1,10 +1,13 @@
 #include "config/configFile.h"
 #include "config/parseChain.h"
 #include "unix/directoryListing.h"
+#include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/othersWritable.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
+
+#include <cstdio>
 
 // Far deeper than any real configuration nests, and shallow enough that the
 // readers' frames on the stack stay well inside its limit.
@@ -26,6 +29,17 @@ void configFile::includeFile(char* path) {
     delete[] canonical;
     configFile nested(path, vm);
     nested.parse();
+}
+
+void configFile::includeFileIfPresent(char* path) {
+    if (isMissingFile(path)) {
+        if (debug) {
+            printf("tryinclude: '%s' does not exist; skipped\n", path);
+        }
+        delete[] path;
+        return;
+    }
+    includeFile(path);
 }
 
 // The files of the argument's directory whose names end in a dot and

@@ -80,10 +80,12 @@ void addExecutableOption(javaVm* vm) {
 }
 
 // Sends "open <absolute path>" per parameter; the first failure means no
-// instance is listening, and the application is launched here instead.
+// instance is listening, and the application is launched here instead. The
+// "firstparam" parameters are the application's fixed start parameters, not
+// what the user hands over, so they are not sent.
 void forwardToInstance(javaVm* vm) {
     stringArray* params = vm->getParams();
-    for (int i = 0; i < params->size() && shell; i++) {
+    for (int i = vm->getFirstParamCount(); i < params->size() && shell; i++) {
         char* absolute = createAbsolutePath(nullptr, (*params)[i]);
         char* command = createString("open ", absolute);
         if (!sendCommand("127.0.0.1", vm->getSocketPort(), command)) {

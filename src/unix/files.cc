@@ -154,6 +154,11 @@ char* createWorkingDirectory() {
     }
 }
 
+int isMissingFile(const char* path) {
+    struct stat status;
+    return stat(path, &status) != 0 && errno == ENOENT ? 1 : 0;
+}
+
 char* createCanonicalPath(const char* path) {
     char* resolved = realpath(path, nullptr);
     if (resolved == nullptr) {

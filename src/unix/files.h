@@ -31,6 +31,10 @@ char* createWorkingDirectory();
 // "/" for an entry of the root, "." for a name without a slash. Nothing is
 // resolved. Owned by the caller.
 char* createParentPath(const char* path);
+// 1 when nothing exists at path (a dangling link included): looking it up
+// fails with ENOENT. Any other failure, such as a directory on the way that
+// may not be searched, gives 0.
+int isMissingFile(const char* path);
 // realpath() into an owned string, or null when the path cannot be resolved.
 char* createCanonicalPath(const char* path);
 

@@ -22,6 +22,21 @@ void stringArray::append(char* s) {
     count++;
 }
 
+void stringArray::insert(int i, char* s) {
+    if (i < 0 || i > count) {
+        delete[] s;
+        throw createStringCopy("stringArray.insert: Array index out of bounds.");
+    }
+    char** grown = new char*[count + 1];
+    for (int j = 0; j < count; j++) {
+        grown[j < i ? j : j + 1] = items[j];
+    }
+    grown[i] = s;
+    delete[] items;
+    items = grown;
+    count++;
+}
+
 void stringArray::remove(int i) {
     if (i < 0 || i >= count) {
         throw createStringCopy("stringArray.remove: Array index out of bounds.");

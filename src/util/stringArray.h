@@ -12,6 +12,9 @@ class stringArray {
 
     // Takes ownership of s.
     void append(char* s);
+    // Takes ownership of s and puts it at position i (0 to size()), moving
+    // the elements from i on one place up.
+    void insert(int i, char* s);
     void remove(int i);
     int size() const { return count; }
     // The position of the first element e with compare(key, e) == 0, or -1.

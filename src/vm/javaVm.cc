@@ -10,7 +10,7 @@ stringArray HACKtempFileArray;
 
 javaVm::javaVm()
     : exitCode(0), restartCode(0), socketPort(0), javaPath(nullptr), mainClass(nullptr),
-      useStartupCache(0), startupCacheDir(nullptr), crashDirectory(nullptr) {}
+      firstParams(0), useStartupCache(0), startupCacheDir(nullptr), crashDirectory(nullptr) {}
 
 // Members are destroyed in reverse declaration order: params, vmOptions,
 // skipPath, bootPath, classPath and tempFiles, after javaPath and mainClass.
@@ -102,6 +102,11 @@ void javaVm::addParam(char* param) {
     params.append(param);
 }
 
+void javaVm::addFirstParam(char* param) {
+    params.insert(firstParams, param);
+    firstParams++;
+}
+
 stringArray* javaVm::getParams() const {
     stringArray* copy = new stringArray();
     for (int i = 0; i < params.size(); i++) {
@@ -114,6 +119,7 @@ void javaVm::clearParams() {
     while (params.size() > 0) {
         params.remove(0);
     }
+    firstParams = 0;
 }
 
 int javaVm::shouldRestart() const {
@@ -127,6 +133,9 @@ void javaVm::migrateDashJ() {
         if (strncmp(param, "-J-", 3) == 0) {
             addVmOption(createStringCopy(param + 2));
             params.remove(i);
+            if (i < firstParams) {
+                firstParams--;
+            }
         } else {
             i++;
         }

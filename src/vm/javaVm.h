@@ -29,6 +29,11 @@ class javaVm {
     void addSkipPath(char* entry);
     void addVmOption(char* option);
     void addParam(char* param);
+    // "firstparam": puts the parameter after the earlier first parameters
+    // and before every other one (the command line's, addparam's).
+    void addFirstParam(char* param);
+    // How many parameters at the front came from addFirstParam.
+    int getFirstParamCount() const { return firstParams; }
     stringArray* getParams() const;
     void clearParams();
     void setExitCode(int code) { exitCode = code; }
@@ -59,6 +64,7 @@ class javaVm {
     stringArray skipPath;
     stringArray vmOptions;
     stringArray params;
+    int firstParams;
 
     // "javaversion" and "javasearch": with either, the java executable is
     // chosen among the runtimes found (runtime/javaSearch.h).

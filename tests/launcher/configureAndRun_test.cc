@@ -146,3 +146,20 @@ TEST_F(driverTest, ShellWithoutListenerLaunchesLocallyWithAllParameters) {
     EXPECT_EQ(0, shell);
     EXPECT_EQ("x|y", joined(vm.params));
 }
+
+// The configuration's own first parameters are not the user's to hand over:
+// with none of the user's, there is nothing to send and nothing is launched,
+// as without them.
+TEST_F(driverTest, ShellWithOnlyFirstParamsSendsAndLaunchesNothing) {
+    dir.write("app.config", "socket 1\nfirstparam --fixed\n");
+    launch({"+SHELL"});
+    EXPECT_EQ(0, vm.runs);
+}
+
+TEST_F(driverTest, FirstParamsLeadTheCommandLineAndExpandedOptionsNameTheExecutable) {
+    dir.write("app.config", "expand\nfirstparam --first\nvmparam -Dapp.home=${exe.dir}\n");
+    launch({"user"});
+    EXPECT_EQ(1, vm.runs);
+    EXPECT_EQ("--first|user", joined(vm.params));
+    EXPECT_EQ("-Dapp.home=" + dir.root + "|-Dlarkwin.executable.path=" + exe, joined(vm.vmOptions));
+}

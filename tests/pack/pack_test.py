@@ -341,6 +341,10 @@ class CommandLineTest(PackTestCase):
              "--name takes a file name, without '/'"),
             (["--app-image", out, "--runtime", self.dir, "--add-modules", "java.sql",
               "--main-class", "Main", APP_JAR], "--add-modules needs --runtime auto"),
+            (["-o", out, "--keep-debug", "--main-class", "Main", APP_JAR],
+             "--keep-debug needs --app-image"),
+            (["--app-image", out, "--runtime", self.dir, "--keep-debug", "--main-class", "Main",
+              APP_JAR], "--keep-debug needs --runtime auto"),
             (["--app-image", out, "--main-class", "Main"], "no application archive given"),
             (["-o", out, "-o", out, "--main-class", "Main", APP_JAR], "-o is given more than once"),
             (["-o", out, "--main-class", "Main", "--verbose", APP_JAR],
@@ -486,6 +490,34 @@ class MergeTest(PackTestCase):
         self.assertEqual(0, result.returncode, result.stderr)
         self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
 
+    def test_class_path_entries_are_bundled_and_java_jar_attributes_configured(self):
+        app = self.path("app.jar")
+        with zipfile.ZipFile(MERGE_APP_JAR) as source, zipfile.ZipFile(app, "w") as target:
+            for info in source.infolist():
+                if info.filename != "META-INF/MANIFEST.MF":
+                    target.writestr(info, source.read(info))
+            target.writestr("META-INF/MANIFEST.MF",
+                            "Manifest-Version: 1.0\r\nClass-Path: lib/dep%20one.jar lib/\r\n"
+                            "  missing.jar\r\nAdd-Opens: java.base/java.lang\r\n\r\n")
+        os.mkdir(self.path("lib"))
+        shutil.copy(MERGE_DEP_JAR, self.path("lib/dep one.jar"))
+        output, errors = self.merge(app)
+        self.assertEqual(
+            "larkwin-pack: Class-Path entry 'lib/' of '%s' is a directory, which is not "
+            "bundled: left out\n"
+            "larkwin-pack: Class-Path entry 'missing.jar' of '%s' names no file on this machine: "
+            "left out, as the class path leaves it out\n" % (app, app)
+            + self.dropped_line("merge/shared.txt", self.path("lib/dep one.jar"), app), errors)
+        self.assertEqual(b"mainclass merge.ServiceMain\nstartupcache\n"
+                         b"vmparam --add-opens=java.base/java.lang=ALL-UNNAMED\n",
+                         self.show(output).stdout)
+        self.assertIn("merge/dep/DepGreeter.class", entry_names(output))
+        self.assertEqual(b"Manifest-Version: 1.0\r\nAdd-Opens: java.base/java.lang\r\n\r\n",
+                         entry_content(output, "META-INF/MANIFEST.MF"))
+        result = subprocess.run([output], capture_output=True, timeout=TIME_LIMIT,
+                                env=dict(os.environ, XDG_CACHE_HOME=self.path("cache")))
+        self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+
     def assert_fails_leaving_nothing(self, message, *archives):
         before = sorted(os.listdir(self.dir))
         result = self.pack("-o", self.path("out"), "--launcher", LAUNCHER, "--main-class",
@@ -580,13 +612,15 @@ class AppImageTest(unittest.TestCase):
 
     def test_report_names_the_modules_and_the_size(self):
         report = self.result.stdout.decode()
-        self.assertEqual("larkwin-pack: dropped duplicate 'merge/shared.txt' of '%s' (kept the "
-                         "one of '%s')\n" % (MERGE_DEP_JAR, MERGE_APP_JAR),
-                         self.result.stderr.decode())
+        # The jars stay as they are: nothing is merged, nothing dropped.
+        self.assertEqual(b"", self.result.stderr)
         lines = report.splitlines()
         self.assertEqual(2, len(lines), report)
-        self.assertEqual("larkwin-pack: linking a runtime of java.base,java.logging with the "
-                         "JDK in '%s'" % JDK, lines[0])
+        # jdeps's modules, then those a class path application finds in a
+        # full JDK through services.
+        self.assertEqual("larkwin-pack: linking a runtime of java.base,java.logging,jdk.zipfs,"
+                         "jdk.charsets,jdk.localedata,jdk.crypto.ec with the JDK in '%s'" % JDK,
+                         lines[0])
         self.assertRegex(lines[1], r"^larkwin-pack: wrote the app image '%s': "
                          r"\d+\.\d MB \(runtime \d+\.\d MB\)$" % self.image)
         self.assertEqual(["elsewhere"], os.listdir(self.dir))
@@ -594,7 +628,9 @@ class AppImageTest(unittest.TestCase):
     def test_runtime_is_stripped_and_has_a_usable_base_archive(self):
         runtime = os.path.join(self.moved, "runtime")
         self.assertEqual(["app"], os.listdir(os.path.join(self.moved, "bin")))
-        self.assertEqual(["bin", "runtime"], sorted(os.listdir(self.moved)))
+        self.assertEqual(["bin", "lib", "runtime"], sorted(os.listdir(self.moved)))
+        for jar in [MERGE_APP_JAR, MERGE_DEP_JAR]:
+            self.assertEqual(read(jar), read(os.path.join(self.moved, "lib", os.path.basename(jar))))
         self.assertTrue(os.path.isfile(os.path.join(runtime, "lib", "server", "classes.jsa")))
         for absent in ["include", "man", os.path.join("bin", "jlink")]:
             self.assertFalse(os.path.exists(os.path.join(runtime, absent)), absent)
@@ -602,9 +638,11 @@ class AppImageTest(unittest.TestCase):
                                  "--list-modules"], capture_output=True, timeout=TIME_LIMIT)
         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
         modules = [line.split("@")[0] for line in result.stdout.decode().splitlines()]
-        self.assertEqual(["java.base", "java.logging"], modules)
+        self.assertEqual(["java.base", "java.logging", "jdk.charsets", "jdk.crypto.ec",
+                          "jdk.localedata", "jdk.zipfs"], sorted(modules))
         shown = run(PACK, "--show", os.path.join(self.moved, "bin", "app"))
-        self.assertEqual(b"mainclass merge.ServiceMain\nstartupcache\njavapath ../runtime/bin/java",
+        self.assertEqual(b"addpath ../lib/mergeApp.jar\naddpath ../lib/mergeDep.jar\n"
+                         b"mainclass merge.ServiceMain\nstartupcache\njavapath ../runtime/bin/java",
                          shown.stdout)
 
 
@@ -652,9 +690,9 @@ class AppImageRuntimeTest(PackTestCase):
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
         os.chmod(os.path.join(runtime, "lib", "sealed"), 0o755)
 
-    def assert_image_refused(self, message, *options, environment=None):
+    def assert_image_refused(self, message, *options, environment=None, name="image"):
         before = sorted(os.listdir(self.dir))
-        result = self.image(*options, environment=environment)
+        result = self.image(*options, environment=environment, name=name)
         self.assertEqual(1, result.returncode, result.stderr)
         self.assertTrue(result.stderr.endswith(("larkwin-pack: %s\n" % message).encode()),
                         result.stderr)
@@ -690,8 +728,54 @@ class AppImageRuntimeTest(PackTestCase):
         # A FIFO is neither a file, a directory nor a link.
         fifo = os.path.join(home, "lib", "fifo")
         os.mkfifo(fifo)
-        self.assert_image_refused("Unable to copy '%s'" % fifo, "--runtime", home)
+        self.assert_image_refused("Unable to copy '%s': Invalid argument" % fifo, "--runtime", home)
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
+    def test_parent_directories_are_made_and_failures_say_why(self):
+        home = self.make_home()
+        result = self.image("--runtime", home, name="dist/deeper/image")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(["bin", "lib", "runtime"], sorted(os.listdir(self.path("dist/deeper/image"))))
+        write(self.path("file"), b"")
+        self.assert_image_refused("Unable to create '%s': Not a directory" % self.path("file"),
+                                  "--runtime", home, name="file/image")
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
+    def test_jars_named_alike_keep_their_order_under_other_names(self):
+        home = self.make_home()
+        os.mkdir(self.path("other"))
+        twin = write(self.path("other/packTestApp.jar"), read(APP_JAR))
+        result = self.pack("--app-image", self.path("image"), "--launcher", LAUNCHER, "--runtime",
+                           home, "--main-class", "Main", APP_JAR, twin, MERGE_DEP_JAR)
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(b"addpath ../lib/packTestApp.jar\naddpath ../lib/2-packTestApp.jar\n"
+                         b"addpath ../lib/mergeDep.jar\nmainclass Main\nstartupcache\n"
+                         b"javapath ../runtime/bin/java", self.show(self.path("image/bin/image")).stdout)
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
+    def test_debian_jdk_copy_needs_nothing_outside_the_image(self):
+        if not os.path.isdir("/etc/java-17-openjdk"):
+            self.skipTest("Debian's OpenJDK 17 is not installed")
+        result = self.pack("--app-image", self.path("image"), "--launcher", LAUNCHER, "--runtime",
+                           "/usr/lib/jvm/java-17-openjdk-amd64", "--quiet", "--main-class", "Main",
+                           APP_JAR)
+        self.assertEqual(0, result.returncode, result.stderr)
+        image = os.path.realpath(self.path("image"))
+        for directory, subdirectories, files in os.walk(image):
+            for name in subdirectories + files:
+                path = os.path.join(directory, name)
+                if os.path.islink(path) and os.path.exists(path):
+                    self.assertTrue(os.path.realpath(path).startswith(image + "/"), path)
+        # Debian's JDK without its /etc and /usr/lib/jvm: the copy must not miss them.
+        hidden = ("mount -t tmpfs none /etc/java-17-openjdk && mount -t tmpfs none /usr/lib/jvm "
+                  "&& exec \"$0\" \"$@\"")
+        result = subprocess.run(["unshare", "-m", "sh", "-c", hidden, self.path("image/bin/image"),
+                                 "one"], capture_output=True, timeout=TIME_LIMIT,
+                                env={"PATH": "/usr/bin:/bin"})
+        if b"unshare" in result.stderr or b"mount" in result.stderr:
+            self.skipTest("cannot make a mount namespace here: %s" % result.stderr.decode())
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        self.assertIn(b"one", result.stdout)
 
 
 if __name__ == "__main__":

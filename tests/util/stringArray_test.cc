@@ -62,6 +62,25 @@ TEST(StringArray, OutOfBoundsPositionsThrowAndChangeNothing) {
     EXPECT_EQ("a|b", joined(array));
 }
 
+TEST(StringArray, InsertsAtEveryPositionIncludingTheEnd) {
+    stringArray array;
+    array.insert(0, createStringCopy("b"));
+    array.insert(0, createStringCopy("a"));
+    array.insert(2, createStringCopy("d"));
+    array.insert(2, createStringCopy("c"));
+    EXPECT_EQ("a|b|c|d", joined(array));
+}
+
+TEST(StringArray, InsertingOutOfBoundsThrowsReleasesTheStringAndChangesNothing) {
+    stringArray array;
+    fill(array, {"a"});
+    EXPECT_EQ("stringArray.insert: Array index out of bounds.",
+              thrownMessage([&] { array.insert(2, createStringCopy("x")); }));
+    EXPECT_EQ("stringArray.insert: Array index out of bounds.",
+              thrownMessage([&] { array.insert(-1, createStringCopy("x")); }));
+    EXPECT_EQ("a", joined(array));
+}
+
 TEST(StringArray, FindReturnsTheLowestMatchingPosition) {
     stringArray array;
     fill(array, {"x", "Y", "y"});

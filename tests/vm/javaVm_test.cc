@@ -114,6 +114,39 @@ TEST(JavaVm, MigratesDashJParametersInOrder) {
     EXPECT_EQ("file.txt|-Jfoo|-|-J", joined(vm.params));
 }
 
+TEST(JavaVm, FirstParamsLeadInTheirOwnOrderWhateverIsAddedAround) {
+    recordingVm vm;
+    vm.addParam(copyOf("user"));
+    vm.addFirstParam(copyOf("f1"));
+    vm.addParam(copyOf("added"));
+    vm.addFirstParam(copyOf("f2"));
+    EXPECT_EQ("f1|f2|user|added", joined(vm.params));
+    EXPECT_EQ(2, vm.getFirstParamCount());
+}
+
+TEST(JavaVm, ClearParamsForgetsTheFirstParamsToo) {
+    recordingVm vm;
+    vm.addFirstParam(copyOf("old"));
+    vm.addParam(copyOf("user"));
+    vm.clearParams();
+    vm.addParam(copyOf("added"));
+    vm.addFirstParam(copyOf("new"));
+    EXPECT_EQ("new|added", joined(vm.params));
+    EXPECT_EQ(1, vm.getFirstParamCount());
+}
+
+// A first parameter that becomes a VM option no longer counts as one.
+TEST(JavaVm, MigratingADashJFirstParamKeepsTheCountRight) {
+    recordingVm vm;
+    vm.addParam(copyOf("-J-Duser=1"));
+    vm.addFirstParam(copyOf("-J-Xmx1m"));
+    vm.addFirstParam(copyOf("--fixed"));
+    vm.migrateDashJ();
+    EXPECT_EQ("-Xmx1m|-Duser=1", joined(vm.vmOptions));
+    EXPECT_EQ("--fixed", joined(vm.params));
+    EXPECT_EQ(1, vm.getFirstParamCount());
+}
+
 TEST(JavaVm, GetParamsIsAnIndependentCopy) {
     recordingVm vm;
     vm.addParam(copyOf("one"));

@@ -4,6 +4,8 @@
 #include "pack/image/appImage.h"
 #include "pack/options/packOptions.h"
 #include "pack/zip/bundle.h"
+#include "pack/zip/classPath.h"
+#include "pack/zip/launchAttributes.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/stringBuffer.h"
@@ -21,7 +23,7 @@ static const char* usage =
     "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
     "                    [DEPENDENCY.jar...] [--quiet]\n"
     "       larkwin-pack --app-image DIR [--name NAME] [--runtime auto|HOME]\n"
-    "                    [--add-modules MODULE,...] [--launcher PATH]\n"
+    "                    [--add-modules MODULE,...] [--keep-debug] [--launcher PATH]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...] "
     "[--quiet]\n"
     "                    [--service [--service-user USER] [--service-notify]\n"
@@ -32,11 +34,18 @@ static const char* usage =
     "offsets are moved past the launcher and whose comment is the configuration.\n"
     "OUTPUT appears only when it is complete, with mode 0755.\n"
     "\n"
+    "The jars that manifests' Class-Path entries name join the list (what names\n"
+    "no file is reported); the first jar's Add-Opens, Add-Exports and\n"
+    "Enable-Native-Access become vmparam lines of the configuration.\n"
     "With dependencies, the archive appended is merged from all the jars, in the\n"
     "order given: the first entry of a name wins, and each duplicate file left\n"
-    "out is named on standard error; META-INF/services files are joined; the\n"
-    "dependencies' manifests, signature files (META-INF/*.SF, *.RSA, *.DSA, *.EC)\n"
-    "and module-info.class are left out. Entries are copied as they are stored.\n"
+    "out is named on standard error; META-INF/services files and the like are\n"
+    "joined, Groovy's extension modules and Spring's registries merged key by\n"
+    "key, dependencies' licences and notices kept as META-INF/licenses/JAR/NAME,\n"
+    "Multi-Release kept; the dependencies' manifests, signature files and\n"
+    "module-info.class are left out, and the first jar's signature when the\n"
+    "merge changes what it signs. Entries are copied as they are stored; what\n"
+    "cannot be merged faithfully is refused (see larkwin-pack(1)).\n"
     "\n"
     "  -o OUTPUT          the file to write\n"
     "  --launcher PATH    the launcher executable (default: the larkwin beside\n"
@@ -56,23 +65,29 @@ static const char* usage =
     "  --version          print the version\n"
     "\n"
     "App images, which run where no Java is installed:\n"
-    "  --app-image DIR    write the directory DIR instead of OUTPUT: DIR/bin/NAME is\n"
-    "                     the bundle, DIR/runtime the Java runtime, and the embedded\n"
-    "                     configuration ends with the line\n"
+    "  --app-image DIR    write the directory DIR instead of OUTPUT: DIR/lib holds the\n"
+    "                     jars as they are, DIR/bin/NAME the launcher, DIR/runtime\n"
+    "                     the Java runtime; the embedded configuration names the jars\n"
+    "                     (\"addpath ../lib/JAR\") and ends with the line\n"
     "                     \"javapath ../runtime/bin/java\", which the launcher resolves\n"
     "                     against its own directory, so DIR can be moved. DIR must not\n"
-    "                     exist; it is made beside itself under a temporary name and\n"
-    "                     appears only when complete. Its size is reported.\n"
+    "                     exist (its parents are made); it is made beside itself under\n"
+    "                     a temporary name and appears only when complete. Its size\n"
+    "                     is reported.\n"
     "  --name NAME        the bundle's name in DIR/bin (default: DIR's last part)\n"
     "  --runtime auto     (the default) link a runtime with the jlink of the JDK that\n"
     "                     JAVA_HOME names or, when JAVA_HOME is unset or empty, of the\n"
     "                     JDK whose java is found on the PATH (links resolved), with\n"
     "                     the modules that its \"jdeps --print-module-deps\n"
-    "                     --ignore-missing-deps\" finds in the jars, without debug\n"
-    "                     data, man pages and headers; then make its base class-data\n"
-    "                     archive (lib/server/classes.jsa) with \"java -Xshare:dump\"\n"
+    "                     --ignore-missing-deps\" finds in the jars and those reached\n"
+    "                     through services or reflection (see larkwin-pack(1)),\n"
+    "                     without debug data, man pages and headers; then make its\n"
+    "                     base class-data archive (lib/server/classes.jsa) with\n"
+    "                     \"java -Xshare:dump\"\n"
+    "  --keep-debug       with --runtime auto: keep the JDK's debug data\n"
     "  --runtime HOME     copy the runtime whose home is HOME (modes, times and\n"
-    "                     links kept)\n"
+    "                     links kept; links that lead outside HOME are copied as\n"
+    "                     what they point to)\n"
     "  --add-modules MODULE,...\n"
     "                     modules to link beyond those jdeps finds (with\n"
     "                     --runtime auto), such as those only reached by\n"
@@ -135,6 +150,15 @@ static char* createConfiguration(packOptions& options) {
         text.append(content);
         delete[] content;
     }
+    // The class path does not read what java -jar reads in the first jar's
+    // manifest; the configuration says it instead.
+    char* launchLines = createLaunchLines(options.archives[0]);
+    if (launchLines[0] != 0 && text.getLength() > 0 &&
+        text.getData()[text.getLength() - 1] != '\n') {
+        text.append('\n');
+    }
+    text.append(launchLines);
+    delete[] launchLines;
     if (options.appImage != nullptr) {
         appendLine(text, "javapath", appImageJavaPath);
     }
@@ -154,10 +178,28 @@ static void writeOutput(packOptions& options, const char* configuration) {
     }
 }
 
+// The jars that the first jars' Class-Path entries name join the list, each
+// after the jar that names it; what cannot join is said.
+static void expandArchives(packOptions& options) {
+    stringArray expanded;
+    stringArray notes;
+    expandClassPath(options.archives, &expanded, &notes);
+    for (int i = 0; i < notes.size(); i++) {
+        fprintf(stderr, "larkwin-pack: %s\n", notes[i]);
+    }
+    while (options.archives.size() > 0) {
+        options.archives.remove(0);
+    }
+    for (int i = 0; i < expanded.size(); i++) {
+        options.archives.append(createStringCopy(expanded[i]));
+    }
+}
+
 static int pack(packOptions& options, char* programName) {
     if (options.launcher == nullptr) {
         options.launcher = createDefaultLauncher(programName);
     }
+    expandArchives(options);
     char* configuration = createConfiguration(options);
     if ((long)strlen(configuration) > longestConfiguration) {
         delete[] configuration;

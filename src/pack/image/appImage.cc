@@ -5,10 +5,14 @@
 #include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
 #include "pack/zip/bundle.h"
+#include "pack/zip/zipArchive.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/stringArray.h"
+#include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,20 +53,24 @@ static char* createChild(const char* directory, const char* name) {
     return child;
 }
 
-static void linkAutomaticRuntime(const packOptions& options, const char* runtime) {
+static void linkAutomaticRuntime(const packOptions& options, const stringArray& jars,
+                                 const char* image, const char* runtime) {
     char* home = createJdkHome();
     char* modules = nullptr;
+    char* scratch = createChild(image, ".classpath.jar");
     try {
-        modules = createModuleList(home, options.archives, options.addModules);
+        modules = createModuleList(home, jars, options.addModules, scratch);
         if (!options.quiet) {
             printf("larkwin-pack: linking a runtime of %s with the JDK in '%s'\n", modules, home);
         }
-        linkRuntime(home, modules, runtime);
+        linkRuntime(home, modules, runtime, options.keepDebug);
     } catch (char*) {
+        delete[] scratch;
         delete[] modules;
         delete[] home;
         throw;
     }
+    delete[] scratch;
     delete[] modules;
     delete[] home;
 }
@@ -78,7 +86,7 @@ static void copyRuntime(const char* givenHome, const char* runtime) {
         throw createMessage("'%s' is not a Java runtime's home: it has no bin/java", givenHome);
     }
     try {
-        copyTree(home, runtime);
+        copySelfContainedTree(home, runtime);
     } catch (char*) {
         delete[] home;
         throw;
@@ -107,34 +115,151 @@ static void addServiceUnit(const packOptions& options, const char* image, const 
     delete[] executable;
 }
 
+// "Unable to create 'PATH': " and the system's reason.
+[[noreturn]] static void failCreating(const char* path) {
+    const char* reason = strerror(errno);
+    stringBuffer message;
+    message.append("Unable to create '");
+    message.append(path);
+    message.append("': ");
+    message.append(reason);
+    throw message.createString();
+}
+
+static void makeDirectory(const char* path) {
+    if (mkdir(path, 0777) != 0) {
+        failCreating(path);
+    }
+}
+
+static int isUsedName(const stringArray& names, const char* name) {
+    for (int i = 0; i < names.size(); i++) {
+        if (strcmp(names[i], name) == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The jar's name in lib: its own file name, or with "N-" in front when an
+// earlier jar took it.
+static char* createLibName(const stringArray& used, const char* jar) {
+    const char* slash = strrchr(jar, '/');
+    const char* base = slash != nullptr ? slash + 1 : jar;
+    for (const char* c = base; *c != 0; c++) {
+        if ((unsigned char)*c < 0x20 || *c == 0x7F) {
+            throw createMessage("'%s' has a name that a configuration line cannot hold", jar);
+        }
+    }
+    char* name = createStringCopy(base);
+    for (int n = 2; isUsedName(used, name); n++) {
+        char prefix[16];
+        snprintf(prefix, sizeof prefix, "%d-", n);
+        delete[] name;
+        name = createString(prefix, base);
+    }
+    return name;
+}
+
+// Copies each jar, checked to be an archive, as it is (links resolved) into
+// lib, and adds to lines the configuration line that names it.
+static void copyJars(const stringArray& jars, const char* lib, stringArray* copies,
+                     stringBuffer& lines) {
+    stringArray names;
+    for (int i = 0; i < jars.size(); i++) {
+        zipArchive check(jars[i]);
+        char* name = createLibName(names, jars[i]);
+        names.append(name);
+        char* copy = createChild(lib, name);
+        copies->append(copy);
+        char* source = createCanonicalPath(jars[i]);
+        try {
+            copyTree(source != nullptr ? source : jars[i], copy);
+        } catch (char*) {
+            delete[] source;
+            throw;
+        }
+        delete[] source;
+        lines.append("addpath ../lib/");
+        lines.append(name);
+        lines.append('\n');
+    }
+}
+
+// The launcher whose configuration first names the image's jars in order.
+static void writeLauncher(const packOptions& options, const char* bundle, const char* jarLines,
+                          const char* configuration) {
+    char* text = createString(jarLines, configuration);
+    if (strlen(text) > 65535) {
+        delete[] text;
+        throw createStringCopy("the configuration is longer than 65535 bytes");
+    }
+    try {
+        writeConfiguredLauncher(options.launcher, bundle, text);
+    } catch (char*) {
+        delete[] text;
+        throw;
+    }
+    delete[] text;
+}
+
 static void fillImage(packOptions& options, const char* image, const char* directory,
                       const char* name, const char* configuration) {
     char* bin = createChild(image, "bin");
+    char* lib = createChild(image, "lib");
     char* bundle = createChild(bin, name);
     char* runtime = createChild(image, "runtime");
+    stringArray copies;
+    stringBuffer jarLines;
     try {
-        if (mkdir(bin, 0777) != 0) {
-            throw createMessage("Unable to create '%s'", bin);
-        }
+        makeDirectory(bin);
+        makeDirectory(lib);
         // The archives are checked before the slower runtime is made.
-        writeBundle(options.launcher, options.archives, bundle, configuration, options.quiet);
+        copyJars(options.archives, lib, &copies, jarLines);
+        jarLines.append('\0');
+        writeLauncher(options, bundle, jarLines.getData(), configuration);
         if (options.service) {
             addServiceUnit(options, image, directory, name);
         }
         if (options.runtime == nullptr || strcmp(options.runtime, "auto") == 0) {
-            linkAutomaticRuntime(options, runtime);
+            linkAutomaticRuntime(options, copies, image, runtime);
         } else {
             copyRuntime(options.runtime, runtime);
         }
     } catch (char*) {
         delete[] runtime;
         delete[] bundle;
+        delete[] lib;
         delete[] bin;
         throw;
     }
     delete[] runtime;
     delete[] bundle;
+    delete[] lib;
     delete[] bin;
+}
+
+// The directories above the image, made as "mkdir -p" makes them.
+static void makeParents(const char* directory) {
+    char* path = createStringCopy(directory);
+    try {
+        for (char* slash = strchr(path + 1, '/'); slash != nullptr;
+             slash = strchr(slash + 1, '/')) {
+            *slash = 0;
+            struct stat status;
+            if (stat(path, &status) != 0) {
+                makeDirectory(path);
+            } else if (!S_ISDIR(status.st_mode)) {
+                errno = ENOTDIR;
+                failCreating(path);
+            }
+            *slash = '/';
+        }
+    } catch (char*) {
+        delete[] path;
+        throw;
+    }
+    delete[] path;
 }
 
 // mkdtemp makes the directory private; the image gets the usual mode.
@@ -149,15 +274,16 @@ static void buildImage(packOptions& options, const char* directory, const char* 
     if (testFile(const_cast<char*>(directory))) {
         throw createMessage("'%s' already exists", directory);
     }
+    makeParents(directory);
     char* temporary = createString(directory, ".XXXXXX");
     if (mkdtemp(temporary) == nullptr) {
         delete[] temporary;
-        throw createMessage("Unable to create '%s'", directory);
+        failCreating(directory);
     }
     try {
         fillImage(options, temporary, directory, name, configuration);
         if (!publish(temporary, directory)) {
-            throw createMessage("Unable to create '%s'", directory);
+            failCreating(directory);
         }
     } catch (char*) {
         removeTree(temporary);

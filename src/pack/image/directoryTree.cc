@@ -1,16 +1,36 @@
 #include "pack/image/directoryTree.h"
 
+#include "unix/files.h"
+#include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+// "Unable to copy 'PATH': " and the system's reason, taken from errno.
 [[noreturn]] static void failCopying(const char* path) {
-    throw createMessage("Unable to copy '%s'", path);
+    const char* reason = strerror(errno != 0 ? errno : EIO);
+    stringBuffer message;
+    message.append("Unable to copy '");
+    message.append(path);
+    message.append("': ");
+    message.append(reason);
+    throw message.createString();
 }
+
+// Where links that point outside the tree copied are followed: the tree's
+// canonical root, and how deep the copy has followed such links.
+struct copyScope {
+    const char* root;
+    int depth;
+};
+
+// Links that lead back into what they lie in would be followed forever.
+static const int deepestLinkChain = 32;
 
 static char* createChildPath(const char* directory, const char* name) {
     char* prefix = createString(directory, "/");
@@ -98,11 +118,19 @@ static void copyLink(const char* from, const char* to, const struct stat& status
     }
 }
 
+struct copyTarget {
+    const char* to;
+    const copyScope* scope;
+};
+
+static void copyIn(const char* from, const char* to, const copyScope* scope);
+
 static void copyEntry(const char* directory, const char* name, void* destination) {
+    const copyTarget* target = (const copyTarget*)destination;
     char* from = createChildPath(directory, name);
-    char* to = createChildPath((const char*)destination, name);
+    char* to = createChildPath(target->to, name);
     try {
-        copyTree(from, to);
+        copyIn(from, to, target->scope);
     } catch (char*) {
         delete[] to;
         delete[] from;
@@ -112,10 +140,42 @@ static void copyEntry(const char* directory, const char* name, void* destination
     delete[] from;
 }
 
-void copyTree(const char* from, const char* to) {
+// 1 when path, with its links resolved, lies outside the root.
+static int leadsOutside(const char* path, const char* root) {
+    char* canonical = createCanonicalPath(path);
+    size_t rootLength = strlen(root);
+    int outside = canonical == nullptr || strncmp(canonical, root, rootLength) != 0 ||
+                  (canonical[rootLength] != '/' && canonical[rootLength] != 0);
+    // A link that leads nowhere stays a link.
+    int dangling = canonical == nullptr;
+    delete[] canonical;
+    return outside && !dangling;
+}
+
+static void copyIn(const char* from, const char* to, const copyScope* scope) {
+    // The scope of what a followed link leads to; it lives as long as the copy.
+    copyScope deeper = {nullptr, 0};
+    errno = 0;
     struct stat status;
     if (lstat(from, &status) != 0) {
         failCopying(from);
+    }
+    if (S_ISLNK(status.st_mode) && scope != nullptr && leadsOutside(from, scope->root)) {
+        if (scope->depth >= deepestLinkChain) {
+            errno = ELOOP;
+            failCopying(from);
+        }
+        // What the link points to, copied in its place.
+        if (stat(from, &status) != 0) {
+            failCopying(from);
+        }
+        deeper.root = scope->root;
+        deeper.depth = scope->depth + 1;
+        scope = &deeper;
+        if (S_ISREG(status.st_mode)) {
+            copyFile(from, to, status);
+            return;
+        }
     }
     if (S_ISLNK(status.st_mode)) {
         copyLink(from, to, status);
@@ -123,7 +183,8 @@ void copyTree(const char* from, const char* to) {
         copyFile(from, to, status);
     } else if (S_ISDIR(status.st_mode)) {
         // Writable while its entries are made; its own mode comes last.
-        if (mkdir(to, 0700) != 0 || !forEachEntry(from, copyEntry, const_cast<char*>(to))) {
+        copyTarget target = {to, scope};
+        if (mkdir(to, 0700) != 0 || !forEachEntry(from, copyEntry, &target)) {
             failCopying(from);
         }
         struct timespec times[2] = {status.st_atim, status.st_mtim};
@@ -131,8 +192,28 @@ void copyTree(const char* from, const char* to) {
             failCopying(from);
         }
     } else {
+        errno = EINVAL;
         failCopying(from);
     }
+}
+
+void copyTree(const char* from, const char* to) {
+    copyIn(from, to, nullptr);
+}
+
+void copySelfContainedTree(const char* from, const char* to) {
+    char* root = createCanonicalPath(from);
+    if (root == nullptr) {
+        failCopying(from);
+    }
+    copyScope scope = {root, 0};
+    try {
+        copyIn(root, to, &scope);
+    } catch (char*) {
+        delete[] root;
+        throw;
+    }
+    delete[] root;
 }
 
 static void removeEntry(const char* directory, const char* name, void*) {

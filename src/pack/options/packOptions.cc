@@ -8,8 +8,8 @@
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), javaVersion(nullptr), service(0), serviceUser(nullptr),
-      serviceNotify(0), serviceLowPort(0) {}
+      runtime(nullptr), addModules(nullptr), keepDebug(0), javaVersion(nullptr), service(0),
+      serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -73,6 +73,8 @@ char* packOptions::createUsageError(int argc, char** argv) {
             serviceNotify = 1;
         } else if (strcmp(argument, "--service-low-port") == 0) {
             serviceLowPort = 1;
+        } else if (strcmp(argument, "--keep-debug") == 0) {
+            keepDebug = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -93,7 +95,7 @@ char* packOptions::createMisuseError() const {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
-                    javaVersion == nullptr && !noStartupCache && !service &&
+                    javaVersion == nullptr && !noStartupCache && !keepDebug && !service &&
                     serviceUser == nullptr && !serviceNotify && !serviceLowPort;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
@@ -140,6 +142,7 @@ char* packOptions::createImageMisuseError() const {
         const char* imageOnly = name != nullptr         ? "--name"
                                 : runtime != nullptr    ? "--runtime"
                                 : addModules != nullptr ? "--add-modules"
+                                : keepDebug             ? "--keep-debug"
                                                         : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
@@ -151,6 +154,9 @@ char* packOptions::createImageMisuseError() const {
     }
     if (addModules != nullptr && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--add-modules needs --runtime auto");
+    }
+    if (keepDebug && runtime != nullptr && strcmp(runtime, "auto") != 0) {
+        return createStringCopy("--keep-debug needs --runtime auto");
     }
     return nullptr;
 }

@@ -36,6 +36,9 @@ class packOptions {
     char* name;
     char* runtime;
     char* addModules;
+    // The linked runtime keeps the JDK's debug information (line numbers
+    // in stack traces).
+    int keepDebug;
 
     // The Java version the configuration made by --main-class requires.
     char* javaVersion;

@@ -1,9 +1,13 @@
 #include "pack/tools/jdkTools.h"
 
 #include "pack/tools/toolProcess.h"
+#include "pack/zip/classScan.h"
+#include "pack/zip/zipArchive.h"
+#include "pack/zip/zipMerge.h"
 #include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "unix/outputFile.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -11,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 static char* createToolPath(const char* home, const char* tool) {
     char* bin = createString(home, "/bin/");
@@ -90,7 +95,36 @@ char* createJdepsModuleList(const char* printed, int length, const char* extraMo
     return list.createString();
 }
 
-char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules) {
+// The jars as the class path reads them, in one archive: the first of a
+// name wins, module descriptors of all but the first are left out.
+static int writeClassPathArchive(const stringArray& jars, const char* scratch) {
+    int count = jars.size();
+    zipArchive** archives = new zipArchive*[count];
+    int opened = 0;
+    int written = 0;
+    try {
+        for (; opened < count; opened++) {
+            archives[opened] = new zipArchive(jars[opened]);
+        }
+        stringArray dropped;
+        stringArray notes;
+        zipMerge merge(archives, count, &dropped, &notes);
+        outputFile out(scratch);
+        merge.write(out, 0, "");
+        out.commit(0600);
+        written = 1;
+    } catch (char* message) {
+        // A merge that refuses leaves jdeps the jars themselves.
+        delete[] message;
+    }
+    for (int i = 0; i < opened; i++) {
+        delete archives[i];
+    }
+    delete[] archives;
+    return written;
+}
+
+static char* runJdeps(const char* jdkHome, const stringArray& roots) {
     char* jdeps = createToolPath(jdkHome, "jdeps");
     // Multi-release jars are read as this JDK's runtime would read them.
     char version[16];
@@ -99,7 +133,7 @@ char* createModuleList(const char* jdkHome, const stringArray& jars, const char*
     char multiRelease[] = "--multi-release";
     char printDeps[] = "--print-module-deps";
     char ignoreMissing[] = "--ignore-missing-deps";
-    char** arguments = new char*[6 + jars.size()];
+    char** arguments = new char*[6 + roots.size()];
     int count = 0;
     arguments[count++] = jdeps;
     if (feature >= 9) {
@@ -108,8 +142,8 @@ char* createModuleList(const char* jdkHome, const stringArray& jars, const char*
     }
     arguments[count++] = printDeps;
     arguments[count++] = ignoreMissing;
-    for (int i = 0; i < jars.size(); i++) {
-        arguments[count++] = jars[i];
+    for (int i = 0; i < roots.size(); i++) {
+        arguments[count++] = roots[i];
     }
     arguments[count] = nullptr;
     stringBuffer printed;
@@ -122,7 +156,105 @@ char* createModuleList(const char* jdkHome, const stringArray& jars, const char*
     }
     delete[] arguments;
     delete[] jdeps;
-    return createJdepsModuleList(printed.getData(), printed.getLength(), extraModules);
+    return createJdepsModuleList(printed.getData(), printed.getLength(), nullptr);
+}
+
+static int listHas(const char* list, const char* module, char separator) {
+    size_t length = strlen(module);
+    for (const char* at = strstr(list, module); at != nullptr; at = strstr(at + 1, module)) {
+        int starts = at == list || at[-1] == separator;
+        int ends = at[length] == 0 || at[length] == separator;
+        if (starts && ends) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+char* createImpliedModules(const char* modules, const char* available) {
+    // Each module, and the module whose presence brings it in (null: always).
+    const char* implied[][2] = {
+        {"jdk.zipfs", nullptr},
+        {"jdk.charsets", nullptr},
+        {"jdk.localedata", nullptr},
+        {"jdk.crypto.ec", nullptr},
+        {"jdk.compiler", "java.compiler"},
+        {"jdk.management", "java.management"},
+        {"jdk.naming.dns", "java.naming"},
+    };
+    stringBuffer list;
+    list.append(modules);
+    for (const auto& rule : implied) {
+        int wanted = rule[1] == nullptr || listHas(modules, rule[1], ',');
+        if (wanted && listHas(available, rule[0], ' ') && !listHas(modules, rule[0], ',')) {
+            list.append(',');
+            list.append(rule[0]);
+        }
+    }
+    return list.createString();
+}
+
+static char* createAvailableModules(const char* jdkHome) {
+    runtimeRelease release(jdkHome);
+    char* modules = release.createValue("MODULES");
+    return modules != nullptr ? modules : createStringCopy("");
+}
+
+// Modules that a class reaches by reflection, by a text its class file
+// holds: Ant, for one, loads javac as "com.sun.tools.javac.Main".
+static const char* const reflectionTexts[] = {"com.sun.tools.javac.", "javax/tools/ToolProvider"};
+static const char* const reflectionModules[] = {"jdk.compiler", "jdk.compiler"};
+static const int reflectionRuleCount = sizeof reflectionTexts / sizeof reflectionTexts[0];
+
+static char* createWithReflectionModules(const char* modules, const stringArray& roots) {
+    int found[reflectionRuleCount] = {};
+    for (int i = 0; i < roots.size(); i++) {
+        zipArchive archive(roots[i]);
+        findMentions(archive, reflectionTexts, reflectionRuleCount, found);
+    }
+    char* list = createStringCopy(modules);
+    for (int i = 0; i < reflectionRuleCount; i++) {
+        if (found[i] && !listHas(list, reflectionModules[i], ',')) {
+            char* withComma = createString(list, ",");
+            delete[] list;
+            list = createString(withComma, reflectionModules[i]);
+            delete[] withComma;
+        }
+    }
+    return list;
+}
+
+char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules,
+                       const char* scratch) {
+    stringArray roots;
+    int merged = writeClassPathArchive(jars, scratch);
+    for (int i = 0; i < (merged ? 1 : jars.size()); i++) {
+        roots.append(createStringCopy(merged ? scratch : jars[i]));
+    }
+    char* found = nullptr;
+    char* reached = nullptr;
+    try {
+        found = runJdeps(jdkHome, roots);
+        reached = createWithReflectionModules(found, roots);
+    } catch (char*) {
+        delete[] found;
+        unlink(scratch);
+        throw;
+    }
+    delete[] found;
+    unlink(scratch);
+    char* available = createAvailableModules(jdkHome);
+    char* implied = createImpliedModules(reached, available);
+    delete[] available;
+    delete[] reached;
+    stringBuffer list;
+    list.append(implied);
+    delete[] implied;
+    if (extraModules != nullptr && extraModules[0] != 0) {
+        list.append(',');
+        list.append(extraModules);
+    }
+    return list.createString();
 }
 
 // Without this archive the runtime starts slower, and a dynamic archive of
@@ -150,11 +282,14 @@ static void dumpBaseArchive(const char* runtime) {
     }
 }
 
-void linkRuntime(const char* jdkHome, const char* modules, const char* output) {
+void linkRuntime(const char* jdkHome, const char* modules, const char* output, int keepDebug) {
     char* jlink = createToolPath(jdkHome, "jlink");
-    const char* arguments[] = {jlink,           "--add-modules",  modules,
-                               "--strip-debug", "--no-man-pages", "--no-header-files",
-                               "--output",      output,           nullptr};
+    const char* arguments[] = {
+        jlink,      "--add-modules", modules,         "--no-man-pages", "--no-header-files",
+        "--output", output,          "--strip-debug", nullptr};
+    if (keepDebug) {
+        arguments[7] = nullptr;
+    }
     stringBuffer printed;
     try {
         runToolOrFail(const_cast<char**>(arguments), &printed);

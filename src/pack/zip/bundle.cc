@@ -1,12 +1,14 @@
 #include "pack/zip/bundle.h"
 
 #include "pack/zip/zipArchive.h"
+#include "pack/zip/zipFormat.h"
 #include "pack/zip/zipMerge.h"
 #include "unix/files.h"
 #include "unix/outputFile.h"
 #include "util/stringArray.h"
 
 #include <cstdio>
+#include <cstring>
 
 static void writeSingle(char* launcher, const char* archivePath, const char* output,
                         const char* configuration) {
@@ -21,7 +23,8 @@ static void writeSingle(char* launcher, const char* archivePath, const char* out
 static void writeMerged(char* launcher, zipArchive** archives, int count, const char* output,
                         const char* configuration, int quiet) {
     stringArray dropped;
-    zipMerge merge(archives, count, &dropped);
+    stringArray notes;
+    zipMerge merge(archives, count, &dropped, &notes);
     long launcherSize = getFileSize(launcher);
     outputFile out(output);
     out.appendFileRange(launcher, 0, launcherSize);
@@ -30,6 +33,10 @@ static void writeMerged(char* launcher, zipArchive** archives, int count, const 
     // Only a bundle that was made has left anything out.
     for (int i = 0; i < dropped.size() && !quiet; i++) {
         fprintf(stderr, "larkwin-pack: %s\n", dropped[i]);
+    }
+    // What changes how the application runs is said even with --quiet.
+    for (int i = 0; i < notes.size(); i++) {
+        fprintf(stderr, "larkwin-pack: %s\n", notes[i]);
     }
 }
 
@@ -59,4 +66,21 @@ void writeBundle(char* launcher, const stringArray& archives, const char* output
         delete opened[i];
     }
     delete[] opened;
+}
+
+void writeConfiguredLauncher(char* launcher, const char* output, const char* configuration) {
+    long launcherSize = getFileSize(launcher);
+    outputFile out(output);
+    out.appendFileRange(launcher, 0, launcherSize);
+    // An archive without entries: its central directory, empty, starts
+    // where the launcher ends.
+    unsigned char end[zipEndRecordSize];
+    memset(end, 0, sizeof end);
+    putZip4(end, 0, 0x06054B50);
+    putZip4(end, 16, launcherSize);
+    long commentLength = (long)strlen(configuration);
+    putZip2(end, 20, commentLength);
+    out.write(end, zipEndRecordSize);
+    out.write(configuration, commentLength);
+    out.commit(0755);
 }

@@ -7,8 +7,13 @@ class stringArray;
 // by one archive whose comment is the configuration. One archive is copied
 // whole with its offsets moved past the launcher; several are merged (see
 // zipMerge.h), and every duplicate left out is named on standard error unless
-// quiet is set.
+// quiet is set. What else the merge changes (see zipMerge.h) is said there
+// in any case.
 void writeBundle(char* launcher, const stringArray& archives, const char* output,
                  const char* configuration, int quiet);
+
+// Writes output (mode 0755, complete or not at all): the launcher followed
+// by an archive without entries whose comment is the configuration.
+void writeConfiguredLauncher(char* launcher, const char* output, const char* configuration);
 
 #endif

@@ -1,6 +1,9 @@
 #include "pack/zip/zipMerge.h"
 
+#include "pack/zip/jarManifest.h"
 #include "pack/zip/mergeRules.h"
+#include "pack/zip/printableName.h"
+#include "pack/zip/registryJoin.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipFormat.h"
 #include "unix/outputFile.h"
@@ -12,10 +15,12 @@
 #include <cstring>
 #include <zlib.h>
 
-enum { skipItem, copyItem, joinItem };
+enum { skipItem, copyItem, joinItem, renameItem, manifestEntryItem };
 
 static const char* tooLarge =
     "the merged archive needs ZIP64 records, which larkwin-pack cannot write";
+static const char* manifestName = "META-INF/MANIFEST.MF";
+static const char* versionsDirectory = "META-INF/versions/";
 
 static const char* getName(const unsigned char* header) {
     return (const char*)header + zipHeaderSize;
@@ -34,8 +39,9 @@ static unsigned int hashName(const char* name, int length) {
     return hash;
 }
 
-zipMerge::zipMerge(zipArchive** archives, int count, stringArray* dropped)
-    : archives(archives), count(count), total(0), out(nullptr), position(0), written(0),
+zipMerge::zipMerge(zipArchive** archives, int count, stringArray* dropped, stringArray* notes)
+    : archives(archives), count(count), total(0), newNames(new stringArray), manifest(nullptr),
+      manifestLength(0), manifestItem(-1), multiRelease(0), out(nullptr), position(0), written(0),
       directory(nullptr), directoryLength(0) {
     for (int i = 0; i < count; i++) {
         total += archives[i]->getEntryCount();
@@ -44,20 +50,38 @@ zipMerge::zipMerge(zipArchive** archives, int count, stringArray* dropped)
     archiveOf = new int[size];
     entryOf = new int[size];
     action = new char[size];
+    ruleOf = new char[size];
     nextSame = new int[size];
     lastSame = new int[size];
-    // The table never fills beyond half, so that probes stay short; its size
-    // is fixed by the number of entries known up front.
-    slotCount = 2 * size + 1;
+    renamedAs = new int[size];
+    archiveMultiRelease = new int[count > 0 ? count : 1];
+    // Renamed entries take slots too; the table never fills beyond half, so
+    // that probes stay short.
+    slotCount = 4 * size + 1;
     slots = new int[slotCount];
-    plan(dropped);
+    try {
+        readManifests();
+        plan(dropped, notes);
+    } catch (char*) {
+        release();
+        throw;
+    }
 }
 
 zipMerge::~zipMerge() {
+    release();
+}
+
+void zipMerge::release() {
     delete[] directory;
+    delete[] manifest;
     delete[] slots;
+    delete[] archiveMultiRelease;
+    delete[] renamedAs;
+    delete newNames;
     delete[] lastSame;
     delete[] nextSame;
+    delete[] ruleOf;
     delete[] action;
     delete[] entryOf;
     delete[] archiveOf;
@@ -67,13 +91,24 @@ const unsigned char* zipMerge::getHeader(int item) const {
     return archives[archiveOf[item]]->getHeader(entryOf[item]);
 }
 
+const char* zipMerge::getItemName(int item, int* length) const {
+    if (renamedAs[item] >= 0) {
+        const char* name = (*newNames)[renamedAs[item]];
+        *length = (int)strlen(name);
+        return name;
+    }
+    *length = getNameLength(getHeader(item));
+    return getName(getHeader(item));
+}
+
 // The slot that holds the first item of that name, or the empty slot where
 // it belongs.
 int* zipMerge::findSlot(const char* name, int length) {
     unsigned int slot = hashName(name, length) % (unsigned int)slotCount;
     while (slots[slot] >= 0) {
-        const unsigned char* header = getHeader(slots[slot]);
-        if (getNameLength(header) == length && memcmp(getName(header), name, length) == 0) {
+        int slotLength = 0;
+        const char* slotName = getItemName(slots[slot], &slotLength);
+        if (slotLength == length && memcmp(slotName, name, length) == 0) {
             break;
         }
         slot = (slot + 1) % (unsigned int)slotCount;
@@ -81,48 +116,176 @@ int* zipMerge::findSlot(const char* name, int length) {
     return &slots[slot];
 }
 
-static char* createDroppedLine(const unsigned char* header, zipArchive* archive,
+static void appendQuoted(stringBuffer& line, const char* name, int length) {
+    line.append('\'');
+    appendPrintable(line, name, length);
+    line.append('\'');
+}
+
+static void appendQuoted(stringBuffer& line, const char* text) {
+    appendQuoted(line, text, (int)strlen(text));
+}
+
+// "cannot merge 'NAME' of 'JAR': " followed by the reason.
+static char* createCannotMerge(const char* name, int length, const zipArchive* archive,
+                               const char* reason) {
+    stringBuffer message;
+    message.append("cannot merge ");
+    appendQuoted(message, name, length);
+    message.append(" of ");
+    appendQuoted(message, archive->getPath());
+    message.append(": ");
+    message.append(reason);
+    return message.createString();
+}
+
+void zipMerge::readManifests() {
+    for (int a = 0; a < count; a++) {
+        long length = 0;
+        int entry = -1;
+        char* text = createManifestText(*archives[a], &length, &entry);
+        archiveMultiRelease[a] = text != nullptr && isMultiRelease(text, length);
+        multiRelease = multiRelease || archiveMultiRelease[a];
+        if (a == 0) {
+            manifest = text;
+            manifestLength = length;
+            // The first archive's items come first: its entry is its item.
+            manifestItem = entry;
+        } else {
+            delete[] text;
+        }
+    }
+    editManifest();
+}
+
+// The first archive's manifest as the merge writes it, or null when it is
+// copied as it is.
+void zipMerge::editManifest() {
+    char* classPath =
+        manifest != nullptr ? createMainAttribute(manifest, manifestLength, "Class-Path") : nullptr;
+    int addMultiRelease = multiRelease && !archiveMultiRelease[0];
+    if (manifest == nullptr && addMultiRelease) {
+        manifest = createStringCopy("Manifest-Version: 1.0\r\nMulti-Release: true\r\n\r\n");
+        manifestLength = (long)strlen(manifest);
+    } else if (manifest != nullptr && (classPath != nullptr || addMultiRelease)) {
+        long length = 0;
+        char* edited =
+            createEditedManifest(manifest, manifestLength, classPath ? "Class-Path" : nullptr,
+                                 addMultiRelease ? "Multi-Release: true" : nullptr, &length);
+        delete[] manifest;
+        manifest = edited;
+        manifestLength = length;
+    } else {
+        delete[] manifest;
+        manifest = nullptr;
+    }
+    delete[] classPath;
+}
+
+static char* createDroppedLine(const char* name, int length, zipArchive* archive,
                                zipArchive* first) {
     stringBuffer line;
-    line.append("dropped duplicate '");
-    line.append(getName(header), getNameLength(header));
-    line.append("' of '");
-    line.append(archive->getPath());
-    line.append("' (kept the one of '");
-    line.append(first->getPath());
-    line.append("')");
+    line.append("dropped duplicate ");
+    appendQuoted(line, name, length);
+    line.append(" of ");
+    appendQuoted(line, archive->getPath());
+    line.append(" (kept the one of ");
+    appendQuoted(line, first->getPath());
+    line.append(")");
     return line.createString();
 }
 
+// A versioned entry of an archive that is not multi-release was never read;
+// in a multi-release merge it would be.
+int zipMerge::isUnreadVersion(int item, stringArray* notes) const {
+    const unsigned char* header = getHeader(item);
+    int length = getNameLength(header);
+    int prefix = (int)strlen(versionsDirectory);
+    if (!multiRelease || archiveMultiRelease[archiveOf[item]] || length <= prefix ||
+        strncmp(getName(header), versionsDirectory, prefix) != 0) {
+        return 0;
+    }
+    if (getName(header)[length - 1] != '/') {
+        stringBuffer line;
+        line.append("left out ");
+        appendQuoted(line, getName(header), length);
+        line.append(" of ");
+        appendQuoted(line, archives[archiveOf[item]]->getPath());
+        line.append(": that jar is not multi-release, so the entry was never read; the merged "
+                    "archive is");
+        notes->append(line.createString());
+    }
+    return 1;
+}
+
 // Decides what becomes of one item, knowing the items in front of it.
-void zipMerge::planItem(int item, stringArray* dropped) {
+void zipMerge::planItem(int item, stringArray* dropped, stringArray* notes) {
     const unsigned char* header = getHeader(item);
     const char* name = getName(header);
     int length = getNameLength(header);
     mergeRule rule = getMergeRule(name, length, archiveOf[item] > 0);
     action[item] = skipItem;
-    if (rule == dropEntry) {
+    ruleOf[item] = (char)rule;
+    if (rule == dropEntry || isUnreadVersion(item, notes)) {
         return;
     }
     int* slot = findSlot(name, length);
     if (*slot < 0) {
         *slot = item;
-        action[item] = copyItem;
+        action[item] = item == manifestItem && manifest != nullptr ? manifestEntryItem : copyItem;
         return;
     }
-    int first = *slot;
-    if (rule == joinEntry) {
+    planDuplicate(item, *slot, rule, dropped);
+}
+
+void zipMerge::planDuplicate(int item, int first, mergeRule rule, stringArray* dropped) {
+    const unsigned char* header = getHeader(item);
+    const char* name = getName(header);
+    int length = getNameLength(header);
+    zipArchive* archive = archives[archiveOf[item]];
+    if (isJoinRule(rule) && ruleOf[first] == rule) {
         nextSame[lastSame[first]] = item;
         lastSame[first] = item;
         action[first] = joinItem;
+    } else if (rule == noticeEntry && archiveOf[item] > 0) {
+        planRename(item, dropped);
+    } else if (rule == refuseDuplicateEntry) {
+        throw createCannotMerge(name, length, archive,
+                                "another jar holds it too, and larkwin-pack cannot join them");
     } else if (length > 0 && name[length - 1] != '/') {
         // Directories repeat in every jar; only files are worth a word.
-        zipArchive* archive = archives[archiveOf[item]];
-        dropped->append(createDroppedLine(header, archive, archives[archiveOf[first]]));
+        dropped->append(createDroppedLine(name, length, archive, archives[archiveOf[first]]));
     }
 }
 
-void zipMerge::plan(stringArray* dropped) {
+// META-INF/licenses/JAR/NAME, JAR being the archive's file name and NAME the
+// entry's last part.
+void zipMerge::planRename(int item, stringArray* dropped) {
+    const unsigned char* header = getHeader(item);
+    const char* name = getName(header);
+    int length = getNameLength(header);
+    const char* path = archives[archiveOf[item]]->getPath();
+    const char* slash = strrchr(path, '/');
+    const char* base = (const char*)memchr(name, '/', length);
+    base = base != nullptr ? base + 1 : name;
+    stringBuffer renamed;
+    renamed.append("META-INF/licenses/");
+    renamed.append(slash != nullptr ? slash + 1 : path);
+    renamed.append('/');
+    renamed.append(base, length - (int)(base - name));
+    int* slot = findSlot(renamed.getData(), renamed.getLength());
+    if (*slot >= 0 || renamed.getLength() > 0xFFFF) {
+        dropped->append(createDroppedLine(name, length, archives[archiveOf[item]],
+                                          archives[archiveOf[*slot >= 0 ? *slot : item]]));
+        return;
+    }
+    renamedAs[item] = newNames->size();
+    newNames->append(renamed.createString());
+    *slot = item;
+    action[item] = renameItem;
+}
+
+void zipMerge::plan(stringArray* dropped, stringArray* notes) {
     for (int i = 0; i < slotCount; i++) {
         slots[i] = -1;
     }
@@ -133,8 +296,51 @@ void zipMerge::plan(stringArray* dropped) {
             entryOf[item] = e;
             nextSame[item] = -1;
             lastSame[item] = item;
-            planItem(item, dropped);
+            renamedAs[item] = -1;
+            planItem(item, dropped, notes);
         }
+    }
+    dropChangedSignature(notes);
+}
+
+// The name of the first archive's first entry that the merge changes, or
+// null.
+const char* zipMerge::findChangedEntry(int* length) const {
+    if (manifest != nullptr) {
+        *length = (int)strlen(manifestName);
+        return manifestName;
+    }
+    for (int item = 0; item < total && archiveOf[item] == 0; item++) {
+        if (action[item] == joinItem) {
+            *length = getNameLength(getHeader(item));
+            return getName(getHeader(item));
+        }
+    }
+    return nullptr;
+}
+
+// A signature that no longer matches what it signed fails every load from
+// the jar; without it the jar's entries load as unsigned ones.
+void zipMerge::dropChangedSignature(stringArray* notes) {
+    int changedLength = 0;
+    const char* changed = findChangedEntry(&changedLength);
+    int signatures = 0;
+    for (int item = 0; item < total && archiveOf[item] == 0; item++) {
+        const unsigned char* header = getHeader(item);
+        if (changed != nullptr && action[item] == copyItem &&
+            isSignatureFile(getName(header), getNameLength(header))) {
+            action[item] = skipItem;
+            signatures++;
+        }
+    }
+    if (signatures > 0) {
+        stringBuffer line;
+        line.append("removed the signature of ");
+        appendQuoted(line, archives[0]->getPath());
+        line.append(": the merge changes its ");
+        appendQuoted(line, changed, changedLength);
+        line.append(", so the signature would no longer match");
+        notes->append(line.createString());
     }
 }
 
@@ -167,74 +373,133 @@ void zipMerge::writeCopy(int item) {
     writeHeader(getHeader(item), localOffset);
 }
 
-static void appendContent(stringBuffer& joined, zipArchive* archive, int entry) {
-    long size = 0;
-    unsigned char* content = archive->createContent(entry, &size);
-    if (joined.getLength() + size + 1 > INT_MAX) {
-        delete[] content;
-        throw createStringCopy(tooLarge);
-    }
-    // Each file lists one provider per line; a last line without its line
-    // feed must not run into the next file's first line.
-    if (joined.getLength() > 0 && joined.getData()[joined.getLength() - 1] != '\n') {
-        joined.append('\n');
-    }
-    joined.append((const char*)content, (int)size);
-    delete[] content;
-}
-
-// The joined service file as one stored entry, named and dated as the
-// first of its copies.
-void zipMerge::writeJoined(int item) {
-    stringBuffer joined;
-    for (int same = item; same >= 0; same = nextSame[same]) {
-        appendContent(joined, archives[archiveOf[same]], entryOf[same]);
-    }
-    const unsigned char* first = getHeader(item);
+// One stored entry with the name and content given, dated and flagged as
+// the template header (or 1980-01-01 when there is none).
+void zipMerge::writeStored(const unsigned char* template_, const char* name, int nameLength,
+                           const char* content, long length) {
     unsigned char header[zipHeaderSize];
-    memcpy(header, first, zipHeaderSize);
-    long length = joined.getLength();
-    long crc = (long)crc32(0, (const unsigned char*)joined.getData(), (uInt)length);
+    memset(header, 0, sizeof header);
+    if (template_ != nullptr) {
+        memcpy(header, template_, zipHeaderSize);
+    } else {
+        putZip4(header, 0, zipHeaderSignature);
+        putZip2(header, 4, 20);
+        putZip2(header, zipVersionNeededField, 20);
+        putZip2(header, 14, 0x21);
+    }
+    long crc = (long)crc32(0, (const unsigned char*)content, (uInt)length);
     putZip2(header, zipFlagsField,
-            getZip2(first, zipFlagsField) & ~(zipFlagDescriptor | zipFlagEncrypted));
+            getZip2(header, zipFlagsField) & ~(zipFlagDescriptor | zipFlagEncrypted));
     putZip2(header, zipMethodField, zipStored);
     putZip4(header, zipCrcField, crc);
     putZip4(header, zipCompressedSizeField, length);
     putZip4(header, zipSizeField, length);
+    putZip2(header, zipNameLengthField, nameLength);
     putZip2(header, zipExtraLengthField, 0);
     putZip2(header, zipCommentLengthField, 0);
     unsigned char local[zipLocalHeaderSize];
     putZip4(local, 0, zipLocalHeaderSignature);
     memcpy(local + zipVersionNeededField - zipLocalShift, header + zipVersionNeededField,
            zipLocalHeaderSize - (zipVersionNeededField - zipLocalShift));
-    int nameLength = getNameLength(first);
     long localOffset = position;
     advance(zipLocalHeaderSize + nameLength + length);
     out->write(local, zipLocalHeaderSize);
-    out->write(getName(first), nameLength);
-    out->write(joined.getData(), length);
+    out->write(name, nameLength);
+    out->write(content, length);
     stringBuffer withName;
     withName.append((const char*)header, zipHeaderSize);
-    withName.append(getName(first), nameLength);
+    withName.append(name, nameLength);
     writeHeader((const unsigned char*)withName.getData(), localOffset);
+}
+
+void zipMerge::writeJoined(int item) {
+    int copies = 0;
+    for (int same = item; same >= 0; same = nextSame[same]) {
+        copies++;
+    }
+    char** contents = new char*[copies];
+    long* lengths = new long[copies];
+    int read = 0;
+    long sum = 0;
+    stringBuffer joined;
+    int failed = -1;
+    try {
+        for (int same = item; same >= 0; same = nextSame[same], read++) {
+            contents[read] =
+                (char*)archives[archiveOf[same]]->createContent(entryOf[same], &lengths[read]);
+            sum += lengths[read] + 1;
+            if (sum > INT_MAX / 2) {
+                throw createStringCopy(tooLarge);
+            }
+        }
+        failed = joinRegistry((mergeRule)ruleOf[item], contents, lengths, copies, joined);
+    } catch (char*) {
+        for (int i = 0; i < read; i++) {
+            delete[] contents[i];
+        }
+        delete[] contents;
+        delete[] lengths;
+        throw;
+    }
+    for (int i = 0; i < read; i++) {
+        delete[] contents[i];
+    }
+    delete[] contents;
+    delete[] lengths;
+    const unsigned char* first = getHeader(item);
+    if (failed >= 0) {
+        int same = item;
+        for (int i = 0; i < failed; i++) {
+            same = nextSame[same];
+        }
+        throw createCannotMerge(getName(first), getNameLength(first), archives[archiveOf[same]],
+                                "its last line continues, and would run into the next jar's copy");
+    }
+    writeStored(first, getName(first), getNameLength(first), joined.getData(), joined.getLength());
+}
+
+void zipMerge::writeRenamed(int item) {
+    long size = 0;
+    unsigned char* content = archives[archiveOf[item]]->createContent(entryOf[item], &size);
+    int length = 0;
+    const char* name = getItemName(item, &length);
+    try {
+        writeStored(getHeader(item), name, length, (const char*)content, size);
+    } catch (char*) {
+        delete[] content;
+        throw;
+    }
+    delete[] content;
 }
 
 void zipMerge::write(outputFile& file, long offset, const char* comment) {
     out = &file;
     position = offset;
     written = 0;
-    long capacity = 0;
+    long capacity = zipHeaderSize + (long)strlen(manifestName);
     for (int i = 0; i < count; i++) {
         capacity += archives[i]->getDirectorySize();
     }
+    for (int i = 0; i < newNames->size(); i++) {
+        capacity += (long)strlen((*newNames)[i]);
+    }
     delete[] directory;
-    directory = new unsigned char[capacity > 0 ? capacity : 1];
+    directory = new unsigned char[capacity];
     directoryLength = 0;
+    int nameLength = (int)strlen(manifestName);
+    if (manifest != nullptr && manifestItem < 0) {
+        writeStored(nullptr, manifestName, nameLength, manifest, manifestLength);
+    }
     for (int item = 0; item < total; item++) {
         if (action[item] == copyItem) {
             writeCopy(item);
         } else if (action[item] == joinItem) {
             writeJoined(item);
+        } else if (action[item] == renameItem) {
+            writeRenamed(item);
+        } else if (action[item] == manifestEntryItem) {
+            const unsigned char* header = getHeader(item);
+            writeStored(header, getName(header), getNameLength(header), manifest, manifestLength);
         }
     }
     long directoryOffset = position;

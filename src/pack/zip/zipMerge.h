@@ -1,36 +1,62 @@
 #ifndef LARKWIN_PACK_ZIP_ZIPMERGE_H
 #define LARKWIN_PACK_ZIP_ZIPMERGE_H
 
+#include "pack/zip/mergeRules.h"
+
 class outputFile;
 class stringArray;
 class zipArchive;
 
 // Several archives written as one: the first occurrence of a name wins, the
 // rules of mergeRules.h apply, and every entry that is kept is copied as it
-// is stored (headers, compressed data, descriptor) except the service files
-// that more than one archive holds, which are joined into one stored entry.
+// is stored (headers, compressed data, descriptor), except the entries the
+// merge writes itself, each as one stored entry: the registries that several
+// archives hold, joined; a dependency's licence or notice file whose name is
+// taken, under META-INF/licenses/JAR/; and the first archive's manifest when
+// it changes (its Class-Path removed, since the archives it names are merged
+// or reported by the caller; "Multi-Release: true" added when a dependency
+// has it). When the merge is multi-release, the versioned entries
+// (META-INF/versions/) of an archive that is not are left out, since they
+// were never read. When the first archive is signed and the merge changes
+// one of its entries, its signature files are left out.
 class zipMerge {
   public:
     // The archives are borrowed; the first is the application's own jar.
-    // Adds to dropped one line for every duplicate that is left out.
-    zipMerge(zipArchive** archives, int count, stringArray* dropped);
+    // Adds to dropped one line for every duplicate that is left out, and to
+    // notes one line for every other change a reader may need to know of.
+    // Throws "cannot merge ..." naming the entry and the archive when an
+    // entry cannot be kept faithfully.
+    zipMerge(zipArchive** archives, int count, stringArray* dropped, stringArray* notes);
     ~zipMerge();
     zipMerge(const zipMerge&) = delete;
     zipMerge& operator=(const zipMerge&) = delete;
 
     // Appends the merged archive to out, which already holds offset bytes,
     // with comment (at most 65535 bytes) as its comment. Throws the
-    // archives' failures, or "the merged archive needs ZIP64 ..." when it
-    // holds too many entries or bytes for the classic format.
+    // archives' failures, "cannot merge ..." for a registry that cannot be
+    // joined, or "the merged archive needs ZIP64 ..." when it holds too many
+    // entries or bytes for the classic format.
     void write(outputFile& out, long offset, const char* comment);
 
   private:
-    void plan(stringArray* dropped);
-    void planItem(int item, stringArray* dropped);
+    void release();
+    void readManifests();
+    void editManifest();
+    void plan(stringArray* dropped, stringArray* notes);
+    void planItem(int item, stringArray* dropped, stringArray* notes);
+    void planDuplicate(int item, int first, mergeRule rule, stringArray* dropped);
+    void planRename(int item, stringArray* dropped);
+    int isUnreadVersion(int item, stringArray* notes) const;
+    const char* findChangedEntry(int* length) const;
+    void dropChangedSignature(stringArray* notes);
     int* findSlot(const char* name, int length);
     const unsigned char* getHeader(int item) const;
+    const char* getItemName(int item, int* length) const;
     void writeCopy(int item);
     void writeJoined(int item);
+    void writeRenamed(int item);
+    void writeStored(const unsigned char* template_, const char* name, int nameLength,
+                     const char* content, long length);
     void writeHeader(const unsigned char* header, long localOffset);
     void advance(long length);
 
@@ -41,17 +67,28 @@ class zipMerge {
     int* entryOf;
     // What becomes of each entry, in the order of the archives.
     char* action;
+    // The rule that joins the entries of a joined name.
+    char* ruleOf;
     // The next entry of the same joined name, or -1.
     int* nextSame;
     int* lastSame;
+    // The index in newNames of an entry kept under another name, or -1.
+    int* renamedAs;
+    stringArray* newNames;
     int* slots;
     int slotCount;
+    // The first archive's manifest as it is written, or null when it is
+    // copied as it is; the item of the original, or -1 when it is new.
+    char* manifest;
+    long manifestLength;
+    int manifestItem;
+    int multiRelease;
+    int* archiveMultiRelease;
     outputFile* out;
     long position;
     int written;
-    // The central directory written so far. No header written is longer
-    // than the one it comes from, so the inputs' directories together bound
-    // its size.
+    // The central directory written so far. Headers are bounded by the
+    // inputs' headers plus the renamed names and one new manifest.
     unsigned char* directory;
     long directoryLength;
 };

@@ -60,3 +60,24 @@ TEST(JdkHome, WithoutJavaHomeTheJavaOnThePathLeadsToItsJdk) {
     EXPECT_EQ("no JDK found: set JAVA_HOME or put a JDK's java on the PATH",
               thrownMessage([] { ownedString home(createJdkHome()); }));
 }
+
+static std::string implied(const char* modules, const char* available) {
+    ownedString list(createImpliedModules(modules, available));
+    return list.get();
+}
+
+TEST(ImpliedModules, ServiceAndReflectionModulesFollowTheModulesThatReachThem) {
+    const char* jdk17 = "java.base java.compiler java.management java.naming jdk.charsets "
+                        "jdk.compiler jdk.crypto.ec jdk.localedata jdk.management "
+                        "jdk.naming.dns jdk.zipfs";
+    EXPECT_EQ("java.base,jdk.zipfs,jdk.charsets,jdk.localedata,jdk.crypto.ec",
+              implied("java.base", jdk17));
+    EXPECT_EQ("java.base,java.compiler,java.naming,jdk.zipfs,jdk.charsets,jdk.localedata,"
+              "jdk.crypto.ec,jdk.compiler,jdk.naming.dns",
+              implied("java.base,java.compiler,java.naming", jdk17));
+    // Modules already listed or absent from the JDK (jdk.crypto.ec is gone
+    // from recent ones) are not added; names must match whole.
+    EXPECT_EQ("java.base,jdk.zipfs,jdk.compiler,java.compilerx,jdk.charsets",
+              implied("java.base,jdk.zipfs,jdk.compiler,java.compilerx",
+                      "java.base jdk.zipfs jdk.charsets jdk.compiler"));
+}

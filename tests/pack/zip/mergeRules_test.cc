@@ -47,3 +47,41 @@ TEST(MergeRules, NameLengthBoundsTheName) {
     EXPECT_EQ(copyEntry, getMergeRule("META-INF/services/", 18, 1));
     EXPECT_EQ(copyEntry, getMergeRule("", 0, 1));
 }
+
+TEST(MergeRules, RegistriesAreJoinedByTheirKindFromEveryJar) {
+    for (int fromDependency : {0, 1}) {
+        EXPECT_EQ(groovyModuleEntry,
+                  ruleOf("META-INF/services/org.codehaus.groovy.runtime.ExtensionModule",
+                         fromDependency));
+        EXPECT_EQ(
+            groovyModuleEntry,
+            ruleOf("META-INF/groovy/org.codehaus.groovy.runtime.ExtensionModule", fromDependency));
+        EXPECT_EQ(joinValuesEntry, ruleOf("META-INF/spring.factories", fromDependency));
+        EXPECT_EQ(appendEntry, ruleOf("META-INF/spring.handlers", fromDependency));
+        EXPECT_EQ(appendEntry, ruleOf("META-INF/spring.schemas", fromDependency));
+        EXPECT_EQ(joinEntry, ruleOf("META-INF/spring/org.springframework.boot.autoconfigure."
+                                    "AutoConfiguration.imports",
+                                    fromDependency));
+        EXPECT_EQ(dropEntry, ruleOf("META-INF/INDEX.LIST", fromDependency));
+    }
+    EXPECT_EQ(copyEntry, ruleOf("META-INF/spring/sub/x.imports", 1));
+    EXPECT_EQ(copyEntry, ruleOf("META-INF/spring.factories.bak", 1));
+}
+
+TEST(MergeRules, LicencesAndNoticesAtTheRootOrInMetaInfAreKept) {
+    for (const char* name : {"LICENSE", "META-INF/LICENSE.txt", "META-INF/licence.md",
+                             "META-INF/NOTICE", "NOTICE.txt", "META-INF/COPYING"}) {
+        EXPECT_EQ(noticeEntry, ruleOf(name, 1)) << name;
+    }
+    for (const char* name :
+         {"META-INF/LICENSE/", "org/LICENSE", "META-INF/maven/LICENSE", "LICENSES/"}) {
+        EXPECT_EQ(copyEntry, ruleOf(name, 1)) << name;
+    }
+}
+
+TEST(MergeRules, SignatureFilesIncludeSigPrefixedOnes) {
+    EXPECT_EQ(dropEntry, ruleOf("META-INF/SIG-SIGNER", 1));
+    EXPECT_TRUE(isSignatureFile("META-INF/sig-x", 14));
+    // Shorter than the prefix: only the bytes of the name are read.
+    EXPECT_FALSE(isSignatureFile("META-INF/SIGXXX", 12));
+}

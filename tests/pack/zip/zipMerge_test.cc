@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 #include <zlib.h>
 
@@ -180,7 +181,7 @@ class ZipMergeTest : public ::testing::Test {
         }
         std::string output = dir.path("merged");
         std::string message = thrownMessage([&] {
-            zipMerge merged(archives.data(), (int)archives.size(), &dropped);
+            zipMerge merged(archives.data(), (int)archives.size(), &dropped, &notes);
             outputFile out(output.c_str());
             out.write(prefix.data(), (long)prefix.size());
             merged.write(out, (long)prefix.size(), "mainclass Main");
@@ -217,6 +218,7 @@ class ZipMergeTest : public ::testing::Test {
     scratchDir dir;
     std::string prefix = "#!launcher bytes\n";
     stringArray dropped;
+    stringArray notes;
     std::string failure;
 };
 
@@ -395,6 +397,151 @@ TEST_F(ZipMergeTest, EmptyArchivesMergeIntoAnEmptyOne) {
     std::vector<readEntry> entries = merge({write("a.jar", none), write("b.jar", none)});
     EXPECT_EQ("", failure);
     EXPECT_TRUE(entries.empty());
+}
+
+TEST_F(ZipMergeTest, RegistriesAreJoinedByWhatTheyAre) {
+    std::string groovy = "META-INF/services/org.codehaus.groovy.runtime.ExtensionModule";
+    archiveBuilder app;
+    app.add(groovy, "moduleName=a\nmoduleVersion=1\nextensionClasses=a.A\n");
+    app.add("META-INF/spring.factories", "x.Spi=a.One\n");
+    app.add("META-INF/spring.handlers", "http\\://a=a.Handler");
+    app.add("META-INF/spring/x.AutoConfiguration.imports", "a.Config");
+    archiveBuilder lib;
+    lib.add(groovy, "moduleName=b\nmoduleVersion=2\nextensionClasses=b.B\n", plainDescriptor, "",
+            true);
+    lib.add("META-INF/spring.factories", "x.Spi=b.One\ny.Spi=b.Two\n");
+    lib.add("META-INF/spring.handlers", "http\\://a=b.Handler\n");
+    lib.add("META-INF/spring/x.AutoConfiguration.imports", "b.Config\n");
+    std::vector<readEntry> entries = merge({write("app.jar", app), write("lib.jar", lib)});
+    ASSERT_EQ("", failure);
+    ASSERT_EQ(4u, entries.size());
+    EXPECT_EQ("moduleName=a,b\nmoduleVersion=1\nextensionClasses=a.A,b.B\n", entries[0].content);
+    EXPECT_EQ("x.Spi=a.One,b.One\ny.Spi=b.Two\n", entries[1].content);
+    // Loaded in turn, the later copy wins, as it did on the class path.
+    EXPECT_EQ("http\\://a=a.Handler\nhttp\\://a=b.Handler\n", entries[2].content);
+    EXPECT_EQ("a.Config\nb.Config\n", entries[3].content);
+    EXPECT_TRUE(droppedLines().empty());
+}
+
+TEST_F(ZipMergeTest, WhatCannotBeJoinedIsRefusedNamingTheEntryAndTheJar) {
+    archiveBuilder app;
+    app.add("META-INF/spring.schemas", "a=b\\");
+    archiveBuilder lib;
+    lib.add("META-INF/spring.schemas", "c=d");
+    std::string appPath = write("app.jar", app);
+    merge({appPath, write("lib.jar", lib)});
+    EXPECT_EQ("cannot merge 'META-INF/spring.schemas' of '" + appPath +
+                  "': its last line continues, and would run into the next jar's copy",
+              failure);
+
+    std::string plugins = "META-INF/org/apache/logging/log4j/core/config/plugins/Log4j2Plugins.dat";
+    archiveBuilder core;
+    core.add(plugins, "\x01\x02");
+    archiveBuilder extra;
+    extra.add(plugins, "\x03");
+    std::string extraPath = write("extra.jar", extra);
+    merge({write("core.jar", core), extraPath});
+    EXPECT_EQ("cannot merge '" + plugins + "' of '" + extraPath +
+                  "': another jar holds it too, and larkwin-pack cannot join them",
+              failure);
+}
+
+TEST_F(ZipMergeTest, DependenciesNoticesAreKeptUnderTheirJarsName) {
+    archiveBuilder app;
+    app.add("META-INF/LICENSE", "app licence");
+    archiveBuilder lib;
+    lib.add("META-INF/LICENSE", "lib licence", plainDescriptor, "", true);
+    lib.add("META-INF/NOTICE.txt", "lib notice");
+    lib.add("LICENSE", "lib root licence");
+    archiveBuilder same;
+    same.add("META-INF/LICENSE", "another lib.jar");
+    std::string samePath = dir.path("other");
+    ASSERT_EQ(0, mkdir(samePath.c_str(), 0700));
+    samePath = dir.write("other/lib.jar", same.bytes());
+    std::string libPath = write("lib.jar", lib);
+    std::vector<readEntry> entries = merge({write("app.jar", app), libPath, samePath});
+    ASSERT_EQ("", failure);
+    EXPECT_EQ((std::vector<std::string>{"META-INF/LICENSE", "META-INF/licenses/lib.jar/LICENSE",
+                                        "META-INF/NOTICE.txt", "LICENSE"}),
+              names(entries));
+    EXPECT_EQ("lib licence", entries[1].content);
+    EXPECT_EQ((std::vector<std::string>{"dropped duplicate 'META-INF/LICENSE' of '" + samePath +
+                                        "' (kept the one of '" + libPath + "')"}),
+              droppedLines());
+}
+
+const char* manifestName = "META-INF/MANIFEST.MF";
+
+TEST_F(ZipMergeTest, MultiReleaseIsKeptWhenADependencyHasIt) {
+    archiveBuilder app;
+    app.add(manifestName, "Manifest-Version: 1.0\r\nClass-Path: lib.jar\r\n  more.jar\r\n"
+                          "Main-Class: App\r\n\r\n");
+    app.add("META-INF/versions/11/App.class", "never read");
+    archiveBuilder lib;
+    lib.add(manifestName, "Manifest-Version: 1.0\nMulti-Release: true\n\n");
+    lib.add("META-INF/versions/11/Lib.class", "lib 11");
+    std::string appPath = write("app.jar", app);
+    std::vector<readEntry> entries = merge({appPath, write("lib.jar", lib)});
+    ASSERT_EQ("", failure);
+    EXPECT_EQ((std::vector<std::string>{manifestName, "META-INF/versions/11/Lib.class"}),
+              names(entries));
+    EXPECT_EQ("Manifest-Version: 1.0\r\nMain-Class: App\r\nMulti-Release: true\r\n\r\n",
+              entries[0].content);
+    ASSERT_EQ(1, notes.size());
+    EXPECT_EQ("left out 'META-INF/versions/11/App.class' of '" + appPath +
+                  "': that jar is not multi-release, so the entry was never read; the merged "
+                  "archive is",
+              std::string(notes[0]));
+
+    // A first jar without a manifest gets one.
+    archiveBuilder bare;
+    bare.add("App.class", "app");
+    entries = merge({write("bare.jar", bare), write("lib.jar", lib)});
+    ASSERT_EQ("", failure);
+    ASSERT_EQ(3u, entries.size());
+    EXPECT_EQ(manifestName, entries[0].name);
+    EXPECT_EQ("Manifest-Version: 1.0\r\nMulti-Release: true\r\n\r\n", entries[0].content);
+}
+
+TEST_F(ZipMergeTest, ASignatureIsRemovedOnlyWhenTheMergeChangesWhatItSigned) {
+    archiveBuilder app;
+    app.add(manifestName, "Manifest-Version: 1.0\r\n\r\nName: App.class\r\nSHA-256-Digest: x\r\n");
+    app.add("META-INF/SIGNER.SF", "sf");
+    app.add("META-INF/SIGNER.RSA", "rsa");
+    app.add("META-INF/services/org.Spi", "org.AppSpi\n");
+    archiveBuilder plain;
+    plain.add("Lib.class", "lib");
+    std::string appPath = write("app.jar", app);
+    std::vector<readEntry> entries = merge({appPath, write("plain.jar", plain)});
+    ASSERT_EQ("", failure);
+    EXPECT_EQ(5u, entries.size());
+    EXPECT_EQ(0, notes.size());
+
+    archiveBuilder provider;
+    provider.add("META-INF/services/org.Spi", "org.LibSpi\n");
+    entries = merge({appPath, write("provider.jar", provider)});
+    ASSERT_EQ("", failure);
+    EXPECT_EQ((std::vector<std::string>{manifestName, "META-INF/services/org.Spi"}),
+              names(entries));
+    ASSERT_EQ(1, notes.size());
+    EXPECT_EQ("removed the signature of '" + appPath +
+                  "': the merge changes its 'META-INF/services/org.Spi', so the signature would "
+                  "no longer match",
+              std::string(notes[0]));
+}
+
+TEST_F(ZipMergeTest, NamesArePrintedOnOneLineWithControlCharactersEscaped) {
+    archiveBuilder app;
+    app.add("a\nb\x1b[31m\\c", "app");
+    archiveBuilder lib;
+    lib.add("a\nb\x1b[31m\\c", "lib");
+    std::string appPath = write("app.jar", app);
+    std::string libPath = write("lib.jar", lib);
+    merge({appPath, libPath});
+    ASSERT_EQ("", failure);
+    EXPECT_EQ((std::vector<std::string>{"dropped duplicate 'a\\x0ab\\x1b[31m\\\\c' of '" + libPath +
+                                        "' (kept the one of '" + appPath + "')"}),
+              droppedLines());
 }
 
 } // namespace

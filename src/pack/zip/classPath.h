@@ -1,0 +1,14 @@
+#ifndef LARKWIN_PACK_ZIP_CLASSPATH_H
+#define LARKWIN_PACK_ZIP_CLASSPATH_H
+
+class stringArray;
+
+// The jars in the order a class loader reads them: each jar followed by the
+// jars that its manifest's Class-Path names (relative to the jar's
+// directory, recursively), each jar once. An entry that names no file, a
+// directory or a URL other than a file's is left out, with one line in notes
+// saying so, so that what is made never depends on the packing machine.
+// Throws the failures of zipArchive for a jar that is not one.
+void expandClassPath(const stringArray& jars, stringArray* expanded, stringArray* notes);
+
+#endif
