@@ -57,7 +57,7 @@ class ServiceTest(unittest.TestCase):
 
     def test_without_service_there_is_no_unit(self):
         image = self.pack()
-        self.assertFalse(os.path.exists(os.path.join(image, "lib")))
+        self.assertFalse(os.path.exists(os.path.join(image, "lib", "systemd")))
         shown = run(PACK, "--show", os.path.join(image, "bin", "orders")).stdout.decode()
         self.assertNotIn("crashdir", shown)
 
