@@ -3,9 +3,11 @@
 #include "cache/cacheDirectory.h"
 #include "config/configFile.h"
 #include "runtime/versionRequirement.h"
+#include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/strings.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,14 +23,80 @@ static void javaSearch(javaVm* vm, configFile* file, char* argument) {
     vm->javaSearchDirs.append(createAbsolutePath(file->directory, argument));
 }
 
+char* createServiceDirectory(const char* value) {
+    if (value == nullptr || value[0] != '/') {
+        return nullptr;
+    }
+    char* first = createStringCopy(value);
+    char* colon = strchr(first, ':');
+    if (colon != nullptr) {
+        *colon = 0;
+    }
+    return first;
+}
+
 // "startupcache [DIR]": keep start-up archives in DIR, resolved like the
-// other paths, or by default in the user's cache directory.
+// other paths, or by default in the service's cache directory when systemd
+// made one, else in the user's cache directory.
 static void startupCache(javaVm* vm, configFile* file, char* argument) {
+    char* service = createServiceDirectory(getenv("CACHE_DIRECTORY"));
     if (argument[0] != 0) {
+        delete[] service;
         vm->setStartupCache(createAbsolutePath(file->directory, argument));
+    } else if (service != nullptr) {
+        vm->setStartupCache(service);
     } else {
         vm->setStartupCache(createDefaultCacheDirectory(getenv("XDG_CACHE_HOME"), getenv("HOME")));
     }
+}
+
+char* createDefaultCrashDirectory(const char* stateDirectory, const char* xdgStateHome,
+                                  const char* home, const char* name) {
+    char* service = createServiceDirectory(stateDirectory);
+    if (service != nullptr) {
+        char* directory = createString(service, "/crash");
+        delete[] service;
+        return directory;
+    }
+    char* stateHome = nullptr;
+    if (xdgStateHome != nullptr && xdgStateHome[0] == '/') {
+        stateHome = createString(xdgStateHome, "/");
+    } else if (home != nullptr && home[0] == '/') {
+        stateHome = createString(home, "/.local/state/");
+    } else {
+        return nullptr;
+    }
+    char* application = createString(stateHome, name);
+    delete[] stateHome;
+    char* directory = createString(application, "/crash");
+    delete[] application;
+    return directory;
+}
+
+// The launcher's file name, which names its application.
+static char* createApplicationName() {
+    const char* path = HACKexePath != nullptr ? HACKexePath : "larkwin";
+    const char* slash = strrchr(path, '/');
+    return createStringCopy(slash != nullptr ? slash + 1 : path);
+}
+
+// "crashdir [DIR]": the JVM's crash reports and heap dumps go to DIR,
+// resolved like the other paths, or by default to the service's state
+// directory or the user's (see createDefaultCrashDirectory).
+static void crashDir(javaVm* vm, configFile* file, char* argument) {
+    if (argument[0] != 0) {
+        vm->setCrashDirectory(createAbsolutePath(file->directory, argument));
+        return;
+    }
+    char* name = createApplicationName();
+    char* directory = createDefaultCrashDirectory(getenv("STATE_DIRECTORY"),
+                                                  getenv("XDG_STATE_HOME"), getenv("HOME"), name);
+    delete[] name;
+    if (directory == nullptr && debug) {
+        printf("crashdir: no state directory (neither STATE_DIRECTORY, XDG_STATE_HOME nor "
+               "HOME is set); crash reports go where the JVM puts them\n");
+    }
+    vm->setCrashDirectory(directory);
 }
 
 struct platformDirective {
@@ -37,6 +105,7 @@ struct platformDirective {
 };
 
 static const platformDirective platformDirectives[] = {
+    {"crashdir", crashDir},
     {"javaversion", javaVersion},
     {"javasearch", javaSearch},
     {"startupcache", startupCache},

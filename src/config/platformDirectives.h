@@ -9,4 +9,17 @@ class javaVm;
 // know the word either.
 int specialDirective(javaVm* vm, configFile* file, char* word, char* argument);
 
+// The first directory of a variable that systemd sets for a service
+// ("CACHE_DIRECTORY", "STATE_DIRECTORY": absolute paths separated by ':');
+// null when value is null or not an absolute path. Owned by the caller.
+char* createServiceDirectory(const char* value);
+
+// Where "crashdir" without a directory puts crash reports: "crash" in the
+// service's state directory when systemd made one, else
+// "$XDG_STATE_HOME/NAME/crash", else "$HOME/.local/state/NAME/crash"
+// (variables that are not absolute paths count as unset); null when none is
+// set. Owned by the caller.
+char* createDefaultCrashDirectory(const char* stateDirectory, const char* xdgStateHome,
+                                  const char* home, const char* name);
+
 #endif

@@ -58,9 +58,11 @@ static void endWithLauncher(pid_t launcher) {
 // afterwards (its own stack frames below the launcher's, errno) and never
 // returns. It must not go on as a second launcher: it ends at once,
 // with none of the launcher's clean-up.
-[[noreturn]] static void executeInChild(const signalForwarding& forwarding, pid_t launcher,
+[[noreturn]] static void executeInChild(const signalForwarding& forwarding,
+                                        const applicationChannel& channel, pid_t launcher,
                                         char* path, char** arguments) {
     forwarding.prepareChild();
+    channel.prepareChild();
     endWithLauncher(launcher);
     execv(path, arguments);
     reportExecFailure(path, errno);
@@ -95,7 +97,7 @@ static int reap(pid_t child) {
     return WEXITSTATUS(status);
 }
 
-int runChildProcess(char* path, char** arguments) {
+int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* childPid) {
     // What is buffered now would otherwise be written after the child's own
     // output.
     fflush(stdout);
@@ -108,10 +110,19 @@ int runChildProcess(char* path, char** arguments) {
         throw createStringCopy("fork failed");
     }
     if (child == 0) {
-        executeInChild(forwarding, launcher, path, arguments);
+        executeInChild(forwarding, channel, launcher, path, arguments);
     }
+    *childPid = child;
     forwarding.forwardTo(child);
+    channel.closeWritingEnd();
+    channel.relayUntilEnded(child);
     waitUntilEnded(child);
     forwarding.stop();
     return reap(child);
+}
+
+int runChildProcess(char* path, char** arguments) {
+    applicationChannel none(0);
+    pid_t child = 0;
+    return runChildProcess(path, arguments, none, &child);
 }

@@ -1,6 +1,10 @@
 #ifndef LARKWIN_PROCESS_CHILDPROCESS_H
 #define LARKWIN_PROCESS_CHILDPROCESS_H
 
+#include "notify/applicationChannel.h"
+
+#include <sys/types.h>
+
 // Runs path with the null-terminated argument vector as a child process,
 // passing on the stop signals sent to the launcher meanwhile, and waits for
 // it. Returns its exit status, 128 + n when signal n ended it, or 127 when
@@ -8,5 +12,8 @@
 // Throws "fork failed", "waitpid failed: %s", and the failures of setting up
 // the signal forwarding: "sigprocmask failed: %s", "sigaction failed: %s".
 int runChildProcess(char* path, char** arguments);
+// The same, relaying the application's messages on channel (when open) to
+// the service manager while the child runs; *childPid is its pid afterwards.
+int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* childPid);
 
 #endif

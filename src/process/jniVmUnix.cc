@@ -1,9 +1,12 @@
 #include "process/jniVmUnix.h"
 
 #include "cache/cacheControl.h"
+#include "cache/cacheDirectory.h"
 #include "cache/startupCache.h"
+#include "notify/applicationChannel.h"
 #include "process/argumentFile.h"
 #include "process/childProcess.h"
+#include "process/crashReport.h"
 #include "runtime/javaPath.h"
 #include "runtime/javaRuntime.h"
 #include "runtime/javaSearch.h"
@@ -12,8 +15,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 jniCreateVmPtr createPtr = nullptr;
+
+// What a crash directory keeps: reports are small, heap dumps as large as
+// the heap; the newest is kept whatever its size.
+static const int keptCrashFiles = 10;
+static const long long keptCrashBytes = 1024LL * 1024 * 1024;
 
 namespace {
 // The java command line: a null-terminated vector of borrowed strings, except
@@ -125,6 +134,24 @@ void moveLongOptionsToFile(commandLine& line, int mainClassIndex, argumentFile& 
     }
     line.replace(first, last, file.createReference(items + first, last - first), "%s ");
 }
+// "crashdir": the JVM's reports and heap dumps go to directory, made when
+// missing. Where it cannot be made they go where they would without it.
+void useCrashDirectory(stringArray* options, const char* directory) {
+    if (directory == nullptr) {
+        return;
+    }
+    int failure = makeCacheDirectory(directory);
+    if (failure != 0) {
+        if (debug) {
+            printf("Not using the crash directory '%s': %s\n", directory, strerror(failure));
+        }
+        return;
+    }
+    if (debug) {
+        printf("crashdir: crash reports and heap dumps go to '%s'\n", directory);
+    }
+    addCrashDirectoryOptions(options, directory);
+}
 } // namespace
 
 jniVmUnix::jniVmUnix() {}
@@ -148,19 +175,37 @@ void jniVmUnix::run() {
     }
     javaRuntime runtime(javaPath);
     startupCache cache(*this, runtime);
-    commandLine line(cache.getOptions().size() + vmOptions.size() + params.size() + 5);
+    stringArray crashOptions;
+    useCrashDirectory(&crashOptions, crashDirectory);
+    applicationChannel channel(1);
+    commandLine line(cache.getOptions().size() + crashOptions.size() + vmOptions.size() +
+                     params.size() + 6);
     line.add(javaPath, "%s ");
     appendClassPath(line, *this);
     appendBootPath(line, *this, runtime);
     appendEach(line, cache.getOptions(), "%s ");
+    appendEach(line, crashOptions, "%s ");
     appendEach(line, vmOptions, "%s ");
+    if (channel.isOpen()) {
+        line.addOwned(channel.createPropertyOption(), "%s ");
+    }
     int mainClassIndex = line.size();
     line.add(mainClass, "%s");
     appendEach(line, params, " %s");
     argumentFile file;
     moveLongOptionsToFile(line, mainClassIndex, file, runtime);
     line.echo();
-    int status = runChildProcess(javaPath, line.getItems());
+    time_t started = time(nullptr);
+    pid_t child = 0;
+    int status = runChildProcess(javaPath, line.getItems(), channel, &child);
+    if (status != 0) {
+        const char* errorFile = findErrorFilePattern(vmOptions);
+        reportCrash(errorFile != nullptr ? errorFile : findErrorFilePattern(crashOptions), child,
+                    started);
+    }
+    if (crashDirectory != nullptr) {
+        boundCrashDirectory(crashDirectory, keptCrashFiles, keptCrashBytes);
+    }
     cache.finish(status);
     setExitCode(status);
 }

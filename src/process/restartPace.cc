@@ -1,5 +1,6 @@
 #include "process/restartPace.h"
 
+#include "notify/serviceManager.h"
 #include "process/stopRequest.h"
 #include "unix/exePath.h"
 
@@ -36,6 +37,8 @@ void restartUnlessStopped(int exitCode) {
         }
         return;
     }
+    // The service manager waits for the next "READY=1" of the application.
+    notifyReloading();
     // Flushed before a stop signal may end the launcher without stdio.
     fflush(stdout);
     fflush(stderr);

@@ -1,5 +1,6 @@
 #include "process/signalForwarding.h"
 
+#include "notify/serviceManager.h"
 #include "process/stopRequest.h"
 
 #include "util/strings.h"
@@ -19,6 +20,10 @@ static void forwardSignal(int signal, siginfo_t* info, void*) {
     noteStopSignal(signal);
     pid_t target = forwardTarget;
     if (target > 0 && (info->si_code == SI_USER || info->si_code == SI_QUEUE)) {
+        // The service manager hears of the stop before the application.
+        if (signal == SIGTERM || signal == SIGINT || signal == SIGHUP) {
+            notifyStopping();
+        }
         int savedErrno = errno;
         kill(target, signal);
         errno = savedErrno;

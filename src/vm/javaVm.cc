@@ -10,7 +10,7 @@ stringArray HACKtempFileArray;
 
 javaVm::javaVm()
     : exitCode(0), restartCode(0), socketPort(0), javaPath(nullptr), mainClass(nullptr),
-      firstParams(0), useStartupCache(0), startupCacheDir(nullptr) {}
+      firstParams(0), useStartupCache(0), startupCacheDir(nullptr), crashDirectory(nullptr) {}
 
 // Members are destroyed in reverse declaration order: params, vmOptions,
 // skipPath, bootPath, classPath and tempFiles, after javaPath and mainClass.
@@ -19,6 +19,7 @@ javaVm::~javaVm() {
     delete[] javaPath;
     delete[] mainClass;
     delete[] startupCacheDir;
+    delete[] crashDirectory;
 }
 
 void javaVm::deleteTempFiles() {
@@ -143,4 +144,9 @@ void javaVm::migrateDashJ() {
 
 void javaVm::addTempFile(const char* path) {
     tempFiles.append(createStringCopy(path));
+}
+
+void javaVm::setCrashDirectory(char* directory) {
+    delete[] crashDirectory;
+    crashDirectory = directory;
 }

@@ -49,6 +49,9 @@ class javaVm {
     // such place (the cache is then off). Takes ownership.
     void setStartupCache(char* directory);
     int getSocketPort() const { return socketPort; }
+    // "crashdir": where the JVM's crash reports and heap dumps go (null:
+    // where the JVM puts them by itself). Takes ownership.
+    void setCrashDirectory(char* directory);
 
     int exitCode;
     int restartCode;
@@ -71,6 +74,9 @@ class javaVm {
     // "startupcache" (see setStartupCache).
     int useStartupCache;
     char* startupCacheDir;
+
+    // "crashdir" (see setCrashDirectory).
+    char* crashDirectory;
 };
 
 #endif

@@ -1,4 +1,5 @@
 #include "config/configFile.h"
+#include "config/platformDirectives.h"
 #include "process/jniVmUnix.h"
 #include "testSupport.h"
 #include "util/strings.h"
@@ -42,4 +43,38 @@ TEST(StartupCacheDirective, WithoutADirectoryTakesTheUsersCache) {
     parse(dir, vm, "startupcache\n");
     EXPECT_EQ(1, vm.useStartupCache);
     EXPECT_EQ(nullptr, vm.startupCacheDir) << "off, and +DEBUG says why";
+}
+
+TEST(StartupCacheDirective, UnderSystemdTakesTheServicesCacheDirectory) {
+    scratchDir dir;
+    jniVmUnix vm;
+    environmentVariable xdg("XDG_CACHE_HOME", "/x/cache");
+    {
+        environmentVariable service("CACHE_DIRECTORY", "/var/cache/orders:/var/cache/other");
+        parse(dir, vm, "startupcache\n");
+        EXPECT_STREQ("/var/cache/orders", vm.startupCacheDir);
+        parse(dir, vm, "startupcache given\n");
+        EXPECT_EQ(dir.path("given"), vm.startupCacheDir) << "a directory given wins";
+    }
+    environmentVariable relative("CACHE_DIRECTORY", "var/cache/orders");
+    parse(dir, vm, "startupcache\n");
+    EXPECT_STREQ("/x/cache/larkwin", vm.startupCacheDir) << "not an absolute path: unset";
+}
+
+TEST(CrashDirDirective, GivenOrTheServicesOrTheUsersStateDirectory) {
+    scratchDir dir;
+    jniVmUnix vm;
+    EXPECT_EQ(nullptr, vm.crashDirectory);
+    parse(dir, vm, "crashdir crashes\n");
+    EXPECT_EQ(dir.path("crashes"), vm.crashDirectory);
+    {
+        environmentVariable state("STATE_DIRECTORY", "/var/lib/orders:/var/lib/more");
+        parse(dir, vm, "crashdir\n");
+        EXPECT_STREQ("/var/lib/orders/crash", vm.crashDirectory);
+    }
+    ownedString user(createDefaultCrashDirectory(nullptr, "/s", "/home/u", "orders"));
+    EXPECT_STREQ("/s/orders/crash", user.get());
+    ownedString home(createDefaultCrashDirectory("relative", "", "/home/u", "orders"));
+    EXPECT_STREQ("/home/u/.local/state/orders/crash", home.get());
+    EXPECT_EQ(nullptr, createDefaultCrashDirectory(nullptr, nullptr, nullptr, "orders"));
 }

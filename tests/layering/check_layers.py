@@ -15,9 +15,10 @@ import re
 import sys
 
 # The launcher, from the bottom up.
-LAUNCHER = ["util", "unix", "runtime", "vm", "cache", "config", "launcher", "process"]
+LAUNCHER = ["util", "unix", "runtime", "vm", "cache", "config", "launcher", "notify", "process"]
 # larkwin-pack, from the bottom up; it stands on the launcher's folders.
-PACK = ["pack/options", "pack/zip", "pack/tools", "pack/image", "pack/package", "pack/cli"]
+PACK = ["pack/options", "pack/zip", "pack/tools", "pack/service", "pack/image", "pack/package",
+        "pack/cli"]
 PACK_MAY_NOT_USE = ["process"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')

@@ -29,6 +29,8 @@ static const char* usage =
     "                    [--add-modules MODULE,...] [--keep-debug] [--launcher PATH]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
     "                    [--java-version N] [--no-startup-cache] [--quiet]\n"
+    "                    [--service [--service-user USER] [--service-notify]\n"
+    "                    [--service-low-port]]\n"
     "       larkwin-pack [--deb DIR] [--rpm DIR] --name NAME --app-version VERSION\n"
     "                    --description TEXT [PACKAGE OPTIONS] [APP IMAGE OPTIONS]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
@@ -118,7 +120,21 @@ static const char* usage =
     "  --categories LIST  the menu entry's categories (default: Utility)\n"
     "  --file-type EXT,MIME,DESCRIPTION   a file type it opens (repeatable)\n"
     "  --url-scheme SCHEME                a URL scheme it opens (repeatable)\n"
-    "  --metainfo ID.metainfo.xml         an AppStream metainfo file\n";
+    "  --metainfo ID.metainfo.xml         an AppStream metainfo file\n"
+    "\n"
+
+    "Services, with --app-image:\n"
+    "  --service          also write DIR/lib/systemd/system/NAME.service, a systemd\n"
+    "                     unit that runs DIR/bin/NAME as a user of its own\n"
+    "                     (DynamicUser=yes), restarted on failure, with a cache\n"
+    "                     and a state directory named NAME and hardening settings;\n"
+    "                     the configuration gets the line \"crashdir\", so that\n"
+    "                     crash reports go to the state directory\n"
+    "  --service-user USER\n"
+    "                     run as USER (User=USER), which must exist, instead\n"
+    "  --service-notify   Type=notify: the application says when it is ready\n"
+    "                     (com.larkwin.app.Service.ready()); else Type=exec\n"
+    "  --service-low-port keep CAP_NET_BIND_SERVICE, to listen on a port below 1024\n";
 
 // The larkwin executable in the directory that holds this program.
 static char* createDefaultLauncher(char* programName) {
@@ -175,6 +191,10 @@ static char* createConfiguration(packOptions& options) {
     delete[] launchLines;
     if (options.appImage != nullptr || options.deb != nullptr || options.rpm != nullptr) {
         appendLine(text, "javapath", appImageJavaPath);
+    }
+    // A service's crash reports go to its state directory.
+    if (options.service) {
+        appendLine(text, "crashdir", "");
     }
     return text.createString();
 }

@@ -2,6 +2,7 @@
 
 #include "pack/image/directoryTree.h"
 #include "pack/options/packOptions.h"
+#include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
 #include "pack/zip/bundle.h"
 #include "pack/zip/zipArchive.h"
@@ -94,6 +95,27 @@ static void copyRuntime(const char* givenHome, const char* runtime) {
     delete[] home;
 }
 
+// --service: DIR/lib/systemd/system/NAME.service, which runs DIR/bin/NAME
+// where DIR is now; systemd takes a unit linked into /etc/systemd/system.
+static void addServiceUnit(const packOptions& options, const char* image, const char* directory,
+                           const char* name) {
+    char* absolute = createAbsolutePath(nullptr, const_cast<char*>(directory));
+    char* bin = createChild(absolute, "bin");
+    char* executable = createChild(bin, name);
+    char* units = createChild(image, "lib/systemd/system");
+    delete[] bin;
+    delete[] absolute;
+    try {
+        writeServiceUnit(options, name, executable, units);
+    } catch (char*) {
+        delete[] units;
+        delete[] executable;
+        throw;
+    }
+    delete[] units;
+    delete[] executable;
+}
+
 // "Unable to create 'PATH': " and the system's reason.
 [[noreturn]] static void failCreating(const char* path) {
     const char* reason = strerror(errno);
@@ -182,8 +204,8 @@ static void writeLauncher(const packOptions& options, const char* bundle, const 
     delete[] text;
 }
 
-static void fillImage(packOptions& options, const char* image, const char* name,
-                      const char* configuration) {
+static void fillImage(packOptions& options, const char* image, const char* directory,
+                      const char* name, const char* configuration) {
     char* bin = createChild(image, "bin");
     char* lib = createChild(image, "lib");
     char* bundle = createChild(bin, name);
@@ -197,6 +219,9 @@ static void fillImage(packOptions& options, const char* image, const char* name,
         copyJars(options.archives, lib, &copies, jarLines);
         jarLines.append('\0');
         writeLauncher(options, bundle, jarLines.getData(), configuration);
+        if (options.service) {
+            addServiceUnit(options, image, directory, name);
+        }
         if (options.runtime == nullptr || strcmp(options.runtime, "auto") == 0) {
             linkAutomaticRuntime(options, copies, image, runtime);
         } else {
@@ -257,7 +282,7 @@ static void buildImage(packOptions& options, const char* directory, const char* 
         failCreating(directory);
     }
     try {
-        fillImage(options, temporary, name, configuration);
+        fillImage(options, temporary, directory, name, configuration);
         if (!publish(temporary, directory)) {
             failCreating(directory);
         }

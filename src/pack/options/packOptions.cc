@@ -12,7 +12,8 @@ packOptions::packOptions()
       runtime(nullptr), addModules(nullptr), keepDebug(0), javaVersion(nullptr), deb(nullptr),
       rpm(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
       maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
-      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr) {}
+      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr),
+      service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -31,6 +32,7 @@ packOptions::~packOptions() {
     for (char** value : packageValues) {
         delete[] * value;
     }
+    delete[] serviceUser;
 }
 
 static char** findSlot(const char* name, const char* const* names, char** const* slots,
@@ -54,8 +56,9 @@ static char** valueSlot(packOptions& options, const char* name) {
 
 // The value slots of the app image's options.
 static char** imageValueSlot(packOptions& options, const char* name) {
-    const char* names[] = {"--app-image", "--name", "--runtime", "--add-modules"};
-    char** slots[] = {&options.appImage, &options.name, &options.runtime, &options.addModules};
+    const char* names[] = {"--app-image", "--name", "--runtime", "--add-modules", "--service-user"};
+    char** slots[] = {&options.appImage, &options.name, &options.runtime, &options.addModules,
+                      &options.serviceUser};
     return findSlot(name, names, slots, sizeof names / sizeof names[0]);
 }
 
@@ -125,6 +128,12 @@ char* packOptions::createUsageError(int argc, char** argv) {
             quiet = 1;
         } else if (strcmp(argument, "--no-startup-cache") == 0) {
             noStartupCache = 1;
+        } else if (strcmp(argument, "--service") == 0) {
+            service = 1;
+        } else if (strcmp(argument, "--service-notify") == 0) {
+            serviceNotify = 1;
+        } else if (strcmp(argument, "--service-low-port") == 0) {
+            serviceLowPort = 1;
         } else if (strcmp(argument, "--keep-debug") == 0) {
             keepDebug = 1;
         } else if (slot != nullptr && i + 1 == argc) {
@@ -148,7 +157,8 @@ char* packOptions::createMisuseError() const {
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
                     javaVersion == nullptr && !noStartupCache && !keepDebug &&
-                    packageOptionCount() == 0;
+                    packageOptionCount() == 0 && !service && serviceUser == nullptr &&
+                    !serviceNotify && !serviceLowPort;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr && deb == nullptr && rpm == nullptr) {
@@ -167,7 +177,24 @@ char* packOptions::createMisuseError() const {
     if (imageError == nullptr) {
         imageError = createPackageMisuseError();
     }
-    return imageError != nullptr ? imageError : createJavaVersionError();
+    if (imageError != nullptr) {
+        return imageError;
+    }
+    char* serviceError = createServiceMisuseError();
+    return serviceError != nullptr ? serviceError : createJavaVersionError();
+}
+
+// A unit names the launcher by its installed path, which only an app image
+// (or a package) has.
+char* packOptions::createServiceMisuseError() const {
+    if (!service) {
+        const char* serviceOnly = serviceUser != nullptr ? "--service-user"
+                                  : serviceNotify        ? "--service-notify"
+                                  : serviceLowPort       ? "--service-low-port"
+                                                         : nullptr;
+        return serviceOnly != nullptr ? createMessage("%s needs --service", serviceOnly) : nullptr;
+    }
+    return appImage == nullptr ? createStringCopy("--service needs --app-image") : nullptr;
 }
 
 static int isFileName(const char* name) {

@@ -63,6 +63,14 @@ class packOptions {
     stringArray fileTypes;
     stringArray urlSchemes;
 
+    // Services: a systemd unit for the application (--service), run as a
+    // named user instead of a dynamic one, of Type=notify, allowed to bind
+    // ports below 1024.
+    int service;
+    char* serviceUser;
+    int serviceNotify;
+    int serviceLowPort;
+
   private:
     char* createMisuseError() const;
     char* createImageMisuseError() const;
@@ -70,6 +78,7 @@ class packOptions {
     char* createPackageMisuseError() const;
     char* createPackageFieldError() const;
     int packageOptionCount() const;
+    char* createServiceMisuseError() const;
 };
 
 #endif

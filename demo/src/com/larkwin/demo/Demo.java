@@ -1,9 +1,16 @@
 package com.larkwin.demo;
 
 import com.larkwin.app.Larkwin;
+import com.larkwin.app.Service;
 import com.larkwin.app.SingleInstance;
 import com.larkwin.app.SingleInstanceException;
+import java.io.BufferedReader;
 import java.io.IOException;
+import java.io.InputStreamReader;
+import java.nio.charset.StandardCharsets;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
 import java.util.Map;
 import java.util.Optional;
 import java.util.TreeMap;
@@ -19,6 +26,12 @@ import java.util.concurrent.TimeUnit;
  * instance and prints every file that {@code demo +SHELL FILE...} forwards to
  * it, until a file named {@code stop} is forwarded or SECONDS have passed
  * ({@code 0}: no time limit).
+ *
+ * <p>With {@code --service-commands}, the demo then reads one command a line
+ * from standard input and passes it to systemd through the launcher
+ * ({@code ready}, {@code status TEXT}, {@code stopping}, {@code alive}), or
+ * exits ({@code exit CODE}), or exhausts its heap ({@code fill-heap}),
+ * answering {@code done} and the command on standard output each time.
  */
 public final class Demo {
     private static final String STOP = "stop";
@@ -30,8 +43,9 @@ public final class Demo {
      *
      * @param args the application parameters
      * @throws InterruptedException if interrupted while serving
+     * @throws IOException if standard input cannot be read
      */
-    public static void main(String[] args) throws InterruptedException {
+    public static void main(String[] args) throws InterruptedException, IOException {
         printParameters(args);
         printRuntime();
         printLarkwinProperties();
@@ -45,6 +59,39 @@ public final class Demo {
         }
         if (seconds.isPresent() && !serve(seconds.get())) {
             System.exit(1);
+        }
+        if (Arrays.asList(args).contains("--service-commands")) {
+            serviceCommands();
+        }
+    }
+
+    private static void serviceCommands() throws IOException {
+        System.out.println("reading service commands");
+        BufferedReader in =
+                new BufferedReader(new InputStreamReader(System.in, StandardCharsets.UTF_8));
+        for (String line = in.readLine(); line != null; line = in.readLine()) {
+            if (line.startsWith("exit ")) {
+                System.exit(Integer.parseInt(line.substring("exit ".length())));
+            } else if (line.equals("ready")) {
+                Service.ready();
+            } else if (line.startsWith("status ")) {
+                Service.status(line.substring("status ".length()));
+            } else if (line.equals("stopping")) {
+                Service.stopping();
+            } else if (line.equals("alive")) {
+                Service.alive();
+            } else if (line.equals("fill-heap")) {
+                fillHeap();
+            }
+            System.out.println("done " + line);
+        }
+    }
+
+    /** Holds ever more memory, until the heap is exhausted. */
+    private static void fillHeap() {
+        List<long[]> held = new ArrayList<>();
+        while (held.size() >= 0) {
+            held.add(new long[1 << 16]);
         }
     }
 

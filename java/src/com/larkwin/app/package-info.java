@@ -8,5 +8,7 @@
  * {@link com.larkwin.app.EnvironmentDump} reads an environment dump file, and
  * {@link com.larkwin.app.SingleInstance} receives the files that later
  * launchers started with {@code +SHELL} forward to the running instance.
+ * {@link com.larkwin.app.Service} tells systemd, through the launcher, that a
+ * service is ready, what it is doing, that it stops and that it is alive.
  */
 package com.larkwin.app;

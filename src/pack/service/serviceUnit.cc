@@ -1,0 +1,233 @@
+#include "pack/service/serviceUnit.h"
+
+#include "pack/options/packOptions.h"
+#include "util/stringBuffer.h"
+#include "util/strings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+// What a JVM tolerates, beyond what DynamicUser= implies already. Left out:
+// MemoryDenyWriteExecute= (the JIT compilers write the code they run),
+// SystemCallFilter= (the JVM's calls differ by version and collector) and
+// PrivateNetwork= / IPAddressDeny= (a server needs the network).
+static const char* const hardening[] = {
+    "NoNewPrivileges=yes",
+    "ProtectSystem=strict",
+    "ProtectHome=yes",
+    "PrivateTmp=yes",
+    "PrivateDevices=yes",
+    "ProtectKernelTunables=yes",
+    "ProtectKernelModules=yes",
+    "ProtectKernelLogs=yes",
+    "ProtectControlGroups=yes",
+    "ProtectClock=yes",
+    "ProtectHostname=yes",
+    "RestrictSUIDSGID=yes",
+    "RestrictRealtime=yes",
+    "RestrictNamespaces=yes",
+    "LockPersonality=yes",
+    "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK",
+    "SystemCallArchitectures=native",
+    "UMask=0027",
+};
+
+static int isUnitNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           strchr(":_.-", c) != nullptr;
+}
+
+// systemd's unit names; the name also names the cache and state directories.
+static void checkServiceName(const char* name) {
+    size_t length = strlen(name);
+    int valid = length > 0 && length <= 200 && name[0] != '.' && name[0] != '-';
+    for (size_t i = 0; valid && i < length; i++) {
+        valid = isUnitNameCharacter(name[i]);
+    }
+    if (!valid) {
+        throw createMessage("'%s' cannot name a systemd service: use letters, digits, ':', '_', "
+                            "'.' and '-'; give --name",
+                            name);
+    }
+}
+
+// The user names that useradd takes on Debian and Fedora alike.
+static void checkUserName(const char* user) {
+    size_t length = strlen(user);
+    int valid =
+        length > 0 && length <= 32 && (user[0] == '_' || (user[0] >= 'a' && user[0] <= 'z'));
+    for (size_t i = 1; valid && i < length; i++) {
+        char c = user[i];
+        valid = c == '_' || c == '-' || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    }
+    if (!valid) {
+        throw createMessage("--service-user '%s' is not a user name", user);
+    }
+}
+
+// ExecStart= takes the path quoted; '%' and '$' would otherwise be expanded.
+static void appendExecutable(stringBuffer& text, const char* executable) {
+    text.append("ExecStart=\"");
+    for (const char* c = executable; *c != 0; c++) {
+        if (*c == '"' || *c == '\\') {
+            text.append('\\');
+        } else if (*c == '%' || *c == '$') {
+            text.append(*c);
+        }
+        text.append(*c);
+    }
+    text.append("\"\n");
+}
+
+static void appendSetting(stringBuffer& text, const char* key, const char* value) {
+    text.append(key);
+    text.append('=');
+    text.append(value);
+    text.append('\n');
+}
+
+static void appendIdentity(stringBuffer& text, const packOptions& options) {
+    if (options.serviceUser != nullptr) {
+        appendSetting(text, "User", options.serviceUser);
+    } else {
+        appendSetting(text, "DynamicUser", "yes");
+    }
+    // A low port needs this one capability, and nothing else is kept.
+    if (options.serviceLowPort) {
+        appendSetting(text, "AmbientCapabilities", "CAP_NET_BIND_SERVICE");
+        appendSetting(text, "CapabilityBoundingSet", "CAP_NET_BIND_SERVICE");
+    } else {
+        appendSetting(text, "CapabilityBoundingSet", "");
+    }
+}
+
+char* createServiceUnit(const packOptions& options, const char* name, const char* executable) {
+    checkServiceName(name);
+    if (options.serviceUser != nullptr) {
+        checkUserName(options.serviceUser);
+    }
+    stringBuffer text;
+    text.append("# Written by larkwin-pack; see larkwin-pack(1).\n[Unit]\n");
+    appendSetting(text, "Description", name);
+    text.append("After=network.target\n\n[Service]\n");
+    appendSetting(text, "Type", options.serviceNotify ? "notify" : "exec");
+    appendExecutable(text, executable);
+    appendIdentity(text, options);
+    // The launcher passes TERM on to Java, whose exit is then 143.
+    text.append("KillMode=mixed\nRestart=on-failure\nSuccessExitStatus=143\n");
+    appendSetting(text, "CacheDirectory", name);
+    appendSetting(text, "StateDirectory", name);
+    for (const char* setting : hardening) {
+        text.append(setting);
+        text.append('\n');
+    }
+    text.append("\n[Install]\nWantedBy=multi-user.target\n");
+    return text.createString();
+}
+
+static void makeDirectories(const char* path) {
+    char* partial = createStringCopy(path);
+    for (char* slash = strchr(partial + 1, '/');; slash = strchr(slash + 1, '/')) {
+        if (slash != nullptr) {
+            *slash = 0;
+        }
+        if (mkdir(partial, 0755) != 0 && errno != EEXIST) {
+            delete[] partial;
+            throw createMessage("Unable to create '%s'", path);
+        }
+        if (slash == nullptr) {
+            break;
+        }
+        *slash = '/';
+    }
+    delete[] partial;
+}
+
+void writeServiceUnit(const packOptions& options, const char* name, const char* executable,
+                      const char* unitDirectory) {
+    char* unit = createServiceUnit(options, name, executable);
+    char* directory = createString(unitDirectory, "/");
+    char* fileName = createString(name, ".service");
+    char* path = createString(directory, fileName);
+    delete[] fileName;
+    delete[] directory;
+    FILE* out = nullptr;
+    try {
+        makeDirectories(unitDirectory);
+        out = fopen(path, "w");
+        if (out == nullptr) {
+            throw createMessage("Unable to write '%s'", path);
+        }
+        int written = fputs(unit, out) >= 0;
+        if (fclose(out) != 0 || !written) {
+            throw createMessage("Unable to write '%s'", path);
+        }
+    } catch (char*) {
+        delete[] path;
+        delete[] unit;
+        throw;
+    }
+    delete[] path;
+    delete[] unit;
+}
+
+// The scripts' texts, with "@" standing for the unit's name. The stop on
+// removal comes before the files go, so that systemd still knows the unit.
+static const char* const scripts[] = {
+    // debianPostinst: an upgrade restarts a service that runs; nothing starts
+    // one that does not.
+    "if [ -d /run/systemd/system ]; then\n"
+    "    systemctl --system daemon-reload >/dev/null || true\n"
+    "    if [ \"$1\" = configure ] && [ -n \"$2\" ]; then\n"
+    "        systemctl try-restart @.service >/dev/null || true\n"
+    "    fi\n"
+    "fi\n",
+    // debianPrerm
+    "if [ \"$1\" = remove ]; then\n"
+    "    if [ -d /run/systemd/system ]; then\n"
+    "        systemctl stop @.service >/dev/null 2>&1 || true\n"
+    "    fi\n"
+    "    if command -v systemctl >/dev/null; then\n"
+    "        systemctl disable @.service >/dev/null 2>&1 || true\n"
+    "    fi\n"
+    "fi\n",
+    // debianPostrm
+    "if [ -d /run/systemd/system ]; then\n"
+    "    systemctl --system daemon-reload >/dev/null || true\n"
+    "fi\n",
+    // rpmPost
+    "if [ -d /run/systemd/system ]; then\n"
+    "    systemctl --system daemon-reload >/dev/null 2>&1 || :\n"
+    "fi\n",
+    // rpmPreun: $1 is the number of versions left, 0 on removal.
+    "if [ \"$1\" -eq 0 ]; then\n"
+    "    if [ -d /run/systemd/system ]; then\n"
+    "        systemctl stop @.service >/dev/null 2>&1 || :\n"
+    "    fi\n"
+    "    if command -v systemctl >/dev/null; then\n"
+    "        systemctl disable @.service >/dev/null 2>&1 || :\n"
+    "    fi\n"
+    "fi\n",
+    // rpmPostun: after an upgrade, the new files run.
+    "if [ -d /run/systemd/system ]; then\n"
+    "    systemctl --system daemon-reload >/dev/null 2>&1 || :\n"
+    "    if [ \"$1\" -ge 1 ]; then\n"
+    "        systemctl try-restart @.service >/dev/null 2>&1 || :\n"
+    "    fi\n"
+    "fi\n",
+};
+
+char* createServiceScript(serviceScript which, const char* name) {
+    checkServiceName(name);
+    stringBuffer text;
+    for (const char* c = scripts[which]; *c != 0; c++) {
+        if (*c == '@') {
+            text.append(name);
+        } else {
+            text.append(*c);
+        }
+    }
+    return text.createString();
+}

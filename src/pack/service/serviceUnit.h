@@ -1,0 +1,37 @@
+#ifndef LARKWIN_PACK_SERVICE_SERVICEUNIT_H
+#define LARKWIN_PACK_SERVICE_SERVICEUNIT_H
+
+class packOptions;
+
+// The systemd unit of an application packed with --service: it runs the
+// launcher as the service's main process, as its own user, restarted when it
+// fails, with a cache and a state directory of its own and the hardening
+// settings that a JVM tolerates. See larkwin-pack(1) for every line.
+
+// The unit's text for the service name (also its directories' name) whose
+// launcher is executable, an absolute path. Owned by the caller. Throws
+// when name or --service-user cannot be written in a unit.
+char* createServiceUnit(const packOptions& options, const char* name, const char* executable);
+
+// Writes name.service into unitDirectory (made, with its parents, when
+// missing): for an app image DIR/lib/systemd/system, for a package the
+// staging tree's lib/systemd/system. Throws "Unable to create '%s'" or
+// "Unable to write '%s'".
+void writeServiceUnit(const packOptions& options, const char* name, const char* executable,
+                      const char* unitDirectory);
+
+// The maintainer scripts' part for the service: the unit is installed but
+// neither enabled nor started; removing the package stops and disables it.
+// Each is a piece of POSIX shell to put in the script of that name; each
+// does nothing where systemd is not running. Owned by the caller.
+enum serviceScript {
+    debianPostinst, // after installing or upgrading: systemd rereads its units
+    debianPrerm,    // before removal: stop and disable
+    debianPostrm,   // after removal: systemd rereads its units
+    rpmPost,        // %post
+    rpmPreun,       // %preun: stop and disable on removal (not on upgrade)
+    rpmPostun,      // %postun
+};
+char* createServiceScript(serviceScript which, const char* name);
+
+#endif

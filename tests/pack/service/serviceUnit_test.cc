@@ -1,0 +1,90 @@
+#include "pack/options/packOptions.h"
+#include "pack/service/serviceUnit.h"
+#include "testSupport.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+std::string unitFor(const packOptions& options, const char* name, const char* executable) {
+    ownedString unit(createServiceUnit(options, name, executable));
+    return unit.get();
+}
+
+bool hasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+} // namespace
+
+TEST(ServiceUnitTest, DefaultsAreAnOwnUserAndNoCapabilities) {
+    packOptions options;
+    options.service = 1;
+    std::string unit = unitFor(options, "orders", "/opt/orders/bin/orders");
+    for (const char* line :
+         {"[Service]", "Type=exec", "ExecStart=\"/opt/orders/bin/orders\"", "DynamicUser=yes",
+          "Restart=on-failure", "SuccessExitStatus=143", "KillMode=mixed", "CacheDirectory=orders",
+          "StateDirectory=orders", "NoNewPrivileges=yes", "ProtectSystem=strict", "ProtectHome=yes",
+          "PrivateTmp=yes", "CapabilityBoundingSet=", "WantedBy=multi-user.target"}) {
+        EXPECT_TRUE(hasLine(unit, line)) << line << " in\n" << unit;
+    }
+    for (const char* absent : {"User=", "AmbientCapabilities=", "MemoryDenyWriteExecute="}) {
+        EXPECT_EQ(std::string::npos, unit.find("\n" + std::string(absent))) << absent;
+    }
+}
+
+TEST(ServiceUnitTest, AskedForNotifyAUserAndALowPort) {
+    packOptions options;
+    options.service = 1;
+    options.serviceNotify = 1;
+    options.serviceLowPort = 1;
+    options.serviceUser = createStringCopy("orders-svc");
+    std::string unit = unitFor(options, "orders", "/opt/orders/bin/orders");
+    for (const char* line :
+         {"Type=notify", "User=orders-svc", "AmbientCapabilities=CAP_NET_BIND_SERVICE",
+          "CapabilityBoundingSet=CAP_NET_BIND_SERVICE"}) {
+        EXPECT_TRUE(hasLine(unit, line)) << line << " in\n" << unit;
+    }
+    EXPECT_FALSE(hasLine(unit, "DynamicUser=yes"));
+}
+
+// systemd would expand '%' and '$', and split the path at a blank.
+TEST(ServiceUnitTest, TheExecutablesPathIsQuoted) {
+    packOptions options;
+    std::string unit = unitFor(options, "app", "/opt/my app/100%/$HOME/\"q\"\\/bin/app");
+    EXPECT_TRUE(hasLine(unit, "ExecStart=\"/opt/my app/100%%/$$HOME/\\\"q\\\"\\\\/bin/app\""))
+        << unit;
+}
+
+TEST(ServiceUnitTest, NamesSystemdCannotTakeAreRefused) {
+    packOptions options;
+    EXPECT_EQ("'my app' cannot name a systemd service: use letters, digits, ':', '_', '.' and "
+              "'-'; give --name",
+              thrownMessage([&]() { delete[] createServiceUnit(options, "my app", "/x"); }));
+    EXPECT_NE("", thrownMessage([&]() { delete[] createServiceUnit(options, "", "/x"); }));
+    options.serviceUser = createStringCopy("Root;rm");
+    EXPECT_EQ("--service-user 'Root;rm' is not a user name",
+              thrownMessage([&]() { delete[] createServiceUnit(options, "app", "/x"); }));
+}
+
+TEST(ServiceScriptTest, RemovalStopsAndDisablesInstallStartsNothing) {
+    ownedString postinst(createServiceScript(debianPostinst, "orders"));
+    ownedString prerm(createServiceScript(debianPrerm, "orders"));
+    ownedString preun(createServiceScript(rpmPreun, "orders"));
+    std::string install = postinst.get();
+    EXPECT_EQ(std::string::npos, install.find("systemctl start")) << install;
+    EXPECT_EQ(std::string::npos, install.find("systemctl enable")) << install;
+    EXPECT_NE(std::string::npos, install.find("try-restart orders.service")) << install;
+    for (const std::string& removal : {std::string(prerm.get()), std::string(preun.get())}) {
+        EXPECT_NE(std::string::npos, removal.find("systemctl stop orders.service")) << removal;
+        EXPECT_NE(std::string::npos, removal.find("systemctl disable orders.service")) << removal;
+    }
+}
+
+TEST(ServiceUnitTest, WrittenIntoTheUnitDirectory) {
+    scratchDir dir;
+    packOptions options;
+    writeServiceUnit(options, "orders", "/opt/orders/bin/orders",
+                     dir.path("lib/systemd/system").c_str());
+    std::string written = readFile(dir.path("lib/systemd/system/orders.service"));
+    EXPECT_EQ(unitFor(options, "orders", "/opt/orders/bin/orders"), written);
+}
