@@ -235,7 +235,9 @@ class Start:
         cache = self.path("cache")
         os.makedirs(cache, mode=0o700, exist_ok=True)
         if self.cache in ("warm", "damaged"):
-            self.run(command, environment)
+            # The archive is made after a launcher ends; "wait" makes it
+            # before, so that what follows sees it whole.
+            self.run(command, dict(environment, LARKWIN_STARTUP_CACHE="wait"))
             if os.path.exists(self.path("restarted")):
                 os.remove(self.path("restarted"))
             for name in os.listdir(self.path("jre", "bin")) if not self.real else ():
