@@ -303,7 +303,7 @@ static int endsWith(const char* text, const char* ending) {
     return length > endingLength && strcmp(text + length - endingLength, ending) == 0;
 }
 
-// Values that stand in a control file, a spec file or a desktop entry.
+// Values that stand in a control file, an rpm build recipe or a desktop entry.
 char* packOptions::createPackageFieldError() const {
     const char* lineNames[] = {"--long-description", "--maintainer", "--vendor",    "--homepage",
                                "--license",          "--wm-class",   "--categories"};

@@ -37,7 +37,7 @@ char* createInstalledConfiguration(const char* configuration, const char* name) 
     return text.createString();
 }
 
-// A scratch directory whose path rpmbuild's spec file and macros take as it
+// A scratch directory whose path rpmbuild's recipe and macros take as it
 // is: under TMPDIR when its path is plain, else under /tmp.
 static char* createWorkDirectory() {
     const char* temporary = getenv("TMPDIR");

@@ -18,8 +18,8 @@ static void appendAll(stringBuffer& text, const char* const* parts, int count) {
     }
 }
 
-// A value in a spec file: "%" would start a macro.
-static void appendSpecText(stringBuffer& text, const char* value) {
+// A value in an rpm build recipe: "%" would start a macro.
+static void appendRecipeText(stringBuffer& text, const char* value) {
     for (const char* c = value; *c != 0; c++) {
         text.append(*c);
         if (*c == '%') {
@@ -32,7 +32,7 @@ static void appendTag(stringBuffer& text, const char* tag, const char* value) {
     if (value != nullptr) {
         text.append(tag);
         text.append(": ");
-        appendSpecText(text, value);
+        appendRecipeText(text, value);
         text.append('\n');
     }
 }
@@ -73,17 +73,17 @@ static void appendHeader(stringBuffer& text, const packOptions& options,
     appendAll(text, parts, 3);
     appendPrivateLibraries(text, privateLibraries);
     text.append("\n%description\n");
-    appendSpecText(text, options.longDescription != nullptr ? options.longDescription
-                                                            : options.description);
+    appendRecipeText(text, options.longDescription != nullptr ? options.longDescription
+                                                              : options.description);
     text.append('\n');
 }
 
-char* createRpmSpec(const packOptions& options, const char* root, const stringArray& files,
-                    const stringArray& privateLibraries) {
+char* createRpmRecipe(const packOptions& options, const char* root, const stringArray& files,
+                      const stringArray& privateLibraries) {
     stringBuffer text;
     appendHeader(text, options, privateLibraries);
     text.append("\n%install\ncp -a '");
-    appendSpecText(text, root);
+    appendRecipeText(text, root);
     text.append("/.' %{buildroot}/\nrm -rf %{buildroot}/DEBIAN %{buildroot}/usr/share/lintian\n"
                 "\n%files\n%defattr(-,root,root,-)\n");
     for (int i = 0; i < files.size(); i++) {
@@ -105,7 +105,7 @@ static void findPrivateLibraries(const char* image, stringArray& libraries) {
     }
 }
 
-static void runRpmbuild(const char* work, const char* spec, stringBuffer& printed) {
+static void runRpmbuild(const char* work, const char* recipe, stringBuffer& printed) {
     char* rpmbuild = createExePath(const_cast<char*>("rpmbuild"));
     if (rpmbuild == nullptr) {
         throw createStringCopy("cannot find rpmbuild (Debian's rpm)");
@@ -123,7 +123,7 @@ static void runRpmbuild(const char* work, const char* spec, stringBuffer& printe
                          const_cast<char*>("--define"),
                          const_cast<char*>("_build_name_fmt rpm/%%{NAME}-%%{VERSION}-%%{RELEASE}."
                                            "%%{ARCH}.rpm"),
-                         const_cast<char*>(spec),
+                         const_cast<char*>(recipe),
                          nullptr};
     try {
         runToolOrFail(arguments, &printed);
@@ -144,18 +144,18 @@ void writeRpmPackage(const packOptions& options, const char* root, const char* w
     stringArray libraries;
     findPrivateLibraries(image, libraries);
     delete[] image;
-    char* text = createRpmSpec(options, root, files, libraries);
-    char* spec = joinPath(work, "package.spec");
+    char* text = createRpmRecipe(options, root, files, libraries);
+    char* recipe = joinPath(work, "package.rpmrecipe");
     stringBuffer printed;
     try {
-        writeTextFile(spec, text, 0644);
-        runRpmbuild(work, spec, printed);
+        writeTextFile(recipe, text, 0644);
+        runRpmbuild(work, recipe, printed);
     } catch (char*) {
-        delete[] spec;
+        delete[] recipe;
         delete[] text;
         throw;
     }
-    delete[] spec;
+    delete[] recipe;
     delete[] text;
     char* built = joinPath(work, "rpm");
     stringArray moved;

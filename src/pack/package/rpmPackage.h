@@ -13,8 +13,8 @@ class stringArray;
 void writeRpmPackage(const packOptions& options, const char* root, const char* work,
                      const stringArray& files);
 
-// The spec file's text for a staged root. Owned.
-char* createRpmSpec(const packOptions& options, const char* root, const stringArray& files,
-                    const stringArray& privateLibraries);
+// The text of rpmbuild's build recipe for a staged root. Owned.
+char* createRpmRecipe(const packOptions& options, const char* root, const stringArray& files,
+                      const stringArray& privateLibraries);
 
 #endif
