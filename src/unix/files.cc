@@ -248,3 +248,21 @@ char* createParentPath(const char* path) {
     parent.append(path, (int)(slash - path));
     return parent.createString();
 }
+
+void makeDirectories(const char* path) {
+    char* partial = createStringCopy(path);
+    for (char* slash = strchr(partial + 1, '/');; slash = strchr(slash + 1, '/')) {
+        if (slash != nullptr) {
+            *slash = 0;
+        }
+        if (mkdir(partial, 0755) != 0 && errno != EEXIST) {
+            delete[] partial;
+            throw createMessage("Unable to create '%s'", path);
+        }
+        if (slash == nullptr) {
+            break;
+        }
+        *slash = '/';
+    }
+    delete[] partial;
+}

@@ -37,5 +37,8 @@ char* createParentPath(const char* path);
 int isMissingFile(const char* path);
 // realpath() into an owned string, or null when the path cannot be resolved.
 char* createCanonicalPath(const char* path);
+// Makes the directory and those above it that are missing, with mode 0755
+// (less the umask). Throws "Unable to create '%s'" naming path.
+void makeDirectories(const char* path);
 
 #endif

@@ -21,24 +21,6 @@ char* joinPath(const char* directory, const char* name) {
     return path;
 }
 
-void makeDirectories(const char* path) {
-    char* partial = createStringCopy(path);
-    for (char* slash = strchr(partial + 1, '/');; slash = strchr(slash + 1, '/')) {
-        if (slash != nullptr) {
-            *slash = 0;
-        }
-        if (mkdir(partial, 0755) != 0 && errno != EEXIST) {
-            delete[] partial;
-            throw createMessage("Unable to create '%s'", path);
-        }
-        if (slash == nullptr) {
-            break;
-        }
-        *slash = '/';
-    }
-    delete[] partial;
-}
-
 void writeTextFile(const char* path, const char* text, int mode) {
     outputFile file(path);
     file.write(text, (long)strlen(text));

@@ -1,14 +1,13 @@
 #ifndef LARKWIN_PACK_PACKAGE_STAGINGFILES_H
 #define LARKWIN_PACK_PACKAGE_STAGINGFILES_H
 
+#include "unix/files.h"
+
 // Files of the tree that becomes a package. Failures throw "Unable to
 // create '%s'".
 
 // directory, "/" and name. Owned.
 char* joinPath(const char* directory, const char* name);
-
-// Makes the directory and those above it that are missing.
-void makeDirectories(const char* path);
 
 // Writes the text as the whole of a new file with the mode.
 void writeTextFile(const char* path, const char* text, int mode);

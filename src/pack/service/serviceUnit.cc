@@ -1,13 +1,12 @@
 #include "pack/service/serviceUnit.h"
 
 #include "pack/options/packOptions.h"
+#include "unix/files.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 
 // What a JVM tolerates, beyond what DynamicUser= implies already. Left out:
 // MemoryDenyWriteExecute= (the JIT compilers write the code they run),
@@ -125,24 +124,6 @@ char* createServiceUnit(const packOptions& options, const char* name, const char
     }
     text.append("\n[Install]\nWantedBy=multi-user.target\n");
     return text.createString();
-}
-
-static void makeDirectories(const char* path) {
-    char* partial = createStringCopy(path);
-    for (char* slash = strchr(partial + 1, '/');; slash = strchr(slash + 1, '/')) {
-        if (slash != nullptr) {
-            *slash = 0;
-        }
-        if (mkdir(partial, 0755) != 0 && errno != EEXIST) {
-            delete[] partial;
-            throw createMessage("Unable to create '%s'", path);
-        }
-        if (slash == nullptr) {
-            break;
-        }
-        *slash = '/';
-    }
-    delete[] partial;
 }
 
 void writeServiceUnit(const packOptions& options, const char* name, const char* executable,
