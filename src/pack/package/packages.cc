@@ -109,6 +109,8 @@ static void writeImage(packOptions& options, const char* configuration, const ch
     char* image = joinPath(opt, options.name);
     char* launcher = options.launcher;
     char* stripped = nullptr;
+    // The package has a unit of its own, which names the installed path.
+    int service = options.service;
     try {
         makeDirectories(opt);
         stripped = createStrippedLauncher(launcher, work);
@@ -117,9 +119,12 @@ static void writeImage(packOptions& options, const char* configuration, const ch
         // Its temporary path means nothing to the user.
         int quiet = options.quiet;
         options.quiet = 1;
+        options.service = 0;
         writeAppImage(options, configuration);
         options.quiet = quiet;
+        options.service = service;
     } catch (char*) {
+        options.service = service;
         options.launcher = launcher;
         options.appImage = nullptr;
         delete[] stripped;
