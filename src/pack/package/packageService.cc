@@ -11,6 +11,12 @@
 // where Debian is moving) and the rpm distributions keep packaged units.
 static const char unitDirectory[] = "/usr/lib/systemd/system";
 
+void checkServiceNames(const packOptions& options) {
+    if (options.service) {
+        delete[] createServiceUnit(options, options.name, "/");
+    }
+}
+
 void stageServiceUnit(const packOptions& options, const char* root, stringArray& files) {
     if (!options.service) {
         return;

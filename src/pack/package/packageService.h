@@ -10,6 +10,10 @@ class stringBuffer;
 // started and that stop and disable it on removal. Without --service each of
 // these adds nothing.
 
+// Throws, before anything slow is done, when --name or --service-user
+// cannot be written in a unit.
+void checkServiceNames(const packOptions& options);
+
 // Writes root/usr/lib/systemd/system/NAME.service, whose ExecStart is
 // /opt/NAME/bin/NAME, and appends its path to files.
 void stageServiceUnit(const packOptions& options, const char* root, stringArray& files);

@@ -4,6 +4,7 @@
 #include "pack/image/directoryTree.h"
 #include "pack/options/packOptions.h"
 #include "pack/package/debianPackage.h"
+#include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/rpmPackage.h"
@@ -171,6 +172,7 @@ static void buildPackages(packOptions& options, const char* configuration, const
 }
 
 void writePackages(packOptions& options, const char* configuration) {
+    checkServiceNames(options);
     char* work = createWorkDirectory();
     try {
         buildPackages(options, configuration, work);

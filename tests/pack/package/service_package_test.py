@@ -166,6 +166,19 @@ class ServicePackageContentsTest(ServicePackageCase):
         self.assertEqual("", checked("rpm", "-qp", "--scripts", rpm))
         self.assertNotIn(UNIT, checked("rpm", "-qlp", rpm).splitlines())
 
+    def test_a_package_name_that_cannot_name_a_unit_is_refused_first(self):
+        # '+' names a package but not a unit; the refusal comes before
+        # anything is linked or packed (jlink would run: no --runtime).
+        out = os.path.join(self.dir, "out")
+        os.makedirs(out)
+        result = run(PACK, "--deb", out, "--name", "orders+web", "--app-version", "1",
+                     "--description", "Takes orders", "--maintainer", "A B <a@example.org>",
+                     "--license-file", PACK, "--main-class", "Main", "--service", DEMO_JAR,
+                     timeout=30)
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn("'orders+web' cannot name a systemd service", result.stderr)
+        self.assertEqual([], os.listdir(out))
+
 
 class ServicePackageLintTest(ServicePackageCase):
     def test_lintian_reports_no_error_or_warning(self):
