@@ -6,7 +6,8 @@ enabled nor started and that stop and disable it on removal.
 tests/pack/package/CMakeLists.txt sets the environment: PACKAGE_TEST_PACK
 (larkwin-pack), PACKAGE_TEST_DEMO_JAR (the demo) and SERVICE_PACKAGE_DIR,
 where "--make", the fixture, writes the packages that the groups read: the
-demo with --service, and the same without it (under "plain"). The image
+demo with --service (of Type=notify, allowed a low port), and the same
+without it (under "plain"). The image
 copies a stand-in runtime, so that no jlink runs and the packages are small.
 Every process runs with a time limit.
 """
@@ -71,7 +72,8 @@ def make_packages():
                   "--maintainer", "Larkwin Tests <tests@example.org>", "--license-file", licence,
                   "--license", "MIT", "--runtime", os.path.dirname(os.path.dirname(java)),
                   "--main-class", "com.larkwin.demo.Demo", "--quiet"]
-        checked(PACK, "--deb", DIR, "--rpm", DIR, "--service", *common, DEMO_JAR)
+        checked(PACK, "--deb", DIR, "--rpm", DIR, "--service", "--service-notify",
+                "--service-low-port", *common, DEMO_JAR)
         checked(PACK, "--deb", plain, "--rpm", plain, *common, DEMO_JAR)
     finally:
         shutil.rmtree(work)
@@ -114,7 +116,8 @@ class ServicePackageContentsTest(ServicePackageCase):
         root = self.unpacked(package_path(NAME + "_*.deb"))
         unit = self.read(root + UNIT).splitlines()
         for line in ('ExecStart="%s"' % LAUNCHER, "CacheDirectory=" + NAME,
-                     "StateDirectory=" + NAME, "DynamicUser=yes", "Type=exec"):
+                     "StateDirectory=" + NAME, "DynamicUser=yes", "Type=notify",
+                     "AmbientCapabilities=CAP_NET_BIND_SERVICE"):
             self.assertIn(line, unit)
         # The image's own unit would name the path where it was staged.
         self.assertEqual([], glob.glob(root + "/opt/*/lib/systemd"))
