@@ -185,7 +185,7 @@ char* packOptions::createMisuseError() const {
 }
 
 // A unit names the launcher by its installed path, which only an app image
-// (or a package) has.
+// or a package has.
 char* packOptions::createServiceMisuseError() const {
     if (!service) {
         const char* serviceOnly = serviceUser != nullptr ? "--service-user"
@@ -194,7 +194,8 @@ char* packOptions::createServiceMisuseError() const {
                                                          : nullptr;
         return serviceOnly != nullptr ? createMessage("%s needs --service", serviceOnly) : nullptr;
     }
-    return appImage == nullptr ? createStringCopy("--service needs --app-image") : nullptr;
+    int installed = appImage != nullptr || deb != nullptr || rpm != nullptr;
+    return installed ? nullptr : createStringCopy("--service needs --app-image, --deb or --rpm");
 }
 
 static int isFileName(const char* name) {

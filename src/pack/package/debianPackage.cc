@@ -1,6 +1,7 @@
 #include "pack/package/debianPackage.h"
 
 #include "pack/options/packOptions.h"
+#include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
@@ -230,6 +231,7 @@ void writeDebianPackage(const packOptions& options, const char* root, const char
     writeDebianDirectory(options, work, epochSeconds);
     writeControlFiles(options, root, work);
     writeFileLists(options, root);
+    writeDebianServiceScripts(options, root);
     // Built in the scratch directory: dpkg-deb writes in place.
     char* built = joinPath(work, "deb");
     stringArray moved;

@@ -4,6 +4,7 @@
 #include "pack/options/packOptions.h"
 #include "pack/package/desktopEntry.h"
 #include "pack/package/packageIcons.h"
+#include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
@@ -349,11 +350,10 @@ static void addLintianOverrides(const char* root, const char* name) {
     delete[] text;
 }
 
-// SERVICE UNIT HOOK: with --service, the systemd unit whose text
-// src/pack/service builds is written here, as root + "/lib/systemd/system/"
-// NAME ".service" (mode 0644), and its path appended to files. Nothing is
-// installed until that option exists.
-static void addServiceUnit(const packOptions&, const char*, stringArray&) {}
+// SERVICE UNIT HOOK: with --service, the systemd unit (see packageService.h).
+static void addServiceUnit(const packOptions& options, const char* root, stringArray& files) {
+    stageServiceUnit(options, root, files);
+}
 
 void stagePackageTree(const packOptions& options, const char* configuration, const char* root,
                       const char* work, long epochSeconds, stringArray& files) {

@@ -4,6 +4,7 @@
 #include "pack/image/directoryTree.h"
 #include "pack/options/packOptions.h"
 #include "pack/package/debianPackage.h"
+#include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/rpmPackage.h"
@@ -109,6 +110,8 @@ static void writeImage(packOptions& options, const char* configuration, const ch
     char* image = joinPath(opt, options.name);
     char* launcher = options.launcher;
     char* stripped = nullptr;
+    // The package has a unit of its own, which names the installed path.
+    int service = options.service;
     try {
         makeDirectories(opt);
         stripped = createStrippedLauncher(launcher, work);
@@ -117,9 +120,12 @@ static void writeImage(packOptions& options, const char* configuration, const ch
         // Its temporary path means nothing to the user.
         int quiet = options.quiet;
         options.quiet = 1;
+        options.service = 0;
         writeAppImage(options, configuration);
         options.quiet = quiet;
+        options.service = service;
     } catch (char*) {
+        options.service = service;
         options.launcher = launcher;
         options.appImage = nullptr;
         delete[] stripped;
@@ -166,6 +172,7 @@ static void buildPackages(packOptions& options, const char* configuration, const
 }
 
 void writePackages(packOptions& options, const char* configuration) {
+    checkServiceNames(options);
     char* work = createWorkDirectory();
     try {
         buildPackages(options, configuration, work);

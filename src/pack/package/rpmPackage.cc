@@ -1,6 +1,7 @@
 #include "pack/package/rpmPackage.h"
 
 #include "pack/options/packOptions.h"
+#include "pack/package/packageService.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
@@ -90,6 +91,7 @@ char* createRpmRecipe(const packOptions& options, const char* root, const string
         text.append(files[i]);
         text.append('\n');
     }
+    appendRpmServiceScripts(options, text);
     return text.createString();
 }
 

@@ -74,9 +74,28 @@ TEST(ServiceScriptTest, RemovalStopsAndDisablesInstallStartsNothing) {
     EXPECT_EQ(std::string::npos, install.find("systemctl start")) << install;
     EXPECT_EQ(std::string::npos, install.find("systemctl enable")) << install;
     EXPECT_NE(std::string::npos, install.find("try-restart orders.service")) << install;
-    for (const std::string& removal : {std::string(prerm.get()), std::string(preun.get())}) {
-        EXPECT_NE(std::string::npos, removal.find("systemctl stop orders.service")) << removal;
-        EXPECT_NE(std::string::npos, removal.find("systemctl disable orders.service")) << removal;
+    std::string debianRemoval = prerm.get();
+    EXPECT_NE(std::string::npos, debianRemoval.find("deb-systemd-invoke stop orders.service"))
+        << debianRemoval;
+    EXPECT_NE(std::string::npos, debianRemoval.find("deb-systemd-helper disable orders.service"))
+        << debianRemoval;
+    std::string rpmRemoval = preun.get();
+    EXPECT_NE(std::string::npos, rpmRemoval.find("systemctl stop orders.service")) << rpmRemoval;
+    EXPECT_NE(std::string::npos, rpmRemoval.find("systemctl disable orders.service")) << rpmRemoval;
+}
+
+// lintian warns of any other systemctl call in Debian's maintainer scripts:
+// the others go through deb-systemd-helper and deb-systemd-invoke.
+TEST(ServiceScriptTest, DebianScriptsCallSystemctlOnlyToReload) {
+    for (serviceScript which : {debianPostinst, debianPrerm, debianPostrm}) {
+        ownedString script(createServiceScript(which, "orders"));
+        std::string text = script.get();
+        for (size_t at = text.find("systemctl"); at != std::string::npos;
+             at = text.find("systemctl", at + 1)) {
+            size_t lineEnd = text.find('\n', at);
+            std::string rest = text.substr(at, lineEnd - at);
+            EXPECT_EQ(0u, rest.find("systemctl --system daemon-reload")) << text;
+        }
     }
 }
 
