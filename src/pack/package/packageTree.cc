@@ -355,12 +355,22 @@ static void addServiceUnit(const packOptions& options, const char* root, stringA
     stageServiceUnit(options, root, files);
 }
 
+// A service is started by systemd, not from a menu: its package gets a menu
+// entry only when the user asked for something a desktop shows.
+static int wantsMenuEntries(const packOptions& options) {
+    return !options.service || options.icon != nullptr || options.categories != nullptr ||
+           options.wmClass != nullptr || options.fileTypes.size() > 0 ||
+           options.urlSchemes.size() > 0;
+}
+
 void stagePackageTree(const packOptions& options, const char* configuration, const char* root,
                       const char* work, long epochSeconds, stringArray& files) {
     files.append(createString("/opt/", options.name));
     addCommand(root, options.name, files);
     addSiteSettings(root, options.name, files);
-    addMenuEntries(options, configuration, root, files);
+    if (wantsMenuEntries(options)) {
+        addMenuEntries(options, configuration, root, files);
+    }
     if (options.icon != nullptr) {
         stringArray icons;
         installIcons(options.icon, options.name, root, work, icons);

@@ -119,6 +119,8 @@ class ServicePackageContentsTest(ServicePackageCase):
                      "StateDirectory=" + NAME, "DynamicUser=yes", "Type=notify",
                      "AmbientCapabilities=CAP_NET_BIND_SERVICE"):
             self.assertIn(line, unit)
+        # A service asked for nothing a desktop shows: no menu entry.
+        self.assertEqual([], glob.glob(root + "/usr/share/applications/*"))
         # The image's own unit would name the path where it was staged.
         self.assertEqual([], glob.glob(root + "/opt/*/lib/systemd"))
         shown = checked(PACK, "--show", root + LAUNCHER).splitlines()
@@ -164,6 +166,7 @@ class ServicePackageContentsTest(ServicePackageCase):
         self.assertEqual(["conffiles", "control", "md5sums"],
                          sorted(os.listdir(os.path.join(root, "DEBIAN"))))
         self.assertFalse(os.path.exists(root + "/usr/lib/systemd"))
+        self.assertTrue(os.path.exists(root + "/usr/share/applications/%s.desktop" % NAME))
         self.assertNotIn("crashdir", checked(PACK, "--show", root + LAUNCHER).splitlines())
         rpm = package_path(NAME + "-*.rpm", "plain")
         self.assertEqual("", checked("rpm", "-qp", "--scripts", rpm))
