@@ -4,8 +4,9 @@ launcher, arguments too long for exec, and the boot class path on runtimes
 that reject "-Xbootclasspath/p:". StopInTheShutdownHook, NoOrphanedJvm and
 the classes whose names end in OnTheRealJdk run the real JDK (the latter
 skip unless it is version 9 or later, as its release file says);
-StopBeatsRestart, RestartPace, LongArguments and BootPath run a /bin/sh
-stand-in that records its command line. Every wait is bounded."""
+StopBeatsRestart, HangupIgnoredFromTheStart, RestartPace, LongArguments and
+BootPath run a /bin/sh stand-in that records its command line. Every wait is
+bounded."""
 
 import glob
 import os
@@ -201,6 +202,8 @@ class StopBeatsRestart(ProcessFaultTest):
         self.assertEqual(3, launcher.returncode, (out, err))
         return True
 
+
+class HangupIgnoredFromTheStart(ProcessFaultTest):
     def test_hangup_ignored_from_the_start_asks_nothing(self):
         # Under nohup a hangup asks nothing: the application restarts.
         self.stand_in_java()
