@@ -15,7 +15,8 @@ class zipArchive {
   public:
     // Throws "'%s' is not a zip archive", "'%s' is a ZIP64 archive, ...",
     // "'%s' already has ... in front of its archive" or "'%s' is too large ..."
-    // (beyond limits, as are the contents read and the archive written).
+    // when its size exceeds limits, which bound the contents that
+    // createContent reads and the archive that writeShifted writes as well.
     explicit zipArchive(const char* path, const zipLimits& limits = bundleLimits);
     ~zipArchive();
     zipArchive(const zipArchive&) = delete;
