@@ -499,10 +499,12 @@ void zipMerge::writeJoined(int item) {
     stringBuffer joined;
     int failed = -1;
     try {
-        for (int same = item; same >= 0; same = nextSame[same], read++) {
+        for (int same = item; same >= 0; same = nextSame[same]) {
             contents[read] =
                 (char*)archives[archiveOf[same]]->createContent(entryOf[same], &lengths[read]);
             sum += lengths[read] + 1;
+            // Counted before the refusal, which frees what was read.
+            read++;
             if (sum > limits.largestContent) {
                 throw createStringCopy(tooLarge);
             }
