@@ -226,7 +226,7 @@ TEST_F(CacheAssembly, AJavaThatCannotBeRunLeavesNoArchive) {
         first.finish(0);
         return 0;
     });
-    EXPECT_EQ(0, result.status);
+    EXPECT_EQ(0, result.status) << result.err;
     takeArchiveFrom(result.out);
     EXPECT_NE(
         std::string::npos,
