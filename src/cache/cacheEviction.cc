@@ -125,7 +125,12 @@ class archiveList {
         added.lastUse = lastUse;
         added.gone = hasVanished(record.executable);
     }
-    void sortNewestFirst() { qsort(items, (size_t)count, sizeof *items, byLastUseNewestFirst); }
+    // An empty list has no array, which qsort may not be given.
+    void sortNewestFirst() {
+        if (count > 1) {
+            qsort(items, (size_t)count, sizeof *items, byLastUseNewestFirst);
+        }
+    }
     int size() const { return count; }
     cachedArchive& operator[](int i) { return items[i]; }
 

@@ -10,7 +10,7 @@ import os
 import shutil
 import unittest
 
-from harness import STAND_IN_JAVA, LauncherTest
+from harness import STAND_IN_JAVA, LauncherTest, feature_version
 
 JDK17 = "/usr/lib/jvm/java-17-openjdk-amd64"
 DOWNLOAD = ("Please download and install a Java Runtime from\n"
@@ -195,7 +195,8 @@ class UnchangedDiscoveryTest(RuntimeHomesTest):
                            "Unable to find a Java Runtime. " + DOWNLOAD)
 
 
-@unittest.skipUnless(os.path.exists(JDK17 + "/release"), "no JDK 17 under /usr/lib/jvm")
+@unittest.skipUnless(feature_version(JDK17) == 17,
+                     "no JDK 17 in %s (its release file says %d)" % (JDK17, feature_version(JDK17)))
 class RealJdkTest(LauncherTest):
     def test_jdk17_is_found_under_usr_lib_jvm_with_empty_path_and_no_java_home(self):
         classes = self.compile_java({"Version.java": """

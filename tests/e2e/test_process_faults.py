@@ -1,10 +1,12 @@
 """Faults of the launcher as a process, end to end: a stop request against the
 restart code, a restart loop that would spin, a JVM that would outlive its
 launcher, arguments too long for exec, and the boot class path on runtimes
-that reject "-Xbootclasspath/p:". A stop during the shutdown hooks, the
-orphaned JVM, the argument file and the boot class path run the real JDK
-(version 9 or later, checked); the restart, hangup and release-file cases a
-/bin/sh stand-in that records its command line. Every wait is bounded."""
+that reject "-Xbootclasspath/p:". StopInTheShutdownHook, NoOrphanedJvm and
+the classes whose names end in OnTheRealJdk run the real JDK (the latter
+skip unless it is version 9 or later, as its release file says);
+StopBeatsRestart, HangupIgnoredFromTheStart, RestartPace, LongArguments and
+BootPath run a /bin/sh stand-in that records its command line. Every wait is
+bounded."""
 
 import glob
 import os
@@ -121,7 +123,7 @@ class ProcessFaultTest(LauncherTest):
         launcher.stderr.close()
 
 
-class StopBeatsRestart(ProcessFaultTest):
+class StopInTheShutdownHook(ProcessFaultTest):
     def start_held_in_its_hook(self, *switches):
         """Starts StoppedInHook with restartcode 3 and waits until its
         shutdown hook runs; the hook goes on once go_write gets a byte.
@@ -148,6 +150,18 @@ class StopBeatsRestart(ProcessFaultTest):
         with open(self.path("starts")) as starts:
             self.assertEqual(1, len(starts.readlines()))
 
+    def test_debug_says_why_it_does_not_restart(self):
+        launcher, go_write, go_read = self.start_held_in_its_hook("+DEBUG")
+        launcher.send_signal(signal.SIGINT)
+        os.write(go_write, b"g")
+        out, err = launcher.communicate(timeout=BOUND)
+        self.assertEqual(3, launcher.returncode, (out, err))
+        # The echo has no line end; the explanation follows it.
+        self.assertTrue(out.decode().endswith(
+            " /dev/fd/%dNot restarting: the launcher was asked to stop\n" % go_read), out)
+
+
+class StopBeatsRestart(ProcessFaultTest):
     def test_stop_signal_after_the_child_ended_ends_the_wait_for_the_restart(self):
         for stop in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             with self.subTest(signal=stop):
@@ -188,6 +202,8 @@ class StopBeatsRestart(ProcessFaultTest):
         self.assertEqual(3, launcher.returncode, (out, err))
         return True
 
+
+class HangupIgnoredFromTheStart(ProcessFaultTest):
     def test_hangup_ignored_from_the_start_asks_nothing(self):
         # Under nohup a hangup asks nothing: the application restarts.
         self.stand_in_java()
@@ -199,16 +215,6 @@ class StopBeatsRestart(ProcessFaultTest):
         result = subprocess.run(**self.command([]), capture_output=True, timeout=BOUND,
                                 preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
         self.assertEqual(5, result.returncode, result)
-
-    def test_debug_says_why_it_does_not_restart(self):
-        launcher, go_write, go_read = self.start_held_in_its_hook("+DEBUG")
-        launcher.send_signal(signal.SIGINT)
-        os.write(go_write, b"g")
-        out, err = launcher.communicate(timeout=BOUND)
-        self.assertEqual(3, launcher.returncode, (out, err))
-        # The echo has no line end; the explanation follows it.
-        self.assertTrue(out.decode().endswith(
-            " /dev/fd/%dNot restarting: the launcher was asked to stop\n" % go_read), out)
 
 
 class RestartPace(ProcessFaultTest):
@@ -280,31 +286,34 @@ def argument_files_of(test_dir):
     return left
 
 
-def assertReadsArgumentFiles(test):
-    """The real JDK is 9 or later, as the cases that name it need."""
-    test.assertGreaterEqual(feature_version(JAVA_HOME), 9, "the java found: %s" % JAVA)
+def four_thousand_jars(test):
+    """A configuration whose class path holds the application's classes and
+    4,000 jars of ordinary names: about 300 KB as one argument."""
+    test.compile_java({"Counts.java": COUNTS})
+    lines = ["addpath classes"]
+    for n in range(4000):
+        lines.append("addpath lib/org.example.component-%04d-2.17.1.jar" % n)
+    return "\n".join(lines) + "\nmainclass Counts\n"
 
 
-class LongArguments(ProcessFaultTest):
-    def four_thousand_jars(self):
-        """A configuration whose class path holds the application's classes
-        and 4,000 jars of ordinary names: about 300 KB as one argument."""
-        self.compile_java({"Counts.java": COUNTS})
-        lines = ["addpath classes"]
-        for n in range(4000):
-            lines.append("addpath lib/org.example.component-%04d-2.17.1.jar" % n)
-        return "\n".join(lines) + "\nmainclass Counts\n"
+# Argument files and the appended boot path need Java 9 or later.
+ON_JAVA_9 = unittest.skipUnless(
+    feature_version(JAVA_HOME) >= 9,
+    "the java found, %s, is not of version 9 or later (its release file says %d)"
+    % (JAVA, feature_version(JAVA_HOME)))
 
+
+@ON_JAVA_9
+class LongArgumentsOnTheRealJdk(ProcessFaultTest):
     def test_four_thousand_jars_on_a_real_jdk_9_or_later(self):
-        assertReadsArgumentFiles(self)
-        self.write("app.config", "javapath %s\n%s" % (JAVA, self.four_thousand_jars()))
+        self.write("app.config", "javapath %s\n%s" % (JAVA, four_thousand_jars(self)))
         result = self.launch(timeout=BOUND)
         self.assertEqual(7, result.returncode, result.stderr[-500:])
         self.assertEqual("entries=4001\n", result.stdout.decode())
         self.assertEqual([], argument_files_of(self.dir))
 
     def test_debug_shows_the_file_and_the_command_that_ran(self):
-        self.write("app.config", "javapath %s\n%s" % (JAVA, self.four_thousand_jars()))
+        self.write("app.config", "javapath %s\n%s" % (JAVA, four_thousand_jars(self)))
         result = self.launch("+DEBUG", timeout=BOUND)
         self.assertEqual(7, result.returncode, result.stderr[-500:])
         out = result.stdout.decode()
@@ -317,11 +326,14 @@ class LongArguments(ProcessFaultTest):
         self.assertIn('.jar"\n' + command + "entries=4001\n", rest)
         self.assertFalse(os.path.exists(path))
 
+
+
+class LongArguments(ProcessFaultTest):
     def test_file_is_removed_when_java_fails_and_before_a_restart(self):
         java = self.stand_in_java(exits=[3, 4])
         self.write("jre/release", 'JAVA_VERSION="17.0.2"\n')
         self.write("app.config", "javapath jre/bin/java\nrestartcode 3\n" +
-                   self.four_thousand_jars())
+                   four_thousand_jars(self))
         result = self.launch(timeout=BOUND)
         self.assertEqual(4, result.returncode, result.stderr[-500:])
         self.assertEqual(2, self.runs())
@@ -334,7 +346,8 @@ class LongArguments(ProcessFaultTest):
         self.assertEqual([], argument_files_of(self.dir))
 
 
-class BootPath(ProcessFaultTest):
+@ON_JAVA_9
+class BootPathOnTheRealJdk(ProcessFaultTest):
     def boot_jar(self):
         self.compile_java({"Counts.java": COUNTS, "Patch.java": PATCH})
         os.makedirs(self.path("boot"))
@@ -342,7 +355,6 @@ class BootPath(ProcessFaultTest):
                         "boot"], check=True, timeout=BOUND)
 
     def test_boot_path_on_a_real_jdk_9_or_later_is_appended_and_its_classes_load(self):
-        assertReadsArgumentFiles(self)
         self.boot_jar()
         for directive in ("addbootpath boot/patch.jar", "addbootjars boot"):
             with self.subTest(directive=directive):
@@ -354,6 +366,9 @@ class BootPath(ProcessFaultTest):
                 self.assertIn(" -Xbootclasspath/a:%s " % self.path("boot", "patch.jar"), out)
                 self.assertTrue(out.endswith("boot=true boot.Patch\n"), out)
 
+
+
+class BootPath(ProcessFaultTest):
     def test_runtime_without_a_release_file_keeps_the_prepending_form(self):
         java = self.stand_in_java()
         self.write("app.config", "javapath jre/bin/java\naddbootpath b.jar\nmainclass M\n")

@@ -14,7 +14,7 @@ import signal
 import subprocess
 import unittest
 
-from harness import JAVA, LARKWIN_PACK, TIMEOUT, LauncherTest
+from harness import JAVA, JAVA_HOME, LARKWIN_PACK, TIMEOUT, LauncherTest, feature_version
 
 APP = """
 package demo;
@@ -37,17 +37,6 @@ class Greeting {
     static String text() { return "%s"; }
 }
 """
-
-
-def feature_version(home):
-    """The feature version that home/release names, or 0."""
-    try:
-        with open(os.path.join(home, "release")) as release:
-            text = release.read()
-    except OSError:
-        return 0
-    found = re.search(r'^JAVA_VERSION="(1\.)?(\d+)', text, re.M)
-    return int(found.group(2)) if found else 0
 
 
 def newer_java():
@@ -341,6 +330,9 @@ class StartupCacheCases:
         self.assertEqual([], self.cache_files())
 
 
+@unittest.skipUnless(feature_version(JAVA_HOME) == 17,
+                     "the java found, %s, is not JDK 17 (its release file says %d)"
+                     % (JAVA, feature_version(JAVA_HOME)))
 class StartupCacheJdk17(StartupCacheCases, LauncherTest):
     java = JAVA
     shared_source = "shared objects file"

@@ -60,6 +60,19 @@ MUTATIONS = [
     ("IPv6 mapped form not matched", "java/src/com/larkwin/app/SocketOwners.java",
      "\n                || local.equals(mappedSender) && remote.equals(mappedReceiver)", "",
      r"^java\.SocketOwnersTest"),
+    ("dump's exit status ignored", "src/cache/cacheAssembly.cc",
+     "return WIFEXITED(status) && WEXITSTATUS(status) == 0;", "return 1;", r"^CacheAssembly\."),
+    ("a failed dump's temporary archive kept", "src/cache/cacheAssembly.cc",
+     "            unlink(trainee);\n            unlink(recordPath);",
+     "            unlink(recordPath);", r"^CacheAssembly\."),
+    ("detached assembly at normal priority", "src/cache/cacheAssembly.cc",
+     "            setpriority(PRIO_PROCESS, 0, 19);\n", "", r"^CacheAssembly\."),
+    ("merged archive one byte past the largest offset", "src/pack/zip/zipMerge.cc",
+     "if (position > limits.largestOffset) {", "if (position > limits.largestOffset + 1) {",
+     r"^BundleLimits\."),
+    ("input one byte over the largest input", "src/pack/zip/zipArchive.cc",
+     "if (fileSize > limits.largestInput) {", "if (fileSize > limits.largestInput + 1) {",
+     r"^BundleLimits\."),
 ]
 
 

@@ -957,6 +957,13 @@ class AppImageRuntimeTest(PackTestCase):
                          b"javapath ../runtime/bin/java\n", self.show(self.path("image/bin/image")).stdout)
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
 
+
+
+class DebianJdkImageTest(PackTestCase):
+    """An image of Debian's own JDK 17, whose files lie partly in /etc and
+    behind links; it runs in a mount namespace where those are hidden (as
+    root, or else in a user namespace of its own)."""
+
     def test_debian_jdk_copy_needs_nothing_outside_the_image(self):
         if not os.path.isdir("/etc/java-17-openjdk"):
             self.skipTest("Debian's OpenJDK 17 is not installed")
@@ -973,8 +980,9 @@ class AppImageRuntimeTest(PackTestCase):
         # Debian's JDK without its /etc and /usr/lib/jvm: the copy must not miss them.
         hidden = ("mount -t tmpfs none /etc/java-17-openjdk && mount -t tmpfs none /usr/lib/jvm "
                   "&& exec \"$0\" \"$@\"")
-        result = subprocess.run(["unshare", "-m", "sh", "-c", hidden, self.path("image/bin/image"),
-                                 "one"], capture_output=True, timeout=TIME_LIMIT,
+        unshare = ["unshare", "-m"] if os.geteuid() == 0 else ["unshare", "-r", "-m"]
+        result = subprocess.run(unshare + ["sh", "-c", hidden, self.path("image/bin/image"), "one"],
+                                capture_output=True, timeout=TIME_LIMIT,
                                 env={"PATH": "/usr/bin:/bin"})
         if b"unshare" in result.stderr or b"mount" in result.stderr:
             self.skipTest("cannot make a mount namespace here: %s" % result.stderr.decode())

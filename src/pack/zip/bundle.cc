@@ -11,8 +11,8 @@
 #include <cstring>
 
 static void writeSingle(char* launcher, const char* archivePath, const char* output,
-                        const char* configuration) {
-    zipArchive archive(archivePath);
+                        const char* configuration, const zipLimits& limits) {
+    zipArchive archive(archivePath, limits);
     long launcherSize = getFileSize(launcher);
     outputFile out(output);
     out.appendFileRange(launcher, 0, launcherSize);
@@ -21,10 +21,10 @@ static void writeSingle(char* launcher, const char* archivePath, const char* out
 }
 
 static void writeMerged(char* launcher, zipArchive** archives, int count, const char* output,
-                        const char* configuration, int quiet) {
+                        const char* configuration, int quiet, const zipLimits& limits) {
     stringArray dropped;
     stringArray notes;
-    zipMerge merge(archives, count, &dropped, &notes);
+    zipMerge merge(archives, count, &dropped, &notes, limits);
     long launcherSize = getFileSize(launcher);
     outputFile out(output);
     out.appendFileRange(launcher, 0, launcherSize);
@@ -41,10 +41,10 @@ static void writeMerged(char* launcher, zipArchive** archives, int count, const 
 }
 
 void writeBundle(char* launcher, const stringArray& archives, const char* output,
-                 const char* configuration, int quiet) {
+                 const char* configuration, int quiet, const zipLimits& limits) {
     int count = archives.size();
     if (count == 1) {
-        writeSingle(launcher, archives[0], output, configuration);
+        writeSingle(launcher, archives[0], output, configuration, limits);
         return;
     }
     // Every input is read and checked before the output is begun.
@@ -52,9 +52,9 @@ void writeBundle(char* launcher, const stringArray& archives, const char* output
     int made = 0;
     try {
         for (; made < count; made++) {
-            opened[made] = new zipArchive(archives[made]);
+            opened[made] = new zipArchive(archives[made], limits);
         }
-        writeMerged(launcher, opened, count, output, configuration, quiet);
+        writeMerged(launcher, opened, count, output, configuration, quiet, limits);
     } catch (char*) {
         for (int i = 0; i < made; i++) {
             delete opened[i];

@@ -1,6 +1,8 @@
 #ifndef LARKWIN_PACK_ZIP_BUNDLE_H
 #define LARKWIN_PACK_ZIP_BUNDLE_H
 
+#include "pack/zip/zipLimits.h"
+
 class stringArray;
 
 // Writes output (mode 0755, complete or not at all): the launcher followed
@@ -8,9 +10,9 @@ class stringArray;
 // whole with its offsets moved past the launcher; several are merged (see
 // zipMerge.h), and every duplicate left out is named on standard error unless
 // quiet is set. What else the merge changes (see zipMerge.h) is said there
-// in any case.
+// in any case. An archive that would grow beyond limits is refused.
 void writeBundle(char* launcher, const stringArray& archives, const char* output,
-                 const char* configuration, int quiet);
+                 const char* configuration, int quiet, const zipLimits& limits = bundleLimits);
 
 // Writes output (mode 0755, complete or not at all): the launcher followed
 // by an archive without entries whose comment is the configuration.

@@ -5,7 +5,6 @@
 #include "unix/outputFile.h"
 #include "util/strings.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <zlib.h>
@@ -17,10 +16,10 @@ static unsigned char* readBytes(char* path, long offset, long length) {
     return (unsigned char*)createFileContent(path, offset, (int)length);
 }
 
-zipArchive::zipArchive(const char* archivePath)
-    : path(createStringCopy(archivePath)), endPosition(-1), directoryOffset(0), directorySize(0),
-      entryCount(0), endRecord(nullptr), directory(nullptr), headerPositions(nullptr),
-      reader(nullptr) {
+zipArchive::zipArchive(const char* archivePath, const zipLimits& archiveLimits)
+    : path(createStringCopy(archivePath)), limits(archiveLimits), endPosition(-1),
+      directoryOffset(0), directorySize(0), entryCount(0), endRecord(nullptr), directory(nullptr),
+      headerPositions(nullptr), reader(nullptr) {
     try {
         readEndRecord();
         readDirectory();
@@ -54,7 +53,7 @@ void zipArchive::readEndRecord() {
     }
     // Parts of the archive are read with int lengths; so large an archive
     // is not bundled.
-    if (fileSize > INT_MAX) {
+    if (fileSize > limits.largestInput) {
         fail("'%s' is too large to bundle");
     }
     endPosition = findZipEndRecord(path, fileSize);
@@ -229,7 +228,7 @@ unsigned char* zipArchive::createContent(int entry, long* size) const {
         fail("'%s' holds a damaged entry");
     }
     // Joined contents are held in memory, with int lengths.
-    if (*size > INT_MAX / 2) {
+    if (*size > limits.largestContent) {
         fail("'%s' is too large to bundle");
     }
     long dataStart = getDataStart(entry);
@@ -362,7 +361,7 @@ void zipArchive::readContent(int entry, contentConsumer consume, void* context) 
 }
 
 void zipArchive::writeShifted(outputFile& out, long shift, const char* comment) const {
-    if (directoryOffset + shift > zipLargestOffset) {
+    if (directoryOffset + shift > limits.largestOffset) {
         fail("'%s' is too large to bundle");
     }
     out.appendFileRange(path, 0, directoryOffset);

@@ -1,6 +1,8 @@
 #ifndef LARKWIN_PACK_ZIP_ZIPARCHIVE_H
 #define LARKWIN_PACK_ZIP_ZIPARCHIVE_H
 
+#include "pack/zip/zipLimits.h"
+
 #include <cstdio>
 
 class outputFile;
@@ -12,8 +14,10 @@ class outputFile;
 class zipArchive {
   public:
     // Throws "'%s' is not a zip archive", "'%s' is a ZIP64 archive, ...",
-    // "'%s' already has ... in front of its archive" or "'%s' is too large ...".
-    explicit zipArchive(const char* path);
+    // "'%s' already has ... in front of its archive" or "'%s' is too large ..."
+    // when its size exceeds limits, which bound the contents that
+    // createContent reads and the archive that writeShifted writes as well.
+    explicit zipArchive(const char* path, const zipLimits& limits = bundleLimits);
     ~zipArchive();
     zipArchive(const zipArchive&) = delete;
     zipArchive& operator=(const zipArchive&) = delete;
@@ -52,6 +56,7 @@ class zipArchive {
     FILE* getReader() const;
 
     char* path;
+    zipLimits limits;
     long endPosition;
     long directoryOffset;
     long directorySize;

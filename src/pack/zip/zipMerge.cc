@@ -11,7 +11,6 @@
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
-#include <climits>
 #include <cstring>
 #include <zlib.h>
 
@@ -39,10 +38,11 @@ static unsigned int hashName(const char* name, int length) {
     return hash;
 }
 
-zipMerge::zipMerge(zipArchive** archives, int count, stringArray* dropped, stringArray* notes)
-    : archives(archives), count(count), total(0), newNames(new stringArray), manifest(nullptr),
-      manifestLength(0), manifestItem(-1), multiRelease(0), out(nullptr), position(0), written(0),
-      directory(nullptr), directoryLength(0) {
+zipMerge::zipMerge(zipArchive** archives, int count, stringArray* dropped, stringArray* notes,
+                   const zipLimits& mergeLimits)
+    : archives(archives), count(count), limits(mergeLimits), total(0), newNames(new stringArray),
+      manifest(nullptr), manifestLength(0), manifestItem(-1), multiRelease(0), out(nullptr),
+      position(0), written(0), directory(nullptr), directoryLength(0) {
     for (int i = 0; i < count; i++) {
         total += archives[i]->getEntryCount();
     }
@@ -346,13 +346,13 @@ void zipMerge::dropChangedSignature(stringArray* notes) {
 
 void zipMerge::advance(long length) {
     position += length;
-    if (position > zipLargestOffset) {
+    if (position > limits.largestOffset) {
         throw createStringCopy(tooLarge);
     }
 }
 
 void zipMerge::writeHeader(const unsigned char* header, long localOffset) {
-    if (written == zipMostEntries) {
+    if (written == limits.mostEntries) {
         throw createStringCopy(tooLarge);
     }
     long length = getZipHeaderLength(header);
@@ -423,10 +423,10 @@ void zipMerge::writeStored(const unsigned char* template_, const char* name, int
 void zipMerge::checkStatedSizes(int item) const {
     const unsigned char* first = getHeader(item);
     long stated = zipLocalHeaderSize + getNameLength(first);
-    for (int same = item; same >= 0 && stated <= zipLargestOffset; same = nextSame[same]) {
+    for (int same = item; same >= 0 && stated <= limits.largestOffset; same = nextSame[same]) {
         stated += getZip4(getHeader(same), zipSizeField) + 1;
     }
-    if (position + stated > zipLargestOffset) {
+    if (position + stated > limits.largestOffset) {
         throw createStringCopy(tooLarge);
     }
 }
@@ -499,11 +499,13 @@ void zipMerge::writeJoined(int item) {
     stringBuffer joined;
     int failed = -1;
     try {
-        for (int same = item; same >= 0; same = nextSame[same], read++) {
+        for (int same = item; same >= 0; same = nextSame[same]) {
             contents[read] =
                 (char*)archives[archiveOf[same]]->createContent(entryOf[same], &lengths[read]);
             sum += lengths[read] + 1;
-            if (sum > INT_MAX / 2) {
+            // Counted before the refusal, which frees what was read.
+            read++;
+            if (sum > limits.largestContent) {
                 throw createStringCopy(tooLarge);
             }
         }

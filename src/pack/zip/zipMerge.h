@@ -2,6 +2,7 @@
 #define LARKWIN_PACK_ZIP_ZIPMERGE_H
 
 #include "pack/zip/mergeRules.h"
+#include "pack/zip/zipLimits.h"
 
 class outputFile;
 class stringArray;
@@ -25,8 +26,9 @@ class zipMerge {
     // Adds to dropped one line for every duplicate that is left out, and to
     // notes one line for every other change a reader may need to know of.
     // Throws "cannot merge ..." naming the entry and the archive when an
-    // entry cannot be kept faithfully.
-    zipMerge(zipArchive** archives, int count, stringArray* dropped, stringArray* notes);
+    // entry cannot be kept faithfully. What is written stays within limits.
+    zipMerge(zipArchive** archives, int count, stringArray* dropped, stringArray* notes,
+             const zipLimits& limits = bundleLimits);
     ~zipMerge();
     zipMerge(const zipMerge&) = delete;
     zipMerge& operator=(const zipMerge&) = delete;
@@ -66,6 +68,7 @@ class zipMerge {
 
     zipArchive** archives;
     int count;
+    zipLimits limits;
     int total;
     int* archiveOf;
     int* entryOf;
