@@ -15,7 +15,7 @@
 static const int checkedDirectories = 3;
 
 char* createImageRoot(const char* runtimeHome) {
-    char* executable = getExecutablePath();
+    char* executable = HACKexePath != nullptr ? getExecutablePath() : nullptr;
     char* bin = executable != nullptr ? createParentPath(executable) : nullptr;
     char* root = bin != nullptr ? createParentPath(bin) : nullptr;
     delete[] executable;
