@@ -131,7 +131,12 @@ class archiveList {
         added.lastUse = lastUse;
         added.gone = hasVanished(record.executable);
     }
-    void sortNewestFirst() { qsort(items, (size_t)count, sizeof *items, byLastUseNewestFirst); }
+    // qsort may not be given the null of an empty list.
+    void sortNewestFirst() {
+        if (count > 1) {
+            qsort(items, (size_t)count, sizeof *items, byLastUseNewestFirst);
+        }
+    }
     int size() const { return count; }
     cachedArchive& operator[](int i) { return items[i]; }
 
