@@ -10,9 +10,10 @@ table and writes bench/trained-image.tsv (see bench/trained_image.sh)."""
 import os
 import random
 import shutil
+import statistics
 import subprocess
 import sys
-import statistics
+import threading
 import time
 
 import startup_cache as bench
