@@ -6,6 +6,7 @@
 
 #include "cache/cacheEviction.h"
 #include "cache/cacheRecord.h"
+#include "cache/shippedArchive.h"
 #include "cache/startupCache.h"
 #include "unix/exePath.h"
 #include "util/strings.h"
@@ -43,8 +44,14 @@ static int isCrash(int status) {
 
 void startupCache::finish(int status) {
     if (mapping && isCrash(status) && getMonotonicSeconds() - startedAt <= startUpSeconds) {
-        reportStartupCache("removed '%s': the JVM that mapped it crashed", archive);
-        removeArchive();
+        if (shipped) {
+            reportStartupCache("no longer using the image's '%s': the JVM that mapped it crashed",
+                               archive);
+            refuseShippedArchive(archive, seenPath);
+        } else {
+            reportStartupCache("removed '%s': the JVM that mapped it crashed", archive);
+            removeArchive();
+        }
     }
     if (relisting) {
         relisting = 0;
@@ -147,6 +154,9 @@ void startupCache::startAssembly() {
     if (waitForAssembly) {
         assemble();
         close(lock);
+        if (training) {
+            publishShippedArchive();
+        }
         return;
     }
     pid_t middle = fork();
@@ -271,5 +281,7 @@ void startupCache::assemble() {
     }
     unlink(classList);
     delete[] trainee;
-    evictArchives(directory, getCacheSizeLimit());
+    if (!training) {
+        evictArchives(directory, getCacheSizeLimit());
+    }
 }

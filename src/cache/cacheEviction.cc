@@ -13,6 +13,7 @@
 
 static const long long hour = 3600;
 static const long long day = 24 * hour;
+static const long long unusedSeenRecordAge = 30 * day;
 
 static int isHex(const char* text, int length) {
     for (int i = 0; i < length; i++) {
@@ -85,11 +86,16 @@ void sweepLeftover(int directory, const char* name, int archiveLength, long long
     archiveName[archiveLength] = 0;
     int isArchive = name[archiveLength] == 0;
     int isRecord = strcmp(name + archiveLength, ".info") == 0;
+    // A record of an image's archive is touched at each use of that archive.
+    int isSeenRecord = strcmp(name + archiveLength, ".shipped") == 0;
     char* record = createString(archiveName, ".info");
     long long age = ageOf(directory, name, now);
     if (isArchive && !existsAt(directory, record) && age > hour) {
         unlinkat(directory, name, 0);
-    } else if (!isArchive && !isRecord && !existsAt(directory, archiveName) && age > day) {
+    } else if (isSeenRecord && age > unusedSeenRecordAge) {
+        unlinkat(directory, name, 0);
+    } else if (!isArchive && !isRecord && !isSeenRecord && !existsAt(directory, archiveName) &&
+               age > day) {
         unlinkat(directory, name, 0);
     }
     delete[] record;

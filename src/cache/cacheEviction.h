@@ -6,7 +6,9 @@
 // - An archive whose application's executable no longer exists goes, as
 //   does one without a record that is older than an hour (its assembly
 //   died), and temporary files, class lists and locks of no archive older
-//   than a day (names are unique, so no process is asked whether it lives).
+//   than a day (names are unique, so no process is asked whether it lives);
+//   a user's record of an app image's archive ("<archive name>.shipped")
+//   when that archive was not used for 30 days.
 // - Of one application (one executable and main class) the archives of the
 //   most recently used keys stay, up to maxKeysPerApplication.
 // - Then the least recently used archives go until the rest fit in limit;

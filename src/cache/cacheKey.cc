@@ -10,7 +10,7 @@
 static const uint64_t fnvOffsetBasis = 14695981039346656037ull;
 static const uint64_t fnvPrime = 1099511628211ull;
 
-cacheKey::cacheKey() : value(fnvOffsetBasis) {}
+cacheKey::cacheKey() : value(fnvOffsetBasis), imageRoot(nullptr) {}
 
 void cacheKey::addBytes(const char* bytes, unsigned long length) {
     for (unsigned long i = 0; i < length; i++) {
@@ -29,8 +29,18 @@ void cacheKey::addNumber(long long number) {
     addText(digits);
 }
 
-void cacheKey::addFileState(const char* path) {
+void cacheKey::addPath(const char* path) {
+    size_t length = imageRoot != nullptr ? strlen(imageRoot) : 0;
+    if (length > 0 && strncmp(path, imageRoot, length) == 0 && path[length] == '/') {
+        addBytes("<image>", strlen("<image>"));
+        addText(path + length);
+        return;
+    }
     addText(path);
+}
+
+void cacheKey::addFileState(const char* path) {
+    addPath(path);
     struct stat status;
     if (stat(path, &status) != 0) {
         addText("missing");

@@ -14,9 +14,16 @@ class cacheKey {
 
     void addText(const char* text);
     void addNumber(long long number);
-    // The entry's kind, size and modification time as stat() tells them
-    // (one "missing" mark when it does not exist), never its content.
+    // A path, with the image root (when one is set) that begins it as
+    // "<image>": the key of an archive that an app image ships stays the
+    // same when the image is moved.
+    void addPath(const char* path);
+    // The entry's path, kind, size and modification time as stat() tells
+    // them (one "missing" mark when it does not exist), never its content.
     void addFileState(const char* path);
+    // Paths below root are added relative to it from now on; root is not
+    // copied and must outlive the key.
+    void setImageRoot(const char* root) { imageRoot = root; }
     uint64_t getValue() const { return value; }
     // The value as 16 lower-case hexadecimal digits. Owned by the caller.
     char* createHex() const;
@@ -25,6 +32,7 @@ class cacheKey {
     void addBytes(const char* bytes, unsigned long length);
 
     uint64_t value;
+    const char* imageRoot;
 };
 
 // Whether a VM option belongs in the key: only what the JVM checks when it

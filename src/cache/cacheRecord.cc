@@ -29,8 +29,9 @@ void cacheRecord::set(char*& field, const char* value) {
     field = createStringCopy(value != nullptr ? value : "");
 }
 
-static int isOwnAndClosed(const struct stat& status) {
-    return S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
+static int isOwnAndClosed(const struct stat& status, int rootMayOwn = 0) {
+    return S_ISREG(status.st_mode) &&
+           (status.st_uid == geteuid() || (rootMayOwn && status.st_uid == 0)) &&
            (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
@@ -50,10 +51,11 @@ static const char* valueOf(const char* line, const char* name) {
     return strncmp(line, name, length) == 0 && line[length] == ' ' ? line + length + 1 : nullptr;
 }
 
-int cacheRecord::read(const char* path) {
+int cacheRecord::read(const char* path, int rootMayOwn) {
     int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     struct stat status;
-    if (fd < 0 || fstat(fd, &status) != 0 || !isOwnAndClosed(status) || status.st_size > 16384) {
+    if (fd < 0 || fstat(fd, &status) != 0 || !isOwnAndClosed(status, rootMayOwn) ||
+        status.st_size > 16384) {
         if (fd >= 0) {
             close(fd);
         }

@@ -13,9 +13,10 @@ class cacheRecord {
     cacheRecord(const cacheRecord&) = delete;
     cacheRecord& operator=(const cacheRecord&) = delete;
 
-    // Reads a record that is a regular file of the user's own that others
-    // may not write, complete and well formed; 0 otherwise.
-    int read(const char* path);
+    // Reads a record that is a regular file of the user's own (or, when
+    // rootMayOwn, of root's) that others may not write, complete and well
+    // formed; 0 otherwise.
+    int read(const char* path, int rootMayOwn = 0);
     // Writes it under a temporary name and renames it over path, mode 0600;
     // 0 when that failed.
     int write(const char* path) const;

@@ -3,6 +3,7 @@
 #include "cache/cacheDirectory.h"
 #include "cache/cacheKey.h"
 #include "cache/cacheRecord.h"
+#include "cache/shippedArchive.h"
 #include "cache/vmShape.h"
 #include "unix/exePath.h"
 #include "util/stringBuffer.h"
@@ -36,10 +37,11 @@ long long getMonotonicSeconds() {
 
 startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
     : directory(vm.startupCacheDir), mechanism(noCacheMechanism), featureVersion(0), mapping(0),
-      relisting(0), archivedClasses(0), remakes(0), recording(0), waitForAssembly(0),
-      startedAt(getMonotonicSeconds()), expectedSize(0), namePrefix(nullptr), archive(nullptr),
-      recordPath(nullptr), lockPath(nullptr), classList(nullptr), mainClass(vm.mainClass),
-      runtimeHome(nullptr), runtimeVersion(nullptr) {
+      relisting(0), archivedClasses(0), remakes(0), recording(0), waitForAssembly(0), training(0),
+      shipped(0), startedAt(getMonotonicSeconds()), expectedSize(0), namePrefix(nullptr),
+      archive(nullptr), recordPath(nullptr), lockPath(nullptr), classList(nullptr),
+      mainClass(vm.mainClass), runtimeHome(nullptr), runtimeVersion(nullptr), imageRoot(nullptr),
+      trainingDirectory(nullptr), seenPath(nullptr) {
     if (vm.useStartupCache) {
         decide(vm, runtime);
     }
@@ -57,6 +59,9 @@ startupCache::~startupCache() {
     delete[] classList;
     delete[] runtimeHome;
     delete[] runtimeVersion;
+    delete[] imageRoot;
+    delete[] trainingDirectory;
+    delete[] seenPath;
 }
 
 void reportStartupCache(const char* format, const char* argument) {
@@ -79,7 +84,8 @@ void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
         reportStartupCache("not used: %s", "LARKWIN_STARTUP_CACHE is off");
         return;
     }
-    waitForAssembly = control != nullptr && strcmp(control, "wait") == 0;
+    training = control != nullptr && strcmp(control, "ship") == 0;
+    waitForAssembly = training || (control != nullptr && strcmp(control, "wait") == 0);
     char* refusal = createRefusal(vm, runtime);
     if (refusal != nullptr) {
         reportStartupCache("not used: %s", refusal);
@@ -164,7 +170,7 @@ static char* createLaunchRefusal(const javaVm& vm) {
 
 // Null when the cache goes ahead (the archive named and the options set).
 char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
-    if (directory == nullptr) {
+    if (directory == nullptr && !training) {
         return createStringCopy("neither XDG_CACHE_HOME nor HOME is set");
     }
     if (runtime.getHome() == nullptr) {
@@ -184,17 +190,26 @@ char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
     collectVmOptions(all, vm.vmOptions);
     vmShape shape(all, runtime.getFeatureVersion(), readMachineSize());
     refusal = shape.createBaseArchiveRefusal(runtime.getHome());
-    if (refusal == nullptr) {
+    if (refusal == nullptr && !training) {
         refusal = createDirectoryRefusal(directory);
     }
     if (refusal == nullptr) {
         char* description = shape.createDescription();
-        nameArchive(vm, runtime, description);
+        refusal = training ? prepareTraining(vm, runtime, description)
+                           : prepareStart(vm, runtime, description);
         delete[] description;
-        keepDumpCommand(vm, runtime);
-        prepare();
     }
     return refusal;
+}
+
+// The image's archive when it fits this start, else the user's cache.
+char* startupCache::prepareStart(const javaVm& vm, javaRuntime& runtime, const char* shape) {
+    nameArchive(vm, runtime, shape);
+    keepDumpCommand(vm, runtime);
+    if (!useShippedArchive(vm, runtime, shape)) {
+        prepare();
+    }
+    return nullptr;
 }
 
 // The exact build of the runtime: its version, where it lies, and the files
@@ -202,7 +217,7 @@ char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
 static void addRuntimeState(cacheKey& digest, javaRuntime& runtime) {
     const char* home = runtime.getHome();
     char* version = runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION");
-    digest.addText(home);
+    digest.addPath(home);
     digest.addText(version != nullptr ? version : "");
     delete[] version;
     char* library = createString(home, "/lib/server/libjvm.so");
@@ -213,18 +228,24 @@ static void addRuntimeState(cacheKey& digest, javaRuntime& runtime) {
     delete[] modules;
 }
 
+// The main class's own name, at most 48 characters, each but a letter or
+// digit as "_".
+static void appendShownName(stringBuffer& text, const char* mainClass) {
+    const char* slash = strrchr(mainClass, '/');
+    const char* name = slash != nullptr ? slash + 1 : mainClass;
+    for (int i = 0; name[i] != 0 && i < longestShownName; i++) {
+        char c = name[i];
+        int plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        text.append(plain ? c : '_');
+    }
+}
+
 char* createNamePrefix(const char* executable, const char* mainClass) {
     cacheKey application;
     application.addText(executable != nullptr ? executable : "");
     application.addText(mainClass);
-    const char* slash = strrchr(mainClass, '/');
-    const char* name = slash != nullptr ? slash + 1 : mainClass;
     stringBuffer prefix;
-    for (int i = 0; name[i] != 0 && i < longestShownName; i++) {
-        char c = name[i];
-        int plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        prefix.append(plain ? c : '_');
-    }
+    appendShownName(prefix, mainClass);
     char* hex = application.createHex();
     prefix.append('-');
     prefix.append(hex);
@@ -259,23 +280,55 @@ static unsigned long long estimateArchiveSize(const javaVm& vm, const char* home
     return size + 16ull * 1024 * 1024;
 }
 
-void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape) {
+char* startupCache::createKeyHex(const javaVm& vm, javaRuntime& runtime, const char* shape,
+                                 const char* root) const {
     stringArray all;
     collectVmOptions(all, vm.vmOptions);
     cacheKey digest;
+    digest.setImageRoot(root);
     digest.addText(keyVersion);
     digest.addNumber(mechanism);
     addRuntimeState(digest, runtime);
     addLaunchState(digest, vm, all, shape);
-    namePrefix = createNamePrefix(HACKexePath, vm.mainClass);
-    char* keyHex = digest.createHex();
-    archive = createCachePath(directory, namePrefix, keyHex, ".jsa");
+    return digest.createHex();
+}
+
+void startupCache::setArchive(char* path) {
+    archive = path;
     recordPath = createString(archive, ".info");
     lockPath = createString(archive, ".lock");
-    delete[] keyHex;
+}
+
+void startupCache::keepRuntime(const javaVm& vm, javaRuntime& runtime) {
     runtimeHome = createStringCopy(runtime.getHome());
     runtimeVersion = runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION");
     expectedSize = estimateArchiveSize(vm, runtimeHome);
+}
+
+void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape) {
+    namePrefix = createNamePrefix(HACKexePath, vm.mainClass);
+    char* keyHex = createKeyHex(vm, runtime, shape, nullptr);
+    setArchive(createCachePath(directory, namePrefix, keyHex, ".jsa"));
+    delete[] keyHex;
+    keepRuntime(vm, runtime);
+}
+
+// "IMAGE/lib/startupcache/<Name>-<key>.jsa", whose key holds the paths in
+// the image relative to it where the runtime maps the archive after a move.
+char* startupCache::createShippedPath(const javaVm& vm, javaRuntime& runtime,
+                                      const char* shape) const {
+    const char* root = isMovableArchive(featureVersion) ? imageRoot : nullptr;
+    char* keyHex = createKeyHex(vm, runtime, shape, root);
+    char* shippedDirectory = createShippedDirectory(imageRoot);
+    stringBuffer name;
+    appendShownName(name, vm.mainClass);
+    name.append('-');
+    char* prefix = name.createString();
+    char* path = createCachePath(shippedDirectory, prefix, keyHex, ".jsa");
+    delete[] prefix;
+    delete[] shippedDirectory;
+    delete[] keyHex;
+    return path;
 }
 
 // The dump's java takes the launch's paths and VM options, but not what

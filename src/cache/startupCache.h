@@ -40,7 +40,17 @@ class startupCache {
   private:
     void decide(const javaVm& vm, javaRuntime& runtime);
     char* createRefusal(const javaVm& vm, javaRuntime& runtime);
+    char* prepareStart(const javaVm& vm, javaRuntime& runtime, const char* shape);
+    char* prepareTraining(const javaVm& vm, javaRuntime& runtime, const char* shape);
+    char* createKeyHex(const javaVm& vm, javaRuntime& runtime, const char* shape,
+                       const char* root) const;
+    void setArchive(char* path);
+    void keepRuntime(const javaVm& vm, javaRuntime& runtime);
     void nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape);
+    char* createShippedPath(const javaVm& vm, javaRuntime& runtime, const char* shape) const;
+    int useShippedArchive(const javaVm& vm, javaRuntime& runtime, const char* shape);
+    void mapShippedArchive(char* shippedPath);
+    void publishShippedArchive();
     void keepDumpCommand(const javaVm& vm, javaRuntime& runtime);
     void prepare();
     void prepareRecording();
@@ -65,6 +75,11 @@ class startupCache {
     int remakes;
     int recording;
     int waitForAssembly;
+    // LARKWIN_STARTUP_CACHE=ship: the run makes the archive that its app
+    // image ships (larkwin-pack --train), in the image.
+    int training;
+    // The archive mapped is the image's own.
+    int shipped;
     long long startedAt;
     unsigned long long expectedSize;
     char* namePrefix;
@@ -75,6 +90,11 @@ class startupCache {
     const char* mainClass;
     char* runtimeHome;
     char* runtimeVersion;
+    char* imageRoot;
+    // Where a training run's archive goes; then also the directory.
+    char* trainingDirectory;
+    // The user's record of the image's archive (see shippedArchive.h).
+    char* seenPath;
     stringArray dumpCommand;
     stringArray options;
 };

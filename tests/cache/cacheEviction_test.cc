@@ -99,3 +99,20 @@ TEST(CacheEviction, ArchivesOfVanishedApplicationsAndOldLeftoversGo) {
     EXPECT_EQ(0, stat(other.c_str(), &status)) << "not a name of the cache";
     EXPECT_NE(0, stat(dir.path("App-" + appB + "-" + someKey + "02.jsa.info").c_str(), &status));
 }
+
+// What a user found of an app image's archive outlives a day without an
+// archive of its own name, not a month without use.
+TEST(CacheEviction, RecordsOfImageArchivesGoAfterAMonthUnused) {
+    scratchDir dir;
+    std::string recent = dir.write("App-" + appA + "-" + someKey + "01.jsa.shipped", "x");
+    std::string unused = dir.write("App-" + appA + "-" + someKey + "02.jsa.shipped", "x");
+    time_t now = time(nullptr);
+    struct utimbuf twoDays = {now - 2 * 86400, now - 2 * 86400};
+    struct utimbuf twoMonths = {now - 60 * 86400, now - 60 * 86400};
+    utime(recent.c_str(), &twoDays);
+    utime(unused.c_str(), &twoMonths);
+    evictArchives(dir.root.c_str(), 1 << 30);
+    struct stat status;
+    EXPECT_EQ(0, stat(recent.c_str(), &status));
+    EXPECT_NE(0, stat(unused.c_str(), &status));
+}

@@ -156,3 +156,32 @@ TEST(CacheKey, JvmOptionVariablesGoIn) {
     environmentVariable java("_JAVA_OPTIONS", "-XX:+UseG1GC -Dper.start=1");
     EXPECT_EQ(base, keyOf(vm)) << "the last collector named counts; properties stay out";
 }
+
+// An image moved (mv keeps the files' times) keeps the key of its paths; a
+// path outside the image, or one that only begins with the same letters,
+// keeps its own.
+TEST(CacheKey, PathsInAnImageAreAddedRelativeToIt) {
+    scratchDir dir;
+    for (const char* image : {"one", "two", "one-more"}) {
+        dir.mkdir(image);
+        dir.mkdir(std::string(image) + "/lib");
+        std::string jar = dir.write(std::string(image) + "/lib/a.jar", "1234");
+        setTime(jar, 1600000000);
+    }
+    auto keyIn = [&](const char* root, const char* jarImage) {
+        std::string rootPath = dir.path(root);
+        std::string jar = dir.path(std::string(jarImage) + "/lib/a.jar");
+        cacheKey key;
+        key.setImageRoot(rootPath.c_str());
+        key.addFileState(jar.c_str());
+        key.addPath((rootPath + "/runtime").c_str());
+        return key.getValue();
+    };
+    EXPECT_EQ(keyIn("one", "one"), keyIn("two", "two"));
+    EXPECT_NE(keyIn("one", "one"), keyIn("one", "two"));
+    EXPECT_NE(keyIn("one", "one"), keyIn("one", "one-more"));
+    cacheKey absolute;
+    absolute.addFileState(dir.path("one/lib/a.jar").c_str());
+    absolute.addPath(dir.path("one/runtime").c_str());
+    EXPECT_NE(keyIn("one", "one"), absolute.getValue()) << "no root: the paths as they are";
+}

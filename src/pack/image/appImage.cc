@@ -1,6 +1,7 @@
 #include "pack/image/appImage.h"
 
 #include "pack/image/directoryTree.h"
+#include "pack/image/imageTraining.h"
 #include "pack/options/packOptions.h"
 #include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
@@ -306,12 +307,27 @@ static void reportSize(const char* directory) {
            runtimeSize);
 }
 
+// The training run needs the image where it stays: on a JDK before 25 an
+// archive maps only from the paths it was made with. A failed training
+// leaves no image.
+static void train(const packOptions& options, const char* directory, const char* name) {
+    try {
+        trainAppImage(directory, name, options.trainArguments, options.quiet);
+    } catch (char*) {
+        removeTree(directory);
+        throw;
+    }
+}
+
 void writeAppImage(packOptions& options, const char* configuration) {
     char* directory = createDirectoryPath(options.appImage);
     char* name = nullptr;
     try {
         name = createBundleName(options, directory);
         buildImage(options, directory, name, configuration);
+        if (options.train) {
+            train(options, directory, name);
+        }
     } catch (char*) {
         delete[] name;
         delete[] directory;

@@ -9,11 +9,11 @@
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), keepDebug(0), javaVersion(nullptr), deb(nullptr),
-      rpm(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
-      maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
-      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr),
-      service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {}
+      runtime(nullptr), addModules(nullptr), keepDebug(0), train(0), dashes(0),
+      javaVersion(nullptr), deb(nullptr), rpm(nullptr), appVersion(nullptr), description(nullptr),
+      longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
+      licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
+      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -112,6 +112,14 @@ char* packOptions::createUsageError(int argc, char** argv) {
         if (slot == nullptr) {
             slot = packageValueSlot(*this, argument);
         }
+        if (strcmp(argument, "--") == 0) {
+            // The rest are the training run's arguments, as they are.
+            dashes = 1;
+            for (i++; i < argc; i++) {
+                trainArguments.append(createStringCopy(argv[i]));
+            }
+            break;
+        }
         stringArray* list = repeatableList(*this, argument);
         if (list != nullptr) {
             if (i + 1 == argc) {
@@ -136,6 +144,8 @@ char* packOptions::createUsageError(int argc, char** argv) {
             serviceLowPort = 1;
         } else if (strcmp(argument, "--keep-debug") == 0) {
             keepDebug = 1;
+        } else if (strcmp(argument, "--train") == 0) {
+            train = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -158,7 +168,7 @@ char* packOptions::createMisuseError() const {
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
                     javaVersion == nullptr && !noStartupCache && !keepDebug &&
                     packageOptionCount() == 0 && !service && serviceUser == nullptr &&
-                    !serviceNotify && !serviceLowPort;
+                    !serviceNotify && !serviceLowPort && !train && !dashes;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr && deb == nullptr && rpm == nullptr) {
@@ -181,7 +191,23 @@ char* packOptions::createMisuseError() const {
         return imageError;
     }
     char* serviceError = createServiceMisuseError();
+    if (serviceError == nullptr) {
+        serviceError = createTrainingMisuseError();
+    }
     return serviceError != nullptr ? serviceError : createJavaVersionError();
+}
+
+// The image's own launcher is run, and its start-up cache makes the archive.
+char* packOptions::createTrainingMisuseError() const {
+    if (!train) {
+        return dashes ? createStringCopy("-- ARGS goes with --train") : nullptr;
+    }
+    if (appImage == nullptr) {
+        return createStringCopy("--train needs --app-image");
+    }
+    return noStartupCache ? createStringCopy("--train needs the start-up cache; leave out "
+                                             "--no-startup-cache")
+                          : nullptr;
 }
 
 // A unit names the launcher by its installed path, which only an app image

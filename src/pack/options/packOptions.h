@@ -40,6 +40,13 @@ class packOptions {
     // in stack traces).
     int keepDebug;
 
+    // --train -- ARGS: after the app image is made, its launcher runs once
+    // with these arguments and makes the start-up archive the image ships.
+    // dashes: "--" was given.
+    int train;
+    int dashes;
+    stringArray trainArguments;
+
     // The Java version the configuration made by --main-class requires.
     char* javaVersion;
 
@@ -79,6 +86,7 @@ class packOptions {
     char* createPackageFieldError() const;
     int packageOptionCount() const;
     char* createServiceMisuseError() const;
+    char* createTrainingMisuseError() const;
 };
 
 #endif

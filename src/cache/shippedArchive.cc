@@ -1,0 +1,119 @@
+#include "cache/shippedArchive.h"
+
+#include "cache/cacheRecord.h"
+#include "unix/exePath.h"
+#include "unix/files.h"
+#include "util/strings.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The directories above the archive that must be closed to others: its own,
+// lib and the image's.
+static const int checkedDirectories = 3;
+
+char* createImageRoot(const char* runtimeHome) {
+    char* executable = HACKexePath != nullptr ? getExecutablePath() : nullptr;
+    char* bin = executable != nullptr ? createParentPath(executable) : nullptr;
+    char* root = bin != nullptr ? createParentPath(bin) : nullptr;
+    delete[] executable;
+    delete[] bin;
+    if (root == nullptr) {
+        return nullptr;
+    }
+    char* expected = createString(root, "/runtime");
+    char* home = createCanonicalPath(runtimeHome);
+    int isImage = home != nullptr && strcmp(home, expected) == 0;
+    delete[] home;
+    delete[] expected;
+    if (!isImage) {
+        delete[] root;
+        return nullptr;
+    }
+    return root;
+}
+
+char* createShippedDirectory(const char* imageRoot) {
+    return createString(imageRoot, "/lib/startupcache");
+}
+
+int isMovableArchive(int featureVersion) {
+    return featureVersion >= 25;
+}
+
+static int isOwnedSafely(const struct stat& status) {
+    return (status.st_uid == 0 || status.st_uid == geteuid()) &&
+           (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+static int areDirectoriesClosed(const char* archive) {
+    char* path = createStringCopy(archive);
+    int closed = 1;
+    for (int i = 0; i < checkedDirectories && closed; i++) {
+        char* parent = createParentPath(path);
+        struct stat status;
+        closed = parent != nullptr && stat(parent, &status) == 0 && S_ISDIR(status.st_mode) &&
+                 isOwnedSafely(status);
+        delete[] path;
+        path = parent;
+    }
+    delete[] path;
+    return closed;
+}
+
+static int isUnchangedSince(const struct stat& status, const cacheRecord& seen) {
+    return (unsigned long long)status.st_ino == seen.inode &&
+           (long long)status.st_ctim.tv_sec == seen.changeSeconds &&
+           (long long)status.st_ctim.tv_nsec == seen.changeNanoseconds &&
+           (unsigned long long)status.st_size == seen.size;
+}
+
+// The user's record of the archive as it is now, with the checksum found.
+static void noteArchive(const char* archive, const char* seenPath, unsigned long long checksum) {
+    cacheRecord seen;
+    seen.takeFileState(archive);
+    seen.checksum = checksum;
+    seen.set(seen.runtimeHome, archive);
+    seen.write(seenPath);
+}
+
+static shippedState judge(unsigned long long found, const cacheRecord& shipped) {
+    if (found == shipped.checksum) {
+        return shippedSound;
+    }
+    return found == 0 ? shippedRefused : shippedDamaged;
+}
+
+shippedState checkShippedArchive(const char* archive, const char* seenPath) {
+    struct stat status;
+    if (lstat(archive, &status) != 0) {
+        return shippedMissing;
+    }
+    char* recordPath = createString(archive, ".info");
+    cacheRecord shipped;
+    int safe = S_ISREG(status.st_mode) && isOwnedSafely(status) && areDirectoriesClosed(archive) &&
+               shipped.read(recordPath, 1);
+    delete[] recordPath;
+    if (!safe) {
+        return shippedUnsafe;
+    }
+    cacheRecord seen;
+    if (seen.read(seenPath) && isUnchangedSince(status, seen)) {
+        // Its last use, for eviction.
+        utimensat(AT_FDCWD, seenPath, nullptr, AT_SYMLINK_NOFOLLOW);
+        return judge(seen.checksum, shipped);
+    }
+    int ok;
+    unsigned long long found = computeFileChecksum(archive, &ok);
+    if (!ok || (unsigned long long)status.st_size != shipped.size) {
+        found = ~shipped.checksum;
+    }
+    noteArchive(archive, seenPath, found);
+    return judge(found, shipped);
+}
+
+void refuseShippedArchive(const char* archive, const char* seenPath) {
+    noteArchive(archive, seenPath, 0);
+}

@@ -1,0 +1,184 @@
+#include "pack/image/imageTraining.h"
+
+#include "util/stringArray.h"
+#include "util/stringBuffer.h"
+#include "util/strings.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+const int trainingSeconds = 600;
+// How long a run that was asked to end may take to do so.
+static const int endingSeconds = 10;
+
+// The child gets the signal mask and the terminal signals' handling that
+// larkwin-pack had, its streams, and the cache's training control.
+[[noreturn]] static void runInChild(char** command, const sigset_t* mask,
+                                    const struct sigaction* savedInterrupt, int quiet) {
+    sigaction(SIGINT, savedInterrupt, nullptr);
+    sigprocmask(SIG_SETMASK, mask, nullptr);
+    int null = open("/dev/null", O_RDWR);
+    if (null < 0 || dup2(null, STDIN_FILENO) < 0 ||
+        dup2(quiet ? null : STDERR_FILENO, STDOUT_FILENO) < 0 ||
+        (quiet && dup2(null, STDERR_FILENO) < 0)) {
+        _exit(127);
+    }
+    setenv("LARKWIN_STARTUP_CACHE", "ship", 1);
+    execv(command[0], command);
+    fprintf(stderr, "larkwin-pack: cannot execute '%s': %s\n", command[0], strerror(errno));
+    _exit(127);
+}
+
+// Waits for the child's end until the deadline (CLOCK_MONOTONIC seconds);
+// 1 with its status when it ended, else 0. SIGCHLD is blocked meanwhile.
+static int waitUntil(pid_t child, long long deadline, int* status) {
+    sigset_t childSignal;
+    sigemptyset(&childSignal);
+    sigaddset(&childSignal, SIGCHLD);
+    for (;;) {
+        pid_t ended = waitpid(child, status, WNOHANG);
+        if (ended == child || (ended < 0 && errno != EINTR)) {
+            return ended == child;
+        }
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        if (now.tv_sec >= deadline) {
+            return 0;
+        }
+        struct timespec left = {(time_t)(deadline - now.tv_sec), 0};
+        sigtimedwait(&childSignal, nullptr, &left);
+    }
+}
+
+static long long secondsFromNow(int seconds) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec + seconds;
+}
+
+// The run's exit status (128 + n for signal n), or -1 when it had to be ended.
+static int runBounded(char** command, int quiet) {
+    sigset_t childSignal, saved;
+    sigemptyset(&childSignal);
+    sigaddset(&childSignal, SIGCHLD);
+    // An interrupt from the terminal ends the run, and so the training.
+    struct sigaction ignore, savedInterrupt;
+    memset(&ignore, 0, sizeof ignore);
+    ignore.sa_handler = SIG_IGN;
+    fflush(stdout);
+    fflush(stderr);
+    sigprocmask(SIG_BLOCK, &childSignal, &saved);
+    sigaction(SIGINT, &ignore, &savedInterrupt);
+    pid_t child = fork();
+    if (child == 0) {
+        runInChild(command, &saved, &savedInterrupt, quiet);
+    }
+    int status = 0;
+    int result = -1;
+    if (child > 0) {
+        if (waitUntil(child, secondsFromNow(trainingSeconds), &status)) {
+            result = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        } else {
+            kill(child, SIGTERM);
+            if (!waitUntil(child, secondsFromNow(endingSeconds), &status)) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+            }
+        }
+    }
+    sigaction(SIGINT, &savedInterrupt, nullptr);
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
+    if (child < 0) {
+        throw createStringCopy("fork failed");
+    }
+    return result;
+}
+
+static int holdsArchive(const char* directory) {
+    DIR* listing = opendir(directory);
+    if (listing == nullptr) {
+        return 0;
+    }
+    int found = 0;
+    for (struct dirent* entry = readdir(listing); entry != nullptr && !found;
+         entry = readdir(listing)) {
+        size_t length = strlen(entry->d_name);
+        found = length > 4 && strcmp(entry->d_name + length - 4, ".jsa") == 0;
+    }
+    closedir(listing);
+    return found;
+}
+
+static char* createCommandText(char** command) {
+    stringBuffer text;
+    for (int i = 0; command[i] != nullptr; i++) {
+        if (i > 0) {
+            text.append(' ');
+        }
+        text.append(command[i]);
+    }
+    return text.createString();
+}
+
+static char* createFailure(int status, char** command) {
+    char* text = createCommandText(command);
+    char* message;
+    if (status != 0) {
+        char number[64];
+        snprintf(number, sizeof number,
+                 status < 0 ? "did not end within %d seconds" : "ended with exit status %d",
+                 status < 0 ? trainingSeconds : status);
+        char* start = createMessage("the training run '%s' ", text);
+        message = createString(start, number);
+        delete[] start;
+    } else {
+        message = createMessage("the training run '%s' made no start-up archive; its +DEBUG "
+                                "output says why",
+                                text);
+    }
+    delete[] text;
+    return message;
+}
+
+void trainAppImage(const char* image, const char* name, const stringArray& arguments, int quiet) {
+    char* bin = createString(image, "/bin/");
+    char* launcher = createString(bin, name);
+    delete[] bin;
+    char** command = new char*[arguments.size() + 2];
+    command[0] = launcher;
+    for (int i = 0; i < arguments.size(); i++) {
+        command[i + 1] = arguments[i];
+    }
+    command[arguments.size() + 1] = nullptr;
+    if (!quiet) {
+        char* text = createCommandText(command);
+        printf("larkwin-pack: training the start-up archive with '%s'\n", text);
+        delete[] text;
+    }
+    char* shipped = createString(image, "/lib/startupcache");
+    int status;
+    try {
+        status = runBounded(command, quiet);
+    } catch (char*) {
+        delete[] shipped;
+        delete[] command;
+        delete[] launcher;
+        throw;
+    }
+    char* failure = status == 0 && holdsArchive(shipped) ? nullptr : createFailure(status, command);
+    delete[] shipped;
+    delete[] command;
+    delete[] launcher;
+    if (failure != nullptr) {
+        throw failure;
+    }
+}
