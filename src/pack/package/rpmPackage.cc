@@ -88,7 +88,11 @@ static void appendChangelog(stringBuffer& text, const packOptions& options, long
     }
     time_t when = (time_t)epochSeconds;
     struct tm utc;
-    gmtime_r(&when, &utc);
+    if (gmtime_r(&when, &utc) == nullptr) {
+        char seconds[32];
+        snprintf(seconds, sizeof seconds, "%ld", epochSeconds);
+        throw createMessage("SOURCE_DATE_EPOCH %s is beyond the dates this system knows", seconds);
+    }
     const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

@@ -33,3 +33,20 @@ TEST(RpmPackageTest, ChangelogOfThePackagerAtThePackageTime) {
     options.maintainer = nullptr;
     EXPECT_EQ(std::string::npos, recipeFor(options).find("%changelog")) << recipeFor(options);
 }
+
+TEST(RpmPackageTest, ADateBeyondTheCalendarIsRefused) {
+    environmentVariable epoch("SOURCE_DATE_EPOCH", "9000000000000000000");
+    packOptions options;
+    options.name = createStringCopy("myapp");
+    options.appVersion = createStringCopy("1");
+    options.description = createStringCopy("Edits maps");
+    options.maintainer = createStringCopy("Ann <ann@example.org>");
+    try {
+        recipeFor(options);
+        FAIL() << "no error";
+    } catch (char* message) {
+        ownedString owned(message);
+        EXPECT_STREQ("SOURCE_DATE_EPOCH 9000000000000000000 is beyond the dates this system knows",
+                     message);
+    }
+}
