@@ -13,7 +13,7 @@ import shutil
 import stat
 import unittest
 
-from installing import apt_get, purge, refuse_to_touch
+from installing import apt_get, hand_over, purge, refuse_to_touch
 from package_test import DEMO_JAR, NAME, PACK, SOURCE, PackageTestCase, checked, package_path, run
 
 DATABASE = "/var/lib/rpm"
@@ -107,7 +107,8 @@ class RpmLintTest(PackageTestCase):
 class UpgradeTest(RootTestCase):
     """Version 1.0 then 2.0 of the demo, with the site's settings changed in
     between as an administrator would: the package's files are replaced, the
-    settings kept. The site file that larkwin-pack writes is the same in both
+    settings kept; then the running demo is handed a URL and a file through
+    its installed menu entry's command. The site file that larkwin-pack writes is the same in both
     versions, so dpkg keeps the changed one without asking, as it would for
     any user; with no terminal a question would fail the install, so none is
     forced either way. Installed on this machine with installing.py's guard;
@@ -135,7 +136,9 @@ class UpgradeTest(RootTestCase):
         checked(PACK, "--deb", dist, "--rpm", dist, "--name", self.name, "--app-version", version,
                 "--description", "Shows what larkwin hands an application",
                 "--maintainer", "Larkwin Tests <tests@example.org>", "--license-file", licence,
-                "--license", "MIT", "--runtime", runtime, "--config", path, "--quiet", DEMO_JAR,
+                "--license", "MIT", "--runtime", runtime, "--config", path, "--quiet",
+                "--file-type", "ltupgrade,application/x-larkwin-test-upgrade,Larkwin test",
+                "--url-scheme", self.name, DEMO_JAR,
                 timeout=900)
         architecture = checked("dpkg", "--print-architecture").strip()
         return (os.path.join(dist, "%s_%s_%s.deb" % (self.name, version, architecture)),
@@ -159,6 +162,10 @@ class UpgradeTest(RootTestCase):
         self.assertIn("  packaged-2.0\n  from-the-site-file\n", output)
         self.assertNotIn("packaged-1.0", output)
         self.assertEqual([self.name + ".config"], os.listdir(os.path.dirname(self.site)))
+        # The demo's configuration has "socket 47833".
+        url = self.name + ":open?id=3"
+        self.assertEqual([url, os.path.join(self.dir, "notes.ltupgrade")],
+                         hand_over(self, self.name, 47833, self.dir, url, "notes.ltupgrade"))
         apt_get("purge", self.name)
         for path in ("/opt/" + self.name, "/etc/" + self.name, "/usr/bin/" + self.name):
             self.assertFalse(os.path.lexists(path), path)

@@ -20,12 +20,11 @@ and PACKAGE_TEST_JAVA (the JDK's java, for groovyc).
 
 import os
 import shutil
-import subprocess
 import tempfile
 import unittest
 
-from installing import apt_get, purge, refuse_to_touch
-from package_test import PACK, SOURCE, TIME_LIMIT, checked, run
+from installing import apt_get, hand_over, purge, refuse_to_touch
+from package_test import PACK, SOURCE, checked, run
 
 APP_JAR = os.environ.get("PACKAGE_TEST_APP_JAR", "")
 JAVA = os.environ.get("PACKAGE_TEST_JAVA", "")
@@ -59,28 +58,9 @@ class RealApplicationTest(unittest.TestCase):
         # The triggers of shared-mime-info and desktop-file-utils ran.
         self.assertIn("*.ltinbox", self.read("/usr/share/mime/globs2"))
         self.assertEqual(NAME + "-open.desktop", self.default_application())
-        opener = self.entry("/usr/share/applications/%s-open.desktop" % NAME)
-        exec_line = opener["Exec"].split(" ")
-        self.assertEqual(["/usr/bin/" + NAME, "+SHELL", "%U"], exec_line)
-
-        instance = subprocess.Popen(["/usr/bin/" + NAME, "--serve", "90"], stdout=subprocess.PIPE,
-                                    stderr=subprocess.PIPE, text=True, cwd=self.dir)
-        self.addCleanup(self.end, instance)
-        for line in instance.stdout:
-            if line.startswith("listening on 127.0.0.1:%d" % PORT):
-                break
-        else:
-            self.fail("the instance did not listen: " + instance.stderr.read())
         url = NAME + "://open?id=3&x=a%20b"
-        document = os.path.join(self.dir, "notes.ltinbox")
-        # What a desktop runs for %U, then a user in a shell with a relative name.
-        handed = checked(*(exec_line[:2] + [url, document]), cwd=self.dir)
-        handed += checked(*(exec_line[:2] + ["stop"]), cwd=self.dir)
-        self.assertEqual("", handed)
-        output, errors = instance.communicate(timeout=TIME_LIMIT)
-        self.assertEqual(0, instance.returncode, errors)
-        opened = [line[5:] for line in output.splitlines() if line.startswith("open ")]
-        self.assertEqual([url, document, os.path.join(self.dir, "stop")], opened, output + errors)
+        self.assertEqual([url, os.path.join(self.dir, "notes.ltinbox")],
+                         hand_over(self, NAME, PORT, self.dir, url, "notes.ltinbox"))
 
         apt_get("purge", NAME)
         self.assertNotEqual(0, run("dpkg", "-s", NAME).returncode)
@@ -124,9 +104,6 @@ class RealApplicationTest(unittest.TestCase):
         with open(path) as file:
             return file.read()
 
-    def entry(self, path):
-        return dict(line.split("=", 1) for line in self.read(path).splitlines() if "=" in line)
-
     def assertNothingLeft(self, paths):
         """Every file of the package is gone, so are its own directories, and
         the caches the triggers rebuilt no longer name it."""
@@ -141,11 +118,6 @@ class RealApplicationTest(unittest.TestCase):
             if os.path.exists(cache):
                 self.assertNotIn("ltinbox", self.read(cache), cache)
                 self.assertNotIn(NAME, self.read(cache), cache)
-
-    def end(self, process):
-        if process.poll() is None:
-            process.kill()
-        process.communicate(timeout=TIME_LIMIT)
 
 
 if __name__ == "__main__":
