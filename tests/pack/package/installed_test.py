@@ -105,14 +105,17 @@ class RpmLintTest(PackageTestCase):
 
 
 class UpgradeTest(RootTestCase):
-    """Version 1.0 then 2.0 of the demo, with the site's settings changed in
-    between as an administrator would: the package's files are replaced, the
-    settings kept; then the running demo is handed a URL and a file through
-    its installed menu entry's command. The site file that larkwin-pack writes is the same in both
-    versions, so dpkg keeps the changed one without asking, as it would for
-    any user; with no terminal a question would fail the install, so none is
-    forced either way. Installed on this machine with installing.py's guard;
-    the .rpms into a test root."""
+    """Version 1.0 of the demo installed and handed a URL and a file through
+    its installed menu entry's command; then 2.0 over it, with the site's
+    settings changed in between as an administrator would: the package's
+    files are replaced, the settings kept. The site file that larkwin-pack
+    writes is the same in both versions, so dpkg keeps the changed one
+    without asking, as it would for any user; with no terminal a question
+    would fail the install, so none is forced either way. Installed on this
+    machine with installing.py's guard; the .rpms into a test root.
+
+    The hand-over comes before the site's "addparam": "+SHELL" forwards the
+    configuration's parameters too, as files to open."""
 
     name = "larkwin-test-upgrade"
 
@@ -122,9 +125,9 @@ class UpgradeTest(RootTestCase):
         self.site = "/etc/%s/%s.config" % (self.name, self.name)
 
     def make(self, version, runtime):
-        """The demo as version, whose configuration adds a parameter naming it."""
+        """The demo as version, whose configuration ends with a comment naming it."""
         with open(os.path.join(SOURCE, "demo-package.config")) as file:
-            configuration = file.read() + "addparam packaged-%s\n" % version
+            configuration = file.read() + "# the demo, version %s\n" % version
         path = os.path.join(self.dir, "demo-%s.config" % version)
         with open(path, "w") as file:
             file.write(configuration)
@@ -153,19 +156,20 @@ class UpgradeTest(RootTestCase):
         command = ["/usr/bin/" + self.name]
         self.addCleanup(purge, self.name)
         apt_get("install", first)
-        self.assertIn("  packaged-1.0\n", demo_output(command, self.dir))
-        with open(self.site, "a") as file:
-            file.write("addparam from-the-site-file\n")
-        apt_get("install", second)
-        self.assertEqual("2.0", checked("dpkg-query", "-W", "-f", "${Version}", self.name))
-        output = demo_output(command, self.dir)
-        self.assertIn("  packaged-2.0\n  from-the-site-file\n", output)
-        self.assertNotIn("packaged-1.0", output)
-        self.assertEqual([self.name + ".config"], os.listdir(os.path.dirname(self.site)))
+        self.assertIn("# the demo, version 1.0\n", checked(PACK, "--show", command[0]))
         # The demo's configuration has "socket 47833".
         url = self.name + ":open?id=3"
         self.assertEqual([url, os.path.join(self.dir, "notes.ltupgrade")],
                          hand_over(self, self.name, 47833, self.dir, url, "notes.ltupgrade"))
+        with open(self.site, "a") as file:
+            file.write("addparam from-the-site-file\n")
+        apt_get("install", second)
+        self.assertEqual("2.0", checked("dpkg-query", "-W", "-f", "${Version}", self.name))
+        configuration = checked(PACK, "--show", command[0])
+        self.assertIn("# the demo, version 2.0\n", configuration)
+        self.assertNotIn("version 1.0", configuration)
+        self.assertIn("  one\n  from-the-site-file\n", demo_output(command, self.dir))
+        self.assertEqual([self.name + ".config"], os.listdir(os.path.dirname(self.site)))
         apt_get("purge", self.name)
         for path in ("/opt/" + self.name, "/etc/" + self.name, "/usr/bin/" + self.name):
             self.assertFalse(os.path.lexists(path), path)
@@ -182,7 +186,7 @@ class UpgradeTest(RootTestCase):
         rpm_in(root, "-U", "--nodeps", second)
         self.assertEqual("2.0", rpm_in(root, "-q", "--queryformat", "%{VERSION}", self.name))
         bundle = os.path.join(root, "opt", self.name, "bin", self.name)
-        self.assertIn("addparam packaged-2.0", checked(PACK, "--show", bundle))
+        self.assertIn("# the demo, version 2.0\n", checked(PACK, "--show", bundle))
         self.assertIn("addparam from-the-site-file\n", self.read(site))
         self.assertEqual([self.name + ".config"], os.listdir(os.path.dirname(site)))
         rpm_in(root, "-e", self.name)

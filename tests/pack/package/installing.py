@@ -60,8 +60,10 @@ def hand_over(test, name, port, directory, url, document):
     document = os.path.join(directory, document)
     handed = checked(*(exec_line[:2] + [url, document]), cwd=directory)
     handed += checked(*(exec_line[:2] + ["stop"]), cwd=directory)
-    test.assertEqual("", handed)
+    if handed != "":
+        instance.kill()
     output, errors = instance.communicate(timeout=TIME_LIMIT)
+    test.assertEqual("", handed, "the instance printed:\n" + output + errors)
     test.assertEqual(0, instance.returncode, errors)
     opened = [line[5:] for line in output.splitlines() if line.startswith("open ")]
     test.assertEqual([os.path.join(directory, "stop")], opened[-1:], output + errors)
