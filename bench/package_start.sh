@@ -1,12 +1,13 @@
 #!/bin/bash
 # Starts of Hello installed from its .deb (through /usr/bin/NAME, the link
 # into /opt, and the settings files it looks for) against the same
-# application's app image started directly, interleaved; with
-# LARKWIN_BENCH_JPACKAGE=1 also against jpackage's installed .deb of the same
-# jar. Installs packages, so it runs as root, and purges them on exit.
+# application's app image started directly and against jpackage's installed
+# .deb of the same jar, interleaved. Installs packages, so it runs as root,
+# and purges them on exit.
 #
 #   bench/package_start.sh [RUNS]
 #
+# JAVA_HOME names the JDK whose jpackage is used (by default Debian's 17).
 # Target: the installed application starts in at most 1.05 times its image.
 set -euo pipefail
 
@@ -14,7 +15,8 @@ bench=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$bench")
 build=${LARKWIN_BENCH_BUILD:-$root/build-bench}
 work=$build/package
-runs=${1:-1000}
+runs=${1:-300}
+jdk=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
 name=larkwin-bench-hello
 jpname=larkwin-bench-jpackage
 # shellcheck source=bench/lib.sh
@@ -27,31 +29,31 @@ for package in $name $jpname; do
         exit 1
     fi
 done
-trap 'dpkg --purge $name $jpname >/dev/null 2>&1 || true' EXIT
+# apt-get waits for dpkg's lock where other work installs packages too.
+apt() { DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=300 "$@" >/dev/null; }
+trap 'for package in $name $jpname; do apt purge $package 2>/dev/null || true; done' EXIT
 
 buildLauncher "$root" "$build"
 rm -rf "$work"
-mkdir -p "$work/classes" "$work/dist"
-javac -d "$work/classes" "$bench/Hello.java"
-jar --create --file "$work/hello.jar" -C "$work/classes" .
+mkdir -p "$work/classes" "$work/dist" "$work/input"
+"$jdk/bin/javac" -d "$work/classes" "$bench/Hello.java"
+"$jdk/bin/jar" --create --file "$work/input/hello.jar" -C "$work/classes" .
 printf 'Hello, for the start-up benchmark.\n' >"$work/LICENSE"
 
 say "making the app image and the .deb"
 "$build/larkwin-pack" --quiet --app-image "$work/image" --name $name --main-class Hello \
-    "$work/hello.jar"
+    "$work/input/hello.jar"
 "$build/larkwin-pack" --quiet --deb "$work/dist" --name $name --app-version 1.0 \
     --description "Hello for the start-up benchmark" --maintainer "bench <bench@example.org>" \
-    --license-file "$work/LICENSE" --main-class Hello "$work/hello.jar"
-dpkg -i "$work/dist/${name}_1.0_"*.deb >/dev/null
+    --license-file "$work/LICENSE" --main-class Hello "$work/input/hello.jar"
+apt install "$work/dist/${name}_1.0_"*.deb
 
-pairs=(image "$work/image/bin/$name" installed "/usr/bin/$name")
-if [ "${LARKWIN_BENCH_JPACKAGE:-0}" = 1 ]; then
-    say "making jpackage's .deb"
-    jpackage --type deb --dest "$work/dist" --name $jpname --input "$work" \
-        --main-jar hello.jar --main-class Hello >/dev/null
-    dpkg -i "$work/dist/${jpname}_"*.deb >/dev/null
-    pairs+=(jpackage "/opt/$jpname/bin/$jpname")
-fi
+say "making jpackage's .deb"
+"$jdk/bin/jpackage" --type deb --dest "$work/dist" --name $jpname --input "$work/input" \
+    --main-jar hello.jar --main-class Hello >/dev/null
+apt install "$work/dist/${jpname}_"*.deb
+pairs=(image "$work/image/bin/$name" installed "/usr/bin/$name"
+    jpackage "/opt/$jpname/bin/$jpname")
 
 say "$runs interleaved starts of each"
 python3 "$bench/interleave.py" "$runs" "${pairs[@]}"

@@ -2,6 +2,7 @@
 
 #include "pack/options/packOptions.h"
 #include "pack/package/packageService.h"
+#include "pack/package/packageTexts.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 static void appendAll(stringBuffer& text, const char* const* parts, int count) {
     for (int i = 0; i < count; i++) {
@@ -79,6 +81,34 @@ static void appendHeader(stringBuffer& text, const packOptions& options,
     text.append('\n');
 }
 
+// The one entry of the changelog, which names who packaged it: only with a
+// packager.
+static void appendChangelog(stringBuffer& text, const packOptions& options, long epochSeconds) {
+    if (options.maintainer == nullptr) {
+        return;
+    }
+    time_t when = (time_t)epochSeconds;
+    struct tm utc;
+    if (gmtime_r(&when, &utc) == nullptr) {
+        char seconds[32];
+        snprintf(seconds, sizeof seconds, "%ld", epochSeconds);
+        throw createMessage("SOURCE_DATE_EPOCH %s is beyond the dates this system knows", seconds);
+    }
+    const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char date[32];
+    snprintf(date, sizeof date, "%s %s %02d %04d", days[utc.tm_wday], months[utc.tm_mon],
+             utc.tm_mday, utc.tm_year + 1900);
+    text.append("\n%changelog\n* ");
+    text.append(date);
+    text.append(' ');
+    appendRecipeText(text, options.maintainer);
+    text.append(" - ");
+    appendRecipeText(text, options.appVersion);
+    text.append("-1\n- Packaged by larkwin-pack.\n");
+}
+
 char* createRpmRecipe(const packOptions& options, const char* root, const stringArray& files,
                       const stringArray& privateLibraries) {
     stringBuffer text;
@@ -91,6 +121,7 @@ char* createRpmRecipe(const packOptions& options, const char* root, const string
         text.append(files[i]);
         text.append('\n');
     }
+    appendChangelog(text, options, getPackageTime());
     appendRpmServiceScripts(options, text);
     return text.createString();
 }

@@ -13,7 +13,8 @@ class stringArray;
 void writeRpmPackage(const packOptions& options, const char* root, const char* work,
                      const stringArray& files);
 
-// The text of rpmbuild's build recipe for a staged root. Owned.
+// The text of rpmbuild's build recipe for a staged root; its changelog, when
+// there is a packager, is dated by getPackageTime(). Owned.
 char* createRpmRecipe(const packOptions& options, const char* root, const stringArray& files,
                       const stringArray& privateLibraries);
 
