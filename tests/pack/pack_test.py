@@ -643,8 +643,12 @@ class MergeTest(PackTestCase):
         self.assertIn("merge/dep/DepGreeter.class", entry_names(output))
         self.assertEqual(b"Manifest-Version: 1.0\r\nAdd-Opens: java.base/java.lang\r\n\r\n",
                          entry_content(output, "META-INF/MANIFEST.MF"))
+        # The cache's archive is made before the launcher ends ("wait"), not
+        # by a detached java that could still write while the test's
+        # directory is removed.
         result = subprocess.run([output], capture_output=True, timeout=TIME_LIMIT,
-                                env=dict(os.environ, XDG_CACHE_HOME=self.path("cache")))
+                                env=dict(os.environ, XDG_CACHE_HOME=self.path("cache"),
+                                         LARKWIN_STARTUP_CACHE="wait"))
         self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
 
     def assert_fails_leaving_nothing(self, message, *archives, prefix=()):

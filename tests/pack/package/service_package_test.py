@@ -16,32 +16,17 @@ import glob
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 import unittest
 
-PACK = os.environ.get("PACKAGE_TEST_PACK", "")
-DEMO_JAR = os.environ.get("PACKAGE_TEST_DEMO_JAR", "")
+from package_test import DEMO_JAR, PACK, checked, run
+
 DIR = os.environ.get("SERVICE_PACKAGE_DIR", "")
 NAME = "larkwin-test-service"
 UNIT = "/usr/lib/systemd/system/%s.service" % NAME
 LAUNCHER = "/opt/%s/bin/%s" % (NAME, NAME)
 SCRIPTS = ("postinst", "prerm", "postrm")
-TIME_LIMIT = 120
-
-
-def run(*command, **options):
-    options.setdefault("timeout", TIME_LIMIT)
-    return subprocess.run(list(command), capture_output=True, text=True, **options)
-
-
-def checked(*command, **options):
-    result = run(*command, **options)
-    if result.returncode != 0:
-        raise AssertionError("%s failed with %d:\n%s%s" % (
-            command[0], result.returncode, result.stdout, result.stderr))
-    return result.stdout
 
 
 def package_path(pattern, subdirectory=""):
