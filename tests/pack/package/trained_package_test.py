@@ -40,6 +40,12 @@ def pack(work, jdk, *formats):
         capture_output=True, timeout=PACK_TIME_LIMIT, env=environment)
 
 
+def shipped_archives(listing):
+    """The lines of a package's listing that name an archive the image ships."""
+    return [line for line in listing.splitlines()
+            if "/opt/%s/lib/startupcache/" % NAME in line and line.endswith(".jsa")]
+
+
 def unpack_rpm(package, target):
     os.makedirs(target)
     payload = subprocess.run(["rpm2cpio", package], capture_output=True, timeout=TIME_LIMIT)
@@ -101,8 +107,9 @@ class TrainedPackageTest(unittest.TestCase):
             self.assertEqual(plain.returncode, cached.returncode, cached)
             self.assertEqual(plain.stdout, cached.stdout)
             self.assertEqual(plain.stderr, cached.stderr)
-            self.assertIn("%s source: shared objects file" % MAIN_CLASS, loaded)
-            self.assertNotIn("%s source: shared objects file" % MAIN_CLASS, plainLoaded)
+            mapped = "%s source: shared objects file" % MAIN_CLASS
+            self.assertTrue(mapped in loaded, "the main class is not the archive's")
+            self.assertFalse(mapped in plainLoaded, "without the cache, no archive is mapped")
             self.assertEqual([], made, "the user's cache makes no archive of its own")
         shipped = glob.glob(os.path.join(copy, "opt", NAME, "lib", "startupcache", "*.jsa"))
         self.assertEqual(1, len(shipped), shipped)
@@ -114,13 +121,12 @@ class TrainedPackageTest(unittest.TestCase):
         self.assertIn(b"training the start-up archive", self.packed.stdout)
         listed = subprocess.run(["dpkg-deb", "-c", self.deb], capture_output=True, text=True,
                                 timeout=TIME_LIMIT, check=True).stdout
-        archives = [line for line in listed.splitlines() if line.endswith(".jsa")]
+        archives = shipped_archives(listed)
         self.assertEqual(1, len(archives), listed)
         self.assertTrue(archives[0].startswith("-r--r--r-- root/root "), archives[0])
-        self.assertIn("/opt/%s/lib/startupcache/" % NAME, archives[0])
         listed = subprocess.run(["rpm", "-qplv", self.rpm], capture_output=True, text=True,
                                 timeout=TIME_LIMIT, check=True).stdout
-        archives = [line for line in listed.splitlines() if line.endswith(".jsa")]
+        archives = shipped_archives(listed)
         self.assertEqual(1, len(archives), listed)
         self.assertRegex(archives[0], r"^-r--r--r-- +1 root +root ")
 
@@ -128,6 +134,10 @@ class TrainedPackageTest(unittest.TestCase):
         copy = os.path.join(self.scratch, "deb")
         subprocess.run(["dpkg-deb", "-x", self.deb, copy], timeout=TIME_LIMIT, check=True)
         self.assertMapsTheShippedArchive(copy)
+        with open(os.path.join(copy, "usr", "share", "lintian", "overrides", NAME)) as file:
+            overrides = file.read().splitlines()
+        self.assertIn("%s: non-standard-file-perm 0444 != 0644 [opt/%s/lib/startupcache/*.jsa]"
+                      % (NAME, NAME), overrides)
 
     def test_an_rpm_unpacked_elsewhere_maps_the_shipped_archive(self):
         if shutil.which("cpio") is None:
