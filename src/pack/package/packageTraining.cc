@@ -12,6 +12,7 @@
 #include "util/strings.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,11 +77,42 @@ static void clampFileTimes(const char* image, long epochSeconds) {
     }
 }
 
+// Sets XDG_CONFIG_HOME back to the saved value (unset when null), which it
+// deletes.
+static void restoreConfigHome(char* saved) {
+    if (saved != nullptr) {
+        setenv("XDG_CONFIG_HOME", saved, 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    delete[] saved;
+}
+
+// The installed configuration ends by including the user's own settings
+// for the application; those of whoever packs it have no place in the
+// training run, so XDG_CONFIG_HOME names a directory that does not exist
+// while it runs.
+static void trainWithoutUserSettings(const packOptions& options, const char* root,
+                                     const char* image) {
+    const char* given = getenv("XDG_CONFIG_HOME");
+    char* saved = given != nullptr ? createStringCopy(given) : nullptr;
+    char* absent = joinPath(root, "no-user-settings");
+    setenv("XDG_CONFIG_HOME", absent, 1);
+    delete[] absent;
+    try {
+        trainAppImage(image, options.name, options.trainArguments, options.quiet);
+    } catch (char*) {
+        restoreConfigHome(saved);
+        throw;
+    }
+    restoreConfigHome(saved);
+}
+
 void trainPackageImage(const packOptions& options, const char* root, long epochSeconds) {
     char* image = createImagePath(options, root);
     try {
         clampFileTimes(image, epochSeconds);
-        trainAppImage(image, options.name, options.trainArguments, options.quiet);
+        trainWithoutUserSettings(options, root, image);
     } catch (char*) {
         delete[] image;
         throw;

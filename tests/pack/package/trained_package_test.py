@@ -29,8 +29,15 @@ def pack(work, jdk, *formats):
     licence = os.path.join(work, "LICENSE")
     with open(licence, "w") as file:
         file.write("Copyright 2026 the larkwin authors\n\nMIT License\n")
+    # Settings of the packing user's own, which the training run must not
+    # read: with another collector its archive would match no user's start.
+    settings = os.path.join(work, "packing-config")
+    os.makedirs(os.path.join(settings, NAME))
+    with open(os.path.join(settings, NAME, NAME + ".config"), "w") as file:
+        file.write("vmparam -XX:+UseParallelGC\n")
     environment = dict(os.environ, JAVA_HOME=jdk, DPKG_DEB_COMPRESSOR_LEVEL="1",
-                       XDG_CACHE_HOME=os.path.join(work, "packing-cache"))
+                       XDG_CACHE_HOME=os.path.join(work, "packing-cache"),
+                       XDG_CONFIG_HOME=settings)
     return subprocess.run(
         [PACK] + list(formats) + [
             "--name", NAME, "--app-version", "1.0", "--maintainer",
@@ -161,7 +168,8 @@ class RefusedTrainingTest(unittest.TestCase):
             "runtime in '%s' is of Java 17, whose start-up archive maps only from the directory "
             "it was trained in, so it would not map once the package is installed\n"
             % os.path.realpath(JDK17), result.stderr.decode())
-        self.assertEqual(["LICENSE"], os.listdir(work), "nothing is made")
+        self.assertEqual(["LICENSE", "packing-config"], sorted(os.listdir(work)),
+                         "nothing is made")
 
 
 if __name__ == "__main__":
