@@ -202,8 +202,8 @@ char* packOptions::createTrainingMisuseError() const {
     if (!train) {
         return dashes ? createStringCopy("-- ARGS goes with --train") : nullptr;
     }
-    if (appImage == nullptr) {
-        return createStringCopy("--train needs --app-image");
+    if (appImage == nullptr && deb == nullptr && rpm == nullptr) {
+        return createStringCopy("--train needs --app-image, --deb or --rpm");
     }
     return noStartupCache ? createStringCopy("--train needs the start-up cache; leave out "
                                              "--no-startup-cache")

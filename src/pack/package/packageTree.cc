@@ -310,9 +310,17 @@ char* createLintianOverridesPath(const char* root, const char* name) {
     return path;
 }
 
+// Only a trained image ships an archive.
+static char* createArchiveOverride(const char* name) {
+    const char* parts[] = {
+        "# The start-up archive is only ever mapped read-only by the JVM; 0444 keeps\n# it so.\n",
+        name, ": non-standard-file-perm 0444 != 0644 [opt/", name, "/lib/startupcache/*.jsa]\n"};
+    return createJoined(parts, sizeof parts / sizeof parts[0]);
+}
+
 // Each override says why the tag does not apply to an application packaged
 // this way.
-static void addLintianOverrides(const char* root, const char* name) {
+static void addLintianOverrides(const char* root, const char* name, int trained) {
     const char* parts[] = {
         "# The application is installed whole under /opt/",
         name,
@@ -334,6 +342,13 @@ static void addLintianOverrides(const char* root, const char* name) {
         name,
         "/*]\n"};
     char* text = createJoined(parts, sizeof parts / sizeof parts[0]);
+    if (trained) {
+        char* override = createArchiveOverride(name);
+        char* both = createString(text, override);
+        delete[] override;
+        delete[] text;
+        text = both;
+    }
     char* path = createLintianOverridesPath(root, name);
     char* directory = createParentPath(path);
     try {
@@ -383,6 +398,6 @@ void stagePackageTree(const packOptions& options, const char* configuration, con
     addMetainfo(options, root, files);
     addDocumentation(options, root, epochSeconds, files);
     addManualPage(options, root, files);
-    addLintianOverrides(root, options.name);
+    addLintianOverrides(root, options.name, options.train);
     addServiceUnit(options, root, files);
 }

@@ -6,6 +6,7 @@
 #include "pack/package/debianPackage.h"
 #include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
+#include "pack/package/packageTraining.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/rpmPackage.h"
 #include "pack/package/stagingFiles.h"
@@ -110,8 +111,10 @@ static void writeImage(packOptions& options, const char* configuration, const ch
     char* image = joinPath(opt, options.name);
     char* launcher = options.launcher;
     char* stripped = nullptr;
-    // The package has a unit of its own, which names the installed path.
+    // The package has a unit of its own, which names the installed path;
+    // training waits for the stripped runtime.
     int service = options.service;
+    int train = options.train;
     try {
         makeDirectories(opt);
         stripped = createStrippedLauncher(launcher, work);
@@ -121,11 +124,14 @@ static void writeImage(packOptions& options, const char* configuration, const ch
         int quiet = options.quiet;
         options.quiet = 1;
         options.service = 0;
+        options.train = 0;
         writeAppImage(options, configuration);
         options.quiet = quiet;
         options.service = service;
+        options.train = train;
     } catch (char*) {
         options.service = service;
+        options.train = train;
         options.launcher = launcher;
         options.appImage = nullptr;
         delete[] stripped;
@@ -154,8 +160,12 @@ static void buildPackages(packOptions& options, const char* configuration, const
         makeDirectories(root);
         installed = createInstalledConfiguration(configuration, options.name);
         writeImage(options, installed, root, work);
+        if (options.train) {
+            trainPackageImage(options, root, epochSeconds);
+        }
         stagePackageTree(options, configuration, root, work, epochSeconds, files);
         normalizeModes(root);
+        sealShippedArchives(options, root);
         if (options.deb != nullptr) {
             writeDebianPackage(options, root, work, epochSeconds);
         }
@@ -173,6 +183,7 @@ static void buildPackages(packOptions& options, const char* configuration, const
 
 void writePackages(packOptions& options, const char* configuration) {
     checkServiceNames(options);
+    checkPackageTraining(options);
     char* work = createWorkDirectory();
     try {
         buildPackages(options, configuration, work);

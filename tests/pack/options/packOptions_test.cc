@@ -33,7 +33,7 @@ TEST(PackOptions, TrainingArgumentsAreTakenAsTheyAre) {
 
 TEST(PackOptions, TrainingNeedsAnImageWithTheCache) {
     packOptions bundle;
-    EXPECT_EQ("--train needs --app-image",
+    EXPECT_EQ("--train needs --app-image, --deb or --rpm",
               usageError(bundle, {"-o", "out", "--main-class", "a.B", "app.jar", "--train"}));
     packOptions noCache;
     EXPECT_EQ("--train needs the start-up cache; leave out --no-startup-cache",
