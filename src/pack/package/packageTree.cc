@@ -46,6 +46,22 @@ static void addFile(const char* root, const char* inPackage, const char* text, s
     files.append(createString(filesPrefix, inPackage));
 }
 
+// Writes text, which it then deletes, to the path in the package that the
+// parts join into, and lists it with filesPrefix.
+static void addJoinedFile(const char* root, const char* const* parts, int count, char* text,
+                          stringArray& files, const char* filesPrefix) {
+    char* inPackage = createJoined(parts, count);
+    try {
+        addFile(root, inPackage, text, files, filesPrefix);
+    } catch (char*) {
+        delete[] inPackage;
+        delete[] text;
+        throw;
+    }
+    delete[] inPackage;
+    delete[] text;
+}
+
 // Copies source to root + inPackage, its directory made, and lists it.
 static void addCopy(const char* root, const char* inPackage, const char* source,
                     stringArray& files) {
@@ -91,17 +107,7 @@ static void addCommand(const char* root, const char* name, stringArray& files) {
 
 static void addSiteSettings(const char* root, const char* name, stringArray& files) {
     const char* parts[] = {"/etc/", name, "/", name, ".config"};
-    char* inPackage = createJoined(parts, 5);
-    char* text = createSiteSettings(name);
-    try {
-        addFile(root, inPackage, text, files, "%config(noreplace) ");
-    } catch (char*) {
-        delete[] text;
-        delete[] inPackage;
-        throw;
-    }
-    delete[] text;
-    delete[] inPackage;
+    addJoinedFile(root, parts, 5, createSiteSettings(name), files, "%config(noreplace) ");
     files.append(createString("%dir /etc/", name));
 }
 
@@ -153,17 +159,7 @@ struct entryTexts {
 static void writeEntry(const char* root, const char* name, const char* suffix,
                        const desktopEntry& entry, stringArray& files) {
     const char* parts[] = {"/usr/share/applications/", name, suffix, ".desktop"};
-    char* inPackage = createJoined(parts, 4);
-    char* text = createDesktopEntryText(entry);
-    try {
-        addFile(root, inPackage, text, files, "");
-    } catch (char*) {
-        delete[] text;
-        delete[] inPackage;
-        throw;
-    }
-    delete[] text;
-    delete[] inPackage;
+    addJoinedFile(root, parts, 4, createDesktopEntryText(entry), files, "");
 }
 
 // One menu entry; with a socket and media types, a second one, not shown in
@@ -210,17 +206,7 @@ static void addMediaTypes(const packOptions& options, const char* root, stringAr
         return;
     }
     const char* parts[] = {"/usr/share/mime/packages/", options.name, ".xml"};
-    char* inPackage = createJoined(parts, 3);
-    char* text = createMimeInfo(options.fileTypes);
-    try {
-        addFile(root, inPackage, text, files, "");
-    } catch (char*) {
-        delete[] text;
-        delete[] inPackage;
-        throw;
-    }
-    delete[] text;
-    delete[] inPackage;
+    addJoinedFile(root, parts, 3, createMimeInfo(options.fileTypes), files, "");
 }
 
 // Checked by appstreamcli where it is installed, without the network.
