@@ -11,7 +11,6 @@
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
-#include <cstdio>
 #include <cstring>
 
 // The tool's path along PATH; throws naming the Debian package that has it.
@@ -234,7 +233,6 @@ void writeDebianPackage(const packOptions& options, const char* root, const char
     writeDebianServiceScripts(options, root);
     // Built in the scratch directory: dpkg-deb writes in place.
     char* built = joinPath(work, "deb");
-    stringArray moved;
     try {
         makeDirectories(built);
         argumentList build("dpkg-deb", "dpkg");
@@ -244,13 +242,10 @@ void writeDebianPackage(const packOptions& options, const char* root, const char
         build.add(built);
         stringBuffer printed;
         build.run(nullptr, printed);
-        moveFiles(built, options.deb, moved);
+        publishPackages(built, options.deb, options.quiet);
     } catch (char*) {
         delete[] built;
         throw;
     }
     delete[] built;
-    for (int i = 0; i < moved.size() && !options.quiet; i++) {
-        printf("larkwin-pack: wrote '%s'\n", moved[i]);
-    }
 }

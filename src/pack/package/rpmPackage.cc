@@ -191,15 +191,11 @@ void writeRpmPackage(const packOptions& options, const char* root, const char* w
     delete[] recipe;
     delete[] text;
     char* built = joinPath(work, "rpm");
-    stringArray moved;
     try {
-        moveFiles(built, options.rpm, moved);
+        publishPackages(built, options.rpm, options.quiet);
     } catch (char*) {
         delete[] built;
         throw;
     }
     delete[] built;
-    for (int i = 0; i < moved.size() && !options.quiet; i++) {
-        printf("larkwin-pack: wrote '%s'\n", moved[i]);
-    }
 }

@@ -135,3 +135,11 @@ void moveFiles(const char* from, const char* to, stringArray& moved) {
         moved.append(target);
     }
 }
+
+void publishPackages(const char* built, const char* to, int quiet) {
+    stringArray moved;
+    moveFiles(built, to, moved);
+    for (int i = 0; i < moved.size() && !quiet; i++) {
+        printf("larkwin-pack: wrote '%s'\n", moved[i]);
+    }
+}

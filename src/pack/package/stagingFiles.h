@@ -30,4 +30,8 @@ void findFiles(const char* path, class stringArray& files, int elfOnly);
 // the two are on different file systems); appends the new paths to moved.
 void moveFiles(const char* from, const char* to, class stringArray& moved);
 
+// Moves the packages that a tool built into the directory built into the
+// directory to (see moveFiles) and, unless quiet, names each one written.
+void publishPackages(const char* built, const char* to, int quiet);
+
 #endif
