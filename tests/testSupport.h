@@ -6,6 +6,7 @@
 // compared as one string and the launcher's debug flag set for a while.
 
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
@@ -18,10 +19,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-struct deleteArray {
-    void operator()(char* s) const { delete[] s; }
-};
-using ownedString = std::unique_ptr<char, deleteArray>;
 
 // An owned copy, for the calls that take over the string they are given.
 inline char* copyOf(const std::string& s) {

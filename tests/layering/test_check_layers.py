@@ -57,5 +57,27 @@ class LayeringCheckTest(unittest.TestCase):
         self.assertIn("folder 'gadgets' has no place in the layers", result.stdout)
 
 
+class SizeCheckTest(unittest.TestCase):
+    """The size check finds a long body through namespaces and wrapped
+    signatures, and does not take a class or a table for a function."""
+
+    def test_bodies_and_files_over_their_bound(self):
+        sys.path.insert(0, os.path.dirname(CHECK))
+        import check_sizes
+        body = lambda n: "".join("    x();\n" for _ in range(n))
+        cases = [
+            ("int f() {\n" + body(60) + "}\n", []),
+            ("int f() {\n" + body(61) + "}\n", [(1, 61)]),
+            ("namespace {\nint f(int a,\n      int b) {\n" + body(61) + "}\n}\n", [(3, 61)]),
+            ("class c {\n" + body(70) + "};\n", []),
+            ("static const int table[] = {\n" + body(70) + "};\n", []),
+            ('int f() {\n    s("}}");\n' + body(61) + "}\n", [(1, 62)]),
+        ]
+        for text, expected in cases:
+            found = [(start, length) for start, length, _ in
+                     check_sizes.long_functions(text.split("\n"))]
+            self.assertEqual(expected, found, text[:40])
+
+
 if __name__ == "__main__":
     unittest.main()
