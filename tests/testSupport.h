@@ -19,7 +19,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 // An owned copy, for the calls that take over the string they are given.
 inline char* copyOf(const std::string& s) {
     return createStringCopy(s.c_str());
