@@ -7,6 +7,7 @@
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/othersWritable.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -173,17 +174,6 @@ static const directive directives[] = {
     {"tryinclude", tryInclude},
 };
 
-namespace {
-// Releases an expanded argument however its directive ends.
-struct expandedArgument {
-    explicit expandedArgument(char* text) : text(text) {}
-    ~expandedArgument() { delete[] text; }
-    expandedArgument(const expandedArgument&) = delete;
-    expandedArgument& operator=(const expandedArgument&) = delete;
-    char* text;
-};
-} // namespace
-
 void configFile::parseLine(char* line) {
     if (line[0] == 0 || line[0] == '#') {
         return;
@@ -202,11 +192,11 @@ void configFile::parseLine(char* line) {
         applyDirective(line, argument);
         return;
     }
-    expandedArgument expanded(createExpandedText(argument, directory));
+    ownedString expanded(createExpandedText(argument, directory));
     if (debug && strchr(argument, '$') != nullptr) {
-        printf("expand: %s %s\n", line, expanded.text);
+        printf("expand: %s %s\n", line, expanded.get());
     }
-    applyDirective(line, expanded.text);
+    applyDirective(line, expanded.get());
 }
 
 void configFile::applyDirective(char* word, char* argument) {

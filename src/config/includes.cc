@@ -4,6 +4,7 @@
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/othersWritable.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -14,32 +15,27 @@
 static const int deepestInclude = 1000;
 
 void configFile::includeFile(char* path) {
+    ownedString owned(path);
     if (getParseDepth() > deepestInclude) {
-        char* message = createMessage("Refusing '%s': includes may nest at most 1000 deep", path);
-        delete[] path;
-        throw message;
+        throw createMessage("Refusing '%s': includes may nest at most 1000 deep", path);
     }
-    char* canonical = createCanonicalPath(path);
-    if (canonical != nullptr && isBeingParsed(canonical)) {
-        char* message = createMessage("Configuration include cycle at '%s'", canonical);
-        delete[] canonical;
-        delete[] path;
-        throw message;
+    ownedString canonical(createCanonicalPath(path));
+    if (canonical != nullptr && isBeingParsed(canonical.get())) {
+        throw createMessage("Configuration include cycle at '%s'", canonical.get());
     }
-    delete[] canonical;
-    configFile nested(path, vm);
+    configFile nested(owned.release(), vm);
     nested.parse();
 }
 
 void configFile::includeFileIfPresent(char* path) {
+    ownedString owned(path);
     if (isMissingFile(path)) {
         if (debug) {
             printf("tryinclude: '%s' does not exist; skipped\n", path);
         }
-        delete[] path;
         return;
     }
-    includeFile(path);
+    includeFile(owned.release());
 }
 
 // The files of the argument's directory whose names end in a dot and
@@ -47,15 +43,9 @@ void configFile::includeFileIfPresent(char* path) {
 // change is refused.
 static void addMatchingFiles(stringArray* files, configFile* file, char* argument,
                              char* extension) {
-    char* dir = createAbsolutePath(file->directory, argument);
-    try {
-        refuseDirectoryOthersMayChange(dir);
-    } catch (char*) {
-        delete[] dir;
-        throw;
-    }
-    addFiles(files, dir, extension);
-    delete[] dir;
+    ownedString dir(createAbsolutePath(file->directory, argument));
+    refuseDirectoryOthersMayChange(dir.get());
+    addFiles(files, dir.get(), extension);
 }
 
 void configFile::includeDir(char* argument) {

@@ -5,6 +5,7 @@
 #include "runtime/versionRequirement.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -39,12 +40,11 @@ char* createServiceDirectory(const char* value) {
 // other paths, or by default in the service's cache directory when systemd
 // made one, else in the user's cache directory.
 static void startupCache(javaVm* vm, configFile* file, char* argument) {
-    char* service = createServiceDirectory(getenv("CACHE_DIRECTORY"));
+    ownedString service(createServiceDirectory(getenv("CACHE_DIRECTORY")));
     if (argument[0] != 0) {
-        delete[] service;
         vm->setStartupCache(createAbsolutePath(file->directory, argument));
     } else if (service != nullptr) {
-        vm->setStartupCache(service);
+        vm->setStartupCache(service.release());
     } else {
         vm->setStartupCache(createDefaultCacheDirectory(getenv("XDG_CACHE_HOME"), getenv("HOME")));
     }
@@ -52,25 +52,20 @@ static void startupCache(javaVm* vm, configFile* file, char* argument) {
 
 char* createDefaultCrashDirectory(const char* stateDirectory, const char* xdgStateHome,
                                   const char* home, const char* name) {
-    char* service = createServiceDirectory(stateDirectory);
+    ownedString service(createServiceDirectory(stateDirectory));
     if (service != nullptr) {
-        char* directory = createString(service, "/crash");
-        delete[] service;
-        return directory;
+        return createString(service.get(), "/crash");
     }
-    char* stateHome = nullptr;
+    ownedString stateHome;
     if (xdgStateHome != nullptr && xdgStateHome[0] == '/') {
-        stateHome = createString(xdgStateHome, "/");
+        stateHome.reset(createString(xdgStateHome, "/"));
     } else if (home != nullptr && home[0] == '/') {
-        stateHome = createString(home, "/.local/state/");
+        stateHome.reset(createString(home, "/.local/state/"));
     } else {
         return nullptr;
     }
-    char* application = createString(stateHome, name);
-    delete[] stateHome;
-    char* directory = createString(application, "/crash");
-    delete[] application;
-    return directory;
+    ownedString application(createString(stateHome.get(), name));
+    return createString(application.get(), "/crash");
 }
 
 // The launcher's file name, which names its application.
@@ -88,10 +83,9 @@ static void crashDir(javaVm* vm, configFile* file, char* argument) {
         vm->setCrashDirectory(createAbsolutePath(file->directory, argument));
         return;
     }
-    char* name = createApplicationName();
-    char* directory = createDefaultCrashDirectory(getenv("STATE_DIRECTORY"),
-                                                  getenv("XDG_STATE_HOME"), getenv("HOME"), name);
-    delete[] name;
+    ownedString name(createApplicationName());
+    char* directory = createDefaultCrashDirectory(
+        getenv("STATE_DIRECTORY"), getenv("XDG_STATE_HOME"), getenv("HOME"), name.get());
     if (directory == nullptr && debug) {
         printf("crashdir: no state directory (neither STATE_DIRECTORY, XDG_STATE_HOME nor "
                "HOME is set); crash reports go where the JVM puts them\n");
