@@ -1,6 +1,6 @@
 #include "config/configFile.h"
 
-#include "config/decimal.h"
+#include "config/directives.h"
 #include "config/expansion.h"
 #include "config/parseChain.h"
 #include "config/platformDirectives.h"
@@ -69,111 +69,6 @@ void configFile::parse() {
     }
 }
 
-static char* createResolved(configFile* file, char* argument) {
-    return createAbsolutePath(file->directory, argument);
-}
-
-static void include(configFile* file, char* argument) {
-    file->includeFile(createResolved(file, argument));
-}
-
-static void tryInclude(configFile* file, char* argument) {
-    file->includeFileIfPresent(createResolved(file, argument));
-}
-
-static void includeDir(configFile* file, char* argument) {
-    file->includeDir(argument);
-}
-
-static void addPath(configFile* file, char* argument) {
-    file->vm->addPath(createResolved(file, argument));
-}
-
-static void addJars(configFile* file, char* argument) {
-    file->addJars(argument, 0);
-}
-
-static void addBootPath(configFile* file, char* argument) {
-    file->vm->addBootPath(createResolved(file, argument));
-}
-
-static void addBootJars(configFile* file, char* argument) {
-    file->addJars(argument, 1);
-}
-
-static void addSkipPath(configFile* file, char* argument) {
-    file->vm->addSkipPath(createResolved(file, argument));
-}
-
-static void vmParam(configFile* file, char* argument) {
-    file->vm->addVmOption(createStringCopy(argument));
-}
-
-static void mainClass(configFile* file, char* argument) {
-    file->vm->setMainClass(createStringCopy(argument));
-}
-
-static void javaPath(configFile* file, char* argument) {
-    file->vm->setJavaPath(createResolved(file, argument));
-}
-
-static void copyEnv(configFile* file, char* argument) {
-    file->copyEnvironment(argument);
-}
-
-static void exportEnv(configFile* file, char*) {
-    file->exportEnvironment();
-}
-
-static void addParam(configFile* file, char* argument) {
-    file->vm->addParam(createStringCopy(argument));
-}
-
-static void firstParam(configFile* file, char* argument) {
-    file->vm->addFirstParam(createStringCopy(argument));
-}
-
-static void clearParams(configFile* file, char*) {
-    file->vm->clearParams();
-}
-
-static void restartCode(configFile* file, char* argument) {
-    file->vm->setRestartCode(readDecimal(argument));
-}
-
-// The option carries the argument as written, not the number read from it.
-static void socketPort(configFile* file, char* argument) {
-    file->vm->setSocketPort(readDecimal(argument));
-    file->vm->addVmOption(createString("-Dlarkwin.socket=", argument));
-}
-
-// An argument is refused rather than ignored, so that the line keeps room
-// for a meaning of its own later.
-static void expand(configFile* file, char* argument) {
-    if (argument[0] != 0) {
-        throw createMessage("Malformed expand '%s': expand stands alone on its line", argument);
-    }
-    file->expanding = 1;
-    if (debug) {
-        printf("expand: on for the rest of '%s'\n", file->fileName);
-    }
-}
-
-struct directive {
-    const char* word;
-    void (*apply)(configFile* file, char* argument);
-};
-
-static const directive directives[] = {
-    {"include", include},         {"includedir", includeDir},   {"addpath", addPath},
-    {"addjars", addJars},         {"addbootpath", addBootPath}, {"addbootjars", addBootJars},
-    {"addskippath", addSkipPath}, {"vmparam", vmParam},         {"mainclass", mainClass},
-    {"javapath", javaPath},       {"copyenv", copyEnv},         {"exportenv", exportEnv},
-    {"addparam", addParam},       {"clearparams", clearParams}, {"restartcode", restartCode},
-    {"socket", socketPort},       {"expand", expand},           {"firstparam", firstParam},
-    {"tryinclude", tryInclude},
-};
-
 void configFile::parseLine(char* line) {
     if (line[0] == 0 || line[0] == '#') {
         return;
@@ -200,11 +95,10 @@ void configFile::parseLine(char* line) {
 }
 
 void configFile::applyDirective(char* word, char* argument) {
-    for (const directive& known : directives) {
-        if (strcmp(word, known.word) == 0) {
-            known.apply(this, argument);
-            return;
-        }
+    const directive* known = findDirective(word);
+    if (known != nullptr) {
+        known->apply(*this, *vm, argument);
+        return;
     }
     if (specialDirective(vm, this, word, argument) != 0) {
         throw createMessage("Unrecognized directive '%s'", word);

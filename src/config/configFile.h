@@ -26,18 +26,8 @@ class configFile {
     // Applies one trimmed line, which it may modify.
     void parseLine(char* line);
 
-    void includeDir(char* argument);
-    void addJars(char* argument, int boot);
     void copyEnvironment(char* name);
     void exportEnvironment();
-    // Parses the configuration file at path (taken over) with a nested
-    // reader, refusing a file whose parse is already under way and an
-    // include deeper than 1000 levels ("Refusing '%s': includes may nest at
-    // most 1000 deep").
-    void includeFile(char* path);
-    // "tryinclude": as includeFile, but a path where nothing exists is
-    // skipped (+DEBUG says so).
-    void includeFileIfPresent(char* path);
 
     javaVm* vm;
     char* fileName;

@@ -1,3 +1,5 @@
+#include "config/includes.h"
+
 #include "config/configFile.h"
 #include "config/parseChain.h"
 #include "unix/directoryListing.h"
@@ -14,7 +16,7 @@
 // readers' frames on the stack stay well inside its limit.
 static const int deepestInclude = 1000;
 
-void configFile::includeFile(char* path) {
+void includeFile(configFile& file, char* path) {
     ownedString owned(path);
     if (getParseDepth() > deepestInclude) {
         throw createMessage("Refusing '%s': includes may nest at most 1000 deep", path);
@@ -23,11 +25,11 @@ void configFile::includeFile(char* path) {
     if (canonical != nullptr && isBeingParsed(canonical.get())) {
         throw createMessage("Configuration include cycle at '%s'", canonical.get());
     }
-    configFile nested(owned.release(), vm);
+    configFile nested(owned.release(), file.vm);
     nested.parse();
 }
 
-void configFile::includeFileIfPresent(char* path) {
+void includeFileIfPresent(configFile& file, char* path) {
     ownedString owned(path);
     if (isMissingFile(path)) {
         if (debug) {
@@ -35,37 +37,37 @@ void configFile::includeFileIfPresent(char* path) {
         }
         return;
     }
-    includeFile(owned.release());
+    includeFile(file, owned.release());
 }
 
 // The files of the argument's directory whose names end in a dot and
 // extension, in the order of the listing; a directory that other users may
 // change is refused.
-static void addMatchingFiles(stringArray* files, configFile* file, char* argument,
+static void addMatchingFiles(stringArray* files, configFile& file, char* argument,
                              char* extension) {
-    ownedString dir(createAbsolutePath(file->directory, argument));
+    ownedString dir(createAbsolutePath(file.directory, argument));
     refuseDirectoryOthersMayChange(dir.get());
     addFiles(files, dir.get(), extension);
 }
 
-void configFile::includeDir(char* argument) {
+void includeDir(configFile& file, char* argument) {
     char extension[] = "config";
     stringArray files;
-    addMatchingFiles(&files, this, argument, extension);
+    addMatchingFiles(&files, file, argument, extension);
     for (int i = 0; i < files.size(); i++) {
-        includeFile(createStringCopy(files[i]));
+        includeFile(file, createStringCopy(files[i]));
     }
 }
 
-void configFile::addJars(char* argument, int boot) {
+void addJars(configFile& file, char* argument, int boot) {
     char extension[] = "jar";
     stringArray files;
-    addMatchingFiles(&files, this, argument, extension);
+    addMatchingFiles(&files, file, argument, extension);
     for (int i = 0; i < files.size(); i++) {
         if (boot != 0) {
-            vm->addBootPath(createStringCopy(files[i]));
+            file.vm->addBootPath(createStringCopy(files[i]));
         } else {
-            vm->addPath(createStringCopy(files[i]));
+            file.vm->addPath(createStringCopy(files[i]));
         }
     }
 }

@@ -12,16 +12,16 @@
 #include <cstdlib>
 #include <cstring>
 
-static void javaVersion(javaVm* vm, configFile*, char* argument) {
-    if (!parseVersionRequirement(argument, &vm->javaVersion)) {
+void applyJavaVersion(configFile&, javaVm& vm, char* argument) {
+    if (!parseVersionRequirement(argument, &vm.javaVersion)) {
         throw createMessage("Malformed javaversion '%s': write a feature release such as 17, "
                             "or a range such as 11-17",
                             argument);
     }
 }
 
-static void javaSearch(javaVm* vm, configFile* file, char* argument) {
-    vm->javaSearchDirs.append(createAbsolutePath(file->directory, argument));
+void applyJavaSearch(configFile& file, javaVm& vm, char* argument) {
+    vm.javaSearchDirs.append(createAbsolutePath(file.directory, argument));
 }
 
 char* createServiceDirectory(const char* value) {
@@ -39,14 +39,14 @@ char* createServiceDirectory(const char* value) {
 // "startupcache [DIR]": keep start-up archives in DIR, resolved like the
 // other paths, or by default in the service's cache directory when systemd
 // made one, else in the user's cache directory.
-static void startupCache(javaVm* vm, configFile* file, char* argument) {
+void applyStartupCache(configFile& file, javaVm& vm, char* argument) {
     ownedString service(createServiceDirectory(getenv("CACHE_DIRECTORY")));
     if (argument[0] != 0) {
-        vm->setStartupCache(createAbsolutePath(file->directory, argument));
+        vm.setStartupCache(createAbsolutePath(file.directory, argument));
     } else if (service != nullptr) {
-        vm->setStartupCache(service.release());
+        vm.setStartupCache(service.release());
     } else {
-        vm->setStartupCache(createDefaultCacheDirectory(getenv("XDG_CACHE_HOME"), getenv("HOME")));
+        vm.setStartupCache(createDefaultCacheDirectory(getenv("XDG_CACHE_HOME"), getenv("HOME")));
     }
 }
 
@@ -78,9 +78,9 @@ static char* createApplicationName() {
 // "crashdir [DIR]": the JVM's crash reports and heap dumps go to DIR,
 // resolved like the other paths, or by default to the service's state
 // directory or the user's (see createDefaultCrashDirectory).
-static void crashDir(javaVm* vm, configFile* file, char* argument) {
+void applyCrashDir(configFile& file, javaVm& vm, char* argument) {
     if (argument[0] != 0) {
-        vm->setCrashDirectory(createAbsolutePath(file->directory, argument));
+        vm.setCrashDirectory(createAbsolutePath(file.directory, argument));
         return;
     }
     ownedString name(createApplicationName());
@@ -90,27 +90,11 @@ static void crashDir(javaVm* vm, configFile* file, char* argument) {
         printf("crashdir: no state directory (neither STATE_DIRECTORY, XDG_STATE_HOME nor "
                "HOME is set); crash reports go where the JVM puts them\n");
     }
-    vm->setCrashDirectory(directory);
+    vm.setCrashDirectory(directory);
 }
 
-struct platformDirective {
-    const char* word;
-    void (*apply)(javaVm* vm, configFile* file, char* argument);
-};
-
-static const platformDirective platformDirectives[] = {
-    {"crashdir", crashDir},
-    {"javaversion", javaVersion},
-    {"javasearch", javaSearch},
-    {"startupcache", startupCache},
-};
-
-int specialDirective(javaVm* vm, configFile* file, char* word, char* argument) {
-    for (const platformDirective& known : platformDirectives) {
-        if (strcmp(word, known.word) == 0) {
-            known.apply(vm, file, argument);
-            return 0;
-        }
-    }
+// The platform's directives are rows of the one table (config/directives.h);
+// no word is left to this hook.
+int specialDirective(javaVm*, configFile*, char*, char*) {
     return -1;
 }
