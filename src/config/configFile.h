@@ -11,7 +11,10 @@ class configFile {
     // Takes ownership of file and reads it whole at once (pipes included).
     // Throws "Refusing '%s': other users may write to it" (or "... to its
     // directory") for a file that others may change, and "Refusing '%s': a
-    // configuration may hold at most 64 MiB" for a longer text.
+    // configuration may hold at most 64 MiB" for a longer text. A file that
+    // belongs to another user than root, the one running the launcher and
+    // the launcher's owner is not read: its text counts as empty, and one
+    // line on standard error (and one under +DEBUG) says so.
     configFile(char* file, javaVm* vm);
     // Takes ownership of name and text; the text's relative paths resolve
     // against the directory that holds name.

@@ -2,6 +2,7 @@
 
 #include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
+#include "unix/fileOwners.h"
 #include "unix/othersWritable.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
@@ -12,8 +13,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // "path: why", as a new string.
 static char* createRefusal(const char* path, const char* why) {
@@ -154,8 +153,8 @@ void addRuntimeHomes(runtimeCandidates* candidates, const char* dir) {
 
 // The user's own, or root's: another user could put anything there.
 static int belongsToAnother(const char* path) {
-    struct stat status;
-    return stat(path, &status) == 0 && status.st_uid != geteuid() && status.st_uid != 0;
+    long owner = getFileOwner(path);
+    return owner >= 0 && !isRootOrRunningUser((unsigned)owner);
 }
 
 // top is the directory right under $HOME that the user made for runtimes.

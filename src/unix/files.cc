@@ -115,11 +115,15 @@ static char* createStreamContent(FILE* file, size_t limit) {
 
 // A regular file is read in one piece into a buffer of its size; one larger
 // than the limit is not read at all.
-char* createWholeFileContent(char* path, size_t limit) {
+char* createWholeFileContent(char* path, size_t limit, long* owner) {
     FILE* file = openForReading(path);
     struct stat status;
     char* content = nullptr;
-    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
+    int known = fstat(fileno(file), &status) == 0;
+    if (owner != nullptr) {
+        *owner = known ? (long)status.st_uid : -1;
+    }
+    if (known && S_ISREG(status.st_mode)) {
         size_t size = (size_t)status.st_size;
         if (size <= limit) {
             content = new char[size + 1];
@@ -146,7 +150,7 @@ char* createWorkingDirectory() {
 
 int isMissingFile(const char* path) {
     struct stat status;
-    return stat(path, &status) != 0 && errno == ENOENT ? 1 : 0;
+    return stat(path, &status) != 0 && (errno == ENOENT || errno == ENOTDIR) ? 1 : 0;
 }
 
 namespace {

@@ -8,7 +8,8 @@ and is checked against what users rely on:
 - no java is left running;
 - no temporary file of the start is left behind;
 - the cache directory holds only complete archives with their records and
-  lock files (and what the start found there, untouched).
+  lock files (and what the start found there, untouched);
+- settings owned by another user change nothing.
 
 Most starts run a stand-in java (a shell script); a few run the real JDK
 with a tiny application, where the cache really trains and maps archives.
@@ -150,6 +151,11 @@ class Start:
         self.delay = draw.uniform(0.0, 0.4 if self.real else 0.05)
         self.long_class_path = draw.random() < 0.2
         self.parameter = "p%d" % draw.randrange(1000)
+        # The user's settings, as an installed configuration includes them:
+        # none, the running user's own, or another user's (root only), which
+        # must change nothing.
+        settings = ["none", "own"] + (["foreign"] if os.geteuid() == 0 else [])
+        self.settings = draw.choice(settings) if draw.random() < 0.3 else "none"
         self.dir = os.path.realpath(tempfile.mkdtemp(prefix="larkwin-campaign-"))
 
     def describe(self):
@@ -158,7 +164,8 @@ class Start:
             ", restart code" if self.restart else "",
             ", signal %d after %.3f s" % (self.signal, self.delay) if self.signal else "",
             ", launcher killed after %.3f s" % self.delay if self.kill else "",
-            ", long class path" if self.long_class_path else ""))
+            ", long class path" if self.long_class_path else "") +
+            (", settings %s" % self.settings if self.settings != "none" else ""))
 
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
@@ -187,7 +194,27 @@ class Start:
             lines.append("include " + included)
         if with_cache and self.cache != "none":
             lines.append("startupcache " + self.path("cache"))
+        if self.settings != "none":
+            lines += ["expand", "tryinclude ${xdg.config.home}/app/user.config"]
         return "\n".join(lines) + "\n"
+
+    def prepare_settings(self):
+        """The user's settings file; another user's names a java that would
+        leave a mark."""
+        if self.settings == "none":
+            return
+        path = self.path("xdg-config", "app", "user.config")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as out:
+            if self.settings == "own":
+                out.write("vmparam -Dcampaign.settings=own\n")
+            else:
+                out.write("javapath %s\n" % self.path("foreign-java"))
+        if self.settings == "foreign":
+            os.chown(path, 65534, 65534)
+            with open(self.path("foreign-java"), "w") as out:
+                out.write("#!/bin/sh\ntouch '%s'\n" % self.path("foreign-ran"))
+            os.chmod(self.path("foreign-java"), 0o755)
 
     def prepare(self, with_cache, hold=False):
         """The launcher, its configuration and the java of one run; the
@@ -310,8 +337,10 @@ class Start:
     def check(self):
         """The failures found, as text; empty when the start is sound."""
         failures = []
-        environment = dict(os.environ, XDG_CACHE_HOME=self.path("xdg-cache"))
+        environment = dict(os.environ, XDG_CACHE_HOME=self.path("xdg-cache"),
+                           XDG_CONFIG_HOME=self.path("xdg-config"))
         environment.pop("JAVA_HOME", None)
+        self.prepare_settings()
         expected = None
         interfered = self.signal or self.kill
         if not interfered:
@@ -360,6 +389,8 @@ class Start:
         if temporaries:
             failures.append("temporary files left: %r" % temporaries)
         failures += self.check_cache(found)
+        if os.path.exists(self.path("foreign-ran")):
+            failures.append("another user's settings were read: their javapath ran")
         return failures
 
     def check_cache(self, found):
