@@ -11,6 +11,7 @@
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -72,6 +73,18 @@ void addExecutableOption(javaVm* vm) {
     vm->addVmOption(createString("-Dlarkwin.executable.path=", executable.get()));
 }
 
+// A "-J-" parameter is a VM option for a launch here (migrateDashJ), not a
+// file for the running instance to open.
+int isVmOptionParameter(const char* param) {
+    if (strncmp(param, "-J-", 3) != 0) {
+        return 0;
+    }
+    if (debug) {
+        printf("+SHELL: '%s' is a VM option, not forwarded\n", param);
+    }
+    return 1;
+}
+
 // Sends "open <absolute path>", or "open <URL>", per parameter; the first
 // failure means no instance is listening, and the application is launched
 // here instead. The "firstparam" parameters are the application's fixed start
@@ -79,6 +92,9 @@ void addExecutableOption(javaVm* vm) {
 void forwardToInstance(javaVm* vm) {
     std::unique_ptr<stringArray> params(vm->getParams());
     for (int i = vm->getFirstParamCount(); i < params->size() && shell; i++) {
+        if (isVmOptionParameter((*params)[i])) {
+            continue;
+        }
         ownedString command(createOpenCommand((*params)[i]));
         if (!sendCommand("127.0.0.1", vm->getSocketPort(), command.get())) {
             shell = 0;
