@@ -27,9 +27,8 @@ TEST(FileOwners, SettingsOfTheLaunchersOwnerAreReadAndOfNoOtherUser) {
         const char* executable;
         int read;
     } cases[] = {
-        {4242, launcher.c_str(), 1}, {4242, link.c_str(), 1},
-        {4343, launcher.c_str(), 0}, {4242, nullptr, 0},
-        {4242, missing.c_str(), 0},  {0, launcher.c_str(), 1},
+        {4242, launcher.c_str(), 1}, {4242, link.c_str(), 1},    {4343, launcher.c_str(), 0},
+        {4242, nullptr, 0},          {4242, missing.c_str(), 0}, {0, launcher.c_str(), 1},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.read, isSettingsOwner(c.uid, c.executable))
