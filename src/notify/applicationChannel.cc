@@ -2,6 +2,7 @@
 
 #include "notify/serviceManager.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -88,10 +89,9 @@ void applicationChannel::relayLines() {
             continue;
         }
         pending[i] = 0;
-        char* message = discarding ? nullptr : createManagerMessage(pending + start, watchdog);
-        if (message != nullptr) {
-            notifyServiceManager(message);
-            delete[] message;
+        ownedString message(discarding ? nullptr : createManagerMessage(pending + start, watchdog));
+        if (message) {
+            notifyServiceManager(message.get());
         }
         discarding = 0;
         start = i + 1;
