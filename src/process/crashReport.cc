@@ -42,9 +42,12 @@ const char* findErrorFilePattern(const stringArray& options) {
     return pattern;
 }
 
-static int isWrittenSince(const char* path, time_t started) {
+// Another user may plant a file under a report's name in /tmp (or link one
+// there): only a regular file of this user's, written since, is taken.
+static int isOwnFileWrittenSince(const char* path, time_t started) {
     struct stat status;
-    return stat(path, &status) == 0 && S_ISREG(status.st_mode) && status.st_mtime >= started;
+    return lstat(path, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
+           status.st_mtime >= started;
 }
 
 char* createCrashReportPath(const char* errorFile, pid_t pid, time_t started) {
@@ -56,7 +59,7 @@ char* createCrashReportPath(const char* errorFile, pid_t pid, time_t started) {
         ownedString(errorFile != nullptr ? createExpandedPattern(errorFile, pid) : nullptr),
         ownedString(createStringCopy(defaultName)), ownedString(createStringCopy(inTmp))};
     for (const ownedString& candidate : candidates) {
-        if (candidate && isWrittenSince(candidate.get(), started)) {
+        if (candidate && isOwnFileWrittenSince(candidate.get(), started)) {
             return createAbsolutePath(nullptr, candidate.get());
         }
     }
@@ -97,8 +100,10 @@ static void listCrashFiles(const char* directory, stringArray* paths) {
     closedir(listing);
 }
 
-// The indexes of the regular files among paths, newest first; their count.
-static int sortNewestFirst(const stringArray& paths, int* order, long long* sizes) {
+// The indexes of the regular files among paths, newest first, with their
+// sizes and times of change (in seconds); their count.
+static int sortNewestFirst(const stringArray& paths, int* order, long long* sizes,
+                           time_t* seconds) {
     ownedArray<long long> times(new long long[paths.size()]);
     int count = 0;
     for (int i = 0; i < paths.size(); i++) {
@@ -108,6 +113,7 @@ static int sortNewestFirst(const stringArray& paths, int* order, long long* size
         }
         times[i] = (long long)status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec;
         sizes[i] = (long long)status.st_size;
+        seconds[i] = status.st_mtime;
         int place = count++;
         for (; place > 0 && times[order[place - 1]] < times[i]; place--) {
             order[place] = order[place - 1];
@@ -117,17 +123,21 @@ static int sortNewestFirst(const stringArray& paths, int* order, long long* size
     return count;
 }
 
-void boundCrashDirectory(const char* directory, int keptFiles, long long keptBytes) {
+void boundCrashDirectory(const char* directory, int keptFiles, long long keptBytes,
+                         time_t started) {
     stringArray paths;
     listCrashFiles(directory, &paths);
     ownedArray<int> order(new int[paths.size() + 1]);
     ownedArray<long long> sizes(new long long[paths.size() + 1]);
-    int count = sortNewestFirst(paths, order.get(), sizes.get());
+    ownedArray<time_t> seconds(new time_t[paths.size() + 1]);
+    int count = sortNewestFirst(paths, order.get(), sizes.get(), seconds.get());
     long long total = 0;
     int full = 0;
     for (int k = 0; k < count; k++) {
         long long size = sizes[order[k]];
-        full = full || (k > 0 && (k >= keptFiles || total + size > keptBytes));
+        // Newest first: the files of the last run come before any other.
+        int recent = seconds[order[k]] >= started;
+        full = full || (!recent && k > 0 && (k >= keptFiles || total + size > keptBytes));
         if (full) {
             unlink(paths[order[k]]);
         }

@@ -200,7 +200,7 @@ void jniVmUnix::run() {
                     started);
     }
     if (crashDirectory != nullptr) {
-        boundCrashDirectory(crashDirectory, keptCrashFiles, keptCrashBytes);
+        boundCrashDirectory(crashDirectory, keptCrashFiles, keptCrashBytes, started);
     }
     cache.finish(status);
     setExitCode(status);
