@@ -5,7 +5,11 @@
 extern const packageFormat debianFormat;
 extern const packageFormat rpmFormat;
 
-const packageFormat* const packageFormats[] = {&debianFormat, &rpmFormat, nullptr};
+const packageFormat* const packageFormats[] = {
+    &debianFormat,
+    &rpmFormat,
+    nullptr,
+};
 
 std::string joinFormatOptions(const char* lastJoin, std::vector<std::string> leading) {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
