@@ -9,6 +9,7 @@
 #include "cache/shippedArchive.h"
 #include "cache/startupCache.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -210,7 +211,7 @@ int startupCache::dumpArchive(const char* trainee) {
     if (mechanism == linkedStaticArchive) {
         added.append(createStringCopy("-XX:+AOTClassLinking"));
     }
-    char** command = new char*[dumpCommand.size() + added.size() + 1];
+    ownedArray<char*> command(new char*[dumpCommand.size() + added.size() + 1]);
     int used = 0;
     for (int i = 0; i < dumpCommand.size(); i++) {
         command[used++] = dumpCommand[i];
@@ -219,9 +220,7 @@ int startupCache::dumpArchive(const char* trainee) {
         command[used++] = added[i];
     }
     command[used] = nullptr;
-    int dumped = runQuietly(command);
-    delete[] command;
-    return dumped;
+    return runQuietly(command.get());
 }
 
 // Written by the JVM, of the user, and begun by the header that the JVM
@@ -266,21 +265,21 @@ int startupCache::putInPlace(const char* trainee) {
 }
 
 void startupCache::assemble() {
-    char* trainee = createString(archive, ".XXXXXX.tmp");
-    int fd = mkstemps(trainee, (int)strlen(".tmp"));
+    ownedString trainee(createString(archive, ".XXXXXX.tmp"));
+    int fd = mkstemps(trainee.get(), (int)strlen(".tmp"));
     if (fd >= 0) {
         close(fd);
-        int placed = dumpArchive(trainee) && isComplete(trainee) && putInPlace(trainee);
+        int placed =
+            dumpArchive(trainee.get()) && isComplete(trainee.get()) && putInPlace(trainee.get());
         if (placed) {
             reportStartupCache("assembled '%s'", archive);
         } else {
-            unlink(trainee);
+            unlink(trainee.get());
             unlink(recordPath);
             reportStartupCache("assembly left no complete archive for '%s'", archive);
         }
     }
     unlink(classList);
-    delete[] trainee;
     if (!training) {
         evictArchives(directory, getCacheSizeLimit());
     }

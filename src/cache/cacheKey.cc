@@ -1,5 +1,6 @@
 #include "cache/cacheKey.h"
 
+#include "util/owned.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
@@ -116,11 +117,10 @@ static void addEachFileState(cacheKey& key, const stringArray& paths) {
 }
 
 static void addPathListState(cacheKey& key, const char* list) {
-    char* entries = createStringCopy(list);
-    for (char* entry = strtok(entries, ":"); entry != nullptr; entry = strtok(nullptr, ":")) {
+    ownedString entries(createStringCopy(list));
+    for (char* entry = strtok(entries.get(), ":"); entry != nullptr; entry = strtok(nullptr, ":")) {
         key.addFileState(entry);
     }
-    delete[] entries;
 }
 
 // The module path's value follows "-p" or "--module-path" as the next

@@ -1,5 +1,6 @@
 #include "cache/cacheRecord.h"
 
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -25,8 +26,9 @@ cacheRecord::~cacheRecord() {
 }
 
 void cacheRecord::set(char*& field, const char* value) {
+    char* copy = createStringCopy(value != nullptr ? value : "");
     delete[] field;
-    field = createStringCopy(value != nullptr ? value : "");
+    field = copy;
 }
 
 static int isOwnAndClosed(const struct stat& status, int rootMayOwn = 0) {
@@ -96,8 +98,8 @@ int cacheRecord::read(const char* path, int rootMayOwn) {
 }
 
 int cacheRecord::write(const char* path) const {
-    char* temporary = createString(path, ".XXXXXX");
-    int fd = mkstemp(temporary);
+    ownedString temporary(createString(path, ".XXXXXX"));
+    int fd = mkstemp(temporary.get());
     int written = 0;
     if (fd >= 0) {
         FILE* file = fdopen(fd, "w");
@@ -109,12 +111,11 @@ int cacheRecord::write(const char* path) const {
                 runtimeVersion != nullptr ? runtimeVersion : "");
         fprintf(file, "classes %lld %d %d\n", classes, remakes, uses);
         written = fflush(file) == 0 && ferror(file) == 0;
-        written = fclose(file) == 0 && written && rename(temporary, path) == 0;
+        written = fclose(file) == 0 && written && rename(temporary.get(), path) == 0;
     }
     if (!written) {
-        unlink(temporary);
+        unlink(temporary.get());
     }
-    delete[] temporary;
     return written;
 }
 
@@ -131,24 +132,23 @@ unsigned long long computeFileChecksum(const char* path, int* ok) {
         return 0;
     }
     static const size_t chunkSize = 1 << 17;
-    unsigned char* chunk = new unsigned char[chunkSize];
+    ownedArray<unsigned char> chunk(new unsigned char[chunkSize]);
     unsigned long long lanes[4] = {1, 2, 3, 4};
     unsigned long long length = 0;
     ssize_t got;
-    while ((got = ::read(fd, chunk, chunkSize)) > 0) {
+    while ((got = ::read(fd, chunk.get(), chunkSize)) > 0) {
         // A short read leaves a tail that is padded with zeros.
         size_t padded = ((size_t)got + 31) & ~(size_t)31;
-        memset(chunk + got, 0, padded - (size_t)got);
+        memset(chunk.get() + got, 0, padded - (size_t)got);
         for (size_t i = 0; i < padded; i += 32) {
             for (int k = 0; k < 4; k++) {
                 unsigned long long word;
-                memcpy(&word, chunk + i + 8 * k, 8);
+                memcpy(&word, chunk.get() + i + 8 * k, 8);
                 lanes[k] = mix(lanes[k], word);
             }
         }
         length += (unsigned long long)got;
     }
-    delete[] chunk;
     close(fd);
     if (got < 0) {
         return 0;

@@ -5,6 +5,7 @@
 #include "cache/shippedArchive.h"
 #include "cache/startupCache.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -62,11 +63,10 @@ static void reportNotShipped(shippedState state, const char* shippedPath) {
         "not using the image's '%s': neither root's nor the user's, or others may write to it "
         "or its directories",
         "not using the image's '%s': a JVM crashed on it"};
-    char* directory = createParentPath(shippedPath);
-    if (state != shippedMissing || isDirectory(directory)) {
+    ownedString directory(createParentPath(shippedPath));
+    if (state != shippedMissing || isDirectory(directory.get())) {
         reportStartupCache(reasons[state], shippedPath);
     }
-    delete[] directory;
 }
 
 // After the user's archive is named, whose record of the image's archive
@@ -76,14 +76,13 @@ int startupCache::useShippedArchive(const javaVm& vm, javaRuntime& runtime, cons
     if (imageRoot == nullptr) {
         return 0;
     }
-    char* shippedPath = createShippedPath(vm, runtime, shape);
+    ownedString shippedPath(createShippedPath(vm, runtime, shape));
     seenPath = createString(archive, ".shipped");
-    shippedState state = checkShippedArchive(shippedPath, seenPath);
+    shippedState state = checkShippedArchive(shippedPath.get(), seenPath);
     if (state == shippedSound) {
-        mapShippedArchive(shippedPath);
+        mapShippedArchive(shippedPath.release());
         return 1;
     }
-    reportNotShipped(state, shippedPath);
-    delete[] shippedPath;
+    reportNotShipped(state, shippedPath.get());
     return 0;
 }

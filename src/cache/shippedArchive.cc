@@ -3,36 +3,32 @@
 #include "cache/cacheRecord.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 // The directories above the archive that must be closed to others: its own,
 // lib and the image's.
 static const int checkedDirectories = 3;
 
 char* createImageRoot(const char* runtimeHome) {
-    char* executable = HACKexePath != nullptr ? getExecutablePath() : nullptr;
-    char* bin = executable != nullptr ? createParentPath(executable) : nullptr;
-    char* root = bin != nullptr ? createParentPath(bin) : nullptr;
-    delete[] executable;
-    delete[] bin;
+    ownedString executable(HACKexePath != nullptr ? getExecutablePath() : nullptr);
+    ownedString bin(executable != nullptr ? createParentPath(executable.get()) : nullptr);
+    ownedString root(bin != nullptr ? createParentPath(bin.get()) : nullptr);
     if (root == nullptr) {
         return nullptr;
     }
-    char* expected = createString(root, "/runtime");
-    char* home = createCanonicalPath(runtimeHome);
-    int isImage = home != nullptr && strcmp(home, expected) == 0;
-    delete[] home;
-    delete[] expected;
-    if (!isImage) {
-        delete[] root;
+    ownedString expected(createString(root.get(), "/runtime"));
+    ownedString home(createCanonicalPath(runtimeHome));
+    if (home == nullptr || strcmp(home.get(), expected.get()) != 0) {
         return nullptr;
     }
-    return root;
+    return root.release();
 }
 
 char* createShippedDirectory(const char* imageRoot) {
@@ -49,17 +45,15 @@ static int isOwnedSafely(const struct stat& status) {
 }
 
 static int areDirectoriesClosed(const char* archive) {
-    char* path = createStringCopy(archive);
+    ownedString path(createStringCopy(archive));
     int closed = 1;
     for (int i = 0; i < checkedDirectories && closed; i++) {
-        char* parent = createParentPath(path);
+        ownedString parent(createParentPath(path.get()));
         struct stat status;
-        closed = parent != nullptr && stat(parent, &status) == 0 && S_ISDIR(status.st_mode) &&
+        closed = parent != nullptr && stat(parent.get(), &status) == 0 && S_ISDIR(status.st_mode) &&
                  isOwnedSafely(status);
-        delete[] path;
-        path = parent;
+        path = std::move(parent);
     }
-    delete[] path;
     return closed;
 }
 
@@ -91,11 +85,10 @@ shippedState checkShippedArchive(const char* archive, const char* seenPath) {
     if (lstat(archive, &status) != 0) {
         return shippedMissing;
     }
-    char* recordPath = createString(archive, ".info");
+    ownedString recordPath(createString(archive, ".info"));
     cacheRecord shipped;
     int safe = S_ISREG(status.st_mode) && isOwnedSafely(status) && areDirectoriesClosed(archive) &&
-               shipped.read(recordPath, 1);
-    delete[] recordPath;
+               shipped.read(recordPath.get(), 1);
     if (!safe) {
         return shippedUnsafe;
     }

@@ -6,6 +6,7 @@
 #include "cache/shippedArchive.h"
 #include "cache/vmShape.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
@@ -86,10 +87,9 @@ void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
     }
     training = control != nullptr && strcmp(control, "ship") == 0;
     waitForAssembly = training || (control != nullptr && strcmp(control, "wait") == 0);
-    char* refusal = createRefusal(vm, runtime);
+    ownedString refusal(createRefusal(vm, runtime));
     if (refusal != nullptr) {
-        reportStartupCache("not used: %s", refusal);
-        delete[] refusal;
+        reportStartupCache("not used: %s", refusal.get());
     }
 }
 
@@ -162,10 +162,7 @@ static char* createLaunchRefusal(const javaVm& vm) {
     if (refusal == nullptr) {
         refusal = createPathRefusal(vm.classPath);
     }
-    if (refusal == nullptr) {
-        refusal = createPathRefusal(vm.bootPath);
-    }
-    return refusal;
+    return refusal != nullptr ? refusal : createPathRefusal(vm.bootPath);
 }
 
 // Null when the cache goes ahead (the archive named and the options set).
@@ -193,13 +190,12 @@ char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
     if (refusal == nullptr && !training) {
         refusal = createDirectoryRefusal(directory);
     }
-    if (refusal == nullptr) {
-        char* description = shape.createDescription();
-        refusal = training ? prepareTraining(vm, runtime, description)
-                           : prepareStart(vm, runtime, description);
-        delete[] description;
+    if (refusal != nullptr) {
+        return refusal;
     }
-    return refusal;
+    ownedString description(shape.createDescription());
+    return training ? prepareTraining(vm, runtime, description.get())
+                    : prepareStart(vm, runtime, description.get());
 }
 
 // The image's archive when it fits this start, else the user's cache.
@@ -216,16 +212,13 @@ char* startupCache::prepareStart(const javaVm& vm, javaRuntime& runtime, const c
 // that an archive is bound to.
 static void addRuntimeState(cacheKey& digest, javaRuntime& runtime) {
     const char* home = runtime.getHome();
-    char* version = runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION");
+    ownedString version(runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION"));
     digest.addPath(home);
-    digest.addText(version != nullptr ? version : "");
-    delete[] version;
-    char* library = createString(home, "/lib/server/libjvm.so");
-    digest.addFileState(library);
-    delete[] library;
-    char* modules = createString(home, "/lib/modules");
-    digest.addFileState(modules);
-    delete[] modules;
+    digest.addText(version != nullptr ? version.get() : "");
+    ownedString library(createString(home, "/lib/server/libjvm.so"));
+    digest.addFileState(library.get());
+    ownedString modules(createString(home, "/lib/modules"));
+    digest.addFileState(modules.get());
 }
 
 // The main class's own name, at most 48 characters, each but a letter or
@@ -246,11 +239,10 @@ char* createNamePrefix(const char* executable, const char* mainClass) {
     application.addText(mainClass);
     stringBuffer prefix;
     appendShownName(prefix, mainClass);
-    char* hex = application.createHex();
+    ownedString hex(application.createHex());
     prefix.append('-');
-    prefix.append(hex);
+    prefix.append(hex.get());
     prefix.append('-');
-    delete[] hex;
     return prefix.createString();
 }
 
@@ -268,10 +260,10 @@ static char* createCachePath(const char* directory, const char* prefix, const ch
 // A static archive holds the runtime's own classes too: its size is about
 // that of the runtime's base archive and twice the application's jars.
 static unsigned long long estimateArchiveSize(const javaVm& vm, const char* home) {
-    char* base = createString(home, "/lib/server/classes.jsa");
+    ownedString base(createString(home, "/lib/server/classes.jsa"));
     struct stat status;
-    unsigned long long size = stat(base, &status) == 0 ? (unsigned long long)status.st_size : 0;
-    delete[] base;
+    unsigned long long size =
+        stat(base.get(), &status) == 0 ? (unsigned long long)status.st_size : 0;
     for (int i = 0; i < vm.classPath.size(); i++) {
         if (stat(vm.classPath[i], &status) == 0 && S_ISREG(status.st_mode)) {
             size += 2 * (unsigned long long)status.st_size;
@@ -307,9 +299,8 @@ void startupCache::keepRuntime(const javaVm& vm, javaRuntime& runtime) {
 
 void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape) {
     namePrefix = createNamePrefix(HACKexePath, vm.mainClass);
-    char* keyHex = createKeyHex(vm, runtime, shape, nullptr);
-    setArchive(createCachePath(directory, namePrefix, keyHex, ".jsa"));
-    delete[] keyHex;
+    ownedString keyHex(createKeyHex(vm, runtime, shape, nullptr));
+    setArchive(createCachePath(directory, namePrefix, keyHex.get(), ".jsa"));
     keepRuntime(vm, runtime);
 }
 
@@ -318,17 +309,13 @@ void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime, const cha
 char* startupCache::createShippedPath(const javaVm& vm, javaRuntime& runtime,
                                       const char* shape) const {
     const char* root = isMovableArchive(featureVersion) ? imageRoot : nullptr;
-    char* keyHex = createKeyHex(vm, runtime, shape, root);
-    char* shippedDirectory = createShippedDirectory(imageRoot);
+    ownedString keyHex(createKeyHex(vm, runtime, shape, root));
+    ownedString shippedDirectory(createShippedDirectory(imageRoot));
     stringBuffer name;
     appendShownName(name, vm.mainClass);
     name.append('-');
-    char* prefix = name.createString();
-    char* path = createCachePath(shippedDirectory, prefix, keyHex, ".jsa");
-    delete[] prefix;
-    delete[] shippedDirectory;
-    delete[] keyHex;
-    return path;
+    ownedString prefix(name.createString());
+    return createCachePath(shippedDirectory.get(), prefix.get(), keyHex.get(), ".jsa");
 }
 
 // The dump's java takes the launch's paths and VM options, but not what
@@ -340,9 +327,8 @@ void startupCache::keepDumpCommand(const javaVm& vm, javaRuntime& runtime) {
         dumpCommand.append(vm.createPath(&vm.classPath));
     }
     if (vm.bootPath.size() > 0) {
-        char* joined = vm.createPath(&vm.bootPath);
-        dumpCommand.append(createString("-Xbootclasspath/a:", joined));
-        delete[] joined;
+        ownedString joined(vm.createPath(&vm.bootPath));
+        dumpCommand.append(createString("-Xbootclasspath/a:", joined.get()));
     }
     for (int i = 0; i < vm.vmOptions.size(); i++) {
         const char* option = vm.vmOptions[i];
@@ -393,10 +379,9 @@ void startupCache::prepareRecording() {
         reportStartupCache("not recorded: '%s' is being assembled", archive);
         return;
     }
-    char* refusal = createWriteRefusal(directory, expectedSize);
+    ownedString refusal(createWriteRefusal(directory, expectedSize));
     if (refusal != nullptr) {
-        reportStartupCache("not recorded: %s", refusal);
-        delete[] refusal;
+        reportStartupCache("not recorded: %s", refusal.get());
         return;
     }
     if (!createClassList()) {
@@ -428,10 +413,9 @@ void startupCache::prepareRelisting(cacheRecord& record) {
         return;
     }
     record.uses++;
-    char* refusal = createWriteRefusal(directory, expectedSize);
+    ownedString refusal(createWriteRefusal(directory, expectedSize));
     if (refusal == nullptr && record.write(recordPath) && createClassList()) {
         reportStartupCache("listing the classes too, to see whether '%s' is too small", archive);
         relisting = 1;
     }
-    delete[] refusal;
 }
