@@ -1,8 +1,8 @@
 #include "cache/cacheControl.h"
 
 #include "cache/cacheEviction.h"
+#include "cache/cacheNames.h"
 #include "cache/cacheRecord.h"
-#include "cache/startupCache.h"
 #include "unix/exePath.h"
 #include "util/owned.h"
 #include "util/strings.h"

@@ -1,6 +1,7 @@
 #include "cache/cacheEviction.h"
 
 #include "cache/cacheRecord.h"
+#include "cache/vmShape.h"
 #include "util/owned.h"
 #include "util/strings.h"
 
@@ -15,6 +16,13 @@
 static const long long hour = 3600;
 static const long long day = 24 * hour;
 static const long long unusedSeenRecordAge = 30 * day;
+static const unsigned long long defaultSizeLimit = 512ull * 1024 * 1024;
+
+unsigned long long getCacheSizeLimit() {
+    const char* text = getenv("LARKWIN_STARTUP_CACHE_LIMIT");
+    unsigned long long limit = text != nullptr ? parseMemorySize(text) : 0;
+    return limit != 0 ? limit : defaultSizeLimit;
+}
 
 static int isHex(const char* text, int length) {
     for (int i = 0; i < length; i++) {
