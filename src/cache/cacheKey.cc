@@ -1,5 +1,7 @@
 #include "cache/cacheKey.h"
 
+#include "cache/zipDigest.h"
+#include "unix/files.h"
 #include "util/owned.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
@@ -11,7 +13,7 @@
 static const uint64_t fnvOffsetBasis = 14695981039346656037ull;
 static const uint64_t fnvPrime = 1099511628211ull;
 
-cacheKey::cacheKey() : value(fnvOffsetBasis), imageRoot(nullptr) {}
+cacheKey::cacheKey() : value(fnvOffsetBasis), imageRoot(nullptr), byContent(0) {}
 
 void cacheKey::addBytes(const char* bytes, unsigned long length) {
     for (unsigned long i = 0; i < length; i++) {
@@ -41,9 +43,11 @@ void cacheKey::addPath(const char* path) {
 }
 
 void cacheKey::addFileState(const char* path) {
-    addPath(path);
+    ownedString canonical(createCanonicalPath(path));
+    const char* named = canonical != nullptr ? canonical.get() : path;
+    addPath(named);
     struct stat status;
-    if (stat(path, &status) != 0) {
+    if (stat(named, &status) != 0) {
         addText("missing");
         return;
     }
@@ -51,6 +55,13 @@ void cacheKey::addFileState(const char* path) {
     addNumber((long long)status.st_size);
     addNumber((long long)status.st_mtim.tv_sec);
     addNumber((long long)status.st_mtim.tv_nsec);
+    if (byContent) {
+        addNumber(S_ISREG(status.st_mode) ? (long long)digestZipDirectory(named) : 0);
+        return;
+    }
+    addNumber((long long)status.st_ino);
+    addNumber((long long)status.st_ctim.tv_sec);
+    addNumber((long long)status.st_ctim.tv_nsec);
 }
 
 char* cacheKey::createHex() const {

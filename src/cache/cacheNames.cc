@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 
 // Bumped whenever what goes into the key changes.
-static const char* keyVersion = "larkwin startup cache 2";
+static const char* keyVersion = "larkwin startup cache 3";
 static const int longestShownName = 48;
 
 // The main class's own name, at most 48 characters, each but a letter or
@@ -54,10 +54,13 @@ static void addRuntimeState(cacheKey& digest, javaRuntime& runtime) {
 }
 
 char* createKeyHex(const javaVm& vm, javaRuntime& runtime, cacheMechanism mechanism,
-                   const char* shape, const char* imageRoot) {
+                   const char* shape, int shipped, const char* imageRoot) {
     stringArray all;
     collectVmOptions(all, vm.vmOptions);
     cacheKey digest;
+    if (shipped) {
+        digest.identifyByContent();
+    }
     digest.setImageRoot(imageRoot);
     digest.addText(keyVersion);
     digest.addNumber(mechanism);

@@ -20,10 +20,11 @@ char* createNamePrefix(const char* executable, const char* mainClass);
 
 // The key of a start of vm on runtime, as 16 hexadecimal digits: the
 // mechanism, the runtime's exact build, the launch's paths and key options,
-// and shape (vmShape's description). With an image root, the paths below it
-// count relative to it. Owned by the caller.
+// and shape (vmShape's description). The key of the archive an app image
+// ships (shipped) tells files by content; with an image root, the paths
+// below it count relative to it. Owned by the caller.
 char* createKeyHex(const javaVm& vm, javaRuntime& runtime, cacheMechanism mechanism,
-                   const char* shape, const char* imageRoot);
+                   const char* shape, int shipped, const char* imageRoot);
 
 // "<directory>/<prefix><keyHex><ending>". Owned by the caller.
 char* createCachePath(const char* directory, const char* prefix, const char* keyHex,

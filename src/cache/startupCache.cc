@@ -102,7 +102,7 @@ char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
 // The image's archive when it fits this start, else the user's cache.
 char* startupCache::prepareStart(const javaVm& vm, javaRuntime& runtime, const char* shape) {
     ownedString prefix(createNamePrefix(HACKexePath, vm.mainClass));
-    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, nullptr));
+    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, 0, nullptr));
     setArchive(createCachePath(directory, prefix.get(), keyHex.get(), ".jsa"));
     keepRuntime(vm, runtime);
     keepDumpCommand(vm, runtime);
@@ -124,7 +124,7 @@ char* startupCache::prepareTraining(const javaVm& vm, javaRuntime& runtime, cons
     }
     directory = shipping.getDirectory();
     const char* root = isMovableArchive(featureVersion) ? shipping.getImageRoot() : nullptr;
-    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, root));
+    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, 1, root));
     setArchive(createShippedPath(directory, vm.mainClass, keyHex.get()));
     keepRuntime(vm, runtime);
     keepDumpCommand(vm, runtime);
@@ -154,7 +154,7 @@ int startupCache::useShippedArchive(const javaVm& vm, javaRuntime& runtime, cons
         return 0;
     }
     const char* root = isMovableArchive(featureVersion) ? shipping.getImageRoot() : nullptr;
-    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, root));
+    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, 1, root));
     ownedString shippedDirectory(createShippedDirectory(shipping.getImageRoot()));
     char* shippedPath = createShippedPath(shippedDirectory.get(), vm.mainClass, keyHex.get());
     if (!shipping.choose(shippedPath, createString(archive.get(), ".shipped"))) {
