@@ -97,26 +97,49 @@ int cacheRecord::read(const char* path, int rootMayOwn) {
     return headed && fields == 7;
 }
 
+// Writes the record's lines; 0 when that failed.
+static int print(FILE* file, const cacheRecord& record) {
+    fprintf(file, "%s\nsize %llu\nchecksum %016llx\nchange %llu %lld %lld\n", recordHeader,
+            record.size, record.checksum, record.inode, record.changeSeconds,
+            record.changeNanoseconds);
+    fprintf(file, "executable %s\nmainclass %s\nruntime %s\nversion %s\n",
+            record.executable != nullptr ? record.executable : "",
+            record.mainClass != nullptr ? record.mainClass : "",
+            record.runtimeHome != nullptr ? record.runtimeHome : "",
+            record.runtimeVersion != nullptr ? record.runtimeVersion : "");
+    fprintf(file, "classes %lld %d %d\n", record.classes, record.remakes, record.uses);
+    return fflush(file) == 0 && ferror(file) == 0;
+}
+
 int cacheRecord::write(const char* path) const {
     ownedString temporary(createString(path, ".XXXXXX"));
     int fd = mkstemp(temporary.get());
     int written = 0;
     if (fd >= 0) {
         FILE* file = fdopen(fd, "w");
-        fprintf(file, "%s\nsize %llu\nchecksum %016llx\nchange %llu %lld %lld\n", recordHeader,
-                size, checksum, inode, changeSeconds, changeNanoseconds);
-        fprintf(file, "executable %s\nmainclass %s\nruntime %s\nversion %s\n",
-                executable != nullptr ? executable : "", mainClass != nullptr ? mainClass : "",
-                runtimeHome != nullptr ? runtimeHome : "",
-                runtimeVersion != nullptr ? runtimeVersion : "");
-        fprintf(file, "classes %lld %d %d\n", classes, remakes, uses);
-        written = fflush(file) == 0 && ferror(file) == 0;
+        written = print(file, *this);
         written = fclose(file) == 0 && written && rename(temporary.get(), path) == 0;
     }
     if (!written) {
         unlink(temporary.get());
     }
     return written;
+}
+
+// The same length as before takes no new block of the file system, so this
+// works on a full disk too.
+int cacheRecord::writeInPlace(const char* path) const {
+    int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0 || fstat(fd, &status) != 0 || !isOwnAndClosed(status)) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        return 0;
+    }
+    FILE* file = fdopen(fd, "w");
+    int written = print(file, *this) && ftruncate(fd, ftell(file)) == 0 && fsync(fd) == 0;
+    return fclose(file) == 0 && written;
 }
 
 static unsigned long long mix(unsigned long long lane, unsigned long long word) {

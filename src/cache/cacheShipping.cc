@@ -36,10 +36,13 @@ static void reportNotShipped(shippedState state, const char* shippedPath) {
     const char* reasons[] = {
         "none of the image's archives matches this start (not '%s'): another runtime, other "
         "VM options or VM shape, or an image moved on a runtime older than JDK 25",
-        "", "not using the image's '%s': it is not of its record's size and checksum",
+        "",
+        "not using the image's '%s': it is not of its record's size and checksum",
         "not using the image's '%s': neither root's nor the user's, or others may write to it "
         "or its directories",
-        "not using the image's '%s': a JVM crashed on it"};
+        "not using the image's '%s': a JVM crashed on it",
+        "not using the image's '%s': the user's cache directory takes no record of it, so a "
+        "crash on it could not be noted"};
     ownedString parent(createParentPath(shippedPath));
     if (state != shippedMissing || isDirectory(parent.get())) {
         reportStartupCache(reasons[state], shippedPath);
@@ -60,7 +63,9 @@ int cacheShipping::choose(char* shippedPath, char* seen) {
 }
 
 void cacheShipping::refuse() {
-    reportStartupCache("no longer using the image's '%s': the JVM that mapped it crashed",
+    reportStartupCache(refuseShippedArchive(archive.get(), seenPath.get())
+                           ? "no longer using the image's '%s': the JVM that mapped it crashed"
+                           : "the JVM that mapped the image's '%s' crashed, and no note of it "
+                             "could be kept",
                        archive.get());
-    refuseShippedArchive(archive.get(), seenPath.get());
 }

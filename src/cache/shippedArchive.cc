@@ -1,5 +1,6 @@
 #include "cache/shippedArchive.h"
 
+#include "cache/cacheDirectory.h"
 #include "cache/cacheRecord.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -65,12 +66,10 @@ static int isUnchangedSince(const struct stat& status, const cacheRecord& seen) 
 }
 
 // The user's record of the archive as it is now, with the checksum found.
-static void noteArchive(const char* archive, const char* seenPath, unsigned long long checksum) {
-    cacheRecord seen;
+static void fillSeenRecord(cacheRecord& seen, const char* archive, unsigned long long checksum) {
     seen.takeFileState(archive);
     seen.checksum = checksum;
     seen.set(seen.runtimeHome, archive);
-    seen.write(seenPath);
 }
 
 static shippedState judge(unsigned long long found, const cacheRecord& shipped) {
@@ -78,6 +77,31 @@ static shippedState judge(unsigned long long found, const cacheRecord& shipped) 
         return shippedSound;
     }
     return found == 0 ? shippedRefused : shippedDamaged;
+}
+
+// Whether a record can be written beside seenPath.
+static int takesRecord(const char* seenPath) {
+    ownedString directory(createParentPath(seenPath));
+    ownedString refusal(directory != nullptr ? createWriteRefusal(directory.get(), 4096)
+                                             : createStringCopy("no directory"));
+    return refusal == nullptr;
+}
+
+// A first check, or one after the archive changed: checksummed and noted.
+static shippedState checkAnew(const char* archive, const char* seenPath, const struct stat& status,
+                              const cacheRecord& shipped) {
+    if (!takesRecord(seenPath)) {
+        return shippedUnnoted;
+    }
+    int ok;
+    unsigned long long found = computeFileChecksum(archive, &ok);
+    if (!ok || (unsigned long long)status.st_size != shipped.size) {
+        found = ~shipped.checksum;
+    }
+    cacheRecord seen;
+    fillSeenRecord(seen, archive, found);
+    shippedState state = judge(found, shipped);
+    return seen.write(seenPath) || state != shippedSound ? state : shippedUnnoted;
 }
 
 shippedState checkShippedArchive(const char* archive, const char* seenPath) {
@@ -93,20 +117,18 @@ shippedState checkShippedArchive(const char* archive, const char* seenPath) {
         return shippedUnsafe;
     }
     cacheRecord seen;
-    if (seen.read(seenPath) && isUnchangedSince(status, seen)) {
-        // Its last use, for eviction.
-        utimensat(AT_FDCWD, seenPath, nullptr, AT_SYMLINK_NOFOLLOW);
-        return judge(seen.checksum, shipped);
+    if (!seen.read(seenPath) || !isUnchangedSince(status, seen)) {
+        return checkAnew(archive, seenPath, status, shipped);
     }
-    int ok;
-    unsigned long long found = computeFileChecksum(archive, &ok);
-    if (!ok || (unsigned long long)status.st_size != shipped.size) {
-        found = ~shipped.checksum;
-    }
-    noteArchive(archive, seenPath, found);
-    return judge(found, shipped);
+    shippedState state = judge(seen.checksum, shipped);
+    // Its last use, for eviction; a record that cannot be touched cannot
+    // take a crash either.
+    int touched = utimensat(AT_FDCWD, seenPath, nullptr, AT_SYMLINK_NOFOLLOW) == 0;
+    return touched || state != shippedSound ? state : shippedUnnoted;
 }
 
-void refuseShippedArchive(const char* archive, const char* seenPath) {
-    noteArchive(archive, seenPath, 0);
+int refuseShippedArchive(const char* archive, const char* seenPath) {
+    cacheRecord seen;
+    fillSeenRecord(seen, archive, 0);
+    return seen.write(seenPath) || seen.writeInPlace(seenPath);
 }
