@@ -43,10 +43,14 @@ void cacheKey::addPath(const char* path) {
 }
 
 void cacheKey::addFileState(const char* path) {
-    ownedString canonical(createCanonicalPath(path));
+    // A link to the launcher (a package's /usr/bin/NAME) names the image's
+    // file, which the JVM compares by the file itself.
+    struct stat status;
+    ownedString canonical(byContent && lstat(path, &status) == 0 && S_ISLNK(status.st_mode)
+                              ? createCanonicalPath(path)
+                              : nullptr);
     const char* named = canonical != nullptr ? canonical.get() : path;
     addPath(named);
-    struct stat status;
     if (stat(named, &status) != 0) {
         addText("missing");
         return;

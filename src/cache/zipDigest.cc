@@ -11,7 +11,7 @@ static const unsigned long long endRecordSize = 22;
 static const unsigned long long longestComment = 65535;
 static const unsigned long long locatorSize = 20;
 static const unsigned long long zip64RecordSize = 56;
-static const size_t chunkSize = 1 << 16;
+static const unsigned long long nearSize = 32768;
 
 static unsigned long long readLittle(const unsigned char* bytes, int count) {
     unsigned long long value = 0;
@@ -88,44 +88,48 @@ static int locateDirectory(int fd, const unsigned char* record, unsigned long lo
     return *size <= *end;
 }
 
-// Most archives end with their end record and no comment: a short read
-// finds it, and only a longer comment (a bundle's configuration) needs the
-// longest one.
-static long readTail(int fd, unsigned char* tail, unsigned long long fileSize,
-                     unsigned long long* length) {
-    const unsigned long long tries[] = {1024, endRecordSize + longestComment};
-    for (unsigned long long wanted : tries) {
-        *length = fileSize < wanted ? fileSize : wanted;
-        if (!readAt(fd, tail, *length, fileSize - *length)) {
-            return -1;
-        }
-        long at = findEndRecord(tail, *length);
-        if (at >= 0 || *length == fileSize) {
-            return at;
-        }
-    }
-    return -1;
-}
-
+// Most archives end with their end record and no comment, and a small one
+// has its whole central directory in the last few pages: one read finds
+// both. Only a longer comment (a bundle's configuration) needs the longest
+// tail, read into storage of its own.
 static unsigned long long digestOpen(int fd, unsigned long long fileSize) {
-    ownedArray<unsigned char> chunk(new unsigned char[chunkSize + longestComment]);
-    unsigned long long tailLength;
-    long at = readTail(fd, chunk.get(), fileSize, &tailLength);
+    unsigned char near[nearSize] = {};
+    ownedArray<unsigned char> far;
+    unsigned char* tail = near;
+    unsigned long long length = fileSize < nearSize ? fileSize : nearSize;
+    if (!readAt(fd, tail, length, fileSize - length)) {
+        return 0;
+    }
+    long at = findEndRecord(tail, length);
+    if (at < 0 && length < fileSize) {
+        far.reset(new unsigned char[endRecordSize + longestComment]);
+        tail = far.get();
+        length =
+            fileSize < endRecordSize + longestComment ? fileSize : endRecordSize + longestComment;
+        if (!readAt(fd, tail, length, fileSize - length)) {
+            return 0;
+        }
+        at = findEndRecord(tail, length);
+    }
+    unsigned long long tailStart = fileSize - length;
     unsigned long long end;
     unsigned long long size;
-    if (at < 0 || !locateDirectory(fd, chunk.get() + at, fileSize - tailLength + at, &end, &size)) {
+    if (at < 0 || !locateDirectory(fd, tail + at, tailStart + at, &end, &size)) {
         return 0;
     }
     unsigned long long digest =
-        mixBytes(0x5a17c0de, chunk.get() + at, (size_t)(tailLength - (unsigned long long)at));
-    for (unsigned long long offset = end - size; offset < end; offset += chunkSize) {
-        unsigned long long length = end - offset < chunkSize ? end - offset : chunkSize;
-        if (!readAt(fd, chunk.get(), length, offset)) {
+        mixBytes(0x5a17c0de, tail + at, (size_t)(length - (unsigned long long)at));
+    if (end - size >= tailStart) {
+        return mixBytes(digest, tail + (end - size - tailStart), (size_t)size) | 1;
+    }
+    for (unsigned long long offset = end - size; offset < end; offset += nearSize) {
+        unsigned long long part = end - offset < nearSize ? end - offset : nearSize;
+        if (!readAt(fd, near, part, offset)) {
             return 0;
         }
-        digest = mixBytes(digest, chunk.get(), (size_t)length);
+        digest = mixBytes(digest, near, (size_t)part);
     }
-    return digest != 0 ? digest : 1;
+    return digest | 1;
 }
 
 unsigned long long digestZipDirectory(const char* path) {

@@ -102,7 +102,8 @@ TEST(CacheKey, FileStateChangesWheneverTheFileIsWrittenOrReplaced) {
     const uint64_t original = stateOf(jar, false);
     const uint64_t content = stateOf(jar, true);
     ASSERT_EQ(0, symlink(jar.c_str(), dir.path("link.jar").c_str()));
-    EXPECT_EQ(original, stateOf(dir.path("link.jar"), false)) << "by the file it names";
+    EXPECT_EQ(content, stateOf(dir.path("link.jar"), true)) << "by the file it names";
+    EXPECT_NE(original, stateOf(dir.path("link.jar"), false)) << "the user's: as named";
     struct stat before;
     stat(jar.c_str(), &before);
     struct stat now = before;
