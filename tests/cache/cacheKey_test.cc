@@ -51,7 +51,8 @@ TEST(CacheKey, IsFnv1aOverTerminatedParts) {
 // A zip archive of one stored entry whose central directory states crc,
 // after prefix (as a bundle's launcher stands before its archive) and with
 // comment (its configuration).
-std::string zipWith(uint32_t crc, const std::string& prefix = "", const std::string& comment = "") {
+std::string zipWith(uint32_t crc, const std::string& prefix = "", const std::string& comment = "",
+                    bool zip64 = false) {
     auto little = [](std::string& out, uint32_t value, int bytes) {
         for (int i = 0; i < bytes; i++) {
             out.push_back((char)(value >> (8 * i)));
@@ -75,10 +76,29 @@ std::string zipWith(uint32_t crc, const std::string& prefix = "", const std::str
     for (uint32_t field : {0u, 0u, 1u, 1u}) {
         little(end, field, 2);
     }
-    little(end, (uint32_t)directory.size(), 4);
-    little(end, (uint32_t)zip.size(), 4);
+    little(end, zip64 ? 0xffffffffu : (uint32_t)directory.size(), 4);
+    little(end, zip64 ? 0xffffffffu : (uint32_t)zip.size(), 4);
     little(end, (uint32_t)comment.size(), 2);
-    return zip + directory + end + comment;
+    if (!zip64) {
+        return zip + directory + end + comment;
+    }
+    // The ZIP64 end record (its sizes in 64 bits) and its locator.
+    std::string record = "PK\6\6";
+    little(record, 44, 4);
+    little(record, 0, 4);
+    for (uint32_t field : {45u, 45u, 0u, 0u}) {
+        little(record, field, field == 0 ? 4 : 2);
+    }
+    for (uint32_t field : {1u, 1u, (uint32_t)directory.size(), (uint32_t)zip.size()}) {
+        little(record, field, 4);
+        little(record, 0, 4);
+    }
+    std::string locator = "PK\6\7";
+    little(locator, 0, 4);
+    little(locator, (uint32_t)(zip.size() + directory.size()), 4);
+    little(locator, 0, 4);
+    little(locator, 1, 4);
+    return zip + directory + record + locator + end + comment;
 }
 
 uint64_t stateOf(const std::string& path, bool byContent) {
@@ -150,12 +170,15 @@ TEST(CacheKey, ByContentACopyWithItsTimesKeepsItsKey) {
         EXPECT_EQ(keyIn("one", true), keyIn("two", true)) << body;
         EXPECT_NE(keyIn("one", false), keyIn("two", false)) << body;
     }
-    std::string bundle = dir.write("b", zipWith(7, "#!launcher\n", "mainclass A\n"));
-    setTime(bundle, 1600000000);
-    uint64_t before = stateOf(bundle, true);
-    dir.write("b", zipWith(8, "#!launcher\n", "mainclass A\n"));
-    setTime(bundle, 1600000000);
-    EXPECT_NE(before, stateOf(bundle, true)) << "a bundle's archive after its launcher";
+    for (bool zip64 : {false, true}) {
+        std::string bundle = dir.write("b", zipWith(7, "#!launcher\n", "mainclass A\n", zip64));
+        setTime(bundle, 1600000000);
+        uint64_t before = stateOf(bundle, true);
+        dir.write("b", zipWith(8, "#!launcher\n", "mainclass A\n", zip64));
+        setTime(bundle, 1600000000);
+        EXPECT_NE(before, stateOf(bundle, true))
+            << "a bundle's archive after its launcher, " << (zip64 ? "ZIP64" : "plain");
+    }
 }
 
 TEST(CacheKey, ClassPathBootPathAndOptionsGoIn) {
