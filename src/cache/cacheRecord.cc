@@ -138,6 +138,10 @@ int cacheRecord::writeInPlace(const char* path) const {
         return 0;
     }
     FILE* file = fdopen(fd, "w");
+    if (file == nullptr) {
+        close(fd);
+        return 0;
+    }
     int written = print(file, *this) && ftruncate(fd, ftell(file)) == 0 && fsync(fd) == 0;
     return fclose(file) == 0 && written;
 }
