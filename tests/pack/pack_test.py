@@ -421,6 +421,17 @@ def with_entries(source, target, entries):
     return target
 
 
+def with_class_path(source, target, class_path):
+    """A copy of the jar source whose manifest says only its Class-Path."""
+    with zipfile.ZipFile(source) as opened, zipfile.ZipFile(target, "w") as copy:
+        for info in opened.infolist():
+            if info.filename != "META-INF/MANIFEST.MF":
+                copy.writestr(info, opened.read(info))
+        copy.writestr("META-INF/MANIFEST.MF",
+                      "Manifest-Version: 1.0\r\nClass-Path: %s\r\n\r\n" % class_path)
+    return target
+
+
 def with_stated_size(source, target, name, size):
     """A copy of the jar source whose entry name states size as its
     uncompressed size, in its local and central headers."""
@@ -650,6 +661,41 @@ class MergeTest(PackTestCase):
                                 env=dict(os.environ, XDG_CACHE_HOME=self.path("cache"),
                                          LARKWIN_STARTUP_CACHE="wait"))
         self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+
+    def test_class_path_follows_only_entries_within_the_naming_jars_folder(self):
+        os.makedirs(self.path("app/sub"))
+        os.makedirs(self.path("outside"))
+        for folder in ("app/sub", "outside"):
+            shutil.copy(MERGE_DEP_JAR, self.path(folder + "/dep.jar"))
+        # (entry, followed): relative and absolute, within the folder or out.
+        cases = [("sub/dep.jar", True), ("./sub/../sub/dep.jar", True),
+                 (self.path("app/sub/dep.jar"), True), ("../outside/dep.jar", False),
+                 ("sub/../../outside/dep.jar", False), (self.path("outside/dep.jar"), False),
+                 ("file:" + self.path("outside/dep.jar"), False),
+                 (self.path("app/../outside/dep.jar"), False)]
+        for entry, followed in cases:
+            app = with_class_path(MERGE_APP_JAR, self.path("app/app.jar"), entry)
+            output, errors = self.merge(app, extra=("--quiet",))
+            names = entry_names(output)
+            self.assertEqual(followed, "merge/dep/DepGreeter.class" in names, entry)
+            left_out = ("larkwin-pack: Class-Path entry '%s' of '%s' leads out of that jar's "
+                        "folder: left out; name the jar to take it in\n" % (entry, app))
+            self.assertEqual("" if followed else left_out, errors, entry)
+
+    def test_a_jar_only_its_owner_may_read_is_refused(self):
+        os.mkdir(self.path("app"))
+        private = shutil.copy(MERGE_DEP_JAR, self.path("app/dep.jar"))
+        app = with_class_path(MERGE_APP_JAR, self.path("app/app.jar"), "dep.jar")
+        message = ("'%s' may be read by its owner only, and what larkwin-pack makes is read by "
+                   "everyone: make it readable (chmod a+r) if it may be shipped")
+        for mode, refused in [(0o600, True), (0o400, True), (0o640, False), (0o604, False)]:
+            os.chmod(private, mode)
+            for archives in [(app,), (MERGE_APP_JAR, private)]:
+                if refused:
+                    self.assert_fails_leaving_nothing(message % private, *archives)
+                else:
+                    self.merge(*archives, extra=("--quiet",))
+                    os.remove(self.path("bundle"))
 
     def assert_fails_leaving_nothing(self, message, *archives, prefix=()):
         before = sorted(os.listdir(self.dir))

@@ -10,10 +10,12 @@
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 // Deeper chains than this are a loop of names that no file check stops.
 static const int deepestChain = 64;
@@ -66,6 +68,48 @@ static int isDirectory(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// The path with "." and empty components gone and each ".." taking the
+// component before it away; null when a ".." climbs above the start.
+static int normalize(const std::string& path, std::string* normal) {
+    std::vector<std::string> parts;
+    for (size_t begin = 0; begin <= path.size();) {
+        size_t end = path.find('/', begin);
+        end = end == std::string::npos ? path.size() : end;
+        std::string part = path.substr(begin, end - begin);
+        if (part == "..") {
+            if (parts.empty()) {
+                return 0;
+            }
+            parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        begin = end + 1;
+    }
+    normal->clear();
+    for (const std::string& part : parts) {
+        *normal += "/" + part;
+    }
+    return 1;
+}
+
+// 1 when the entry names a file within the folder of the jar, as written:
+// a relative path whose ".." never climbs out of it, or an absolute path
+// into it. Links are not followed: the class loader reads the names.
+static int staysInFolder(const std::string& jar, const std::string& entry) {
+    std::string inside;
+    if (entry[0] != '/') {
+        return normalize(entry, &inside) && !inside.empty();
+    }
+    ownedString absoluteJar(createAbsolutePath(nullptr, const_cast<char*>(jar.c_str())));
+    ownedString folder(createParentPath(absoluteJar.get()));
+    std::string normalFolder;
+    std::string normalEntry;
+    return normalize(folder.get(), &normalFolder) && normalize(entry, &normalEntry) &&
+           normalEntry.size() > normalFolder.size() + 1 &&
+           normalEntry.compare(0, normalFolder.size() + 1, normalFolder + "/") == 0;
+}
+
 static int isFile(const std::string& path) {
     std::string name = path;
     return testFile(&name[0]);
@@ -89,6 +133,11 @@ static void addEntry(const std::string& jar, const char* url, int length, classP
     // Relative to the jar's directory as named, links not resolved, as the
     // class loader resolves the jar's URL.
     std::string path = entry.get();
+    if (path.empty() || !staysInFolder(jar, path)) {
+        addNote(walk.notes, url, length, jar.c_str(),
+                "leads out of that jar's folder: left out; name the jar to take it in");
+        return;
+    }
     if (path[0] != '/') {
         ownedString parent(createParentPath(jar.c_str()));
         path = std::string(parent.get()) + "/" + path;
@@ -118,13 +167,29 @@ static std::string readClassPath(const std::string& path) {
     return classPath != nullptr ? classPath.get() : "";
 }
 
+// What is packed is read by every user of the package or bundle; a file
+// that only its owner may read is not made readable behind its back.
+static void refuseOwnerOnly(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        throw createMessage((std::string("Unable to read '%s': ") + strerror(errno)).c_str(),
+                            path.c_str());
+    }
+    if ((status.st_mode & (S_IRGRP | S_IROTH)) == 0) {
+        throw createMessage("'%s' may be read by its owner only, and what larkwin-pack makes is "
+                            "read by everyone: make it readable (chmod a+r) if it may be shipped",
+                            path.c_str());
+    }
+}
+
 static void addJar(const std::string& path, classPathWalk& walk, int depth) {
     ownedString canonical(createCanonicalPath(path.c_str()));
     if (!walk.seen.insert(canonical != nullptr ? canonical.get() : path).second) {
         return;
     }
-    walk.expanded->append(createStringCopy(path.c_str()));
     std::string classPath = readClassPath(path);
+    refuseOwnerOnly(path);
+    walk.expanded->append(createStringCopy(path.c_str()));
     for (size_t cursor = 0; cursor < classPath.size();) {
         size_t end = classPath.find(' ', cursor);
         end = end == std::string::npos ? classPath.size() : end;
