@@ -200,8 +200,35 @@ static char* createWithReflectionModules(const char* modules, const stringArray&
     return createStringCopy(list.c_str());
 }
 
+// The comma-separated list without the excluded modules (comma-separated,
+// may be null); each one that it held is appended to removed when that is
+// not null.
+static std::string withoutModules(const std::string& list, const char* excluded,
+                                  stringArray* removed) {
+    std::string kept;
+    for (size_t begin = 0; begin < list.size();) {
+        size_t end = list.find(',', begin);
+        end = end == std::string::npos ? list.size() : end;
+        std::string module = list.substr(begin, end - begin);
+        if (excluded != nullptr && listHas(excluded, module.c_str(), ',')) {
+            if (removed != nullptr && removed->find(module.c_str(), strcmp) < 0) {
+                removed->append(createStringCopy(module.c_str()));
+            }
+        } else if (!module.empty()) {
+            kept += (kept.empty() ? "" : ",") + module;
+        }
+        begin = end + 1;
+    }
+    return kept;
+}
+
 char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules,
                        const char* scratch) {
+    return createModuleList(jdkHome, jars, extraModules, nullptr, scratch, nullptr);
+}
+
+char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules,
+                       const char* excludedModules, const char* scratch, stringArray* referenced) {
     stringArray roots;
     int merged = writeClassPathArchive(jars, scratch);
     for (int i = 0; i < (merged ? 1 : jars.size()); i++) {
@@ -212,15 +239,19 @@ char* createModuleList(const char* jdkHome, const stringArray& jars, const char*
     ownedString found(runJdeps(jdkHome, roots));
     ownedString reached(createWithReflectionModules(found.get(), roots));
     removal.reset();
+    std::string kept = withoutModules(reached.get(), excludedModules, referenced);
     ownedString available(createAvailableModules(jdkHome));
-    ownedString implied(createImpliedModules(reached.get(), available.get()));
-    stringBuffer list;
-    list.append(implied.get());
+    ownedString implied(createImpliedModules(kept.c_str(), available.get()));
+    std::string list = withoutModules(implied.get(), excludedModules, nullptr);
     if (extraModules != nullptr && extraModules[0] != 0) {
-        list.append(',');
-        list.append(extraModules);
+        list += (list.empty() ? "" : ",") + withoutModules(extraModules, excludedModules, nullptr);
     }
-    return list.createString();
+    return createStringCopy(list.c_str());
+}
+
+int runtimeHasModule(const char* runtime, const char* module) {
+    ownedString modules(createAvailableModules(runtime));
+    return listHas(modules.get(), module, ' ');
 }
 
 // Without this archive the runtime starts slower, and a dynamic archive of
