@@ -316,7 +316,11 @@ class CommandLineTest(PackTestCase):
                                  "larkwin-pack.1")).decode().replace("\\-", "-")
         synopsis = page[page.index(".SH SYNOPSIS"):page.index(".SH DESCRIPTION")]
         image_synopsis = synopsis[synopsis.index("--app-image"):synopsis.index("--show")]
-        image_usage = "\n".join(usage[2:6])
+        # The --app-image form: its lines up to the next form's.
+        end = next(i for i in range(3, len(usage)) if "larkwin-pack" in usage[i])
+        image_usage = "\n".join(usage[2:end])
+        self.assertIn("--exclude-modules", image_usage)
+        self.assertIn("--exclude-modules", image_synopsis)
         self.assertIn("--app-image", image_usage)
         for option in ("--java-version", "--no-startup-cache", "--quiet"):
             self.assertIn(option, "\n".join(usage[:2]))
@@ -928,6 +932,40 @@ class AppImageRuntimeTest(PackTestCase):
         self.assertEqual(0o777 & ~mask, stat.S_IMODE(os.stat(self.path("image")).st_mode))
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
         os.chmod(os.path.join(runtime, "lib", "sealed"), 0o755)
+
+    def test_image_jars_read_no_jar_outside_the_image(self):
+        # A stand-in runtime that runs the JDK's java: only lib/ is under test.
+        home = self.path("home")
+        os.makedirs(os.path.join(home, "bin"))
+        java = write(os.path.join(home, "bin", "java"),
+                     ('#!/bin/sh\nexec "%s" "$@"\n' % os.path.join(JDK, "bin", "java")).encode())
+        os.chmod(java, 0o755)
+        os.makedirs(self.path("share/java"))
+        os.mkdir(self.path("app"))
+        shared = shutil.copy(MERGE_DEP_JAR, self.path("share/java/dep.jar"))
+        app = with_class_path(MERGE_APP_JAR, self.path("app/app.jar"),
+                              "%s ../share/java/dep.jar" % shared)
+        result = self.pack("--app-image", self.path("image"), "--launcher", LAUNCHER,
+                           "--runtime", home, "--no-startup-cache", "--main-class",
+                           "merge.ServiceMain", app, shared)
+        self.assertEqual(0, result.returncode, result.stderr)
+        for name in os.listdir(self.path("image/lib")):
+            with zipfile.ZipFile(self.path("image/lib/" + name)) as copy:
+                manifest = copy.read("META-INF/MANIFEST.MF")
+            self.assertNotIn(b"class-path", manifest.lower(), name)
+
+        def started():
+            done = subprocess.run([self.path("image/bin/image")], capture_output=True,
+                                  timeout=TIME_LIMIT, env={"PATH": ""})
+            return done.returncode, done.stdout
+
+        expected = (0, b"greeters: app merge-dep\nshared: from the app\n")
+        self.assertEqual(expected, started())
+        # The shared jar changes: its service file now names a class nobody has.
+        os.remove(shared)
+        with zipfile.ZipFile(shared, "w") as changed:
+            changed.writestr("META-INF/services/merge.Greeter", "merge.Missing\n")
+        self.assertEqual(expected, started())
 
     def assert_image_refused(self, message, *options, environment=None, name="image"):
         before = sorted(os.listdir(self.dir))
