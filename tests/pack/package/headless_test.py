@@ -41,10 +41,15 @@ class HeadlessTest(unittest.TestCase):
         cls.jar = os.path.join(cls.dir, "headless.jar")
         checked(os.path.join(JDK, "bin", "jar"), "--create", "--file", cls.jar,
                 "--main-class", "headless.Main", "-C", classes, "headless/Main.class")
+        licence = os.path.join(cls.dir, "LICENSE")
+        with open(licence, "w") as file:
+            file.write("Copyright 2026 the larkwin authors\n\nMIT License\n")
         cls.out = os.path.join(cls.dir, "out")
+        os.mkdir(cls.out)
         cls.result = run(PACK, "--deb", cls.out, "--rpm", cls.out, "--name", NAME,
                          "--app-version", "1.0", "--maintainer", "Larkwin Tests <t@example.org>",
-                         "--description", "Prints one word", "--launcher", LAUNCHER,
+                         "--description", "Prints one word", "--license-file", licence,
+                         "--license", "MIT", "--launcher", LAUNCHER, "--quiet",
                          "--main-class", "headless.Main", "--no-startup-cache",
                          "--exclude-modules", "java.desktop", cls.jar,
                          timeout=900, env=dict(os.environ, JAVA_HOME=JDK))
