@@ -13,11 +13,11 @@
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), keepDebug(0), train(0), dashes(0),
-      javaVersion(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
-      maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
-      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr),
-      service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {
+      runtime(nullptr), addModules(nullptr), excludeModules(nullptr), keepDebug(0), train(0),
+      dashes(0), javaVersion(nullptr), appVersion(nullptr), description(nullptr),
+      longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
+      licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
+      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         packageDirectories.push_back(nullptr);
     }
@@ -33,6 +33,7 @@ packOptions::~packOptions() {
     delete[] name;
     delete[] runtime;
     delete[] addModules;
+    delete[] excludeModules;
     delete[] javaVersion;
     char** packageValues[] = {&appVersion, &description, &longDescription, &maintainer,
                               &vendor,     &homepage,    &licenseFile,     &license,
@@ -67,9 +68,10 @@ static char** valueSlot(packOptions& options, const char* name) {
 
 // The value slots of the app image's options.
 static char** imageValueSlot(packOptions& options, const char* name) {
-    const char* names[] = {"--app-image", "--name", "--runtime", "--add-modules", "--service-user"};
-    char** slots[] = {&options.appImage, &options.name, &options.runtime, &options.addModules,
-                      &options.serviceUser};
+    const char* names[] = {"--app-image",       "--name",        "--runtime", "--add-modules",
+                           "--exclude-modules", "--service-user"};
+    char** slots[] = {&options.appImage,   &options.name,           &options.runtime,
+                      &options.addModules, &options.excludeModules, &options.serviceUser};
     return findSlot(name, names, slots, sizeof names / sizeof names[0]);
 }
 
@@ -188,8 +190,8 @@ char* packOptions::createMisuseError() const {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
-                    javaVersion == nullptr && !noStartupCache && !keepDebug &&
-                    packageOptionCount() == 0 && !service && serviceUser == nullptr &&
+                    excludeModules == nullptr && javaVersion == nullptr && !noStartupCache &&
+                    !keepDebug && packageOptionCount() == 0 && !service && serviceUser == nullptr &&
                     !serviceNotify && !serviceLowPort && !train && !dashes;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
@@ -254,11 +256,12 @@ static int isFileName(const char* name) {
 // A package holds an app image: the image's options serve it too.
 char* packOptions::createImageMisuseError() const {
     if (appImage == nullptr && !packages()) {
-        const char* imageOnly = name != nullptr         ? "--name"
-                                : runtime != nullptr    ? "--runtime"
-                                : addModules != nullptr ? "--add-modules"
-                                : keepDebug             ? "--keep-debug"
-                                                        : nullptr;
+        const char* imageOnly = name != nullptr             ? "--name"
+                                : runtime != nullptr        ? "--runtime"
+                                : addModules != nullptr     ? "--add-modules"
+                                : excludeModules != nullptr ? "--exclude-modules"
+                                : keepDebug                 ? "--keep-debug"
+                                                            : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
     if (output != nullptr && !packages()) {
@@ -269,6 +272,9 @@ char* packOptions::createImageMisuseError() const {
     }
     if (addModules != nullptr && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--add-modules needs --runtime auto");
+    }
+    if (excludeModules != nullptr && runtime != nullptr && strcmp(runtime, "auto") != 0) {
+        return createStringCopy("--exclude-modules needs --runtime auto");
     }
     if (keepDebug && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--keep-debug needs --runtime auto");

@@ -38,6 +38,8 @@ class packOptions {
     char* name;
     char* runtime;
     char* addModules;
+    // Modules the linked runtime leaves out, whatever found or named them.
+    char* excludeModules;
     // The linked runtime keeps the JDK's debug information (line numbers
     // in stack traces).
     int keepDebug;

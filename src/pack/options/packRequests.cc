@@ -32,6 +32,7 @@ imageRequest createImageRequest(const packOptions& options) {
     request.archives = strings(options.archives);
     request.runtime = given(options.runtime);
     request.addModules = given(options.addModules);
+    request.excludeModules = given(options.excludeModules);
     request.keepDebug = options.keepDebug;
     request.quiet = options.quiet;
     if (options.service) {

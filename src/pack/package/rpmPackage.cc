@@ -118,8 +118,18 @@ char* createRpmRecipe(const packageRequest& request, const char* root, const str
     appendHeader(text, request, privateLibraries);
     text.append("\n%install\ncp -a '");
     appendRecipeText(text, root);
-    text.append("/.' %{buildroot}/\nrm -rf %{buildroot}/DEBIAN %{buildroot}/usr/share/lintian\n"
-                "\n%files\n%defattr(-,root,root,-)\n");
+    text.append("/.' %{buildroot}/\nrm -rf %{buildroot}/DEBIAN %{buildroot}/usr/share/lintian\n");
+    // The staged tree links the command absolutely, as Debian asks of a link
+    // between top-level directories; rpmbuild warns of an absolute link at
+    // every build, so the .rpm's is relative.
+    text.append("ln -sfn '../../opt/");
+    appendRecipeText(text, request.name.c_str());
+    text.append("/bin/");
+    appendRecipeText(text, request.name.c_str());
+    text.append("' '%{buildroot}/usr/bin/");
+    appendRecipeText(text, request.name.c_str());
+    text.append("'\n");
+    text.append("\n%files\n%defattr(-,root,root,-)\n");
     for (int i = 0; i < files.size(); i++) {
         text.append(files[i]);
         text.append('\n');

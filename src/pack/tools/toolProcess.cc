@@ -82,7 +82,7 @@ static int runToolWith(const char* directory, char** arguments, stringBuffer* ou
                        int errorsToo) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
-        throw createStringCopy("pipe failed");
+        throw createMessage("pipe failed: %s", strerror(errno));
     }
     fflush(stdout);
     fflush(stderr);
@@ -90,10 +90,11 @@ static int runToolWith(const char* directory, char** arguments, stringBuffer* ou
     ignoreTerminalSignals(saved);
     pid_t child = fork();
     if (child < 0) {
+        int reason = errno;
         restoreTerminalSignals(saved);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
-        throw createStringCopy("fork failed");
+        throw createMessage("fork failed: %s", strerror(reason));
     }
     if (child == 0) {
         runInChild(directory, arguments, pipeEnds, errorsToo, saved);
