@@ -17,8 +17,8 @@ import sys
 # The launcher, from the bottom up.
 LAUNCHER = ["util", "unix", "runtime", "vm", "cache", "config", "launcher", "notify", "process"]
 # larkwin-pack, from the bottom up; it stands on the launcher's folders.
-PACK = ["pack/options", "pack/zip", "pack/tools", "pack/service", "pack/image", "pack/package",
-        "pack/cli"]
+PACK = ["pack/options", "pack/zip", "pack/tools", "pack/service", "pack/image",
+        "pack/repository", "pack/package", "pack/cli"]
 PACK_MAY_NOT_USE = ["process"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
