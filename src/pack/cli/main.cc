@@ -4,6 +4,7 @@
 #include "pack/image/appImage.h"
 #include "pack/options/packOptions.h"
 #include "pack/package/packages.h"
+#include "pack/repository/subscription.h"
 #include "pack/zip/bundle.h"
 #include "pack/zip/classPath.h"
 #include "pack/zip/launchAttributes.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 static const int exitFailure = 1;
 static const int exitUsage = 2;
@@ -133,6 +135,14 @@ static const char* usage =
     "  --file-type EXT,MIME,DESCRIPTION   a file type it opens (repeatable)\n"
     "  --url-scheme SCHEME                a URL scheme it opens (repeatable)\n"
     "  --metainfo ID.metainfo.xml         an AppStream metainfo file\n"
+    "\n"
+    "Updates, with packages: signed repositories that apt and dnf read\n"
+    "  --apt-repo REPO    with --deb: add the .deb to the apt repository REPO\n"
+    "  --rpm-repo REPO    with --rpm: add the .rpm, signed, to the rpm repository\n"
+    "                     REPO (it may be the same folder as --apt-repo)\n"
+    "  --sign-key ID      the GnuPG key (of GNUPGHOME) that signs them\n"
+    "  --update-url URL   where REPO is served; the packages subscribe to it\n"
+    "  --keep N           versions of each package that stay (default: 3)\n"
     "\n"
 
     "Services, with --app-image, --deb or --rpm:\n"
@@ -299,6 +309,12 @@ int main(int argc, char** argv) {
     if (usageError != nullptr) {
         fprintf(stderr, "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n", usageError);
         delete[] usageError;
+        return exitUsage;
+    }
+    std::string urlProblem = options.updateUrl != nullptr ? findUrlProblem(options.updateUrl) : "";
+    if (!urlProblem.empty()) {
+        fprintf(stderr, "larkwin-pack: --update-url: %s\nTry 'larkwin-pack --help'.\n",
+                urlProblem.c_str());
         return exitUsage;
     }
     removeRegisteredOnTermination();

@@ -4,6 +4,7 @@
 #include "runtime/versionRequirement.h"
 #include "util/strings.h"
 
+#include <cstdlib>
 #include <cstring>
 
 packOptions::packOptions()
@@ -13,7 +14,8 @@ packOptions::packOptions()
       javaVersion(nullptr), deb(nullptr), rpm(nullptr), appVersion(nullptr), description(nullptr),
       longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
       licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
-      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {}
+      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0),
+      aptRepo(nullptr), rpmRepo(nullptr), signKey(nullptr), updateUrl(nullptr), keep(nullptr) {}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -28,7 +30,8 @@ packOptions::~packOptions() {
     delete[] javaVersion;
     char** packageValues[] = {&deb,        &rpm,     &appVersion, &description, &longDescription,
                               &maintainer, &vendor,  &homepage,   &licenseFile, &license,
-                              &icon,       &wmClass, &categories, &metainfo};
+                              &icon,       &wmClass, &categories, &metainfo,    &aptRepo,
+                              &rpmRepo,    &signKey, &updateUrl,  &keep};
     for (char** value : packageValues) {
         delete[] * value;
     }
@@ -65,7 +68,8 @@ static char** imageValueSlot(packOptions& options, const char* name) {
 static const char* const packageNames[] = {
     "--deb",        "--rpm",      "--app-version", "--description",  "--long-description",
     "--maintainer", "--vendor",   "--homepage",    "--license-file", "--license",
-    "--icon",       "--wm-class", "--categories",  "--metainfo"};
+    "--icon",       "--wm-class", "--categories",  "--metainfo",     "--apt-repo",
+    "--rpm-repo",   "--sign-key", "--update-url",  "--keep"};
 static const int packageNameCount = sizeof packageNames / sizeof packageNames[0];
 
 // The value slots of the packages' options, in the order of packageNames.
@@ -83,7 +87,12 @@ static void getPackageSlots(packOptions& options, char** slots[]) {
                     &options.icon,
                     &options.wmClass,
                     &options.categories,
-                    &options.metainfo};
+                    &options.metainfo,
+                    &options.aptRepo,
+                    &options.rpmRepo,
+                    &options.signKey,
+                    &options.updateUrl,
+                    &options.keep};
     for (int i = 0; i < packageNameCount; i++) {
         slots[i] = all[i];
     }
@@ -321,7 +330,31 @@ char* packOptions::createPackageMisuseError() const {
     if (rpm != nullptr && license == nullptr) {
         return createStringCopy("--rpm needs --license NAME, such as MIT or GPL-2.0-or-later");
     }
-    return createPackageFieldError();
+    char* repositoryError = createRepositoryMisuseError();
+    return repositoryError != nullptr ? repositoryError : createPackageFieldError();
+}
+
+char* packOptions::createRepositoryMisuseError() const {
+    int repository = aptRepo != nullptr || rpmRepo != nullptr;
+    const char* problem =
+        aptRepo != nullptr && deb == nullptr   ? "--apt-repo needs --deb"
+        : rpmRepo != nullptr && rpm == nullptr ? "--rpm-repo needs --rpm"
+        : repository && updateUrl == nullptr
+            ? "--apt-repo and --rpm-repo need --update-url URL, where the repository is served"
+        : updateUrl != nullptr && signKey == nullptr
+            ? "--update-url needs --sign-key ID, the GnuPG key that signs the repository"
+        : signKey != nullptr && updateUrl == nullptr
+            ? "--sign-key needs --update-url URL, and --apt-repo or --rpm-repo to sign"
+        : keep != nullptr && !repository ? "--keep needs --apt-repo or --rpm-repo"
+        : aptRepo != nullptr && rpmRepo != nullptr && strcmp(aptRepo, rpmRepo) != 0
+            ? "--apt-repo and --rpm-repo are served at one --update-url: give them one folder"
+        : signKey != nullptr && !isOneLine(signKey) ? "--sign-key takes one line of text"
+                                                    : nullptr;
+    if (problem == nullptr && keep != nullptr) {
+        int digits = strspn(keep, "0123456789") == strlen(keep) && strlen(keep) <= 3;
+        problem = digits && atoi(keep) >= 1 ? nullptr : "--keep takes a number from 1 to 999";
+    }
+    return problem != nullptr ? createStringCopy(problem) : nullptr;
 }
 
 static int endsWith(const char* text, const char* ending) {

@@ -78,6 +78,15 @@ class packOptions {
     int serviceNotify;
     int serviceLowPort;
 
+    // Updates: the apt and rpm repositories that the packages join, the
+    // GnuPG key that signs them, the address they are served at (which the
+    // packages subscribe to), and how many versions stay.
+    char* aptRepo;
+    char* rpmRepo;
+    char* signKey;
+    char* updateUrl;
+    char* keep;
+
   private:
     char* createMisuseError() const;
     char* createImageMisuseError() const;
@@ -86,6 +95,7 @@ class packOptions {
     char* createPackageFieldError() const;
     int packageOptionCount() const;
     char* createServiceMisuseError() const;
+    char* createRepositoryMisuseError() const;
     char* createTrainingMisuseError() const;
 };
 

@@ -4,6 +4,8 @@
 #include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/stagingFiles.h"
+#include "pack/repository/repositoryFiles.h"
+#include "pack/repository/subscription.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -195,6 +197,12 @@ static void writeFileLists(const packOptions& options, const char* root) {
     for (const char* part : parts) {
         conffiles.append(part);
     }
+    // The subscription to updates, when the package has one.
+    std::string sources = aptSourcesPath(options.name);
+    if (fileExists(root + sources)) {
+        conffiles.append(sources.c_str());
+        conffiles.append('\n');
+    }
     char* conffilesText = conffiles.createString();
     char* conffilesPath = createString(root, "/DEBIAN/conffiles");
     char* md5sumsPath = createString(root, "/DEBIAN/md5sums");
@@ -226,7 +234,7 @@ static void writeFileLists(const packOptions& options, const char* root) {
 }
 
 void writeDebianPackage(const packOptions& options, const char* root, const char* work,
-                        long epochSeconds) {
+                        long epochSeconds, stringArray& published) {
     writeDebianDirectory(options, work, epochSeconds);
     writeControlFiles(options, root, work);
     writeFileLists(options, root);
@@ -242,7 +250,7 @@ void writeDebianPackage(const packOptions& options, const char* root, const char
         build.add(built);
         stringBuffer printed;
         build.run(nullptr, printed);
-        publishPackages(built, options.deb, options.quiet);
+        publishPackages(built, options.deb, options.quiet, published);
     } catch (char*) {
         delete[] built;
         throw;

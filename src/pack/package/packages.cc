@@ -5,11 +5,16 @@
 #include "pack/options/packOptions.h"
 #include "pack/package/debianPackage.h"
 #include "pack/package/packageService.h"
+#include "pack/package/packageSubscription.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTraining.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/rpmPackage.h"
 #include "pack/package/stagingFiles.h"
+#include "pack/repository/aptRepository.h"
+#include "pack/repository/repositoryRequest.h"
+#include "pack/repository/rpmRepository.h"
+#include "pack/repository/signingKey.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "util/stringArray.h"
@@ -151,7 +156,30 @@ static void writeImage(packOptions& options, const char* configuration, const ch
     strip(runtimeFiles);
 }
 
-static void buildPackages(packOptions& options, const char* configuration, const char* work) {
+// The .deb, then the .rpm, each with its own subscription files when the
+// options give an update URL (publicKey is then the key's public part).
+static void writeEach(packOptions& options, const char* root, const char* work, long epochSeconds,
+                      stringArray& files, const std::string& publicKey, stringArray& debs,
+                      stringArray& rpms) {
+    if (options.deb != nullptr) {
+        if (options.updateUrl != nullptr) {
+            addAptSubscription(root, options.name, options.updateUrl, publicKey);
+            normalizeModes(root);
+        }
+        writeDebianPackage(options, root, work, epochSeconds, debs);
+        removeAptSubscription(root, options.name);
+    }
+    if (options.rpm != nullptr) {
+        if (options.updateUrl != nullptr) {
+            addRpmSubscription(root, options.name, options.updateUrl, publicKey, files);
+            normalizeModes(root);
+        }
+        writeRpmPackage(options, root, work, files, rpms);
+    }
+}
+
+static void buildPackages(packOptions& options, const char* configuration, const char* work,
+                          const std::string& publicKey, stringArray& debs, stringArray& rpms) {
     char* root = joinPath(work, "root");
     char* installed = nullptr;
     stringArray files;
@@ -166,12 +194,7 @@ static void buildPackages(packOptions& options, const char* configuration, const
         stagePackageTree(options, configuration, root, work, epochSeconds, files);
         normalizeModes(root);
         sealShippedArchives(options, root);
-        if (options.deb != nullptr) {
-            writeDebianPackage(options, root, work, epochSeconds);
-        }
-        if (options.rpm != nullptr) {
-            writeRpmPackage(options, root, work, files);
-        }
+        writeEach(options, root, work, epochSeconds, files, publicKey, debs, rpms);
     } catch (char*) {
         delete[] installed;
         delete[] root;
@@ -181,12 +204,42 @@ static void buildPackages(packOptions& options, const char* configuration, const
     delete[] root;
 }
 
+// Adds the packages to the repositories that the options name.
+static void publishUpdates(const packOptions& options, const stringArray& debs,
+                           const stringArray& rpms) {
+    const char* repositories[] = {options.aptRepo, options.rpmRepo};
+    const stringArray* packages[] = {&debs, &rpms};
+    for (int i = 0; i < 2; i++) {
+        if (repositories[i] == nullptr) {
+            continue;
+        }
+        repositoryRequest request;
+        request.directory = repositories[i];
+        for (int j = 0; j < packages[i]->size(); j++) {
+            request.packages.push_back((*packages[i])[j]);
+        }
+        request.signingKey = options.signKey;
+        request.url = options.updateUrl;
+        request.name = options.name;
+        request.keep = options.keep != nullptr ? atoi(options.keep) : 3;
+        request.quiet = options.quiet;
+        (i == 0 ? writeAptRepository : writeRpmRepository)(request);
+    }
+}
+
 void writePackages(packOptions& options, const char* configuration) {
     checkServiceNames(options);
     checkPackageTraining(options);
+    // The key is tried before anything is made.
+    std::string publicKey;
+    if (options.signKey != nullptr) {
+        publicKey = signingKey(options.signKey).exportPublic();
+    }
+    stringArray debs;
+    stringArray rpms;
     char* work = createWorkDirectory();
     try {
-        buildPackages(options, configuration, work);
+        buildPackages(options, configuration, work, publicKey, debs, rpms);
     } catch (char*) {
         removeTree(work);
         delete[] work;
@@ -194,4 +247,5 @@ void writePackages(packOptions& options, const char* configuration) {
     }
     removeTree(work);
     delete[] work;
+    publishUpdates(options, debs, rpms);
 }

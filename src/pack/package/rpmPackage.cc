@@ -172,7 +172,7 @@ static void runRpmbuild(const char* work, const char* recipe, stringBuffer& prin
 }
 
 void writeRpmPackage(const packOptions& options, const char* root, const char* work,
-                     const stringArray& files) {
+                     const stringArray& files, stringArray& published) {
     char* image = createString(root, "/opt");
     stringArray libraries;
     findPrivateLibraries(image, libraries);
@@ -192,7 +192,7 @@ void writeRpmPackage(const packOptions& options, const char* root, const char* w
     delete[] text;
     char* built = joinPath(work, "rpm");
     try {
-        publishPackages(built, options.rpm, options.quiet);
+        publishPackages(built, options.rpm, options.quiet, published);
     } catch (char*) {
         delete[] built;
         throw;

@@ -9,9 +9,9 @@ class stringArray;
 // files need; the image's own libraries are neither provided to other
 // packages nor required from them. files are the "%files" lines; work is a
 // scratch directory, whose path rpmbuild's macros can hold. Prints where the
-// package is unless quiet.
+// package is unless quiet, and appends its path to published.
 void writeRpmPackage(const packOptions& options, const char* root, const char* work,
-                     const stringArray& files);
+                     const stringArray& files, stringArray& published);
 
 // The text of rpmbuild's build recipe for a staged root; its changelog, when
 // there is a packager, is dated by getPackageTime(). Owned.

@@ -136,10 +136,13 @@ void moveFiles(const char* from, const char* to, stringArray& moved) {
     }
 }
 
-void publishPackages(const char* built, const char* to, int quiet) {
+void publishPackages(const char* built, const char* to, int quiet, stringArray& published) {
     stringArray moved;
     moveFiles(built, to, moved);
-    for (int i = 0; i < moved.size() && !quiet; i++) {
-        printf("larkwin-pack: wrote '%s'\n", moved[i]);
+    for (int i = 0; i < moved.size(); i++) {
+        if (!quiet) {
+            printf("larkwin-pack: wrote '%s'\n", moved[i]);
+        }
+        published.append(createStringCopy(moved[i]));
     }
 }

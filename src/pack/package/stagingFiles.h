@@ -31,7 +31,8 @@ void findFiles(const char* path, class stringArray& files, int elfOnly);
 void moveFiles(const char* from, const char* to, class stringArray& moved);
 
 // Moves the packages that a tool built into the directory built into the
-// directory to (see moveFiles) and, unless quiet, names each one written.
-void publishPackages(const char* built, const char* to, int quiet);
+// directory to (see moveFiles), appends their new paths to published and,
+// unless quiet, names each one written.
+void publishPackages(const char* built, const char* to, int quiet, class stringArray& published);
 
 #endif

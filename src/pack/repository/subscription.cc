@@ -31,7 +31,7 @@ static size_t findUnsafe(const std::string& rest) {
     return std::string::npos;
 }
 
-void checkRepositoryUrl(const std::string& url) {
+std::string findUrlProblem(const std::string& url) {
     static const char* const schemes[] = {"http://", "https://", "file://"};
     size_t start = 0;
     for (const char* scheme : schemes) {
@@ -40,14 +40,22 @@ void checkRepositoryUrl(const std::string& url) {
         }
     }
     if (start == 0 || url.size() == start) {
-        fail("the repository's URL '" + printable(url) +
-             "' is not an http://, https:// or file:// URL");
+        return "the repository's URL '" + printable(url) +
+               "' is not an http://, https:// or file:// URL";
     }
     size_t unsafe = findUnsafe(url.substr(start));
-    if (unsafe != std::string::npos) {
-        std::string character = printable(url.substr(start + unsafe, 1));
-        fail("the repository's URL '" + printable(url) + "' holds '" + character +
-             "', which apt's and dnf's files cannot hold as it is: write it %-encoded");
+    if (unsafe == std::string::npos) {
+        return "";
+    }
+    std::string character = printable(url.substr(start + unsafe, 1));
+    return "the repository's URL '" + printable(url) + "' holds '" + character +
+           "', which apt's and dnf's files cannot hold as it is: write it %-encoded";
+}
+
+void checkRepositoryUrl(const std::string& url) {
+    std::string problem = findUrlProblem(url);
+    if (!problem.empty()) {
+        fail(problem);
     }
 }
 

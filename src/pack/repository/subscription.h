@@ -13,6 +13,8 @@
 // two hexadecimal digits. Spaces, quotes, "$" (dnf's variables), "#", ";"
 // and control characters are refused, naming the first one.
 void checkRepositoryUrl(const std::string& url);
+// What checkRepositoryUrl would throw, or the empty string.
+std::string findUrlProblem(const std::string& url);
 
 // Throws unless name can name a package and the subscription files: two or
 // more of lower-case letters, digits, "+", "-" and ".", beginning with a

@@ -1,0 +1,34 @@
+#include "pack/package/packageSubscription.h"
+
+#include "pack/repository/repositoryFiles.h"
+#include "pack/repository/subscription.h"
+#include "util/stringArray.h"
+#include "util/strings.h"
+
+#include <unistd.h>
+
+static void addFile(const std::string& root, const std::string& path, const std::string& text) {
+    makeDirectory(root + path.substr(0, path.rfind('/')));
+    replaceFile(root + path, text, 0644);
+}
+
+void addAptSubscription(const char* root, const std::string& name, const std::string& url,
+                        const std::string& publicKey) {
+    addFile(root, aptSourcesPath(name), createAptSources(name, url, "stable"));
+    addFile(root, aptKeyringPath(name), publicKey);
+}
+
+void removeAptSubscription(const char* root, const std::string& name) {
+    for (const std::string& path : {aptSourcesPath(name), aptKeyringPath(name)}) {
+        unlink((root + path).c_str());
+    }
+}
+
+void addRpmSubscription(const char* root, const std::string& name, const std::string& url,
+                        const std::string& publicKey, stringArray& files) {
+    std::string repo = createRpmRepo(name, url, "file://" + rpmKeyPath(name));
+    addFile(root, rpmRepoPath(name), repo);
+    addFile(root, rpmKeyPath(name), publicKey);
+    files.append(createStringCopy(("%config(noreplace) " + rpmRepoPath(name)).c_str()));
+    files.append(createStringCopy(rpmKeyPath(name).c_str()));
+}
