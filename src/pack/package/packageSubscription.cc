@@ -1,7 +1,9 @@
 #include "pack/package/packageSubscription.h"
 
+#include "pack/package/packageTree.h"
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/subscription.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -16,6 +18,14 @@ void addAptSubscription(const char* root, const std::string& name, const std::st
                         const std::string& publicKey) {
     addFile(root, aptSourcesPath(name), createAptSources(name, url, "stable"));
     addFile(root, aptKeyringPath(name), publicKey);
+    ownedString overrides(createLintianOverridesPath(root, name.c_str()));
+    replaceFile(overrides.get(),
+                readFile(overrides.get()) +
+                    "# The package subscribes to its own signed repository, so that apt brings\n"
+                    "# its updates; the key it names is trusted for that repository alone.\n" +
+                    name + ": package-installs-apt-sources [" + aptSourcesPath(name).substr(1) +
+                    "]\n",
+                0644);
 }
 
 void removeAptSubscription(const char* root, const std::string& name) {

@@ -9,7 +9,8 @@ class stringArray;
 // repository at url, checked with publicKey (binary OpenPGP) alone.
 
 // For the .deb: /etc/apt/sources.list.d/NAME.sources (a conffile, removed
-// by a purge) and /usr/share/keyrings/NAME-archive-keyring.pgp, under root.
+// by a purge) and /usr/share/keyrings/NAME-archive-keyring.pgp, under root,
+// and the lintian override that says why a package installs apt sources.
 void addAptSubscription(const char* root, const std::string& name, const std::string& url,
                         const std::string& publicKey);
 // Takes them out of root again, before the .rpm is made from it.

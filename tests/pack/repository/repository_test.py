@@ -178,6 +178,10 @@ class AptRepositoryTest(AptCase):
             self.assertEqual("Types: deb\nURIs: %s\nSuites: stable\nComponents: main\n"
                              "Signed-By: %s\n" % (self.url, KEYRING), file.read())
         self.assertEqual([], glob.glob(os.path.join(self.repo, ".larkwin-pack-*")))
+        # The package subscribes itself: its sources file is a conffile.
+        deb = os.path.join(self.repo, "pool", "main", "l", NAME, pool[1])
+        self.assertIn(SOURCES, checked("dpkg-deb", "--info", deb, "conffiles").splitlines())
+        self.assertIn("." + KEYRING, checked("dpkg-deb", "--contents", deb))
         self.apt("update")
         policy = self.apt("install", "--simulate", NAME)
         self.assertIn("Inst %s (2.0 " % NAME, policy)
