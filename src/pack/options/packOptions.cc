@@ -1,21 +1,30 @@
 #include "pack/options/packOptions.h"
 
-#include "pack/options/packageFields.h"
+#include "pack/options/packRequests.h"
+#include "pack/package/packageFields.h"
+#include "pack/package/packageFormat.h"
+#include "pack/package/packages.h"
 #include "runtime/versionRequirement.h"
 #include "util/strings.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
       runtime(nullptr), addModules(nullptr), keepDebug(0), train(0), dashes(0),
-      javaVersion(nullptr), deb(nullptr), rpm(nullptr), appVersion(nullptr), description(nullptr),
-      longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
-      licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
-      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0),
-      aptRepo(nullptr), rpmRepo(nullptr), signKey(nullptr), updateUrl(nullptr), keep(nullptr) {}
+      javaVersion(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
+      maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
+      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr),
+      service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0), signKey(nullptr),
+      updateUrl(nullptr), keep(nullptr) {
+    for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
+        packageDirectories.push_back(nullptr);
+        repositoryDirectories.push_back(nullptr);
+    }
+}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -28,13 +37,21 @@ packOptions::~packOptions() {
     delete[] runtime;
     delete[] addModules;
     delete[] javaVersion;
-    char** packageValues[] = {&deb,        &rpm,     &appVersion, &description, &longDescription,
-                              &maintainer, &vendor,  &homepage,   &licenseFile, &license,
-                              &icon,       &wmClass, &categories, &metainfo,    &aptRepo,
-                              &rpmRepo,    &signKey, &updateUrl,  &keep};
+    char** packageValues[] = {&appVersion, &description, &longDescription, &maintainer,
+                              &vendor,     &homepage,    &licenseFile,     &license,
+                              &icon,       &wmClass,     &categories,      &metainfo};
     for (char** value : packageValues) {
         delete[] * value;
     }
+    for (char* directory : packageDirectories) {
+        delete[] directory;
+    }
+    for (char* directory : repositoryDirectories) {
+        delete[] directory;
+    }
+    delete[] signKey;
+    delete[] updateUrl;
+    delete[] keep;
     delete[] serviceUser;
 }
 
@@ -66,42 +83,51 @@ static char** imageValueSlot(packOptions& options, const char* name) {
 }
 
 static const char* const packageNames[] = {
-    "--deb",        "--rpm",      "--app-version", "--description",  "--long-description",
-    "--maintainer", "--vendor",   "--homepage",    "--license-file", "--license",
-    "--icon",       "--wm-class", "--categories",  "--metainfo",     "--apt-repo",
-    "--rpm-repo",   "--sign-key", "--update-url",  "--keep"};
+    "--app-version", "--description",  "--long-description", "--maintainer", "--vendor",
+    "--homepage",    "--license-file", "--license",          "--icon",       "--wm-class",
+    "--categories",  "--metainfo",     "--sign-key",         "--update-url", "--keep"};
 static const int packageNameCount = sizeof packageNames / sizeof packageNames[0];
 
 // The value slots of the packages' options, in the order of packageNames.
 static void getPackageSlots(packOptions& options, char** slots[]) {
-    char** all[] = {&options.deb,
-                    &options.rpm,
-                    &options.appVersion,
-                    &options.description,
-                    &options.longDescription,
-                    &options.maintainer,
-                    &options.vendor,
-                    &options.homepage,
-                    &options.licenseFile,
-                    &options.license,
-                    &options.icon,
-                    &options.wmClass,
-                    &options.categories,
-                    &options.metainfo,
-                    &options.aptRepo,
-                    &options.rpmRepo,
-                    &options.signKey,
-                    &options.updateUrl,
-                    &options.keep};
+    char** all[] = {&options.appVersion,  &options.description, &options.longDescription,
+                    &options.maintainer,  &options.vendor,      &options.homepage,
+                    &options.licenseFile, &options.license,     &options.icon,
+                    &options.wmClass,     &options.categories,  &options.metainfo,
+                    &options.signKey,     &options.updateUrl,   &options.keep};
     for (int i = 0; i < packageNameCount; i++) {
         slots[i] = all[i];
     }
 }
 
 static char** packageValueSlot(packOptions& options, const char* name) {
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (strcmp(name, packageFormats[i]->option) == 0) {
+            return &options.packageDirectories[i];
+        }
+        if (strcmp(name, packageFormats[i]->repositoryOption) == 0) {
+            return &options.repositoryDirectories[i];
+        }
+    }
     char** slots[packageNameCount];
     getPackageSlots(options, slots);
     return findSlot(name, packageNames, slots, packageNameCount);
+}
+
+int packOptions::packages() const {
+    for (const char* directory : packageDirectories) {
+        if (directory != nullptr) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The message of an option that goes with the others given, such as
+// "--service needs --app-image, --deb or --rpm".
+static char* createNeedsError(const char* option, std::vector<std::string> others) {
+    std::string message = std::string(option) + " needs " + joinFormatOptions(" or ", others);
+    return createStringCopy(message.c_str());
 }
 
 // The list of an option that may be given more than once.
@@ -180,7 +206,7 @@ char* packOptions::createMisuseError() const {
                     !serviceNotify && !serviceLowPort && !train && !dashes;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
-    if (output == nullptr && appImage == nullptr && deb == nullptr && rpm == nullptr) {
+    if (output == nullptr && appImage == nullptr && !packages()) {
         return createStringCopy("-o OUTPUT is required");
     }
     if ((config == nullptr) == (mainClass == nullptr)) {
@@ -211,8 +237,8 @@ char* packOptions::createTrainingMisuseError() const {
     if (!train) {
         return dashes ? createStringCopy("-- ARGS goes with --train") : nullptr;
     }
-    if (appImage == nullptr && deb == nullptr && rpm == nullptr) {
-        return createStringCopy("--train needs --app-image, --deb or --rpm");
+    if (appImage == nullptr && !packages()) {
+        return createNeedsError("--train", {"--app-image"});
     }
     return noStartupCache ? createStringCopy("--train needs the start-up cache; leave out "
                                              "--no-startup-cache")
@@ -229,8 +255,8 @@ char* packOptions::createServiceMisuseError() const {
                                                          : nullptr;
         return serviceOnly != nullptr ? createMessage("%s needs --service", serviceOnly) : nullptr;
     }
-    int installed = appImage != nullptr || deb != nullptr || rpm != nullptr;
-    return installed ? nullptr : createStringCopy("--service needs --app-image, --deb or --rpm");
+    int installed = appImage != nullptr || packages();
+    return installed ? nullptr : createNeedsError("--service", {"--app-image"});
 }
 
 static int isFileName(const char* name) {
@@ -240,8 +266,7 @@ static int isFileName(const char* name) {
 
 // A package holds an app image: the image's options serve it too.
 char* packOptions::createImageMisuseError() const {
-    int packages = deb != nullptr || rpm != nullptr;
-    if (appImage == nullptr && !packages) {
+    if (appImage == nullptr && !packages()) {
         const char* imageOnly = name != nullptr         ? "--name"
                                 : runtime != nullptr    ? "--runtime"
                                 : addModules != nullptr ? "--add-modules"
@@ -249,7 +274,7 @@ char* packOptions::createImageMisuseError() const {
                                                         : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
-    if (output != nullptr && !packages) {
+    if (output != nullptr && !packages()) {
         return createStringCopy("give either -o or --app-image, not both");
     }
     if (name != nullptr && !isFileName(name)) {
@@ -283,11 +308,14 @@ char* packOptions::createJavaVersionError() const {
 }
 
 int packOptions::packageOptionCount() const {
-    int count = fileTypes.size() + urlSchemes.size();
+    int count = fileTypes.size() + urlSchemes.size() + packages();
     char** slots[packageNameCount];
     getPackageSlots(const_cast<packOptions&>(*this), slots);
     for (int i = 0; i < packageNameCount; i++) {
         count += *slots[i] != nullptr;
+    }
+    for (const char* directory : repositoryDirectories) {
+        count += directory != nullptr;
     }
     return count;
 }
@@ -301,17 +329,22 @@ static const char* firstPackageOption(const packOptions& options) {
             return packageNames[i];
         }
     }
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (options.repositoryDirectories[i] != nullptr) {
+            return packageFormats[i]->repositoryOption;
+        }
+    }
     return options.fileTypes.size() > 0 ? "--file-type" : "--url-scheme";
 }
 
 char* packOptions::createPackageMisuseError() const {
-    if (deb == nullptr && rpm == nullptr) {
-        return packageOptionCount() == 0
-                   ? nullptr
-                   : createMessage("%s needs --deb or --rpm", firstPackageOption(*this));
+    if (!packages()) {
+        return packageOptionCount() == 0 ? nullptr
+                                         : createNeedsError(firstPackageOption(*this), {});
     }
     if (output != nullptr || appImage != nullptr) {
-        return createStringCopy("give --deb and --rpm without -o and --app-image");
+        std::string message = "give " + joinFormatOptions(" and ") + " without -o and --app-image";
+        return createStringCopy(message.c_str());
     }
     if (name == nullptr || !isPackageName(name)) {
         return createStringCopy("a package needs --name NAME: at least two lower-case letters, "
@@ -324,34 +357,51 @@ char* packOptions::createPackageMisuseError() const {
     if (description == nullptr || !isOneLine(description)) {
         return createStringCopy("a package needs --description TEXT, on one line");
     }
-    if (deb != nullptr && (maintainer == nullptr || licenseFile == nullptr)) {
-        return createStringCopy("--deb needs --maintainer 'NAME <EMAIL>' and --license-file FILE");
-    }
-    if (rpm != nullptr && license == nullptr) {
-        return createStringCopy("--rpm needs --license NAME, such as MIT or GPL-2.0-or-later");
+    std::string formatError = checkPackageFormats(createPackageRequest(*this));
+    if (!formatError.empty()) {
+        return createStringCopy(formatError.c_str());
     }
     char* repositoryError = createRepositoryMisuseError();
     return repositoryError != nullptr ? repositoryError : createPackageFieldError();
 }
 
+// The folder that every repository option names, or null; sets *one to
+// false when they name several.
+static const char* repositoryFolder(const packOptions& options, bool* one) {
+    const char* folder = nullptr;
+    *one = true;
+    for (const char* directory : options.repositoryDirectories) {
+        if (directory != nullptr && folder != nullptr && strcmp(directory, folder) != 0) {
+            *one = false;
+        }
+        folder = directory != nullptr ? directory : folder;
+    }
+    return folder;
+}
+
 char* packOptions::createRepositoryMisuseError() const {
-    int repository = aptRepo != nullptr || rpmRepo != nullptr;
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (repositoryDirectories[i] != nullptr && packageDirectories[i] == nullptr) {
+            std::string message = std::string(packageFormats[i]->repositoryOption) + " needs " +
+                                  packageFormats[i]->option;
+            return createStringCopy(message.c_str());
+        }
+    }
+    bool one = true;
+    bool repository = repositoryFolder(*this, &one) != nullptr;
     const char* problem =
-        aptRepo != nullptr && deb == nullptr   ? "--apt-repo needs --deb"
-        : rpmRepo != nullptr && rpm == nullptr ? "--rpm-repo needs --rpm"
-        : repository && updateUrl == nullptr
-            ? "--apt-repo and --rpm-repo need --update-url URL, where the repository is served"
+        repository && updateUrl == nullptr
+            ? "a repository needs --update-url URL, where it is served"
         : updateUrl != nullptr && signKey == nullptr
             ? "--update-url needs --sign-key ID, the GnuPG key that signs the repository"
         : signKey != nullptr && updateUrl == nullptr
-            ? "--sign-key needs --update-url URL, and --apt-repo or --rpm-repo to sign"
-        : keep != nullptr && !repository ? "--keep needs --apt-repo or --rpm-repo"
-        : aptRepo != nullptr && rpmRepo != nullptr && strcmp(aptRepo, rpmRepo) != 0
-            ? "--apt-repo and --rpm-repo are served at one --update-url: give them one folder"
+            ? "--sign-key needs --update-url URL, and a repository to sign"
+        : keep != nullptr && !repository ? "--keep needs a repository"
+        : !one ? "the repositories are served at one --update-url: give them one folder"
         : signKey != nullptr && !isOneLine(signKey) ? "--sign-key takes one line of text"
                                                     : nullptr;
     if (problem == nullptr && keep != nullptr) {
-        int digits = strspn(keep, "0123456789") == strlen(keep) && strlen(keep) <= 3;
+        bool digits = strspn(keep, "0123456789") == strlen(keep) && strlen(keep) <= 3;
         problem = digits && atoi(keep) >= 1 ? nullptr : "--keep takes a number from 1 to 999";
     }
     return problem != nullptr ? createStringCopy(problem) : nullptr;

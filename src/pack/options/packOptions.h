@@ -3,6 +3,8 @@
 
 #include "util/stringArray.h"
 
+#include <vector>
+
 // What the command line of larkwin-pack asks for. Every string is the
 // object's own; an option that was not given is null.
 class packOptions {
@@ -50,10 +52,11 @@ class packOptions {
     // The Java version the configuration made by --main-class requires.
     char* javaVersion;
 
-    // Packages: the directories that receive the .deb and the .rpm (which
-    // use name too), and what the packages say about the application.
-    char* deb;
-    char* rpm;
+    // Packages: the directory that receives each format's package, in the
+    // order of packageFormats (null when its option was not given; the
+    // packages use name too), and what the packages say about the
+    // application.
+    std::vector<char*> packageDirectories;
     char* appVersion;
     char* description;
     char* longDescription;
@@ -78,14 +81,17 @@ class packOptions {
     int serviceNotify;
     int serviceLowPort;
 
-    // Updates: the apt and rpm repositories that the packages join, the
-    // GnuPG key that signs them, the address they are served at (which the
-    // packages subscribe to), and how many versions stay.
-    char* aptRepo;
-    char* rpmRepo;
+    // Updates: the repository that each format's packages join, in the
+    // order of packageFormats (null when its option was not given), the
+    // GnuPG key that signs them, the address they are served at (which
+    // the packages subscribe to), and how many versions stay.
+    std::vector<char*> repositoryDirectories;
     char* signKey;
     char* updateUrl;
     char* keep;
+
+    // Whether a package was asked for.
+    int packages() const;
 
   private:
     char* createMisuseError() const;

@@ -1,16 +1,22 @@
 #include "pack/package/packageSubscription.h"
 
-#include "pack/package/packageTree.h"
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/subscription.h"
-#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+// Writes the file at root + path, with the directories above it made as a
+// package has them (0755, whatever the umask).
 static void addFile(const std::string& root, const std::string& path, const std::string& text) {
-    makeDirectory(root + path.substr(0, path.rfind('/')));
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        std::string directory = root + path.substr(0, slash);
+        makeDirectory(directory);
+        chmod(directory.c_str(), 0755);
+    }
     replaceFile(root + path, text, 0644);
 }
 
@@ -18,9 +24,9 @@ void addAptSubscription(const char* root, const std::string& name, const std::st
                         const std::string& publicKey) {
     addFile(root, aptSourcesPath(name), createAptSources(name, url, "stable"));
     addFile(root, aptKeyringPath(name), publicKey);
-    ownedString overrides(createLintianOverridesPath(root, name.c_str()));
-    replaceFile(overrides.get(),
-                readFile(overrides.get()) +
+    std::string overrides = std::string(root) + "/usr/share/lintian/overrides/" + name;
+    replaceFile(overrides,
+                readFile(overrides) +
                     "# The package subscribes to its own signed repository, so that apt brings\n"
                     "# its updates; the key it names is trusted for that repository alone.\n" +
                     name + ": package-installs-apt-sources [" + aptSourcesPath(name).substr(1) +
@@ -41,4 +47,10 @@ void addRpmSubscription(const char* root, const std::string& name, const std::st
     addFile(root, rpmKeyPath(name), publicKey);
     files.append(createStringCopy(("%config(noreplace) " + rpmRepoPath(name)).c_str()));
     files.append(createStringCopy(rpmKeyPath(name).c_str()));
+}
+
+void removeRpmSubscription(const char* root, const std::string& name) {
+    for (const std::string& path : {rpmRepoPath(name), rpmKeyPath(name)}) {
+        unlink((root + path).c_str());
+    }
 }
