@@ -172,7 +172,7 @@ static std::string usageText() {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         formats += std::string(formats.empty() ? "" : " ") + "[" + (*format)->option + " DIR]";
         rows += (*format)->help;
-        repositories += (*format)->repositoryHelp;
+        repositories += (*format)->repositoryHelp != nullptr ? (*format)->repositoryHelp : "";
     }
     const std::pair<const char*, std::string> places[] = {
         {"{formats}", formats},

@@ -105,7 +105,8 @@ static char** packageValueSlot(packOptions& options, const char* name) {
         if (strcmp(name, packageFormats[i]->option) == 0) {
             return &options.packageDirectories[i];
         }
-        if (strcmp(name, packageFormats[i]->repositoryOption) == 0) {
+        const char* repositoryOption = packageFormats[i]->repositoryOption;
+        if (repositoryOption != nullptr && strcmp(name, repositoryOption) == 0) {
             return &options.repositoryDirectories[i];
         }
     }

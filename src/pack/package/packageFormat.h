@@ -43,7 +43,8 @@ struct packageFormat {
     std::vector<std::string> (*write)(const packageRequest& request, const stagedTree& tree,
                                       const std::string& directory);
     // The option that names the repository its packages join, its line of
-    // --help, and what adds them (repositoryRequest.h).
+    // --help, and what adds them (repositoryRequest.h); all null for a
+    // format without repositories.
     const char* repositoryOption;
     const char* repositoryHelp;
     void (*publish)(const repositoryRequest& request);
