@@ -6,6 +6,7 @@
 #include "pack/options/packRequests.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packages.h"
+#include "pack/repository/subscription.h"
 #include "pack/zip/bundle.h"
 #include "pack/zip/classPath.h"
 #include "pack/zip/launchAttributes.h"
@@ -147,6 +148,12 @@ static const char* usage =
     "  --url-scheme SCHEME                a URL scheme it opens (repeatable)\n"
     "  --metainfo ID.metainfo.xml         an AppStream metainfo file\n"
     "\n"
+    "Updates, with packages: signed repositories that apt and dnf read\n"
+    "{repositories}"
+    "  --sign-key ID      the GnuPG key (of GNUPGHOME) that signs them\n"
+    "  --update-url URL   where the repository is served; the packages subscribe\n"
+    "  --keep N           versions of each package that stay (default: 3)\n"
+    "\n"
 
     "Services, with {installed}:\n"
     "  --service          also write DIR/lib/systemd/system/NAME.service, a systemd\n"
@@ -168,14 +175,17 @@ static const char* usage =
 static std::string usageText() {
     std::string formats;
     std::string rows;
+    std::string repositories;
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         formats += std::string(formats.empty() ? "" : " ") + "[" + (*format)->option + " DIR]";
         rows += (*format)->help;
+        repositories += (*format)->repositoryHelp != nullptr ? (*format)->repositoryHelp : "";
     }
     const std::pair<const char*, std::string> places[] = {
         {"{formats}", formats},
         {"{either}", joinFormatOptions(" or ")},
         {"{rows}", rows},
+        {"{repositories}", repositories},
         {"{installed}", joinFormatOptions(" or ", {"--app-image"})}};
     std::string text = usage;
     for (const auto& place : places) {
@@ -324,6 +334,12 @@ int main(int argc, char** argv) {
     ownedString usageError(options.createUsageError(argc, argv));
     if (usageError != nullptr) {
         fprintf(stderr, "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n", usageError.get());
+        return exitUsage;
+    }
+    std::string urlProblem = options.updateUrl != nullptr ? findUrlProblem(options.updateUrl) : "";
+    if (!urlProblem.empty()) {
+        fprintf(stderr, "larkwin-pack: --update-url: %s\nTry 'larkwin-pack --help'.\n",
+                urlProblem.c_str());
         return exitUsage;
     }
     removeRegisteredOnTermination();

@@ -7,6 +7,7 @@
 #include "runtime/versionRequirement.h"
 #include "util/strings.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -17,9 +18,11 @@ packOptions::packOptions()
       dashes(0), javaVersion(nullptr), appVersion(nullptr), description(nullptr),
       longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
       licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
-      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {
+      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0),
+      signKey(nullptr), updateUrl(nullptr), keep(nullptr) {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         packageDirectories.push_back(nullptr);
+        repositoryDirectories.push_back(nullptr);
     }
 }
 
@@ -44,6 +47,12 @@ packOptions::~packOptions() {
     for (char* directory : packageDirectories) {
         delete[] directory;
     }
+    for (char* directory : repositoryDirectories) {
+        delete[] directory;
+    }
+    delete[] signKey;
+    delete[] updateUrl;
+    delete[] keep;
     delete[] serviceUser;
 }
 
@@ -75,10 +84,10 @@ static char** imageValueSlot(packOptions& options, const char* name) {
     return findSlot(name, names, slots, sizeof names / sizeof names[0]);
 }
 
-static const char* const packageNames[] = {"--app-version",  "--description", "--long-description",
-                                           "--maintainer",   "--vendor",      "--homepage",
-                                           "--license-file", "--license",     "--icon",
-                                           "--wm-class",     "--categories",  "--metainfo"};
+static const char* const packageNames[] = {
+    "--app-version", "--description",  "--long-description", "--maintainer", "--vendor",
+    "--homepage",    "--license-file", "--license",          "--icon",       "--wm-class",
+    "--categories",  "--metainfo",     "--sign-key",         "--update-url", "--keep"};
 static const int packageNameCount = sizeof packageNames / sizeof packageNames[0];
 
 // The value slots of the packages' options, in the order of packageNames.
@@ -86,7 +95,8 @@ static void getPackageSlots(packOptions& options, char** slots[]) {
     char** all[] = {&options.appVersion,  &options.description, &options.longDescription,
                     &options.maintainer,  &options.vendor,      &options.homepage,
                     &options.licenseFile, &options.license,     &options.icon,
-                    &options.wmClass,     &options.categories,  &options.metainfo};
+                    &options.wmClass,     &options.categories,  &options.metainfo,
+                    &options.signKey,     &options.updateUrl,   &options.keep};
     for (int i = 0; i < packageNameCount; i++) {
         slots[i] = all[i];
     }
@@ -96,6 +106,10 @@ static char** packageValueSlot(packOptions& options, const char* name) {
     for (size_t i = 0; packageFormats[i] != nullptr; i++) {
         if (strcmp(name, packageFormats[i]->option) == 0) {
             return &options.packageDirectories[i];
+        }
+        const char* repositoryOption = packageFormats[i]->repositoryOption;
+        if (repositoryOption != nullptr && strcmp(name, repositoryOption) == 0) {
+            return &options.repositoryDirectories[i];
         }
     }
     char** slots[packageNameCount];
@@ -307,6 +321,9 @@ int packOptions::packageOptionCount() const {
     for (int i = 0; i < packageNameCount; i++) {
         count += *slots[i] != nullptr;
     }
+    for (const char* directory : repositoryDirectories) {
+        count += directory != nullptr;
+    }
     return count;
 }
 
@@ -317,6 +334,11 @@ static const char* firstPackageOption(const packOptions& options) {
     for (int i = 0; i < packageNameCount; i++) {
         if (*slots[i] != nullptr) {
             return packageNames[i];
+        }
+    }
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (options.repositoryDirectories[i] != nullptr) {
+            return packageFormats[i]->repositoryOption;
         }
     }
     return options.fileTypes.size() > 0 ? "--file-type" : "--url-scheme";
@@ -346,7 +368,50 @@ char* packOptions::createPackageMisuseError() const {
     if (!formatError.empty()) {
         return createStringCopy(formatError.c_str());
     }
-    return createPackageFieldError();
+    char* repositoryError = createRepositoryMisuseError();
+    return repositoryError != nullptr ? repositoryError : createPackageFieldError();
+}
+
+// The folder that every repository option names, or null; sets *one to
+// false when they name several.
+static const char* repositoryFolder(const packOptions& options, bool* one) {
+    const char* folder = nullptr;
+    *one = true;
+    for (const char* directory : options.repositoryDirectories) {
+        if (directory != nullptr && folder != nullptr && strcmp(directory, folder) != 0) {
+            *one = false;
+        }
+        folder = directory != nullptr ? directory : folder;
+    }
+    return folder;
+}
+
+char* packOptions::createRepositoryMisuseError() const {
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (repositoryDirectories[i] != nullptr && packageDirectories[i] == nullptr) {
+            std::string message = std::string(packageFormats[i]->repositoryOption) + " needs " +
+                                  packageFormats[i]->option;
+            return createStringCopy(message.c_str());
+        }
+    }
+    bool one = true;
+    bool repository = repositoryFolder(*this, &one) != nullptr;
+    const char* problem =
+        repository && updateUrl == nullptr
+            ? "a repository needs --update-url URL, where it is served"
+        : updateUrl != nullptr && signKey == nullptr
+            ? "--update-url needs --sign-key ID, the GnuPG key that signs the repository"
+        : signKey != nullptr && updateUrl == nullptr
+            ? "--sign-key needs --update-url URL, and a repository to sign"
+        : keep != nullptr && !repository ? "--keep needs a repository"
+        : !one ? "the repositories are served at one --update-url: give them one folder"
+        : signKey != nullptr && !isOneLine(signKey) ? "--sign-key takes one line of text"
+                                                    : nullptr;
+    if (problem == nullptr && keep != nullptr) {
+        bool digits = strspn(keep, "0123456789") == strlen(keep) && strlen(keep) <= 3;
+        problem = digits && atoi(keep) >= 1 ? nullptr : "--keep takes a number from 1 to 999";
+    }
+    return problem != nullptr ? createStringCopy(problem) : nullptr;
 }
 
 static int endsWith(const char* text, const char* ending) {

@@ -83,6 +83,15 @@ class packOptions {
     int serviceNotify;
     int serviceLowPort;
 
+    // Updates: the repository that each format's packages join, in the
+    // order of packageFormats (null when its option was not given), the
+    // GnuPG key that signs them, the address they are served at (which
+    // the packages subscribe to), and how many versions stay.
+    std::vector<char*> repositoryDirectories;
+    char* signKey;
+    char* updateUrl;
+    char* keep;
+
     // Whether a package was asked for.
     int packages() const;
 
@@ -94,6 +103,7 @@ class packOptions {
     char* createPackageFieldError() const;
     int packageOptionCount() const;
     char* createServiceMisuseError() const;
+    char* createRepositoryMisuseError() const;
     char* createTrainingMisuseError() const;
 };
 

@@ -3,6 +3,8 @@
 #include "pack/options/packOptions.h"
 #include "pack/package/packageFormat.h"
 
+#include <cstdlib>
+
 static std::optional<std::string> given(const char* value) {
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
@@ -65,9 +67,15 @@ packageRequest createPackageRequest(const packOptions& options) {
     request.fileTypes = strings(options.fileTypes);
     request.urlSchemes = strings(options.urlSchemes);
     for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        const char* repository = options.repositoryDirectories[i];
         if (options.packageDirectories[i] != nullptr) {
-            request.outputs.push_back({packageFormats[i], options.packageDirectories[i]});
+            request.outputs.push_back({packageFormats[i], options.packageDirectories[i],
+                                       repository != nullptr ? repository : ""});
         }
+    }
+    if (options.updateUrl != nullptr && options.signKey != nullptr) {
+        request.updates = updatesRequest{options.updateUrl, options.signKey,
+                                         options.keep != nullptr ? atoi(options.keep) : 3};
     }
     return request;
 }

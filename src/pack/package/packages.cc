@@ -9,6 +9,8 @@
 #include "pack/package/packageTraining.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
+#include "pack/repository/repositoryRequest.h"
+#include "pack/repository/signingKey.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -116,22 +118,39 @@ static void writeImage(const packageRequest& request, const char* configuration,
     strip(runtimeFiles);
 }
 
-// The formats' packages in the order of the table, each into its directory.
+// The formats' packages in the order of the table, each into its directory,
+// then into its repository.
 static void writeFormats(const packageRequest& request, const stagedTree& tree) {
+    std::vector<std::pair<const packageOutput*, std::vector<std::string>>> written;
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         for (const packageOutput& output : request.outputs) {
             if (output.format == *format) {
-                (*format)->write(request, tree, output.directory);
+                written.emplace_back(&output, (*format)->write(request, tree, output.directory));
             }
         }
+    }
+    for (const auto& packages : written) {
+        const packageOutput& output = *packages.first;
+        if (output.repository.empty()) {
+            continue;
+        }
+        repositoryRequest repository;
+        repository.directory = output.repository;
+        repository.packages = packages.second;
+        repository.signingKey = request.updates->signingKey;
+        repository.url = request.updates->url;
+        repository.name = request.name;
+        repository.keep = request.updates->keep;
+        repository.quiet = request.image.quiet;
+        output.format->publish(repository);
     }
 }
 
 static void buildPackages(const packageRequest& request, const char* configuration,
-                          const char* work) {
+                          const char* work, const std::string* publicKey) {
     std::string root = std::string(work) + "/root";
     stringArray files;
-    stagedTree tree = {root.c_str(), work, getPackageTime(), &files};
+    stagedTree tree = {root.c_str(), work, getPackageTime(), &files, publicKey};
     makeDirectories(tree.root);
     ownedString installed(createInstalledConfiguration(configuration, request.name.c_str()));
     writeImage(request, installed.get(), tree.root, work);
@@ -162,6 +181,12 @@ std::string checkPackageFormats(const packageRequest& request) {
 void writePackages(const packageRequest& request, const char* configuration) {
     checkServiceNames(request);
     checkPackageTraining(request);
+    // The key is tried before anything is made.
+    std::string publicKey;
+    if (request.updates) {
+        publicKey = signingKey(request.updates->signingKey).exportPublic();
+    }
     workDirectory work;
-    buildPackages(request, configuration, work.path.c_str());
+    buildPackages(request, configuration, work.path.c_str(),
+                  request.updates ? &publicKey : nullptr);
 }

@@ -139,10 +139,15 @@ void moveFiles(const char* from, const char* to, stringArray& moved) {
     }
 }
 
-void publishPackages(const char* built, const char* to, int quiet) {
+std::vector<std::string> publishPackages(const char* built, const char* to, int quiet) {
     stringArray moved;
     moveFiles(built, to, moved);
-    for (int i = 0; i < moved.size() && !quiet; i++) {
-        printf("larkwin-pack: wrote '%s'\n", moved[i]);
+    std::vector<std::string> published;
+    for (int i = 0; i < moved.size(); i++) {
+        if (!quiet) {
+            printf("larkwin-pack: wrote '%s'\n", moved[i]);
+        }
+        published.push_back(moved[i]);
     }
+    return published;
 }

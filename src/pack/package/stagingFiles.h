@@ -3,6 +3,9 @@
 
 #include "unix/files.h"
 
+#include <string>
+#include <vector>
+
 // Files of the tree that becomes a package. Failures throw "Unable to
 // create '%s'".
 
@@ -31,7 +34,8 @@ void findFiles(const char* path, class stringArray& files, int elfOnly);
 void moveFiles(const char* from, const char* to, class stringArray& moved);
 
 // Moves the packages that a tool built into the directory built into the
-// directory to (see moveFiles) and, unless quiet, names each one written.
-void publishPackages(const char* built, const char* to, int quiet);
+// directory to (see moveFiles) and, unless quiet, names each one written;
+// returns their new paths.
+std::vector<std::string> publishPackages(const char* built, const char* to, int quiet);
 
 #endif

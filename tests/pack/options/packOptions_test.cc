@@ -138,3 +138,46 @@ TEST(packRequestsTest, requestsCarryTheirJobsOptions) {
     EXPECT_FALSE(package.vendor.has_value());
     EXPECT_EQ("a.B", *package.mainClass);
 }
+
+// A repository needs its package, a key and the URL it is served at; each
+// option alone says what it lacks.
+TEST(PackOptions, RepositoryOptionsNeedTheirPartners) {
+    std::vector<const char*> package = {
+        "--name", "myapp",        "--app-version", "1.0",     "--license", "MIT", "--description",
+        "x",      "--main-class", "a.B",           "app.jar", "--rpm",     "dist"};
+    struct {
+        std::vector<const char*> options;
+        const char* error;
+    } cases[] = {
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "https://a/"}, ""},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "999"}, ""},
+        {{"--sign-key", "K", "--update-url", "https://a/"}, ""},
+        {{"--apt-repo", "r", "--sign-key", "K", "--update-url", "u"}, "--apt-repo needs --deb"},
+        {{"--rpm-repo", "r", "--sign-key", "K"},
+         "a repository needs --update-url URL, where it is served"},
+        {{"--update-url", "u"},
+         "--update-url needs --sign-key ID, the GnuPG key that signs the repository"},
+        {{"--sign-key", "K"},
+         "--sign-key needs --update-url URL, and a repository to sign"},
+        {{"--sign-key", "K", "--update-url", "u", "--keep", "2"},
+         "--keep needs a repository"},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "0"},
+         "--keep takes a number from 1 to 999"},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "1000"},
+         "--keep takes a number from 1 to 999"},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "-1"},
+         "--keep takes a number from 1 to 999"},
+        {{"--rpm-repo", "r", "--sign-key", "K\nL", "--update-url", "u"},
+         "--sign-key takes one line of text"},
+    };
+    for (const auto& test : cases) {
+        std::vector<const char*> arguments = package;
+        arguments.insert(arguments.end(), test.options.begin(), test.options.end());
+        packOptions options;
+        EXPECT_EQ(test.error, usageError(options, arguments)) << test.options[0];
+    }
+    packOptions alone;
+    EXPECT_EQ(
+        "--apt-repo needs --deb or --rpm",
+        usageError(alone, {"-o", "out", "--main-class", "a.B", "app.jar", "--apt-repo", "r"}));
+}
