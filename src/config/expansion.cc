@@ -30,18 +30,21 @@ const xdgDirectory xdgDirectories[] = {
 
 const int xdgCount = sizeof xdgDirectories / sizeof xdgDirectories[0];
 
-const char* const knownNames = "${exe.dir}, ${config.dir}, ${user.home}, ${xdg.config.home}, "
-                               "${xdg.data.home}, ${xdg.cache.home}, ${xdg.state.home}, "
-                               "${env:NAME} and $$ for a literal $";
+const char* const knownNames =
+    "${exe.dir}, ${app.dir}, ${config.dir}, ${user.home}, ${xdg.config.home}, "
+    "${xdg.data.home}, ${xdg.cache.home}, ${xdg.state.home}, "
+    "${env:NAME} and $$ for a literal $";
 
 // What the names stand for, each found once however often the text names it
 // (the text is walked twice: to measure, then to copy).
 class expansionValues {
   public:
     explicit expansionValues(const char* configDirectory)
-        : configDirectory(configDirectory), exeDirectory(nullptr), userHome(nullptr), xdg() {}
+        : configDirectory(configDirectory), exeDirectory(nullptr), appDirectory(nullptr),
+          userHome(nullptr), xdg() {}
     ~expansionValues() {
         delete[] exeDirectory;
+        delete[] appDirectory;
         delete[] userHome;
         for (char* directory : xdg) {
             delete[] directory;
@@ -55,11 +58,13 @@ class expansionValues {
 
   private:
     const char* lookUpExeDirectory(const char* piece);
+    const char* lookUpAppDirectory(const char* piece);
     const char* lookUpUserHome(const char* piece);
     const char* lookUpXdg(const char* piece, int which);
 
     const char* configDirectory;
     char* exeDirectory;
+    char* appDirectory;
     char* userHome;
     char* xdg[xdgCount];
 };
@@ -74,6 +79,27 @@ const char* expansionValues::lookUpExeDirectory(const char* piece) {
         delete[] executable;
     }
     return exeDirectory;
+}
+
+// An image's launcher is IMAGE/bin/NAME, an installed one PREFIX/bin/NAME: the
+// folder above bin is the one whose share/ holds the application's data.
+const char* expansionValues::lookUpAppDirectory(const char* piece) {
+    if (appDirectory == nullptr) {
+        const char* bin = lookUpExeDirectory(piece);
+        const char* last = strrchr(bin, '/');
+        if (last == nullptr || strcmp(last, "/bin") != 0) {
+            stringBuffer message;
+            message.append("Unable to expand '");
+            message.append(piece);
+            message.append("': the launcher's folder '");
+            message.append(bin);
+            message.append("' is not named bin, so no application folder lies above it "
+                           "(${exe.dir} names that folder)");
+            throw message.createString();
+        }
+        appDirectory = createParentPath(bin);
+    }
+    return appDirectory;
 }
 
 const char* expansionValues::lookUpUserHome(const char* piece) {
@@ -110,6 +136,9 @@ int isVariableName(const char* name) {
 const char* expansionValues::lookUp(const char* piece, const char* name) {
     if (strcmp(name, "exe.dir") == 0) {
         return lookUpExeDirectory(piece);
+    }
+    if (strcmp(name, "app.dir") == 0) {
+        return lookUpAppDirectory(piece);
     }
     if (strcmp(name, "config.dir") == 0) {
         return configDirectory;
