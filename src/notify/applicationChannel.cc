@@ -2,6 +2,7 @@
 
 #include "notify/serviceManager.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -17,6 +18,23 @@
 // launcher looks at the child this often.
 static const int childCheckMillis = 200;
 
+// The status text up to its first control character (systemd splits a
+// message at a line feed and at a carriage return) and at most
+// longestStatusText bytes, cut where a UTF-8 character begins.
+static size_t measureStatusText(const char* text) {
+    size_t length = 0;
+    while (length < longestStatusText && (unsigned char)text[length] >= 0x20 &&
+           text[length] != 0x7f) {
+        length++;
+    }
+    if (length == longestStatusText) {
+        while (length > 0 && ((unsigned char)text[length] & 0xc0) == 0x80) {
+            length--;
+        }
+    }
+    return length;
+}
+
 char* createManagerMessage(const char* line, int watchdog) {
     if (strcmp(line, "ready") == 0) {
         return createStringCopy("READY=1");
@@ -28,7 +46,12 @@ char* createManagerMessage(const char* line, int watchdog) {
         return watchdog ? createStringCopy("WATCHDOG=1") : nullptr;
     }
     if (startsWith(line, "status ")) {
-        return createString("STATUS=", line + strlen("status "));
+        const char* text = line + strlen("status ");
+        size_t length = measureStatusText(text);
+        ownedString kept(new char[length + 1]);
+        memcpy(kept.get(), text, length);
+        kept[length] = 0;
+        return createString("STATUS=", kept.get());
     }
     return nullptr;
 }
@@ -88,10 +111,9 @@ void applicationChannel::relayLines() {
             continue;
         }
         pending[i] = 0;
-        char* message = discarding ? nullptr : createManagerMessage(pending + start, watchdog);
-        if (message != nullptr) {
-            notifyServiceManager(message);
-            delete[] message;
+        ownedString message(discarding ? nullptr : createManagerMessage(pending + start, watchdog));
+        if (message) {
+            notifyServiceManager(message.get());
         }
         discarding = 0;
         start = i + 1;

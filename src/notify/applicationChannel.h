@@ -1,6 +1,7 @@
 #ifndef LARKWIN_NOTIFY_APPLICATIONCHANNEL_H
 #define LARKWIN_NOTIFY_APPLICATIONCHANNEL_H
 
+#include <cstddef>
 #include <sys/types.h>
 
 // The way the application tells the service manager, through the launcher,
@@ -16,8 +17,10 @@
 // The application writes one line per message: "ready", "status TEXT",
 // "stopping" or "alive". The launcher sends "READY=1", "STATUS=TEXT",
 // "STOPPING=1", and "WATCHDOG=1" (only when the manager asked for watchdog
-// pings); other lines are ignored, so that nothing the application writes
-// can become another assignment.
+// pings); other lines are ignored, and TEXT ends at its first control
+// character and after longestStatusText bytes, so that nothing the
+// application writes can become another assignment. A line longer than the
+// channel's buffer is dropped whole.
 class applicationChannel {
   public:
     // With open set, opens the pipe when the service manager is reachable;
@@ -50,6 +53,9 @@ class applicationChannel {
     size_t pendingLength;
     int discarding;
 };
+
+// The most of a status text that is passed on, in bytes.
+const size_t longestStatusText = 1024;
 
 // The manager's text for one line of the application's; null for a line
 // that is not a message (or "alive" without watchdog). Owned by the caller.

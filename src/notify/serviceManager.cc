@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -53,12 +54,49 @@ int openServiceManager() {
         return 0;
     }
     managerAddressLength = (socklen_t)length;
-    managerSocket = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    // Never waits: a manager that does not read must not hold up the relay,
+    // nor the stop signal's handler.
+    managerSocket = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     return managerSocket >= 0;
 }
 
 int isServiceManaged() {
     return managerSocket >= 0;
+}
+
+// Why a datagram was not taken, in words that need no strerror (not safe in
+// a signal handler).
+static const char* describeRefusal(int reason) {
+    switch (reason) {
+    case EAGAIN:
+        return "its queue is full";
+    case ECONNREFUSED:
+    case ENOENT:
+        return "nothing listens on its socket";
+    case EMSGSIZE:
+    case ENOBUFS:
+        return "the message is too large";
+    default:
+        return "the socket refused it";
+    }
+}
+
+// The +DEBUG line for a dropped message: written in one call, without stdio,
+// as in a signal handler; the message up to its first line end.
+static void reportDropped(const char* text, int reason) {
+    char intro[] = "Not notifying the service manager of '";
+    char middle[] = "': ";
+    char lineEnd[] = "\n";
+    const char* why = describeRefusal(reason);
+    struct iovec parts[] = {{intro, strlen(intro)},
+                            {const_cast<char*>(text), strcspn(text, "\n")},
+                            {middle, strlen(middle)},
+                            {const_cast<char*>(why), strlen(why)},
+                            {lineEnd, strlen(lineEnd)}};
+    ssize_t written;
+    do {
+        written = writev(STDOUT_FILENO, parts, sizeof parts / sizeof parts[0]);
+    } while (written < 0 && errno == EINTR);
 }
 
 void notifyServiceManager(const char* text) {
@@ -68,9 +106,12 @@ void notifyServiceManager(const char* text) {
     int savedErrno = errno;
     ssize_t sent;
     do {
-        sent = sendto(managerSocket, text, strlen(text), MSG_NOSIGNAL,
+        sent = sendto(managerSocket, text, strlen(text), MSG_NOSIGNAL | MSG_DONTWAIT,
                       (const struct sockaddr*)&managerAddress, managerAddressLength);
     } while (sent < 0 && errno == EINTR);
+    if (sent < 0 && debug) {
+        reportDropped(text, errno == EWOULDBLOCK ? EAGAIN : errno);
+    }
     errno = savedErrno;
 }
 

@@ -10,9 +10,10 @@
 int openServiceManager();
 // 1 once openServiceManager has succeeded.
 int isServiceManaged();
-// Sends the text as one datagram; failures are ignored (the manager may be
-// gone, and the application must not suffer for it). Safe in a signal
-// handler.
+// Sends the text as one datagram, never waiting: when the manager's queue is
+// full, or the manager is gone, the message is dropped (the application must
+// not suffer for it), with a line on standard output under +DEBUG. Safe in a
+// signal handler.
 void notifyServiceManager(const char* text);
 // "STOPPING=1". Safe in a signal handler.
 void notifyStopping();

@@ -71,26 +71,19 @@ char* createArgumentFileText(char** arguments, int count) {
     return text;
 }
 
-argumentFile::argumentFile() : path(nullptr) {}
+argumentFile::argumentFile() {}
 
 argumentFile::~argumentFile() {
-    if (path != nullptr) {
-        deleteTempFile(path);
-        delete[] path;
+    if (path) {
+        deleteTempFile(path.get());
     }
 }
 
 char* argumentFile::createReference(char** arguments, int count) {
-    char* text = createArgumentFileText(arguments, count);
-    try {
-        path = writeTempFileFrom("/tmp/larkwin-args-XXXXXX", text);
-    } catch (char*) {
-        delete[] text;
-        throw;
-    }
+    ownedString text(createArgumentFileText(arguments, count));
+    path.reset(writeTempFileFrom("/tmp/larkwin-args-XXXXXX", text.get()));
     if (debug) {
-        printf("Arguments too long for the command line, in %s:\n%s", path, text);
+        printf("Arguments too long for the command line, in %s:\n%s", path.get(), text.get());
     }
-    delete[] text;
-    return createString("@", path);
+    return createString("@", path.get());
 }

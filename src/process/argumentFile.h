@@ -1,6 +1,8 @@
 #ifndef LARKWIN_PROCESS_ARGUMENTFILE_H
 #define LARKWIN_PROCESS_ARGUMENTFILE_H
 
+#include "util/owned.h"
+
 // The kernel refuses to execute a command line with one argument longer than
 // MAX_ARG_STRLEN: 32 pages, 128 KiB with 4 KiB pages, its terminator
 // included. A class path of a few thousand jars is longer. Java 9 and later
@@ -30,10 +32,10 @@ class argumentFile {
     // to write to temporary file.". Called at most once.
     char* createReference(char** arguments, int count);
     // The file's path; null before createReference.
-    const char* getPath() const { return path; }
+    const char* getPath() const { return path.get(); }
 
   private:
-    char* path;
+    ownedString path;
 };
 
 #endif

@@ -107,7 +107,7 @@ int runChildProcess(char* path, char** arguments, applicationChannel& channel, p
     noteChildStart();
     pid_t child = vfork();
     if (child < 0) {
-        throw createStringCopy("fork failed");
+        throw createMessage("fork failed: %s", strerror(errno));
     }
     if (child == 0) {
         executeInChild(forwarding, channel, launcher, path, arguments);

@@ -9,7 +9,7 @@
 // passing on the stop signals sent to the launcher meanwhile, and waits for
 // it. Returns its exit status, 128 + n when signal n ended it, or 127 when
 // path could not be executed (the child then says why on standard error).
-// Throws "fork failed", "waitpid failed: %s", and the failures of setting up
+// Throws "fork failed: %s", "waitpid failed: %s", and the failures of setting up
 // the signal forwarding: "sigprocmask failed: %s", "sigaction failed: %s".
 int runChildProcess(char* path, char** arguments);
 // The same, relaying the application's messages on channel (when open) to

@@ -1,6 +1,7 @@
 #include "process/crashReport.h"
 
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -41,9 +42,12 @@ const char* findErrorFilePattern(const stringArray& options) {
     return pattern;
 }
 
-static int isWrittenSince(const char* path, time_t started) {
+// Another user may plant a file under a report's name in /tmp (or link one
+// there): only a regular file of this user's, written since, is taken.
+static int isOwnFileWrittenSince(const char* path, time_t started) {
     struct stat status;
-    return stat(path, &status) == 0 && S_ISREG(status.st_mode) && status.st_mtime >= started;
+    return lstat(path, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid() &&
+           status.st_mtime >= started;
 }
 
 char* createCrashReportPath(const char* errorFile, pid_t pid, time_t started) {
@@ -51,30 +55,27 @@ char* createCrashReportPath(const char* errorFile, pid_t pid, time_t started) {
     snprintf(defaultName, sizeof defaultName, "hs_err_pid%ld.log", (long)pid);
     char inTmp[64];
     snprintf(inTmp, sizeof inTmp, "/tmp/%s", defaultName);
-    char* candidates[3] = {errorFile != nullptr ? createExpandedPattern(errorFile, pid) : nullptr,
-                           createStringCopy(defaultName), createStringCopy(inTmp)};
-    char* found = nullptr;
-    for (char* candidate : candidates) {
-        if (found == nullptr && candidate != nullptr && isWrittenSince(candidate, started)) {
-            found = createAbsolutePath(nullptr, candidate);
+    ownedString candidates[3] = {
+        ownedString(errorFile != nullptr ? createExpandedPattern(errorFile, pid) : nullptr),
+        ownedString(createStringCopy(defaultName)), ownedString(createStringCopy(inTmp))};
+    for (const ownedString& candidate : candidates) {
+        if (candidate && isOwnFileWrittenSince(candidate.get(), started)) {
+            return createAbsolutePath(nullptr, candidate.get());
         }
-        delete[] candidate;
     }
-    return found;
+    return nullptr;
 }
 
 void reportCrash(const char* errorFile, pid_t pid, time_t started) {
-    char* report = createCrashReportPath(errorFile, pid, started);
-    if (report != nullptr) {
-        fprintf(stderr, "The Java VM crashed; its report is %s\n", report);
-        delete[] report;
+    ownedString report(createCrashReportPath(errorFile, pid, started));
+    if (report) {
+        fprintf(stderr, "The Java VM crashed; its report is %s\n", report.get());
     }
 }
 
 void addCrashDirectoryOptions(stringArray* options, const char* directory) {
-    char* errorFile = createString(errorFileOption, directory);
-    options->append(createString(errorFile, "/hs_err_pid%p.log"));
-    delete[] errorFile;
+    ownedString errorFile(createString(errorFileOption, directory));
+    options->append(createString(errorFile.get(), "/hs_err_pid%p.log"));
     options->append(createString("-XX:HeapDumpPath=", directory));
 }
 
@@ -86,23 +87,24 @@ static int isCrashFile(const char* name) {
 }
 
 static void listCrashFiles(const char* directory, stringArray* paths) {
+    ownedString prefix(createString(directory, "/"));
     DIR* listing = opendir(directory);
     if (listing == nullptr) {
         return;
     }
-    char* prefix = createString(directory, "/");
     while (struct dirent* entry = readdir(listing)) {
         if (isCrashFile(entry->d_name)) {
-            paths->append(createString(prefix, entry->d_name));
+            paths->append(createString(prefix.get(), entry->d_name));
         }
     }
     closedir(listing);
-    delete[] prefix;
 }
 
-// The indexes of the regular files among paths, newest first; their count.
-static int sortNewestFirst(const stringArray& paths, int* order, long long* sizes) {
-    long long* times = new long long[paths.size()];
+// The indexes of the regular files among paths, newest first, with their
+// sizes and times of change (in seconds); their count.
+static int sortNewestFirst(const stringArray& paths, int* order, long long* sizes,
+                           time_t* seconds) {
+    ownedArray<long long> times(new long long[paths.size()]);
     int count = 0;
     for (int i = 0; i < paths.size(); i++) {
         struct stat status;
@@ -111,32 +113,34 @@ static int sortNewestFirst(const stringArray& paths, int* order, long long* size
         }
         times[i] = (long long)status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec;
         sizes[i] = (long long)status.st_size;
+        seconds[i] = status.st_mtime;
         int place = count++;
         for (; place > 0 && times[order[place - 1]] < times[i]; place--) {
             order[place] = order[place - 1];
         }
         order[place] = i;
     }
-    delete[] times;
     return count;
 }
 
-void boundCrashDirectory(const char* directory, int keptFiles, long long keptBytes) {
+void boundCrashDirectory(const char* directory, int keptFiles, long long keptBytes,
+                         time_t started) {
     stringArray paths;
     listCrashFiles(directory, &paths);
-    int* order = new int[paths.size() + 1];
-    long long* sizes = new long long[paths.size() + 1];
-    int count = sortNewestFirst(paths, order, sizes);
+    ownedArray<int> order(new int[paths.size() + 1]);
+    ownedArray<long long> sizes(new long long[paths.size() + 1]);
+    ownedArray<time_t> seconds(new time_t[paths.size() + 1]);
+    int count = sortNewestFirst(paths, order.get(), sizes.get(), seconds.get());
     long long total = 0;
     int full = 0;
     for (int k = 0; k < count; k++) {
         long long size = sizes[order[k]];
-        full = full || (k > 0 && (k >= keptFiles || total + size > keptBytes));
+        // Newest first: the files of the last run come before any other.
+        int recent = seconds[order[k]] >= started;
+        full = full || (!recent && k > 0 && (k >= keptFiles || total + size > keptBytes));
         if (full) {
             unlink(paths[order[k]]);
         }
         total += size;
     }
-    delete[] sizes;
-    delete[] order;
 }

@@ -11,6 +11,7 @@
 #include "runtime/javaRuntime.h"
 #include "runtime/javaSearch.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -33,10 +34,6 @@ class commandLine {
     explicit commandLine(int capacity)
         : items(new char*[capacity + 1]), echoFormats(new const char*[capacity]), count(0) {
         items[0] = nullptr;
-    }
-    ~commandLine() {
-        delete[] items;
-        delete[] echoFormats;
     }
     commandLine(const commandLine&) = delete;
     commandLine& operator=(const commandLine&) = delete;
@@ -71,11 +68,11 @@ class commandLine {
         }
     }
     int size() const { return count; }
-    char** getItems() const { return items; }
+    char** getItems() const { return items.get(); }
 
   private:
-    char** items;
-    const char** echoFormats;
+    ownedArray<char*> items;
+    ownedArray<const char*> echoFormats;
     int count;
     stringArray owned;
 };
@@ -97,10 +94,9 @@ void appendClassPath(commandLine& line, const javaVm& vm) {
 // Java 9 and later take only "/a:" (append) for the boot path.
 void appendBootPath(commandLine& line, const javaVm& vm, javaRuntime& runtime) {
     if (vm.bootPath.size() > 0) {
-        char* joined = vm.createPath(&vm.bootPath);
+        ownedString joined(vm.createPath(&vm.bootPath));
         const char* option = isJava9OrLater(runtime) ? "-Xbootclasspath/a:" : "-Xbootclasspath/p:";
-        line.addOwned(createString(option, joined), "%s ");
-        delete[] joined;
+        line.addOwned(createString(option, joined.get()), "%s ");
     }
 }
 
@@ -204,7 +200,7 @@ void jniVmUnix::run() {
                     started);
     }
     if (crashDirectory != nullptr) {
-        boundCrashDirectory(crashDirectory, keptCrashFiles, keptCrashBytes);
+        boundCrashDirectory(crashDirectory, keptCrashFiles, keptCrashBytes, started);
     }
     cache.finish(status);
     setExitCode(status);

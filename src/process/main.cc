@@ -8,6 +8,7 @@
 #include "process/restartPace.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -16,33 +17,32 @@
 
 // The configuration beside the name the launcher was started by, else the one
 // beside the real file when that name is a link.
-static char* createDefaultConfigName(char* exePath) {
-    char* name = createString(exePath, ".config");
-    if (testFile(name)) {
-        return name;
+static char* createDefaultConfigName(const char* exePath) {
+    ownedString name(createString(exePath, ".config"));
+    if (testFile(name.get())) {
+        return name.release();
     }
-    delete[] name;
-    char* canonical = createCanonicalPath(exePath);
-    name = createString(canonical != nullptr ? canonical : exePath, ".config");
-    delete[] canonical;
-    return name;
+    ownedString canonical(createCanonicalPath(exePath));
+    return createString(canonical ? canonical.get() : exePath, ".config");
 }
 
 // Runs one launch; the launch description lives only inside, so its temporary
 // files (environment dumps) are gone before the launcher exits or restarts.
 static int launch(int argc, char** argv) {
-    char* exePath = createExePath(argc > 0 ? argv[0] : nullptr);
-    if (exePath == nullptr) {
+    ownedString exePath(createExePath(argc > 0 ? argv[0] : nullptr));
+    if (!exePath) {
         throw createStringCopy("Unable to determine binary path");
     }
-    char* configName = createDefaultConfigName(exePath);
+    ownedString configName(createDefaultConfigName(exePath.get()));
+    ownedString exePathCopy(createStringCopy(exePath.get()));
     HACKargv = argv;
-    HACKexePath = exePath;
+    // Released in main, which also reaches it after a failure.
+    HACKexePath = exePath.release();
     int exitCode;
     int restart;
     {
         jniVmUnix vm;
-        configureAndRun(&vm, configName, createStringCopy(exePath), argc, argv);
+        configureAndRun(&vm, configName.release(), exePathCopy.release(), argc, argv);
         exitCode = vm.getExitCode();
         restart = vm.shouldRestart();
     }

@@ -20,8 +20,9 @@ static void forwardSignal(int signal, siginfo_t* info, void*) {
     noteStopSignal(signal);
     pid_t target = forwardTarget;
     if (target > 0 && (info->si_code == SI_USER || info->si_code == SI_QUEUE)) {
-        // The service manager hears of the stop before the application.
-        if (signal == SIGTERM || signal == SIGINT || signal == SIGHUP) {
+        // The service manager hears of the stop before the application. HUP
+        // asks many applications to reload, so it is no stop.
+        if (signal == SIGTERM || signal == SIGINT) {
             notifyStopping();
         }
         int savedErrno = errno;

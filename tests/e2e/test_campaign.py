@@ -1,14 +1,19 @@
 """A seeded fault campaign over the whole launch. Each start draws, from its
 own seed, the configuration source, the start-up cache's state, a restart
-code, a signal at a random moment, a killed launcher and a long class path,
-and is checked against what users rely on:
+code, a signal at a random moment, a killed launcher, a long class path and
+a service manager's notification socket (one whose queue is full, one
+nobody listens on, or one that hears messages with control characters in
+them), and is checked against what users rely on:
 
 - the exit code is what the same start gives without the cache;
 - standard output and error are byte-identical where no signal interfered;
 - no java is left running;
 - no temporary file of the start is left behind;
 - the cache directory holds only complete archives with their records and
-  lock files (and what the start found there, untouched).
+  lock files (and what the start found there, untouched);
+- the launcher ends within the time limit, whatever the socket does;
+- the socket hears only the assignments the launcher names, each whole,
+  and no STOPPING=1 for HUP.
 
 Most starts run a stand-in java (a shell script); a few run the real JDK
 with a tiny application, where the cache really trains and maps archives.
@@ -22,11 +27,15 @@ A failing start prints the one command that replays it alone."""
 
 import os
 import random
+import re
+import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import zipfile
@@ -58,6 +67,17 @@ n=1
 while [ -e "$dir/ran.$n" ]; do n=$((n + 1)); done
 : > "$dir/ran.$n"
 echo "stand-in run $n"
+for option in "$@"; do
+  case "$option" in
+    -Dlarkwin.notify.fd=*)
+      {
+        printf 'status a\\rMAINPID=1\\nready\\nstatus b\\033WATCHDOG=trigger\\n'
+        printf 'status c\\013EXTEND_TIMEOUT_USEC=1\\nstatus d\\177\\001\\nalive\\n'
+        i=0
+        while [ $i -lt 40 ]; do printf 'status %d\\n' $i; i=$((i + 1)); done
+      } > "/proc/self/fd/${option#-Dlarkwin.notify.fd=}" ;;
+  esac
+done
 if [ -e "$dir/hold" ]; then read line < "$dir/hold"; fi
 exit "$(cat "$dir/exit.$n" 2>/dev/null || echo 0)"
 """
@@ -75,6 +95,12 @@ APP = """public class App {
 }
 """
 
+# What the relay may send: the launcher's own messages, and the
+# application's four words each as its one assignment, with no control
+# character in a status.
+RELAYED = re.compile(r"(READY=1|STOPPING=1|WATCHDOG=1|STATUS=[^\x00-\x1f\x7f]*"
+                     r"|RELOADING=1\nMONOTONIC_USEC=[0-9]+)\Z")
+
 # Class-data archives and AOT caches begin with the magic number 0xf00babXX
 # (little-endian); a file the cache made without it is no archive.
 ARCHIVE_MAGIC = bytes.fromhex("ab0bf0")
@@ -91,6 +117,75 @@ def can_mount_privately():
         return result.returncode == 0
     finally:
         os.rmdir(probe)
+
+
+class ServiceManager:
+    """A datagram socket where systemd's would be: one that hears, one whose
+    queue is full and never drains, or one nobody listens on any more."""
+
+    def __init__(self, kind, directory):
+        self.kind = kind
+        self.address = os.path.join(directory, "notify")
+        self.socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self.socket.bind(self.address)
+        self.fillers = []
+        self.received = []
+        self.listening = threading.Event()
+        self.reader = None
+        if kind == "closed":
+            self.socket.close()
+        elif kind == "full":
+            self.fill()
+        else:
+            # Read as the launcher sends, so that its stop message finds
+            # room in the queue after the stand-in's many statuses.
+            self.listening.set()
+            self.reader = threading.Thread(target=self.read, daemon=True)
+            self.reader.start()
+
+    def read(self):
+        while self.listening.is_set():
+            if select.select([self.socket], [], [], 0.05)[0]:
+                self.received.append(self.socket.recv(65536).decode("latin-1"))
+
+    def fill(self):
+        """Sends until a new sender's first datagram finds the queue full."""
+        for _ in range(64):
+            sender = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+            sender.setblocking(False)
+            self.fillers.append(sender)
+            try:
+                while True:
+                    sender.sendto(b"STATUS=filler", self.address)
+            except BlockingIOError:
+                pass
+            probe = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+            probe.setblocking(False)
+            try:
+                probe.sendto(b"STATUS=probe", self.address)
+            except BlockingIOError:
+                return
+            finally:
+                probe.close()
+        raise AssertionError("the socket's queue could not be filled")
+
+    def heard(self):
+        """Every datagram that arrived (none for a full or closed socket)."""
+        if self.reader is None:
+            return []
+        self.listening.clear()
+        self.reader.join(TIMEOUT)
+        while select.select([self.socket], [], [], 0)[0]:
+            self.received.append(self.socket.recv(65536).decode("latin-1"))
+        return self.received
+
+    def close(self):
+        if self.reader is not None:
+            self.listening.clear()
+            self.reader.join(TIMEOUT)
+        for sender in self.fillers:
+            sender.close()
+        self.socket.close()
 
 
 def processes_naming(text):
@@ -150,15 +245,17 @@ class Start:
         self.delay = draw.uniform(0.0, 0.4 if self.real else 0.05)
         self.long_class_path = draw.random() < 0.2
         self.parameter = "p%d" % draw.randrange(1000)
+        self.relay = draw.choice([None, None, None, "full", "closed", "control"])
         self.dir = os.path.realpath(tempfile.mkdtemp(prefix="larkwin-campaign-"))
 
     def describe(self):
-        return ("seed %d: %s java, configuration %s, cache %s%s%s%s%s" % (
+        return ("seed %d: %s java, configuration %s, cache %s%s%s%s%s%s" % (
             self.seed, "real" if self.real else "stand-in", self.source, self.cache,
             ", restart code" if self.restart else "",
             ", signal %d after %.3f s" % (self.signal, self.delay) if self.signal else "",
             ", launcher killed after %.3f s" % self.delay if self.kill else "",
-            ", long class path" if self.long_class_path else ""))
+            ", long class path" if self.long_class_path else "",
+            ", notification socket %s" % self.relay if self.relay else ""))
 
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
@@ -289,7 +386,12 @@ class Start:
             except subprocess.TimeoutExpired:
                 process.send_signal(self.signal or signal.SIGKILL)
             self.release_stand_in(process)
-        out, err = process.communicate(timeout=TIMEOUT)
+        try:
+            out, err = process.communicate(timeout=TIMEOUT)
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            out, err = process.communicate(timeout=TIMEOUT)
+            return "not ended within %d s" % TIMEOUT, out, err, before
         return process.returncode, out, err, before
 
     def release_stand_in(self, process):
@@ -329,10 +431,21 @@ class Start:
         elif self.cache != "none":
             found = self.prepare_cache(command, environment)
         command = self.prepare(with_cache=True, hold=bool(interfered))
-        code, out, err, before = self.run(self.wrapped(command), environment, interfere=True)
+        manager = ServiceManager(self.relay, self.dir) if self.relay else None
+        try:
+            run_environment = dict(environment, NOTIFY_SOCKET=manager.address) \
+                if manager else environment
+            code, out, err, before = self.run(self.wrapped(command), run_environment,
+                                              interfere=True)
+            failures += self.check_relay(manager)
+        finally:
+            if manager:
+                manager.close()
+        if isinstance(code, str):
+            failures.append("the launcher was %s" % code)
         if expected is not None and (code, out, err) != expected:
-            failures.append("exit code and output %r differ from %r without the cache" % (
-                (code, out, err), expected))
+            failures.append("exit code and output %r differ from %r without the cache%s" % (
+                (code, out, err), expected, " and the socket" if manager else ""))
         deadline = time.monotonic() + TIMEOUT
         left = processes_naming(self.dir)
         while left and time.monotonic() < deadline:
@@ -360,6 +473,19 @@ class Start:
         if temporaries:
             failures.append("temporary files left: %r" % temporaries)
         failures += self.check_cache(found)
+        return failures
+
+    def check_relay(self, manager):
+        if manager is None:
+            return []
+        heard = manager.heard()
+        failures = ["the socket heard %r, which the launcher does not send" % message
+                    for message in heard if not RELAYED.match(message)]
+        if self.signal == signal.SIGHUP and "STOPPING=1" in heard:
+            failures.append("STOPPING=1 for HUP, which stops nothing by itself")
+        if manager.kind == "control" and not self.real and not (self.signal or self.kill) \
+                and "READY=1" not in heard:
+            failures.append("the stand-in's ready was not relayed: %r" % heard)
         return failures
 
     def check_cache(self, found):

@@ -130,6 +130,24 @@ class ServiceNotifyTest(LauncherTest):
         self.assertEqual("STOPPING=1", self.manager.receive())
         self.assertEqual(143, demo.wait(TIMEOUT))
 
+    def test_hup_is_passed_on_but_reported_as_no_stop(self):
+        # Many applications reload on HUP; the JVM's default is to exit.
+        demo = self.start()
+        self.say(demo, "ready")
+        self.assertEqual("READY=1", self.manager.receive())
+        demo.send_signal(signal.SIGHUP)
+        self.assertEqual(128 + signal.SIGHUP, demo.wait(TIMEOUT))
+        self.assertEqual([], self.manager.waiting(), "no STOPPING=1 for HUP")
+
+    def test_a_manager_that_never_reads_neither_holds_up_the_relay_nor_term(self):
+        demo = self.start()
+        # Far more statuses than the socket's queue holds; none is read.
+        for n in range(64):
+            self.say(demo, "status %d" % n)
+        demo.send_signal(signal.SIGTERM)
+        self.assertEqual(143, demo.wait(TIMEOUT))
+        self.assertEqual("STATUS=0", self.manager.receive(), "the first ones were sent")
+
     def test_restart_reloads_then_waits_for_the_next_ready(self):
         demo = self.start()
         self.say(demo, "ready")

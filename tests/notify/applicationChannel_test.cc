@@ -31,6 +31,99 @@ TEST(ManagerMessageTest, OnlyTheApplicationsWordsBecomeAssignments) {
     EXPECT_EQ("(none)", messageFor("", 1));
 }
 
+// systemd splits a message at a line feed and at a carriage return: a status
+// ends at its first control character, whichever it is, and at the bound.
+TEST(ManagerMessageTest, StatusEndsAtEveryControlCharacterAndAtItsBound) {
+    for (int c = 1; c < 0x20; c++) {
+        std::string line = std::string("status up") + (char)c + "MAINPID=1";
+        EXPECT_EQ("STATUS=up", messageFor(line.c_str(), 1)) << "control character " << c;
+    }
+    EXPECT_EQ("STATUS=up", messageFor("status up\x7fWATCHDOG=trigger", 1));
+    EXPECT_EQ("STATUS=", messageFor("status \rEXTEND_TIMEOUT_USEC=1", 1));
+    EXPECT_EQ("STATUS=caf\xc3\xa9 \xe2\x82\xac", messageFor("status caf\xc3\xa9 \xe2\x82\xac", 1));
+    EXPECT_EQ("(none)", messageFor("ready\rMAINPID=1", 1));
+    std::string bounded(longestStatusText, 'x');
+    EXPECT_EQ("STATUS=" + bounded, messageFor(("status " + bounded + "y").c_str(), 1));
+    // Cut where a character begins, not inside its bytes.
+    std::string split(longestStatusText - 1, 'x');
+    EXPECT_EQ("STATUS=" + split, messageFor(("status " + split + "\xc3\xa9").c_str(), 1));
+}
+
+// The promise of the man page, over lines drawn from words, assignments and
+// control characters: each message is one of the named assignments, and no
+// byte of it starts another.
+TEST(ManagerMessageTest, NothingTheApplicationWritesBecomesAnotherAssignment) {
+    const char* pieces[] = {"ready",
+                            "status ",
+                            "stopping",
+                            "alive",
+                            "MAINPID=1",
+                            "WATCHDOG=trigger",
+                            "EXTEND_TIMEOUT_USEC=9",
+                            "=",
+                            " ",
+                            "x",
+                            "\r",
+                            "\x0b",
+                            "\x0c",
+                            "\x1e",
+                            "\x7f",
+                            "\xc3\xa9",
+                            "\t"};
+    unsigned seed = 20261209;
+    for (int round = 0; round < 20000; round++) {
+        std::string line;
+        for (int n = (int)(rand_r(&seed) % 6); n >= 0; n--) {
+            line += pieces[rand_r(&seed) % (sizeof pieces / sizeof pieces[0])];
+        }
+        std::string message = messageFor(line.c_str(), 1);
+        if (message == "(none)") {
+            continue;
+        }
+        bool named = message == "READY=1" || message == "STOPPING=1" || message == "WATCHDOG=1" ||
+                     message.compare(0, 7, "STATUS=") == 0;
+        EXPECT_TRUE(named) << message;
+        for (char c : message) {
+            ASSERT_TRUE((unsigned char)c >= 0x20 && c != 0x7f) << "from line: " << line;
+        }
+        ASSERT_LE(message.size(), strlen("STATUS=") + longestStatusText);
+    }
+}
+
+// A manager whose queue is full: each send returns at once, dropped, and
+// +DEBUG says so.
+TEST(ServiceManagerTest, SendsNeverWaitForAManagerThatDoesNotRead) {
+    scratchDir dir;
+    std::string socketPath = dir.path("notify");
+    int manager = socket(AF_UNIX, SOCK_DGRAM, 0);
+    struct sockaddr_un address;
+    unsigned int length = 0;
+    ASSERT_EQ(1, parseNotifyAddress(socketPath.c_str(), &address, &length));
+    ASSERT_EQ(0, bind(manager, (struct sockaddr*)&address, length));
+    processResult result = runForked(
+        dir,
+        [&]() {
+            environmentVariable notifySocket("NOTIFY_SOCKET", socketPath.c_str());
+            debugFlag on(1);
+            if (!openServiceManager()) {
+                return 1;
+            }
+            // Far more than any queue holds.
+            for (int i = 0; i < 5000; i++) {
+                notifyServiceManager("STATUS=busy");
+            }
+            notifyStopping();
+            return 0;
+        },
+        20);
+    close(manager);
+    ASSERT_EQ(0, result.status) << "a send waited (14: the alarm ended it)";
+    EXPECT_NE(std::string::npos,
+              result.out.find("Not notifying the service manager of 'STOPPING=1': its queue is "
+                              "full\n"))
+        << result.out;
+}
+
 TEST(NotifyAddressTest, PathsAndAbstractNames) {
     struct sockaddr_un address;
     unsigned int length = 0;

@@ -176,7 +176,8 @@ TEST(ChildProcess, RefusedForkAndWaitsAreReported) {
         const char* message;
     };
     std::vector<refusal> refusals = {
-        {{failing(__NR_vfork, EAGAIN), failing(__NR_clone, EAGAIN)}, "fork failed"},
+        {{failing(__NR_vfork, EAGAIN), failing(__NR_clone, EAGAIN)},
+         "fork failed: Resource temporarily unavailable"},
         {{failing(__NR_waitid, ECHILD)}, "waitpid failed: No child processes"},
         {{failing(__NR_wait4, ECHILD)}, "waitpid failed: No child processes"},
     };
