@@ -17,7 +17,8 @@ packOptions::packOptions()
       javaVersion(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
       maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
       license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr),
-      service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {
+      menuEntry(0), noMenuEntry(0), terminal(0), service(0), serviceUser(nullptr), serviceNotify(0),
+      serviceLowPort(0) {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         packageDirectories.push_back(nullptr);
     }
@@ -119,9 +120,10 @@ static char* createNeedsError(const char* option, std::vector<std::string> other
 
 // The list of an option that may be given more than once.
 static stringArray* repeatableList(packOptions& options, const char* name) {
-    return strcmp(name, "--file-type") == 0    ? &options.fileTypes
-           : strcmp(name, "--url-scheme") == 0 ? &options.urlSchemes
-                                               : nullptr;
+    return strcmp(name, "--file-type") == 0     ? &options.fileTypes
+           : strcmp(name, "--url-scheme") == 0  ? &options.urlSchemes
+           : strcmp(name, "--app-content") == 0 ? &options.appContents
+                                                : nullptr;
 }
 
 char* packOptions::createUsageError(int argc, char** argv) {
@@ -168,6 +170,12 @@ char* packOptions::createUsageError(int argc, char** argv) {
             keepDebug = 1;
         } else if (strcmp(argument, "--train") == 0) {
             train = 1;
+        } else if (strcmp(argument, "--menu-entry") == 0) {
+            menuEntry = 1;
+        } else if (strcmp(argument, "--no-menu-entry") == 0) {
+            noMenuEntry = 1;
+        } else if (strcmp(argument, "--terminal") == 0) {
+            terminal = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -190,7 +198,8 @@ char* packOptions::createMisuseError() const {
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
                     javaVersion == nullptr && !noStartupCache && !keepDebug &&
                     packageOptionCount() == 0 && !service && serviceUser == nullptr &&
-                    !serviceNotify && !serviceLowPort && !train && !dashes;
+                    !serviceNotify && !serviceLowPort && !train && !dashes &&
+                    appContents.size() == 0;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr && !packages()) {
@@ -215,6 +224,9 @@ char* packOptions::createMisuseError() const {
     char* serviceError = createServiceMisuseError();
     if (serviceError == nullptr) {
         serviceError = createTrainingMisuseError();
+    }
+    if (serviceError == nullptr) {
+        serviceError = createContentMisuseError();
     }
     return serviceError != nullptr ? serviceError : createJavaVersionError();
 }
@@ -295,7 +307,8 @@ char* packOptions::createJavaVersionError() const {
 }
 
 int packOptions::packageOptionCount() const {
-    int count = fileTypes.size() + urlSchemes.size() + packages();
+    int count =
+        fileTypes.size() + urlSchemes.size() + packages() + menuEntry + noMenuEntry + terminal;
     char** slots[packageNameCount];
     getPackageSlots(const_cast<packOptions&>(*this), slots);
     for (int i = 0; i < packageNameCount; i++) {
@@ -313,7 +326,11 @@ static const char* firstPackageOption(const packOptions& options) {
             return packageNames[i];
         }
     }
-    return options.fileTypes.size() > 0 ? "--file-type" : "--url-scheme";
+    return options.fileTypes.size() > 0    ? "--file-type"
+           : options.urlSchemes.size() > 0 ? "--url-scheme"
+           : options.menuEntry             ? "--menu-entry"
+           : options.noMenuEntry           ? "--no-menu-entry"
+                                           : "--terminal";
 }
 
 char* packOptions::createPackageMisuseError() const {
