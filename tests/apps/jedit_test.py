@@ -66,11 +66,6 @@ def hiding_prefix():
     return prefix + inner, None
 
 
-def knows_app_content():
-    """Whether larkwin-pack has --app-content (it came after this test)."""
-    return b"--app-content" in run([PACK, "--help"]).stdout
-
-
 class JEditTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -167,17 +162,8 @@ class JEditTest(unittest.TestCase):
 
     def make_image(self, configuration):
         image = os.path.join(self.dir, "image")
-        if knows_app_content():
-            self.pack("--app-image", image, "--name", NAME, "--config", configuration,
-                      *self.content_options(), JAR)
-        else:
-            # What a user does without --app-content: copy the folders in.
-            print("NOTE: larkwin-pack has no --app-content yet; the image's data folders are "
-                  "copied in by hand")
-            self.pack("--app-image", image, "--name", NAME, "--config", configuration, JAR)
-            for folder in FOLDERS:
-                shutil.copytree(os.path.join(HOME, folder),
-                                os.path.join(image, "share", "jedit", folder), symlinks=True)
+        self.pack("--app-image", image, "--name", NAME, "--config", configuration,
+                  *self.content_options(), JAR)
         return image
 
     def make_deb(self, configuration, runtime):
@@ -211,21 +197,18 @@ class JEditTest(unittest.TestCase):
         with open(configuration, "w") as file:
             file.write(CONFIGURATION)
         image = self.make_image(configuration)
-        forms = {"image": os.path.join(image, "bin", NAME)}
-        entry = None
-        if knows_app_content():
-            forms["deb"], entry = self.make_deb(configuration, os.path.join(image, "runtime"))
-        else:
-            print("SKIPPED: deb: larkwin-pack has no --app-content yet, so a package cannot "
-                  "carry jEdit's folders")
+        deb, entry = self.make_deb(configuration, os.path.join(image, "runtime"))
+        # The image can be moved: ${app.dir} follows it.
+        moved = os.path.join(self.dir, "moved")
+        os.rename(image, moved)
+        forms = {"image": os.path.join(moved, "bin", NAME), "deb": deb}
         for form, launcher in forms.items():
             with self.subTest(form=form):
                 written, code, window_class = self.run_job(form, hiding + [launcher])
                 self.assertEqual(expected[0], written)
                 self.assertEqual(expected[1], code)
                 self.assertEqual(expected[2], window_class)
-                if entry is not None:
-                    self.assertEqual(entry["StartupWMClass"], window_class)
+                self.assertEqual(entry["StartupWMClass"], window_class)
 
 
 if __name__ == "__main__":

@@ -126,6 +126,32 @@ static stringArray* repeatableList(packOptions& options, const char* name) {
                                                 : nullptr;
 }
 
+// The switch that an option without a value sets; null for any other.
+static int* flagSlot(packOptions& options, const char* name) {
+    static const char* const names[] = {"--help",
+                                        "--version",
+                                        "--quiet",
+                                        "--no-startup-cache",
+                                        "--service",
+                                        "--service-notify",
+                                        "--service-low-port",
+                                        "--keep-debug",
+                                        "--train",
+                                        "--menu-entry",
+                                        "--no-menu-entry",
+                                        "--terminal"};
+    int* const slots[] = {&options.help,           &options.version,     &options.quiet,
+                          &options.noStartupCache, &options.service,     &options.serviceNotify,
+                          &options.serviceLowPort, &options.keepDebug,   &options.train,
+                          &options.menuEntry,      &options.noMenuEntry, &options.terminal};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; i++) {
+        if (strcmp(name, names[i]) == 0) {
+            return slots[i];
+        }
+    }
+    return nullptr;
+}
+
 char* packOptions::createUsageError(int argc, char** argv) {
     for (int i = 1; i < argc; i++) {
         const char* argument = argv[i];
@@ -152,30 +178,9 @@ char* packOptions::createUsageError(int argc, char** argv) {
             list->append(createStringCopy(argv[++i]));
             continue;
         }
-        if (strcmp(argument, "--help") == 0) {
-            help = 1;
-        } else if (strcmp(argument, "--version") == 0) {
-            version = 1;
-        } else if (strcmp(argument, "--quiet") == 0) {
-            quiet = 1;
-        } else if (strcmp(argument, "--no-startup-cache") == 0) {
-            noStartupCache = 1;
-        } else if (strcmp(argument, "--service") == 0) {
-            service = 1;
-        } else if (strcmp(argument, "--service-notify") == 0) {
-            serviceNotify = 1;
-        } else if (strcmp(argument, "--service-low-port") == 0) {
-            serviceLowPort = 1;
-        } else if (strcmp(argument, "--keep-debug") == 0) {
-            keepDebug = 1;
-        } else if (strcmp(argument, "--train") == 0) {
-            train = 1;
-        } else if (strcmp(argument, "--menu-entry") == 0) {
-            menuEntry = 1;
-        } else if (strcmp(argument, "--no-menu-entry") == 0) {
-            noMenuEntry = 1;
-        } else if (strcmp(argument, "--terminal") == 0) {
-            terminal = 1;
+        int* flag = flagSlot(*this, argument);
+        if (flag != nullptr) {
+            *flag = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
