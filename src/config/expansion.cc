@@ -3,6 +3,7 @@
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/userDirectories.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -39,19 +40,7 @@ const char* const knownNames =
 // (the text is walked twice: to measure, then to copy).
 class expansionValues {
   public:
-    explicit expansionValues(const char* configDirectory)
-        : configDirectory(configDirectory), exeDirectory(nullptr), appDirectory(nullptr),
-          userHome(nullptr), xdg() {}
-    ~expansionValues() {
-        delete[] exeDirectory;
-        delete[] appDirectory;
-        delete[] userHome;
-        for (char* directory : xdg) {
-            delete[] directory;
-        }
-    }
-    expansionValues(const expansionValues&) = delete;
-    expansionValues& operator=(const expansionValues&) = delete;
+    explicit expansionValues(const char* configDirectory) : configDirectory(configDirectory) {}
 
     // The value of "${name}"; piece is that whole text, for messages.
     const char* lookUp(const char* piece, const char* name);
@@ -63,10 +52,10 @@ class expansionValues {
     const char* lookUpXdg(const char* piece, int which);
 
     const char* configDirectory;
-    char* exeDirectory;
-    char* appDirectory;
-    char* userHome;
-    char* xdg[xdgCount];
+    ownedString exeDirectory;
+    ownedString appDirectory;
+    ownedString userHome;
+    ownedString xdg[xdgCount];
 };
 
 const char* expansionValues::lookUpExeDirectory(const char* piece) {
@@ -74,11 +63,10 @@ const char* expansionValues::lookUpExeDirectory(const char* piece) {
         if (HACKexePath == nullptr) {
             throw createMessage("Unable to expand '%s': the launcher's own path is unknown", piece);
         }
-        char* executable = getExecutablePath();
-        exeDirectory = createParentPath(executable);
-        delete[] executable;
+        ownedString executable(getExecutablePath());
+        exeDirectory.reset(createParentPath(executable.get()));
     }
-    return exeDirectory;
+    return exeDirectory.get();
 }
 
 // An image's launcher is IMAGE/bin/NAME, an installed one PREFIX/bin/NAME: the
@@ -97,34 +85,34 @@ const char* expansionValues::lookUpAppDirectory(const char* piece) {
                            "(${exe.dir} names that folder)");
             throw message.createString();
         }
-        appDirectory = createParentPath(bin);
+        appDirectory.reset(createParentPath(bin));
     }
-    return appDirectory;
+    return appDirectory.get();
 }
 
 const char* expansionValues::lookUpUserHome(const char* piece) {
     if (userHome == nullptr) {
-        userHome = createUserHome();
+        userHome.reset(createUserHome());
         if (userHome == nullptr) {
             throw createMessage("Unable to expand '%s': HOME is not an absolute path and "
                                 "/etc/passwd names no home for the user",
                                 piece);
         }
     }
-    return userHome;
+    return userHome.get();
 }
 
 const char* expansionValues::lookUpXdg(const char* piece, int which) {
     if (xdg[which] == nullptr) {
-        xdg[which] =
-            createXdgDirectory(xdgDirectories[which].variable, xdgDirectories[which].fallback);
+        xdg[which].reset(
+            createXdgDirectory(xdgDirectories[which].variable, xdgDirectories[which].fallback));
         if (xdg[which] == nullptr) {
             throw createMessage("Unable to expand '%s': neither its variable nor HOME is an "
                                 "absolute path, and /etc/passwd names no home for the user",
                                 piece);
         }
     }
-    return xdg[which];
+    return xdg[which].get();
 }
 
 int isVariableName(const char* name) {
@@ -187,15 +175,6 @@ class expansionWriter {
     size_t length;
 };
 
-// Releases an owned string however the block ends.
-struct ownedText {
-    explicit ownedText(char* text) : text(text) {}
-    ~ownedText() { delete[] text; }
-    ownedText(const ownedText&) = delete;
-    ownedText& operator=(const ownedText&) = delete;
-    char* text;
-};
-
 char* createPrefix(const char* text, size_t length) {
     char* prefix = new char[length + 1];
     memcpy(prefix, text, length);
@@ -211,9 +190,9 @@ size_t expandName(const char* text, expansionValues& values, expansionWriter& wr
         throw createMessage("Unterminated expansion '%s'", text);
     }
     size_t pieceLength = (size_t)(close - text) + 1;
-    ownedText piece(createPrefix(text, pieceLength));
-    ownedText name(createPrefix(text + 2, pieceLength - 3));
-    const char* value = values.lookUp(piece.text, name.text);
+    ownedString piece(createPrefix(text, pieceLength));
+    ownedString name(createPrefix(text + 2, pieceLength - 3));
+    const char* value = values.lookUp(piece.get(), name.get());
     writer.put(value, strlen(value));
     return pieceLength;
 }
@@ -244,14 +223,9 @@ char* createExpandedText(const char* text, const char* configDirectory) {
     expansionValues values(configDirectory);
     expansionWriter measure(nullptr);
     expandInto(text, values, measure);
-    char* expanded = new char[measure.getLength() + 1];
-    try {
-        expansionWriter writer(expanded);
-        expandInto(text, values, writer);
-    } catch (char*) {
-        delete[] expanded;
-        throw;
-    }
+    ownedString expanded(new char[measure.getLength() + 1]);
+    expansionWriter writer(expanded.get());
+    expandInto(text, values, writer);
     expanded[measure.getLength()] = 0;
-    return expanded;
+    return expanded.release();
 }

@@ -1,5 +1,5 @@
 #include "config/expansion.h"
-#include "testSupport.h"
+#include "configTestSupport.h"
 #include "unix/userDirectories.h"
 
 #include <gtest/gtest.h>
@@ -14,21 +14,6 @@ std::string expanded(const std::string& text, const char* configDirectory = "/co
 std::string expansionFailure(const std::string& text) {
     return thrownMessage([&] { expanded(text); });
 }
-
-// Points HACKexePath at a path for the lifetime of the object.
-class exePathFor {
-  public:
-    explicit exePathFor(const std::string& path) : path(path), previous(HACKexePath) {
-        HACKexePath = path.empty() ? nullptr : &this->path[0];
-    }
-    ~exePathFor() { HACKexePath = previous; }
-    exePathFor(const exePathFor&) = delete;
-    exePathFor& operator=(const exePathFor&) = delete;
-
-  private:
-    std::string path;
-    char* previous;
-};
 
 } // namespace
 
