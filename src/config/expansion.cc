@@ -31,9 +31,10 @@ const xdgDirectory xdgDirectories[] = {
 
 const int xdgCount = sizeof xdgDirectories / sizeof xdgDirectories[0];
 
-const char* const knownNames = "${exe.dir}, ${config.dir}, ${user.home}, ${xdg.config.home}, "
-                               "${xdg.data.home}, ${xdg.cache.home}, ${xdg.state.home}, "
-                               "${env:NAME} and $$ for a literal $";
+const char* const knownNames =
+    "${exe.dir}, ${app.dir}, ${config.dir}, ${user.home}, ${xdg.config.home}, "
+    "${xdg.data.home}, ${xdg.cache.home}, ${xdg.state.home}, "
+    "${env:NAME} and $$ for a literal $";
 
 // What the names stand for, each found once however often the text names it
 // (the text is walked twice: to measure, then to copy).
@@ -46,11 +47,13 @@ class expansionValues {
 
   private:
     const char* lookUpExeDirectory(const char* piece);
+    const char* lookUpAppDirectory(const char* piece);
     const char* lookUpUserHome(const char* piece);
     const char* lookUpXdg(const char* piece, int which);
 
     const char* configDirectory;
     ownedString exeDirectory;
+    ownedString appDirectory;
     ownedString userHome;
     ownedString xdg[xdgCount];
 };
@@ -64,6 +67,27 @@ const char* expansionValues::lookUpExeDirectory(const char* piece) {
         exeDirectory.reset(createParentPath(executable.get()));
     }
     return exeDirectory.get();
+}
+
+// An image's launcher is IMAGE/bin/NAME, an installed one PREFIX/bin/NAME: the
+// folder above bin is the one whose share/ holds the application's data.
+const char* expansionValues::lookUpAppDirectory(const char* piece) {
+    if (appDirectory == nullptr) {
+        const char* bin = lookUpExeDirectory(piece);
+        const char* last = strrchr(bin, '/');
+        if (last == nullptr || strcmp(last, "/bin") != 0) {
+            stringBuffer message;
+            message.append("Unable to expand '");
+            message.append(piece);
+            message.append("': the launcher's folder '");
+            message.append(bin);
+            message.append("' is not named bin, so no application folder lies above it "
+                           "(${exe.dir} names that folder)");
+            throw message.createString();
+        }
+        appDirectory.reset(createParentPath(bin));
+    }
+    return appDirectory.get();
 }
 
 const char* expansionValues::lookUpUserHome(const char* piece) {
@@ -100,6 +124,9 @@ int isVariableName(const char* name) {
 const char* expansionValues::lookUp(const char* piece, const char* name) {
     if (strcmp(name, "exe.dir") == 0) {
         return lookUpExeDirectory(piece);
+    }
+    if (strcmp(name, "app.dir") == 0) {
+        return lookUpAppDirectory(piece);
     }
     if (strcmp(name, "config.dir") == 0) {
         return configDirectory;

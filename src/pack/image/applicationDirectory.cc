@@ -195,6 +195,7 @@ static void fillImage(const imageRequest& request, const std::string& image,
     std::string jarLines;
     copyJars(request.archives, lib, &copies, jarLines);
     writeLauncher(request, bin + "/" + name, jarLines, configuration);
+    copyAppContents(request.contents, image, name);
     if (request.service) {
         addServiceUnit(*request.service, image, directory, name);
     }

@@ -1,6 +1,7 @@
 #ifndef LARKWIN_PACK_IMAGE_APPLICATIONDIRECTORY_H
 #define LARKWIN_PACK_IMAGE_APPLICATIONDIRECTORY_H
 
+#include "pack/image/appContent.h"
 #include "pack/service/serviceUnit.h"
 
 #include <optional>
@@ -17,7 +18,8 @@ extern const char* applicationDirectoryJavaPath;
 // runtime comes from: linked by jlink ("auto" or not given), with the extra
 // modules, without the excluded ones and, with keepDebug, the JDK's debug data, or copied from a
 // runtime's home; a systemd unit with service; a training run with these
-// arguments with training. quiet: nothing is printed.
+// arguments with training; files and folders copied in, contents. quiet:
+// nothing is printed.
 struct imageRequest {
     std::string directory;
     std::optional<std::string> name;
@@ -30,6 +32,7 @@ struct imageRequest {
     bool quiet = false;
     std::optional<serviceRequest> service;
     std::optional<std::vector<std::string>> training;
+    std::vector<appContent> contents;
 };
 
 // Writes the application directory that the request asks for: DIR/bin/NAME,

@@ -18,8 +18,9 @@ packOptions::packOptions()
       dashes(0), javaVersion(nullptr), appVersion(nullptr), description(nullptr),
       longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
       licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
-      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0),
-      signKey(nullptr), updateUrl(nullptr), keep(nullptr) {
+      metainfo(nullptr), menuEntry(0), noMenuEntry(0), terminal(0), service(0),
+      serviceUser(nullptr), serviceNotify(0), serviceLowPort(0), signKey(nullptr),
+      updateUrl(nullptr), keep(nullptr) {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         packageDirectories.push_back(nullptr);
         repositoryDirectories.push_back(nullptr);
@@ -135,9 +136,36 @@ static char* createNeedsError(const char* option, std::vector<std::string> other
 
 // The list of an option that may be given more than once.
 static stringArray* repeatableList(packOptions& options, const char* name) {
-    return strcmp(name, "--file-type") == 0    ? &options.fileTypes
-           : strcmp(name, "--url-scheme") == 0 ? &options.urlSchemes
-                                               : nullptr;
+    return strcmp(name, "--file-type") == 0     ? &options.fileTypes
+           : strcmp(name, "--url-scheme") == 0  ? &options.urlSchemes
+           : strcmp(name, "--app-content") == 0 ? &options.appContents
+                                                : nullptr;
+}
+
+// The switch that an option without a value sets; null for any other.
+static int* flagSlot(packOptions& options, const char* name) {
+    static const char* const names[] = {"--help",
+                                        "--version",
+                                        "--quiet",
+                                        "--no-startup-cache",
+                                        "--service",
+                                        "--service-notify",
+                                        "--service-low-port",
+                                        "--keep-debug",
+                                        "--train",
+                                        "--menu-entry",
+                                        "--no-menu-entry",
+                                        "--terminal"};
+    int* const slots[] = {&options.help,           &options.version,     &options.quiet,
+                          &options.noStartupCache, &options.service,     &options.serviceNotify,
+                          &options.serviceLowPort, &options.keepDebug,   &options.train,
+                          &options.menuEntry,      &options.noMenuEntry, &options.terminal};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; i++) {
+        if (strcmp(name, names[i]) == 0) {
+            return slots[i];
+        }
+    }
+    return nullptr;
 }
 
 char* packOptions::createUsageError(int argc, char** argv) {
@@ -166,24 +194,9 @@ char* packOptions::createUsageError(int argc, char** argv) {
             list->append(createStringCopy(argv[++i]));
             continue;
         }
-        if (strcmp(argument, "--help") == 0) {
-            help = 1;
-        } else if (strcmp(argument, "--version") == 0) {
-            version = 1;
-        } else if (strcmp(argument, "--quiet") == 0) {
-            quiet = 1;
-        } else if (strcmp(argument, "--no-startup-cache") == 0) {
-            noStartupCache = 1;
-        } else if (strcmp(argument, "--service") == 0) {
-            service = 1;
-        } else if (strcmp(argument, "--service-notify") == 0) {
-            serviceNotify = 1;
-        } else if (strcmp(argument, "--service-low-port") == 0) {
-            serviceLowPort = 1;
-        } else if (strcmp(argument, "--keep-debug") == 0) {
-            keepDebug = 1;
-        } else if (strcmp(argument, "--train") == 0) {
-            train = 1;
+        int* flag = flagSlot(*this, argument);
+        if (flag != nullptr) {
+            *flag = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -206,7 +219,8 @@ char* packOptions::createMisuseError() const {
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
                     excludeModules == nullptr && javaVersion == nullptr && !noStartupCache &&
                     !keepDebug && packageOptionCount() == 0 && !service && serviceUser == nullptr &&
-                    !serviceNotify && !serviceLowPort && !train && !dashes;
+                    !serviceNotify && !serviceLowPort && !train && !dashes &&
+                    appContents.size() == 0;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr && !packages()) {
@@ -231,6 +245,9 @@ char* packOptions::createMisuseError() const {
     char* serviceError = createServiceMisuseError();
     if (serviceError == nullptr) {
         serviceError = createTrainingMisuseError();
+    }
+    if (serviceError == nullptr) {
+        serviceError = createContentMisuseError();
     }
     return serviceError != nullptr ? serviceError : createJavaVersionError();
 }
@@ -315,7 +332,8 @@ char* packOptions::createJavaVersionError() const {
 }
 
 int packOptions::packageOptionCount() const {
-    int count = fileTypes.size() + urlSchemes.size() + packages();
+    int count =
+        fileTypes.size() + urlSchemes.size() + packages() + menuEntry + noMenuEntry + terminal;
     char** slots[packageNameCount];
     getPackageSlots(const_cast<packOptions&>(*this), slots);
     for (int i = 0; i < packageNameCount; i++) {
@@ -341,7 +359,11 @@ static const char* firstPackageOption(const packOptions& options) {
             return packageFormats[i]->repositoryOption;
         }
     }
-    return options.fileTypes.size() > 0 ? "--file-type" : "--url-scheme";
+    return options.fileTypes.size() > 0    ? "--file-type"
+           : options.urlSchemes.size() > 0 ? "--url-scheme"
+           : options.menuEntry             ? "--menu-entry"
+           : options.noMenuEntry           ? "--no-menu-entry"
+                                           : "--terminal";
 }
 
 char* packOptions::createPackageMisuseError() const {

@@ -75,6 +75,14 @@ class packOptions {
     stringArray fileTypes;
     stringArray urlSchemes;
 
+    // Files and folders copied into the image, each "SRC" or "SRC=DEST".
+    stringArray appContents;
+    // Packages: whether a menu entry is forced (--menu-entry) or left out
+    // (--no-menu-entry), and whether it runs in a terminal (--terminal).
+    int menuEntry;
+    int noMenuEntry;
+    int terminal;
+
     // Services: a systemd unit for the application (--service), run as a
     // named user instead of a dynamic one, of Type=notify, allowed to bind
     // ports below 1024.
@@ -105,6 +113,7 @@ class packOptions {
     char* createServiceMisuseError() const;
     char* createRepositoryMisuseError() const;
     char* createTrainingMisuseError() const;
+    char* createContentMisuseError() const;
 };
 
 #endif

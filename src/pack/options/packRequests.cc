@@ -44,6 +44,11 @@ imageRequest createImageRequest(const packOptions& options) {
     if (options.train) {
         request.training = strings(options.trainArguments);
     }
+    for (int i = 0; i < options.appContents.size(); i++) {
+        appContent content;
+        parseAppContent(options.appContents[i], &content);
+        request.contents.push_back(content);
+    }
     return request;
 }
 
@@ -66,6 +71,10 @@ packageRequest createPackageRequest(const packOptions& options) {
     request.mainClass = given(options.mainClass);
     request.fileTypes = strings(options.fileTypes);
     request.urlSchemes = strings(options.urlSchemes);
+    if (options.menuEntry || options.noMenuEntry) {
+        request.menuEntry = options.menuEntry != 0;
+    }
+    request.terminal = options.terminal != 0;
     for (size_t i = 0; packageFormats[i] != nullptr; i++) {
         const char* repository = options.repositoryDirectories[i];
         if (options.packageDirectories[i] != nullptr) {

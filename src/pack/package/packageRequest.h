@@ -51,6 +51,11 @@ struct packageRequest {
     // Each "EXTENSION,MIME-TYPE,DESCRIPTION".
     std::vector<std::string> fileTypes;
     std::vector<std::string> urlSchemes;
+    // --menu-entry (true) or --no-menu-entry (false); else a menu entry
+    // when something a desktop shows was asked for.
+    std::optional<bool> menuEntry;
+    // The menu entry starts the application in a terminal.
+    bool terminal = false;
     std::vector<packageOutput> outputs;
     std::optional<updatesRequest> updates;
 };
