@@ -5,6 +5,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from unittest import mock
 
 CHECK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "check_layers.py")
 
@@ -29,7 +30,8 @@ class LayeringCheckTest(unittest.TestCase):
             "util/strings.h": "",
             "unix/files.cc": '#include "unix/files.h"\n#include "util/strings.h"\n',
             "process/main.cc": '#include "launcher/configureAndRun.h"\n#include <cstdio>\n',
-            "pack/cli/main.cc": '#include "pack/image/appImage.h"\n#include "launcher/zipComment.h"\n',
+            "pack/cli/main.cc": '#include "pack/image/applicationDirectory.h"\n'
+                                '#include "pack/options/packOptions.h"\n#include "launcher/zipComment.h"\n',
         })
         result = run(root)
         self.assertEqual(("", 0), (result.stdout, result.returncode))
@@ -43,12 +45,29 @@ class LayeringCheckTest(unittest.TestCase):
 
     def test_pack_may_not_reach_the_launchers_top_nor_a_later_pack_folder(self):
         root = self.tree({"pack/zip/bundle.cc":
-                          '#include "process/childProcess.h"\n#include "pack/image/appImage.h"\n'})
+                          '#include "process/childProcess.h"\n#include "pack/image/applicationDirectory.h"\n'})
         result = run(root)
         self.assertEqual(1, result.returncode)
         self.assertEqual(["%s/pack/zip/bundle.cc:1: pack/zip may not include process/childProcess.h" % root,
-                          "%s/pack/zip/bundle.cc:2: pack/zip may not include pack/image/appImage.h" % root],
+                          "%s/pack/zip/bundle.cc:2: pack/zip may not include pack/image/applicationDirectory.h" % root],
                          result.stdout.splitlines())
+
+    def test_the_command_lines_struct_stays_with_the_command_line(self):
+        # Even with pack/options back at the bottom of the layers, the
+        # folders below the command line may not include its struct.
+        sys.path.insert(0, os.path.dirname(CHECK))
+        import check_layers
+        include = '#include "pack/options/packOptions.h"\n'
+        root = self.tree({"pack/options/packRequests.cc": include, "pack/cli/main.cc": include,
+                          "pack/package/packages.cc": include, "pack/service/serviceUnit.cc": include})
+        for order in (check_layers.PACK, ["pack/options"] + [f for f in check_layers.PACK
+                                                             if f != "pack/options"]):
+            with mock.patch.object(check_layers, "PACK", order):
+                self.assertEqual(["%s/pack/package/packages.cc:1: pack/package may not include "
+                                  "pack/options/packOptions.h" % root,
+                                  "%s/pack/service/serviceUnit.cc:1: pack/service may not include "
+                                  "pack/options/packOptions.h" % root],
+                                 sorted(check_layers.violations(root)), order)
 
     def test_a_folder_without_a_place_is_refused(self):
         root = self.tree({"gadgets/thing.cc": '#include "util/strings.h"\n'})

@@ -1,8 +1,10 @@
 // larkwin-pack: writes one self-contained executable made of the launcher and
 // an application archive that carries its configuration as its comment.
 #include "launcher/zipComment.h"
-#include "pack/image/appImage.h"
+#include "pack/image/applicationDirectory.h"
 #include "pack/options/packOptions.h"
+#include "pack/options/packRequests.h"
+#include "pack/package/packageFormat.h"
 #include "pack/package/packages.h"
 #include "pack/zip/bundle.h"
 #include "pack/zip/classPath.h"
@@ -10,18 +12,23 @@
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/removalOnSignal.h"
+#include "util/owned.h"
+#include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 
 static const int exitFailure = 1;
 static const int exitUsage = 2;
 // The end record stores the comment length in 16 bits.
 static const long longestConfiguration = 65535;
 
+// The formats' options and lines take the places in braces.
 static const char* usage =
     "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
     "                    [DEPENDENCY.jar...] [--java-version N] [--no-startup-cache] [--quiet]\n"
@@ -31,7 +38,7 @@ static const char* usage =
     "                    [--java-version N] [--no-startup-cache] [--quiet]\n"
     "                    [--service [--service-user USER] [--service-notify]\n"
     "                    [--service-low-port]] [--train -- [ARGS...]]\n"
-    "       larkwin-pack [--deb DIR] [--rpm DIR] --name NAME --app-version VERSION\n"
+    "       larkwin-pack {formats} --name NAME --app-version VERSION\n"
     "                    --description TEXT [PACKAGE OPTIONS] [APP IMAGE OPTIONS]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
     "       larkwin-pack --show FILE\n"
@@ -107,7 +114,7 @@ static const char* usage =
     "                     runtime, VM options and VM shape; moved with DIR on\n"
     "                     JDK 25, not on JDK 17). Unless the run ends with status\n"
     "                     0 and leaves an archive, DIR is removed and\n"
-    "                     larkwin-pack fails. With --deb or --rpm: the package's\n"
+    "                     larkwin-pack fails. With {either}: the package's\n"
     "                     image, in its staging directory, on Java 25 or later\n"
     "                     only (an older runtime's archive would not map where\n"
     "                     the package installs it)\n"
@@ -115,8 +122,7 @@ static const char* usage =
     "Packages, which install the app image under /opt/NAME with the command\n"
     "/usr/bin/NAME, a menu entry, icons, file types and URL schemes, and read\n"
     "/etc/NAME/NAME.config and ~/.config/NAME/NAME.config for settings:\n"
-    "  --deb DIR          write NAME_VERSION_ARCH.deb into DIR\n"
-    "  --rpm DIR          write NAME-VERSION-1.ARCH.rpm into DIR\n"
+    "{rows}"
     "  --name NAME        the package and command (lower-case letters, digits, +-.)\n"
     "  --app-version V    the version: a digit, then letters, digits, '+', '.', '~'\n"
     "  --description TEXT one line: the summary and the menu entry's comment\n"
@@ -135,7 +141,7 @@ static const char* usage =
     "  --metainfo ID.metainfo.xml         an AppStream metainfo file\n"
     "\n"
 
-    "Services, with --app-image, --deb or --rpm:\n"
+    "Services, with {installed}:\n"
     "  --service          also write DIR/lib/systemd/system/NAME.service, a systemd\n"
     "                     unit that runs DIR/bin/NAME as a user of its own\n"
     "                     (DynamicUser=yes), restarted on failure, with a cache\n"
@@ -151,16 +157,34 @@ static const char* usage =
     "                     (com.larkwin.app.Service.ready()); else Type=exec\n"
     "  --service-low-port keep CAP_NET_BIND_SERVICE, to listen on a port below 1024\n";
 
+// The usage with each package format's option and line in its places.
+static std::string usageText() {
+    std::string formats;
+    std::string rows;
+    for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
+        formats += std::string(formats.empty() ? "" : " ") + "[" + (*format)->option + " DIR]";
+        rows += (*format)->help;
+    }
+    const std::pair<const char*, std::string> places[] = {
+        {"{formats}", formats},
+        {"{either}", joinFormatOptions(" or ")},
+        {"{rows}", rows},
+        {"{installed}", joinFormatOptions(" or ", {"--app-image"})}};
+    std::string text = usage;
+    for (const auto& place : places) {
+        text.replace(text.find(place.first), strlen(place.first), place.second);
+    }
+    return text;
+}
+
 // The larkwin executable in the directory that holds this program.
 static char* createDefaultLauncher(char* programName) {
-    char* program = createExePath(programName);
+    ownedString program(createExePath(programName));
     if (program == nullptr) {
         throw createStringCopy(
             "cannot find the launcher beside larkwin-pack; name it with --launcher");
     }
-    char* launcher = createAbsolutePath(program, const_cast<char*>("../larkwin"));
-    delete[] program;
-    return launcher;
+    return createAbsolutePath(program.get(), const_cast<char*>("../larkwin"));
 }
 
 // Adds a line to the configuration text, on a line of its own.
@@ -176,7 +200,7 @@ static void appendLine(stringBuffer& text, const char* word, const char* argumen
 }
 
 // The configuration to embed: the file given, or the line for the main
-// class; an app image's bundle then names the image's runtime.
+// class; an application directory's bundle then names its runtime.
 static char* createConfiguration(packOptions& options) {
     stringBuffer text;
     if (options.mainClass != nullptr) {
@@ -188,24 +212,22 @@ static char* createConfiguration(packOptions& options) {
             appendLine(text, "startupcache", "");
         }
     } else {
-        char* content = createWholeFileContent(options.config, (size_t)longestConfiguration);
+        ownedString content(createWholeFileContent(options.config, (size_t)longestConfiguration));
         if (content == nullptr) {
             throw createStringCopy("the configuration is longer than 65535 bytes");
         }
-        text.append(content);
-        delete[] content;
+        text.append(content.get());
     }
     // The class path does not read what java -jar reads in the first jar's
     // manifest; the configuration says it instead.
-    char* launchLines = createLaunchLines(options.archives[0]);
+    ownedString launchLines(createLaunchLines(options.archives[0]));
     if (launchLines[0] != 0 && text.getLength() > 0 &&
         text.getData()[text.getLength() - 1] != '\n') {
         text.append('\n');
     }
-    text.append(launchLines);
-    delete[] launchLines;
-    if (options.appImage != nullptr || options.deb != nullptr || options.rpm != nullptr) {
-        appendLine(text, "javapath", appImageJavaPath);
+    text.append(launchLines.get());
+    if (options.appImage != nullptr || options.packages()) {
+        appendLine(text, "javapath", applicationDirectoryJavaPath);
     }
     // A service's crash reports go to its state directory.
     if (options.service) {
@@ -214,14 +236,20 @@ static char* createConfiguration(packOptions& options) {
     return text.createString();
 }
 
-static void writeOutput(packOptions& options, const char* configuration) {
-    if (options.deb != nullptr || options.rpm != nullptr) {
-        writePackages(options, configuration);
+// The one job that the command line asks for, given its request.
+static void writeOutput(const packOptions& options, const char* configuration) {
+    if (options.packages()) {
+        writePackages(createPackageRequest(options), configuration);
     } else if (options.appImage != nullptr) {
-        writeAppImage(options, configuration);
+        writeApplicationDirectory(createImageRequest(options), configuration);
     } else {
-        writeBundle(options.launcher, options.archives, options.output, configuration,
-                    options.quiet);
+        bundleRequest request = createBundleRequest(options);
+        stringArray archives;
+        for (const std::string& archive : request.archives) {
+            archives.append(createStringCopy(archive.c_str()));
+        }
+        writeBundle(&request.launcher[0], archives, request.output.c_str(), configuration,
+                    request.quiet);
     }
 }
 
@@ -247,40 +275,31 @@ static int pack(packOptions& options, char* programName) {
         options.launcher = createDefaultLauncher(programName);
     }
     expandArchives(options);
-    char* configuration = createConfiguration(options);
-    if ((long)strlen(configuration) > longestConfiguration) {
-        delete[] configuration;
+    ownedString configuration(createConfiguration(options));
+    if ((long)strlen(configuration.get()) > longestConfiguration) {
         throw createStringCopy("the configuration is longer than 65535 bytes");
     }
-    try {
-        writeOutput(options, configuration);
-    } catch (char*) {
-        delete[] configuration;
-        throw;
-    }
-    delete[] configuration;
+    writeOutput(options, configuration.get());
     return 0;
 }
 
 // An archive with an empty comment embeds no configuration either.
 static int show(char* file) {
-    char* configuration = getZipComment(file);
+    ownedString configuration(getZipComment(file));
     if (configuration == nullptr || configuration[0] == 0) {
-        delete[] configuration;
         fprintf(stderr, "larkwin-pack: no configuration is embedded in '%s'\n", file);
         return exitFailure;
     }
-    fputs(configuration, stdout);
-    if (configuration[strlen(configuration) - 1] != '\n') {
+    fputs(configuration.get(), stdout);
+    if (configuration[strlen(configuration.get()) - 1] != '\n') {
         fputc('\n', stdout);
     }
-    delete[] configuration;
     return 0;
 }
 
 static int run(packOptions& options, char* programName) {
     if (options.help) {
-        fputs(usage, stdout);
+        fputs(usageText().c_str(), stdout);
         return 0;
     }
     if (options.version) {
@@ -295,10 +314,9 @@ static int run(packOptions& options, char* programName) {
 
 int main(int argc, char** argv) {
     packOptions options;
-    char* usageError = options.createUsageError(argc, argv);
+    ownedString usageError(options.createUsageError(argc, argv));
     if (usageError != nullptr) {
-        fprintf(stderr, "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n", usageError);
-        delete[] usageError;
+        fprintf(stderr, "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n", usageError.get());
         return exitUsage;
     }
     removeRegisteredOnTermination();

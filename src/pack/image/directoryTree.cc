@@ -1,6 +1,7 @@
 #include "pack/image/directoryTree.h"
 
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,21 +50,15 @@ static int isDotOrDotDot(const char* name) {
 // listing is closed even when visit throws.
 static int forEachEntry(const char* directory, void (*visit)(const char*, const char*, void*),
                         void* context) {
-    DIR* listing = opendir(directory);
+    std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(directory), closedir);
     if (listing == nullptr) {
         return 0;
     }
-    try {
-        for (dirent* entry = readdir(listing); entry != nullptr; entry = readdir(listing)) {
-            if (!isDotOrDotDot(entry->d_name)) {
-                visit(directory, entry->d_name, context);
-            }
+    for (dirent* entry = readdir(listing.get()); entry != nullptr; entry = readdir(listing.get())) {
+        if (!isDotOrDotDot(entry->d_name)) {
+            visit(directory, entry->d_name, context);
         }
-    } catch (char*) {
-        closedir(listing);
-        throw;
     }
-    closedir(listing);
     return 1;
 }
 
@@ -127,17 +123,9 @@ static void copyIn(const char* from, const char* to, const copyScope* scope);
 
 static void copyEntry(const char* directory, const char* name, void* destination) {
     const copyTarget* target = (const copyTarget*)destination;
-    char* from = createChildPath(directory, name);
-    char* to = createChildPath(target->to, name);
-    try {
-        copyIn(from, to, target->scope);
-    } catch (char*) {
-        delete[] to;
-        delete[] from;
-        throw;
-    }
-    delete[] to;
-    delete[] from;
+    ownedString from(createChildPath(directory, name));
+    ownedString to(createChildPath(target->to, name));
+    copyIn(from.get(), to.get(), target->scope);
 }
 
 // 1 when path, with its links resolved, lies outside the root.
@@ -202,18 +190,12 @@ void copyTree(const char* from, const char* to) {
 }
 
 void copySelfContainedTree(const char* from, const char* to) {
-    char* root = createCanonicalPath(from);
+    ownedString root(createCanonicalPath(from));
     if (root == nullptr) {
         failCopying(from);
     }
-    copyScope scope = {root, 0};
-    try {
-        copyIn(root, to, &scope);
-    } catch (char*) {
-        delete[] root;
-        throw;
-    }
-    delete[] root;
+    copyScope scope = {root.get(), 0};
+    copyIn(root.get(), to, &scope);
 }
 
 static void removeEntry(const char* directory, const char* name, void*) {

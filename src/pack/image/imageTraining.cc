@@ -1,7 +1,6 @@
 #include "pack/image/imageTraining.h"
 
 #include "util/stringArray.h"
-#include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -12,9 +11,11 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 const int trainingSeconds = 600;
 // How long a run that was asked to end may take to do so.
@@ -79,6 +80,7 @@ static int runBounded(char** command, int quiet) {
     sigprocmask(SIG_BLOCK, &childSignal, &saved);
     sigaction(SIGINT, &ignore, &savedInterrupt);
     pid_t child = fork();
+    int forkError = errno;
     if (child == 0) {
         runInChild(command, &saved, &savedInterrupt, quiet);
     }
@@ -98,7 +100,7 @@ static int runBounded(char** command, int quiet) {
     sigaction(SIGINT, &savedInterrupt, nullptr);
     sigprocmask(SIG_SETMASK, &saved, nullptr);
     if (child < 0) {
-        throw createStringCopy("fork failed");
+        throw createMessage("fork failed: %s", strerror(forkError));
     }
     return result;
 }
@@ -118,67 +120,40 @@ static int holdsArchive(const char* directory) {
     return found;
 }
 
-static char* createCommandText(char** command) {
-    stringBuffer text;
+static std::string commandText(char* const* command) {
+    std::string text;
     for (int i = 0; command[i] != nullptr; i++) {
-        if (i > 0) {
-            text.append(' ');
-        }
-        text.append(command[i]);
+        text += (i > 0 ? " " : "") + std::string(command[i]);
     }
-    return text.createString();
+    return text;
 }
 
-static char* createFailure(int status, char** command) {
-    char* text = createCommandText(command);
-    char* message;
+static std::string failure(int status, char* const* command) {
+    std::string run = "the training run '" + commandText(command) + "' ";
+    if (status < 0) {
+        return run + "did not end within " + std::to_string(trainingSeconds) + " seconds";
+    }
     if (status != 0) {
-        char number[64];
-        snprintf(number, sizeof number,
-                 status < 0 ? "did not end within %d seconds" : "ended with exit status %d",
-                 status < 0 ? trainingSeconds : status);
-        char* start = createMessage("the training run '%s' ", text);
-        message = createString(start, number);
-        delete[] start;
-    } else {
-        message = createMessage("the training run '%s' made no start-up archive; its +DEBUG "
-                                "output says why",
-                                text);
+        return run + "ended with exit status " + std::to_string(status);
     }
-    delete[] text;
-    return message;
+    return run + "made no start-up archive; its +DEBUG output says why";
 }
 
-void trainAppImage(const char* image, const char* name, const stringArray& arguments, int quiet) {
-    char* bin = createString(image, "/bin/");
-    char* launcher = createString(bin, name);
-    delete[] bin;
-    char** command = new char*[arguments.size() + 2];
-    command[0] = launcher;
+void trainApplicationDirectory(const char* image, const char* name, const stringArray& arguments,
+                               int quiet) {
+    std::string launcher = std::string(image) + "/bin/" + name;
+    std::vector<char*> command = {&launcher[0]};
     for (int i = 0; i < arguments.size(); i++) {
-        command[i + 1] = arguments[i];
+        command.push_back(arguments[i]);
     }
-    command[arguments.size() + 1] = nullptr;
+    command.push_back(nullptr);
     if (!quiet) {
-        char* text = createCommandText(command);
-        printf("larkwin-pack: training the start-up archive with '%s'\n", text);
-        delete[] text;
+        printf("larkwin-pack: training the start-up archive with '%s'\n",
+               commandText(command.data()).c_str());
     }
-    char* shipped = createString(image, "/lib/startupcache");
-    int status;
-    try {
-        status = runBounded(command, quiet);
-    } catch (char*) {
-        delete[] shipped;
-        delete[] command;
-        delete[] launcher;
-        throw;
-    }
-    char* failure = status == 0 && holdsArchive(shipped) ? nullptr : createFailure(status, command);
-    delete[] shipped;
-    delete[] command;
-    delete[] launcher;
-    if (failure != nullptr) {
-        throw failure;
+    std::string shipped = std::string(image) + "/lib/startupcache";
+    int status = runBounded(command.data(), quiet);
+    if (status != 0 || !holdsArchive(shipped.c_str())) {
+        throw createStringCopy(failure(status, command.data()).c_str());
     }
 }

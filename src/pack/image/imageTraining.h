@@ -6,13 +6,14 @@ class stringArray;
 // How long a training run may take before it is ended.
 extern const int trainingSeconds;
 
-// Runs the app image's own launcher, image/bin/name, with the arguments and
+// Runs the application directory's own launcher, image/bin/name, with the arguments and
 // LARKWIN_STARTUP_CACHE=ship, so that its start-up cache makes the archive
 // the image ships (image/lib/startupcache), and waits for it, at most
 // trainingSeconds (then it is ended by SIGTERM, and SIGKILL if need be).
 // Its standard input is /dev/null; what it prints goes to larkwin-pack's
 // standard error, or nowhere when quiet. Throws why when it did not end
 // with status 0 or left no archive.
-void trainAppImage(const char* image, const char* name, const stringArray& arguments, int quiet);
+void trainApplicationDirectory(const char* image, const char* name, const stringArray& arguments,
+                               int quiet);
 
 #endif

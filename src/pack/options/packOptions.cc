@@ -1,19 +1,27 @@
 #include "pack/options/packOptions.h"
 
-#include "pack/options/packageFields.h"
+#include "pack/options/packRequests.h"
+#include "pack/package/packageFields.h"
+#include "pack/package/packageFormat.h"
+#include "pack/package/packages.h"
 #include "runtime/versionRequirement.h"
 #include "util/strings.h"
 
 #include <cstring>
+#include <string>
 
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
       runtime(nullptr), addModules(nullptr), keepDebug(0), train(0), dashes(0),
-      javaVersion(nullptr), deb(nullptr), rpm(nullptr), appVersion(nullptr), description(nullptr),
-      longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
-      licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
-      metainfo(nullptr), service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {}
+      javaVersion(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
+      maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
+      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr),
+      service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {
+    for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
+        packageDirectories.push_back(nullptr);
+    }
+}
 
 packOptions::~packOptions() {
     delete[] show;
@@ -26,11 +34,14 @@ packOptions::~packOptions() {
     delete[] runtime;
     delete[] addModules;
     delete[] javaVersion;
-    char** packageValues[] = {&deb,        &rpm,     &appVersion, &description, &longDescription,
-                              &maintainer, &vendor,  &homepage,   &licenseFile, &license,
-                              &icon,       &wmClass, &categories, &metainfo};
+    char** packageValues[] = {&appVersion, &description, &longDescription, &maintainer,
+                              &vendor,     &homepage,    &licenseFile,     &license,
+                              &icon,       &wmClass,     &categories,      &metainfo};
     for (char** value : packageValues) {
         delete[] * value;
+    }
+    for (char* directory : packageDirectories) {
+        delete[] directory;
     }
     delete[] serviceUser;
 }
@@ -62,37 +73,48 @@ static char** imageValueSlot(packOptions& options, const char* name) {
     return findSlot(name, names, slots, sizeof names / sizeof names[0]);
 }
 
-static const char* const packageNames[] = {
-    "--deb",        "--rpm",      "--app-version", "--description",  "--long-description",
-    "--maintainer", "--vendor",   "--homepage",    "--license-file", "--license",
-    "--icon",       "--wm-class", "--categories",  "--metainfo"};
+static const char* const packageNames[] = {"--app-version",  "--description", "--long-description",
+                                           "--maintainer",   "--vendor",      "--homepage",
+                                           "--license-file", "--license",     "--icon",
+                                           "--wm-class",     "--categories",  "--metainfo"};
 static const int packageNameCount = sizeof packageNames / sizeof packageNames[0];
 
 // The value slots of the packages' options, in the order of packageNames.
 static void getPackageSlots(packOptions& options, char** slots[]) {
-    char** all[] = {&options.deb,
-                    &options.rpm,
-                    &options.appVersion,
-                    &options.description,
-                    &options.longDescription,
-                    &options.maintainer,
-                    &options.vendor,
-                    &options.homepage,
-                    &options.licenseFile,
-                    &options.license,
-                    &options.icon,
-                    &options.wmClass,
-                    &options.categories,
-                    &options.metainfo};
+    char** all[] = {&options.appVersion,  &options.description, &options.longDescription,
+                    &options.maintainer,  &options.vendor,      &options.homepage,
+                    &options.licenseFile, &options.license,     &options.icon,
+                    &options.wmClass,     &options.categories,  &options.metainfo};
     for (int i = 0; i < packageNameCount; i++) {
         slots[i] = all[i];
     }
 }
 
 static char** packageValueSlot(packOptions& options, const char* name) {
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (strcmp(name, packageFormats[i]->option) == 0) {
+            return &options.packageDirectories[i];
+        }
+    }
     char** slots[packageNameCount];
     getPackageSlots(options, slots);
     return findSlot(name, packageNames, slots, packageNameCount);
+}
+
+int packOptions::packages() const {
+    for (const char* directory : packageDirectories) {
+        if (directory != nullptr) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The message of an option that goes with the others given, such as
+// "--service needs --app-image, --deb or --rpm".
+static char* createNeedsError(const char* option, std::vector<std::string> others) {
+    std::string message = std::string(option) + " needs " + joinFormatOptions(" or ", others);
+    return createStringCopy(message.c_str());
 }
 
 // The list of an option that may be given more than once.
@@ -171,7 +193,7 @@ char* packOptions::createMisuseError() const {
                     !serviceNotify && !serviceLowPort && !train && !dashes;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
-    if (output == nullptr && appImage == nullptr && deb == nullptr && rpm == nullptr) {
+    if (output == nullptr && appImage == nullptr && !packages()) {
         return createStringCopy("-o OUTPUT is required");
     }
     if ((config == nullptr) == (mainClass == nullptr)) {
@@ -202,8 +224,8 @@ char* packOptions::createTrainingMisuseError() const {
     if (!train) {
         return dashes ? createStringCopy("-- ARGS goes with --train") : nullptr;
     }
-    if (appImage == nullptr && deb == nullptr && rpm == nullptr) {
-        return createStringCopy("--train needs --app-image, --deb or --rpm");
+    if (appImage == nullptr && !packages()) {
+        return createNeedsError("--train", {"--app-image"});
     }
     return noStartupCache ? createStringCopy("--train needs the start-up cache; leave out "
                                              "--no-startup-cache")
@@ -220,8 +242,8 @@ char* packOptions::createServiceMisuseError() const {
                                                          : nullptr;
         return serviceOnly != nullptr ? createMessage("%s needs --service", serviceOnly) : nullptr;
     }
-    int installed = appImage != nullptr || deb != nullptr || rpm != nullptr;
-    return installed ? nullptr : createStringCopy("--service needs --app-image, --deb or --rpm");
+    int installed = appImage != nullptr || packages();
+    return installed ? nullptr : createNeedsError("--service", {"--app-image"});
 }
 
 static int isFileName(const char* name) {
@@ -231,8 +253,7 @@ static int isFileName(const char* name) {
 
 // A package holds an app image: the image's options serve it too.
 char* packOptions::createImageMisuseError() const {
-    int packages = deb != nullptr || rpm != nullptr;
-    if (appImage == nullptr && !packages) {
+    if (appImage == nullptr && !packages()) {
         const char* imageOnly = name != nullptr         ? "--name"
                                 : runtime != nullptr    ? "--runtime"
                                 : addModules != nullptr ? "--add-modules"
@@ -240,7 +261,7 @@ char* packOptions::createImageMisuseError() const {
                                                         : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
-    if (output != nullptr && !packages) {
+    if (output != nullptr && !packages()) {
         return createStringCopy("give either -o or --app-image, not both");
     }
     if (name != nullptr && !isFileName(name)) {
@@ -274,7 +295,7 @@ char* packOptions::createJavaVersionError() const {
 }
 
 int packOptions::packageOptionCount() const {
-    int count = fileTypes.size() + urlSchemes.size();
+    int count = fileTypes.size() + urlSchemes.size() + packages();
     char** slots[packageNameCount];
     getPackageSlots(const_cast<packOptions&>(*this), slots);
     for (int i = 0; i < packageNameCount; i++) {
@@ -296,13 +317,13 @@ static const char* firstPackageOption(const packOptions& options) {
 }
 
 char* packOptions::createPackageMisuseError() const {
-    if (deb == nullptr && rpm == nullptr) {
-        return packageOptionCount() == 0
-                   ? nullptr
-                   : createMessage("%s needs --deb or --rpm", firstPackageOption(*this));
+    if (!packages()) {
+        return packageOptionCount() == 0 ? nullptr
+                                         : createNeedsError(firstPackageOption(*this), {});
     }
     if (output != nullptr || appImage != nullptr) {
-        return createStringCopy("give --deb and --rpm without -o and --app-image");
+        std::string message = "give " + joinFormatOptions(" and ") + " without -o and --app-image";
+        return createStringCopy(message.c_str());
     }
     if (name == nullptr || !isPackageName(name)) {
         return createStringCopy("a package needs --name NAME: at least two lower-case letters, "
@@ -315,11 +336,9 @@ char* packOptions::createPackageMisuseError() const {
     if (description == nullptr || !isOneLine(description)) {
         return createStringCopy("a package needs --description TEXT, on one line");
     }
-    if (deb != nullptr && (maintainer == nullptr || licenseFile == nullptr)) {
-        return createStringCopy("--deb needs --maintainer 'NAME <EMAIL>' and --license-file FILE");
-    }
-    if (rpm != nullptr && license == nullptr) {
-        return createStringCopy("--rpm needs --license NAME, such as MIT or GPL-2.0-or-later");
+    std::string formatError = checkPackageFormats(createPackageRequest(*this));
+    if (!formatError.empty()) {
+        return createStringCopy(formatError.c_str());
     }
     return createPackageFieldError();
 }

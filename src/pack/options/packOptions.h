@@ -3,6 +3,8 @@
 
 #include "util/stringArray.h"
 
+#include <vector>
+
 // What the command line of larkwin-pack asks for. Every string is the
 // object's own; an option that was not given is null.
 class packOptions {
@@ -50,10 +52,11 @@ class packOptions {
     // The Java version the configuration made by --main-class requires.
     char* javaVersion;
 
-    // Packages: the directories that receive the .deb and the .rpm (which
-    // use name too), and what the packages say about the application.
-    char* deb;
-    char* rpm;
+    // Packages: the directory that receives each format's package, in the
+    // order of packageFormats (null when its option was not given; the
+    // packages use name too), and what the packages say about the
+    // application.
+    std::vector<char*> packageDirectories;
     char* appVersion;
     char* description;
     char* longDescription;
@@ -77,6 +80,9 @@ class packOptions {
     char* serviceUser;
     int serviceNotify;
     int serviceLowPort;
+
+    // Whether a package was asked for.
+    int packages() const;
 
   private:
     char* createMisuseError() const;

@@ -1,63 +1,60 @@
-#include "pack/package/debianPackage.h"
-
-#include "pack/options/packOptions.h"
+// The .deb format, a row of packageFormats: --deb DIR makes
+// NAME_VERSION_ARCH.deb in DIR with Debian's tools. dpkg-shlibdeps finds what
+// the image's ELF files need, dpkg-gencontrol writes the control file,
+// dpkg-deb builds the package from the staged tree, to which this adds
+// lintian's overrides and the DEBIAN directory. It needs --maintainer and
+// --license-file.
+#include "pack/package/packageFormat.h"
+#include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 // The tool's path along PATH; throws naming the Debian package that has it.
-static char* createToolPath(const char* tool, const char* package) {
-    char* path = createExePath(const_cast<char*>(tool));
+static std::string toolPath(const char* tool, const char* package) {
+    ownedString path(createExePath(const_cast<char*>(tool)));
     if (path == nullptr) {
-        stringBuffer message;
-        const char* parts[] = {"cannot find ", tool, " (Debian's ", package, ")"};
-        for (const char* part : parts) {
-            message.append(part);
-        }
-        throw message.createString();
+        std::string message = std::string("cannot find ") + tool + " (Debian's " + package + ")";
+        throw createStringCopy(message.c_str());
     }
-    return path;
+    return path.get();
 }
 
-// A tool's argument vector: owned strings, closed by null on use.
+// A tool's argument vector.
 class argumentList {
   public:
-    argumentList(const char* tool, const char* package) {
-        list.append(createToolPath(tool, package));
-    }
-    void add(const char* argument) { list.append(createStringCopy(argument)); }
-    void add(const char* prefix, const char* value) { list.append(createString(prefix, value)); }
+    argumentList(const char* tool, const char* package) : list{toolPath(tool, package)} {}
+    void add(const std::string& argument) { list.push_back(argument); }
+    void add(const char* prefix, const std::string& value) { list.push_back(prefix + value); }
     // Runs it in the directory; its standard output is returned in printed,
     // with its standard error too when errorsToo is set.
     void run(const char* directory, stringBuffer& printed, int errorsToo = 0) {
-        char** vector = new char*[list.size() + 1];
-        for (int i = 0; i < list.size(); i++) {
-            vector[i] = list[i];
+        std::vector<char*> vector;
+        for (std::string& argument : list) {
+            vector.push_back(&argument[0]);
         }
-        vector[list.size()] = nullptr;
-        try {
-            if (errorsToo) {
-                runToolCollectingErrors(directory, vector, &printed);
-            } else {
-                runToolInOrFail(directory, vector, &printed);
-            }
-        } catch (char*) {
-            delete[] vector;
-            throw;
+        vector.push_back(nullptr);
+        if (errorsToo) {
+            runToolCollectingErrors(directory, vector.data(), &printed);
+        } else {
+            runToolInOrFail(directory, vector.data(), &printed);
         }
-        delete[] vector;
     }
 
   private:
-    stringArray list;
+    std::vector<std::string> list;
 };
 
 static void appendField(stringBuffer& text, const char* field, const char* value) {
@@ -71,71 +68,46 @@ static void appendField(stringBuffer& text, const char* field, const char* value
 
 // The extended description: the text given, or what the package is, in
 // lines that fit lintian's 80 columns.
-static void appendDescription(stringBuffer& text, const packOptions& options) {
+static void appendDescription(stringBuffer& text, const packageRequest& request) {
     text.append("Description: ");
-    text.append(options.description);
+    text.append(request.description.c_str());
     text.append('\n');
-    if (options.longDescription != nullptr) {
-        appendWrapped(text, options.longDescription, 79, " ");
-    } else {
-        const char* parts[] = {options.name,
-                               " ",
-                               options.appVersion,
-                               " is a Java application with its own Java runtime, installed "
-                               "under /opt/",
-                               options.name,
-                               "."};
-        stringBuffer words;
-        for (const char* part : parts) {
-            words.append(part);
-        }
-        words.append('\0');
-        appendWrapped(text, words.getData(), 79, " ");
-    }
+    std::string words = request.longDescription
+                            ? *request.longDescription
+                            : request.name + " " + request.version +
+                                  " is a Java application with its own Java runtime, installed "
+                                  "under /opt/" +
+                                  request.name + ".";
+    appendWrapped(text, words.c_str(), 79, " ");
     text.append('\n');
 }
 
 // debian/control as dpkg-gencontrol reads it: the source's stanza and the
 // binary package's, whose Depends are what dpkg-shlibdeps found.
-static char* createControl(const packOptions& options) {
+static char* createControl(const packageRequest& request) {
     stringBuffer text;
-    appendField(text, "Source", options.name);
+    appendField(text, "Source", request.name.c_str());
     appendField(text, "Section", "misc");
     appendField(text, "Priority", "optional");
-    appendField(text, "Maintainer", options.maintainer);
-    appendField(text, "Homepage", options.homepage);
+    appendField(text, "Maintainer", optionalText(request.maintainer));
+    appendField(text, "Homepage", optionalText(request.homepage));
     text.append('\n');
-    appendField(text, "Package", options.name);
+    appendField(text, "Package", request.name.c_str());
     appendField(text, "Architecture", "any");
     appendField(text, "Depends", "${shlibs:Depends}");
-    appendDescription(text, options);
+    appendDescription(text, request);
     return text.createString();
 }
 
-static void writeDebianDirectory(const packOptions& options, const char* work, long epochSeconds) {
-    char* debian = joinPath(work, "debian");
-    char* control = joinPath(debian, "control");
-    char* changelog = joinPath(debian, "changelog");
-    char* controlText = createControl(options);
-    char* changelogText =
-        createChangelog(options.name, options.appVersion, options.maintainer, epochSeconds);
-    try {
-        makeDirectories(debian);
-        writeTextFile(control, controlText, 0644);
-        writeTextFile(changelog, changelogText, 0644);
-    } catch (char*) {
-        delete[] changelogText;
-        delete[] controlText;
-        delete[] changelog;
-        delete[] control;
-        delete[] debian;
-        throw;
-    }
-    delete[] changelogText;
-    delete[] controlText;
-    delete[] changelog;
-    delete[] control;
-    delete[] debian;
+static void writeDebianDirectory(const packageRequest& request, const char* work,
+                                 long epochSeconds) {
+    std::string debian = std::string(work) + "/debian";
+    ownedString control(createControl(request));
+    ownedString changelog(createChangelog(request.name.c_str(), request.version.c_str(),
+                                          optionalText(request.maintainer), epochSeconds));
+    makeDirectories(debian.c_str());
+    writeTextFile((debian + "/control").c_str(), control.get(), 0644);
+    writeTextFile((debian + "/changelog").c_str(), changelog.get(), 0644);
 }
 
 // The directories of the image's own shared libraries, so that
@@ -143,16 +115,15 @@ static void writeDebianDirectory(const packOptions& options, const char* work, l
 static void findShlibdepsArguments(const char* image, argumentList& arguments) {
     stringArray files;
     findFiles(image, files, 1);
-    stringArray directories;
+    std::vector<std::string> directories;
     for (int i = 0; i < files.size(); i++) {
         size_t length = strlen(files[i]);
-        char* directory = createParentPath(files[i]);
+        ownedString directory(createParentPath(files[i]));
         if (length > 3 && strcmp(files[i] + length - 3, ".so") == 0 &&
-            directories.find(directory, strcmp) < 0) {
-            arguments.add("-l", directory);
-            directories.append(directory);
-        } else {
-            delete[] directory;
+            std::find(directories.begin(), directories.end(), directory.get()) ==
+                directories.end()) {
+            arguments.add("-l", directory.get());
+            directories.push_back(directory.get());
         }
     }
     for (int i = 0; i < files.size(); i++) {
@@ -160,92 +131,93 @@ static void findShlibdepsArguments(const char* image, argumentList& arguments) {
     }
 }
 
-static void writeControlFiles(const packOptions& options, const char* root, const char* work) {
-    char* image = createString(root, "/opt/");
-    char* imageDirectory = createString(image, options.name);
-    delete[] image;
-    char* control = createString(root, "/DEBIAN");
+static void writeControlFiles(const packageRequest& request, const char* root, const char* work) {
+    std::string control = std::string(root) + "/DEBIAN";
     stringBuffer printed;
-    try {
-        // Where dpkg-shlibdeps sees the root of the package's tree.
-        makeDirectories(control);
-        argumentList shlibdeps("dpkg-shlibdeps", "dpkg-dev");
-        shlibdeps.add("-Tdebian/substvars");
-        findShlibdepsArguments(imageDirectory, shlibdeps);
-        // It warns of every private library, whose name carries no version.
-        shlibdeps.run(work, printed, 1);
-        argumentList gencontrol("dpkg-gencontrol", "dpkg-dev");
-        gencontrol.add("-P", root);
-        gencontrol.add("-Tdebian/substvars");
-        gencontrol.add("-fdebian/files");
-        gencontrol.run(work, printed);
-    } catch (char*) {
-        delete[] control;
-        delete[] imageDirectory;
-        throw;
-    }
-    delete[] control;
-    delete[] imageDirectory;
+    // Where dpkg-shlibdeps sees the root of the package's tree.
+    makeDirectories(control.c_str());
+    argumentList shlibdeps("dpkg-shlibdeps", "dpkg-dev");
+    shlibdeps.add("-Tdebian/substvars");
+    findShlibdepsArguments((std::string(root) + "/opt/" + request.name).c_str(), shlibdeps);
+    // It warns of every private library, whose name carries no version.
+    shlibdeps.run(work, printed, 1);
+    argumentList gencontrol("dpkg-gencontrol", "dpkg-dev");
+    gencontrol.add("-P", root);
+    gencontrol.add("-Tdebian/substvars");
+    gencontrol.add("-fdebian/files");
+    gencontrol.run(work, printed);
 }
 
 // DEBIAN/conffiles and DEBIAN/md5sums, which dpkg-deb does not make.
-static void writeFileLists(const packOptions& options, const char* root) {
-    const char* parts[] = {"/etc/", options.name, "/", options.name, ".config\n"};
-    stringBuffer conffiles;
-    for (const char* part : parts) {
-        conffiles.append(part);
-    }
-    char* conffilesText = conffiles.createString();
-    char* conffilesPath = createString(root, "/DEBIAN/conffiles");
-    char* md5sumsPath = createString(root, "/DEBIAN/md5sums");
-    stringBuffer sums;
-    try {
-        writeTextFile(conffilesPath, conffilesText, 0644);
-        argumentList md5sum("md5sum", "coreutils");
-        md5sum.add("--");
-        stringArray files;
-        findFiles(root, files, 0);
-        size_t prefix = strlen(root) + 1;
-        for (int i = 0; i < files.size(); i++) {
-            if (strncmp(files[i] + prefix, "DEBIAN/", 7) != 0) {
-                md5sum.add(files[i] + prefix);
-            }
+static void writeFileLists(const packageRequest& request, const char* root) {
+    std::string conffiles = "/etc/" + request.name + "/" + request.name + ".config\n";
+    writeTextFile((std::string(root) + "/DEBIAN/conffiles").c_str(), conffiles.c_str(), 0644);
+    argumentList md5sum("md5sum", "coreutils");
+    md5sum.add("--");
+    stringArray files;
+    findFiles(root, files, 0);
+    size_t prefix = strlen(root) + 1;
+    for (int i = 0; i < files.size(); i++) {
+        if (strncmp(files[i] + prefix, "DEBIAN/", 7) != 0) {
+            md5sum.add(files[i] + prefix);
         }
-        md5sum.run(root, sums);
-        sums.append('\0');
-        writeTextFile(md5sumsPath, sums.getData(), 0644);
-    } catch (char*) {
-        delete[] md5sumsPath;
-        delete[] conffilesPath;
-        delete[] conffilesText;
-        throw;
     }
-    delete[] md5sumsPath;
-    delete[] conffilesPath;
-    delete[] conffilesText;
+    stringBuffer sums;
+    md5sum.run(root, sums);
+    sums.append('\0');
+    writeTextFile((std::string(root) + "/DEBIAN/md5sums").c_str(), sums.getData(), 0644);
 }
 
-void writeDebianPackage(const packOptions& options, const char* root, const char* work,
-                        long epochSeconds) {
-    writeDebianDirectory(options, work, epochSeconds);
-    writeControlFiles(options, root, work);
-    writeFileLists(options, root);
-    writeDebianServiceScripts(options, root);
+static void writeDebianPackage(const packageRequest& request, const stagedTree& tree,
+                               const std::string& directory) {
+    writeDebianDirectory(request, tree.work, tree.epochSeconds);
+    writeControlFiles(request, tree.root, tree.work);
+    writeFileLists(request, tree.root);
+    writeDebianServiceScripts(request, tree.root);
     // Built in the scratch directory: dpkg-deb writes in place.
-    char* built = joinPath(work, "deb");
-    try {
-        makeDirectories(built);
-        argumentList build("dpkg-deb", "dpkg");
-        build.add("--root-owner-group");
-        build.add("--build");
-        build.add(root);
-        build.add(built);
-        stringBuffer printed;
-        build.run(nullptr, printed);
-        publishPackages(built, options.deb, options.quiet);
-    } catch (char*) {
-        delete[] built;
-        throw;
-    }
-    delete[] built;
+    std::string built = std::string(tree.work) + "/deb";
+    makeDirectories(built.c_str());
+    argumentList build("dpkg-deb", "dpkg");
+    build.add("--root-owner-group");
+    build.add("--build");
+    build.add(tree.root);
+    build.add(built);
+    stringBuffer printed;
+    build.run(nullptr, printed);
+    publishPackages(built.c_str(), directory.c_str(), request.image.quiet);
 }
+
+// Each override says why the tag does not apply to an application packaged
+// this way; only a trained image ships an archive.
+static void stageLintianOverrides(const packageRequest& request, const stagedTree& tree) {
+    const std::string& name = request.name;
+    std::string text =
+        "# The application is installed whole under /opt/" + name +
+        ", the place the FHS gives\n# an add-on application package; nothing there is shared.\n" +
+        name + ": dir-or-file-in-opt [opt/" + name +
+        "/*]\n# The launcher is a static position-independent executable followed by the\n"
+        "# application's archive: it needs no shared libraries.\n" +
+        name + ": shared-library-lacks-prerequisites [opt/" + name + "/bin/" + name +
+        "]\n# The application's own jars and those of its private Java runtime, read by\n"
+        "# its launcher and runtime alone.\n" +
+        name + ": jar-not-in-usr-share [opt/" + name + "/*]\n";
+    if (request.image.training) {
+        text += "# The start-up archive is only ever mapped read-only by the JVM; 0444 keeps\n"
+                "# it so.\n" +
+                name + ": non-standard-file-perm 0444 != 0644 [opt/" + name +
+                "/lib/startupcache/*.jsa]\n";
+    }
+    std::string directory = std::string(tree.root) + "/usr/share/lintian/overrides";
+    makeDirectories(directory.c_str());
+    writeTextFile((directory + "/" + name).c_str(), text.c_str(), 0644);
+}
+
+static std::string checkDebianRequest(const packageRequest& request) {
+    return request.maintainer && request.licenseFile
+               ? ""
+               : "--deb needs --maintainer 'NAME <EMAIL>' and --license-file FILE";
+}
+
+extern const packageFormat debianFormat = {
+    "--deb", "  --deb DIR          write NAME_VERSION_ARCH.deb into DIR\n", checkDebianRequest,
+    stageLintianOverrides, writeDebianPackage};

@@ -1,7 +1,7 @@
 #include "pack/package/desktopEntry.h"
 
-#include "pack/options/packageFields.h"
-#include "util/stringArray.h"
+#include "pack/package/packageFields.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -53,18 +53,19 @@ char* createDesktopEntryText(const desktopEntry& entry) {
     return text.createString();
 }
 
-char* createMimeTypeList(const stringArray& fileTypes, const stringArray& urlSchemes) {
+char* createMimeTypeList(const std::vector<std::string>& fileTypes,
+                         const std::vector<std::string>& urlSchemes) {
     stringBuffer list;
-    for (int i = 0; i < fileTypes.size(); i++) {
+    for (const std::string& text : fileTypes) {
         fileType type;
-        delete[] parseFileType(fileTypes[i], &type);
+        ownedString(parseFileType(text.c_str(), &type));
         list.append(type.mimeType);
         list.append(';');
     }
-    for (int i = 0; i < urlSchemes.size(); i++) {
+    for (const std::string& scheme : urlSchemes) {
         list.append("x-scheme-handler/");
-        for (const char* c = urlSchemes[i]; *c != 0; c++) {
-            list.append((char)tolower((unsigned char)*c));
+        for (char c : scheme) {
+            list.append((char)tolower((unsigned char)c));
         }
         list.append(';');
     }
@@ -92,13 +93,13 @@ static void appendEscaped(stringBuffer& xml, const char* text) {
     }
 }
 
-char* createMimeInfo(const stringArray& fileTypes) {
+char* createMimeInfo(const std::vector<std::string>& fileTypes) {
     stringBuffer xml;
     xml.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n");
-    for (int i = 0; i < fileTypes.size(); i++) {
+    for (const std::string& text : fileTypes) {
         fileType type;
-        delete[] parseFileType(fileTypes[i], &type);
+        ownedString(parseFileType(text.c_str(), &type));
         xml.append("  <mime-type type=\"");
         appendEscaped(xml, type.mimeType);
         xml.append("\">\n    <comment>");

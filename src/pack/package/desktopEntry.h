@@ -1,7 +1,8 @@
 #ifndef LARKWIN_PACK_PACKAGE_DESKTOPENTRY_H
 #define LARKWIN_PACK_PACKAGE_DESKTOPENTRY_H
 
-class stringArray;
+#include <string>
+#include <vector>
 
 // The window class that Java's X11 toolkit gives every window of an
 // application: the name of the class whose main method started the thread
@@ -31,10 +32,11 @@ char* createDesktopEntryText(const desktopEntry& entry);
 // The media types of the file types (each "EXT,MIME,DESCRIPTION") and the
 // URL schemes (as x-scheme-handler/SCHEME), each followed by ";". Owned;
 // empty when there are none.
-char* createMimeTypeList(const stringArray& fileTypes, const stringArray& urlSchemes);
+char* createMimeTypeList(const std::vector<std::string>& fileTypes,
+                         const std::vector<std::string>& urlSchemes);
 
 // The shared-mime-info package file that names the file types' media types
 // and their extensions. Owned.
-char* createMimeInfo(const stringArray& fileTypes);
+char* createMimeInfo(const std::vector<std::string>& fileTypes);
 
 #endif

@@ -5,6 +5,7 @@
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -125,41 +126,25 @@ static char* createThemePath(const char* root, const char* size, const char* nam
 
 void installIcons(const char* icon, const char* name, const char* root, const char* work,
                   stringArray& installed) {
-    char* converter = createExePath(const_cast<char*>("rsvg-convert"));
+    ownedString converter(createExePath(const_cast<char*>("rsvg-convert")));
     if (converter == nullptr) {
         throw createStringCopy("making the icons needs rsvg-convert (Debian's librsvg2-bin)");
     }
-    int isSvg = endsWith(icon, ".svg");
     int largest = 1 << 30;
-    char* svg = nullptr;
-    try {
-        if (isSvg) {
-            char* scalable = createThemePath(root, "scalable", name, ".svg", installed);
-            copyTree(icon, scalable);
-            svg = scalable;
-        } else {
-            svg = createPngWrapper(icon, work, &largest);
-        }
-        for (int i = 0; i < iconSizeCount && iconSizes[i] <= largest; i++) {
-            char size[32];
-            snprintf(size, sizeof size, "%dx%d", iconSizes[i], iconSizes[i]);
-            char* output = createThemePath(root, size, name, ".png", installed);
-            try {
-                renderIcon(converter, svg, iconSizes[i], output);
-            } catch (char*) {
-                delete[] output;
-                throw;
-            }
-            delete[] output;
-        }
-        if (installed.size() == 0) {
-            throw createMessage("the icon '%s' is smaller than 16 by 16 pixels", icon);
-        }
-    } catch (char*) {
-        delete[] svg;
-        delete[] converter;
-        throw;
+    ownedString svg;
+    if (endsWith(icon, ".svg")) {
+        svg.reset(createThemePath(root, "scalable", name, ".svg", installed));
+        copyTree(icon, svg.get());
+    } else {
+        svg.reset(createPngWrapper(icon, work, &largest));
     }
-    delete[] svg;
-    delete[] converter;
+    for (int i = 0; i < iconSizeCount && iconSizes[i] <= largest; i++) {
+        char size[32];
+        snprintf(size, sizeof size, "%dx%d", iconSizes[i], iconSizes[i]);
+        ownedString output(createThemePath(root, size, name, ".png", installed));
+        renderIcon(converter.get(), svg.get(), iconSizes[i], output.get());
+    }
+    if (installed.size() == 0) {
+        throw createMessage("the icon '%s' is smaller than 16 by 16 pixels", icon);
+    }
 }

@@ -1,93 +1,63 @@
 #include "pack/package/packageService.h"
 
-#include "pack/options/packOptions.h"
+#include "pack/package/packageRequest.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/service/serviceUnit.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
+
+#include <string>
 
 // Where both Debian (lintian takes /lib and /usr/lib alike; /usr/lib is
 // where Debian is moving) and the rpm distributions keep packaged units.
 static const char unitDirectory[] = "/usr/lib/systemd/system";
 
-void checkServiceNames(const packOptions& options) {
-    if (options.service) {
-        delete[] createServiceUnit(options, options.name, "/");
+void checkServiceNames(const packageRequest& request) {
+    if (request.image.service) {
+        ownedString(createServiceUnit(*request.image.service, request.name.c_str(), "/"));
     }
 }
 
-void stageServiceUnit(const packOptions& options, const char* root, stringArray& files) {
-    if (!options.service) {
+void stageServiceUnit(const packageRequest& request, const char* root, stringArray& files) {
+    if (!request.image.service) {
         return;
     }
-    char* opt = createString("/opt/", options.name);
-    char* bin = joinPath(opt, "bin");
-    char* executable = joinPath(bin, options.name);
-    char* directory = createString(root, unitDirectory);
-    char* fileName = createString(options.name, ".service");
-    try {
-        writeServiceUnit(options, options.name, executable, directory);
-    } catch (char*) {
-        delete[] fileName;
-        delete[] directory;
-        delete[] executable;
-        delete[] bin;
-        delete[] opt;
-        throw;
-    }
-    files.append(joinPath(unitDirectory, fileName));
-    delete[] fileName;
-    delete[] directory;
-    delete[] executable;
-    delete[] bin;
-    delete[] opt;
+    const std::string& name = request.name;
+    std::string executable = "/opt/" + name + "/bin/" + name;
+    writeServiceUnit(*request.image.service, name.c_str(), executable.c_str(),
+                     (root + std::string(unitDirectory)).c_str());
+    files.append(createStringCopy((unitDirectory + ("/" + name) + ".service").c_str()));
 }
 
-static void writeDebianScript(const char* control, const char* scriptName, serviceScript which,
-                              const char* name) {
-    char* part = createServiceScript(which, name);
-    char* text = createString("#!/bin/sh\nset -e\n\n", part);
-    delete[] part;
-    char* path = joinPath(control, scriptName);
-    try {
-        writeTextFile(path, text, 0755);
-    } catch (char*) {
-        delete[] path;
-        delete[] text;
-        throw;
-    }
-    delete[] path;
-    delete[] text;
+static void writeDebianScript(const std::string& control, const char* scriptName,
+                              serviceScript which, const char* name) {
+    ownedString part(createServiceScript(which, name));
+    std::string text = std::string("#!/bin/sh\nset -e\n\n") + part.get();
+    writeTextFile((control + "/" + scriptName).c_str(), text.c_str(), 0755);
 }
 
-void writeDebianServiceScripts(const packOptions& options, const char* root) {
-    if (!options.service) {
+void writeDebianServiceScripts(const packageRequest& request, const char* root) {
+    if (!request.image.service) {
         return;
     }
-    char* control = createString(root, "/DEBIAN");
-    try {
-        writeDebianScript(control, "postinst", debianPostinst, options.name);
-        writeDebianScript(control, "prerm", debianPrerm, options.name);
-        writeDebianScript(control, "postrm", debianPostrm, options.name);
-    } catch (char*) {
-        delete[] control;
-        throw;
-    }
-    delete[] control;
+    std::string control = std::string(root) + "/DEBIAN";
+    writeDebianScript(control, "postinst", debianPostinst, request.name.c_str());
+    writeDebianScript(control, "prerm", debianPrerm, request.name.c_str());
+    writeDebianScript(control, "postrm", debianPostrm, request.name.c_str());
 }
 
 // The scripts hold no '%': the unit's name cannot, and the texts do not.
-void appendRpmServiceScripts(const packOptions& options, stringBuffer& recipe) {
-    if (!options.service) {
+void appendRpmServiceScripts(const packageRequest& request, stringBuffer& recipe) {
+    if (!request.image.service) {
         return;
     }
     const char* sections[] = {"\n%post\n", "\n%preun\n", "\n%postun\n"};
     const serviceScript scripts[] = {rpmPost, rpmPreun, rpmPostun};
     for (int i = 0; i < 3; i++) {
-        char* text = createServiceScript(scripts[i], options.name);
+        ownedString text(createServiceScript(scripts[i], request.name.c_str()));
         recipe.append(sections[i]);
-        recipe.append(text);
-        delete[] text;
+        recipe.append(text.get());
     }
 }

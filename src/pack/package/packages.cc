@@ -1,24 +1,28 @@
 #include "pack/package/packages.h"
 
-#include "pack/image/appImage.h"
+#include "pack/image/applicationDirectory.h"
 #include "pack/image/directoryTree.h"
-#include "pack/options/packOptions.h"
-#include "pack/package/debianPackage.h"
+#include "pack/package/packageFormat.h"
+#include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTraining.h"
 #include "pack/package/packageTree.h"
-#include "pack/package/rpmPackage.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
+#include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 // The end record stores the comment length in 16 bits.
 static const size_t longestConfiguration = 65535;
@@ -29,9 +33,8 @@ char* createInstalledConfiguration(const char* configuration, const char* name) 
     if (text.getLength() > 0 && configuration[text.getLength() - 1] != '\n') {
         text.append('\n');
     }
-    char* settings = createSettingsLines(name);
-    text.append(settings);
-    delete[] settings;
+    ownedString settings(createSettingsLines(name));
+    text.append(settings.get());
     if ((size_t)text.getLength() > longestConfiguration) {
         throw createStringCopy("the configuration with the settings' includes is longer than "
                                "65535 bytes");
@@ -40,158 +43,125 @@ char* createInstalledConfiguration(const char* configuration, const char* name) 
 }
 
 // A scratch directory whose path rpmbuild's recipe and macros take as it
-// is: under TMPDIR when its path is plain, else under /tmp.
-static char* createWorkDirectory() {
-    const char* temporary = getenv("TMPDIR");
-    int plain = temporary != nullptr && temporary[0] == '/';
-    for (const char* c = temporary; plain && *c != 0; c++) {
-        plain = strchr("'\"%$`\\ \t\n", *c) == nullptr;
+// is: under TMPDIR when its path is plain, else under /tmp. It is removed
+// with what it holds when the packages are written or have failed.
+class workDirectory {
+  public:
+    workDirectory() {
+        const char* temporary = getenv("TMPDIR");
+        int plain = temporary != nullptr && temporary[0] == '/';
+        for (const char* c = temporary; plain && *c != 0; c++) {
+            plain = strchr("'\"%$`\\ \t\n", *c) == nullptr;
+        }
+        path = std::string(plain ? temporary : "/tmp") + "/larkwin-pack-XXXXXX";
+        if (mkdtemp(&path[0]) == nullptr) {
+            std::string message = "Unable to create '" + path + "': " + strerror(errno);
+            throw createStringCopy(message.c_str());
+        }
     }
-    char* work = createString(plain ? temporary : "/tmp", "/larkwin-pack-XXXXXX");
-    if (mkdtemp(work) == nullptr) {
-        char* message = createMessage("Unable to create '%s'", work);
-        delete[] work;
-        throw message;
-    }
-    return work;
-}
+    ~workDirectory() { removeTree(path.c_str()); }
+    workDirectory(const workDirectory&) = delete;
+    workDirectory& operator=(const workDirectory&) = delete;
+    std::string path;
+};
 
-static void strip(stringArray& files) {
+static void strip(const stringArray& files) {
     if (files.size() == 0) {
         return;
     }
-    char* tool = createExePath(const_cast<char*>("strip"));
+    ownedString tool(createExePath(const_cast<char*>("strip")));
     if (tool == nullptr) {
         throw createStringCopy("cannot find strip (Debian's binutils)");
     }
     // As Debian's packages strip their programs and libraries.
-    const char* options[] = {"--remove-section=.comment", "--remove-section=.note",
-                             "--strip-unneeded"};
-    char** arguments = new char*[files.size() + 5];
-    arguments[0] = tool;
-    for (int i = 0; i < 3; i++) {
-        arguments[1 + i] = const_cast<char*>(options[i]);
-    }
+    std::vector<char*> arguments = {tool.get(), const_cast<char*>("--remove-section=.comment"),
+                                    const_cast<char*>("--remove-section=.note"),
+                                    const_cast<char*>("--strip-unneeded")};
     for (int i = 0; i < files.size(); i++) {
-        arguments[4 + i] = files[i];
+        arguments.push_back(files[i]);
     }
-    arguments[4 + files.size()] = nullptr;
+    arguments.push_back(nullptr);
     stringBuffer printed;
-    try {
-        runToolOrFail(arguments, &printed);
-    } catch (char*) {
-        delete[] arguments;
-        delete[] tool;
-        throw;
-    }
-    delete[] arguments;
-    delete[] tool;
+    runToolOrFail(arguments.data(), &printed);
 }
 
 // A stripped copy of the launcher, made before the bundle is: stripping the
 // bundle would cut off its archive.
-static char* createStrippedLauncher(const char* launcher, const char* work) {
-    char* copy = joinPath(work, "larkwin");
+static std::string strippedLauncher(const std::string& launcher, const char* work) {
+    std::string copy = std::string(work) + "/larkwin";
+    copyTree(launcher.c_str(), copy.c_str());
     stringArray files;
-    try {
-        copyTree(launcher, copy);
-        files.append(createStringCopy(copy));
-        strip(files);
-    } catch (char*) {
-        delete[] copy;
-        throw;
-    }
+    files.append(createStringCopy(copy.c_str()));
+    strip(files);
     return copy;
 }
 
-// The app image under root/opt/NAME, through the options' own fields.
-static void writeImage(packOptions& options, const char* configuration, const char* root,
+// The application directory under root/opt/NAME, with the stripped
+// launcher. The package has a unit of its own, which names the installed
+// path; training waits for the stripped runtime; the temporary path means
+// nothing to the user.
+static void writeImage(const packageRequest& request, const char* configuration, const char* root,
                        const char* work) {
-    char* opt = createString(root, "/opt");
-    char* image = joinPath(opt, options.name);
-    char* launcher = options.launcher;
-    char* stripped = nullptr;
-    // The package has a unit of its own, which names the installed path;
-    // training waits for the stripped runtime.
-    int service = options.service;
-    int train = options.train;
-    try {
-        makeDirectories(opt);
-        stripped = createStrippedLauncher(launcher, work);
-        options.launcher = stripped;
-        options.appImage = image;
-        // Its temporary path means nothing to the user.
-        int quiet = options.quiet;
-        options.quiet = 1;
-        options.service = 0;
-        options.train = 0;
-        writeAppImage(options, configuration);
-        options.quiet = quiet;
-        options.service = service;
-        options.train = train;
-    } catch (char*) {
-        options.service = service;
-        options.train = train;
-        options.launcher = launcher;
-        options.appImage = nullptr;
-        delete[] stripped;
-        delete[] image;
-        delete[] opt;
-        throw;
-    }
-    options.launcher = launcher;
-    options.appImage = nullptr;
+    std::string opt = std::string(root) + "/opt";
+    makeDirectories(opt.c_str());
+    imageRequest image = request.image;
+    image.directory = opt + "/" + request.name;
+    image.launcher = strippedLauncher(request.image.launcher, work);
+    image.quiet = true;
+    image.service.reset();
+    image.training.reset();
+    writeApplicationDirectory(image, configuration);
     stringArray runtimeFiles;
-    char* runtime = joinPath(image, "runtime");
-    findFiles(runtime, runtimeFiles, 1);
-    delete[] runtime;
-    delete[] stripped;
-    delete[] image;
-    delete[] opt;
+    findFiles((image.directory + "/runtime").c_str(), runtimeFiles, 1);
     strip(runtimeFiles);
 }
 
-static void buildPackages(packOptions& options, const char* configuration, const char* work) {
-    char* root = joinPath(work, "root");
-    char* installed = nullptr;
-    stringArray files;
-    long epochSeconds = getPackageTime();
-    try {
-        makeDirectories(root);
-        installed = createInstalledConfiguration(configuration, options.name);
-        writeImage(options, installed, root, work);
-        if (options.train) {
-            trainPackageImage(options, root, epochSeconds);
+// The formats' packages in the order of the table, each into its directory.
+static void writeFormats(const packageRequest& request, const stagedTree& tree) {
+    for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
+        for (const packageOutput& output : request.outputs) {
+            if (output.format == *format) {
+                (*format)->write(request, tree, output.directory);
+            }
         }
-        stagePackageTree(options, configuration, root, work, epochSeconds, files);
-        normalizeModes(root);
-        sealShippedArchives(options, root);
-        if (options.deb != nullptr) {
-            writeDebianPackage(options, root, work, epochSeconds);
-        }
-        if (options.rpm != nullptr) {
-            writeRpmPackage(options, root, work, files);
-        }
-    } catch (char*) {
-        delete[] installed;
-        delete[] root;
-        throw;
     }
-    delete[] installed;
-    delete[] root;
 }
 
-void writePackages(packOptions& options, const char* configuration) {
-    checkServiceNames(options);
-    checkPackageTraining(options);
-    char* work = createWorkDirectory();
-    try {
-        buildPackages(options, configuration, work);
-    } catch (char*) {
-        removeTree(work);
-        delete[] work;
-        throw;
+static void buildPackages(const packageRequest& request, const char* configuration,
+                          const char* work) {
+    std::string root = std::string(work) + "/root";
+    stringArray files;
+    stagedTree tree = {root.c_str(), work, getPackageTime(), &files};
+    makeDirectories(tree.root);
+    ownedString installed(createInstalledConfiguration(configuration, request.name.c_str()));
+    writeImage(request, installed.get(), tree.root, work);
+    if (request.image.training) {
+        trainPackageImage(request, tree.root, tree.epochSeconds);
     }
-    removeTree(work);
-    delete[] work;
+    stagePackageTree(request, configuration, tree.root, work, tree.epochSeconds, files);
+    for (const packageOutput& output : request.outputs) {
+        output.format->stage(request, tree);
+    }
+    normalizeModes(tree.root);
+    sealShippedArchives(request, tree.root);
+    writeFormats(request, tree);
+}
+
+std::string checkPackageFormats(const packageRequest& request) {
+    for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
+        for (const packageOutput& output : request.outputs) {
+            std::string error = output.format == *format ? (*format)->check(request) : "";
+            if (!error.empty()) {
+                return error;
+            }
+        }
+    }
+    return "";
+}
+
+void writePackages(const packageRequest& request, const char* configuration) {
+    checkServiceNames(request);
+    checkPackageTraining(request);
+    workDirectory work;
+    buildPackages(request, configuration, work.path.c_str());
 }

@@ -1,15 +1,22 @@
 #ifndef LARKWIN_PACK_PACKAGE_PACKAGES_H
 #define LARKWIN_PACK_PACKAGE_PACKAGES_H
 
-class packOptions;
+#include <string>
 
-// Writes the .deb (into options.deb) and the .rpm (into options.rpm) that
-// the options ask for, both from one staged tree: the app image under
+struct packageRequest;
+
+// Writes each package of the request's outputs, in the order of
+// packageFormats, all from one staged tree: the application directory under
 // /opt/NAME, with the configuration followed by the lines that read the
-// site's and the user's settings, and what packageTree.h adds beside it.
-// The runtime's ELF files and the launcher are stripped, as Debian strips
-// what it packages. Nothing is left behind but the packages.
-void writePackages(packOptions& options, const char* configuration);
+// site's and the user's settings, what packageTree.h adds beside it and
+// what each format stages. The runtime's ELF files and the launcher are
+// stripped, as Debian strips what it packages. Nothing is left behind but
+// the packages.
+void writePackages(const packageRequest& request, const char* configuration);
+
+// The usage message of the first format whose needs the request does not
+// meet (packageFormat's check), or empty.
+std::string checkPackageFormats(const packageRequest& request);
 
 // The configuration that an installed application's bundle embeds. Owned;
 // throws when it is longer than an archive's comment can be.

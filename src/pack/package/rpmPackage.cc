@@ -1,12 +1,14 @@
 #include "pack/package/rpmPackage.h"
 
-#include "pack/options/packOptions.h"
+#include "pack/package/packageFormat.h"
+#include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 static void appendAll(stringBuffer& text, const char* const* parts, int count) {
     for (int i = 0; i < count; i++) {
@@ -57,34 +60,34 @@ static void appendPrivateLibraries(stringBuffer& text, const stringArray& librar
     text.append(")\\\\(.*$\n");
 }
 
-static void appendHeader(stringBuffer& text, const packOptions& options,
+static void appendHeader(stringBuffer& text, const packageRequest& request,
                          const stringArray& privateLibraries) {
-    appendTag(text, "Name", options.name);
-    appendTag(text, "Version", options.appVersion);
+    appendTag(text, "Name", request.name.c_str());
+    appendTag(text, "Version", request.version.c_str());
     appendTag(text, "Release", "1");
-    appendTag(text, "Summary", options.description);
-    appendTag(text, "License", options.license);
-    appendTag(text, "URL", options.homepage);
-    appendTag(text, "Vendor", options.vendor);
-    appendTag(text, "Packager", options.maintainer);
+    appendTag(text, "Summary", request.description.c_str());
+    appendTag(text, "License", optionalText(request.license));
+    appendTag(text, "URL", optionalText(request.homepage));
+    appendTag(text, "Vendor", optionalText(request.vendor));
+    appendTag(text, "Packager", optionalText(request.maintainer));
     const char* parts[] = {
         // The image's files are made already: no debug package, no build-id
         // links, and none of the distribution's changes to them.
         "%global debug_package %{nil}\n%global _build_id_links none\n"
         "%global __os_install_post %{nil}\n%global __provides_exclude_from ^/opt/",
-        options.name, "/.*$\n"};
+        request.name.c_str(), "/.*$\n"};
     appendAll(text, parts, 3);
     appendPrivateLibraries(text, privateLibraries);
     text.append("\n%description\n");
-    appendRecipeText(text, options.longDescription != nullptr ? options.longDescription
-                                                              : options.description);
+    appendRecipeText(
+        text, (request.longDescription ? *request.longDescription : request.description).c_str());
     text.append('\n');
 }
 
 // The one entry of the changelog, which names who packaged it: only with a
 // packager.
-static void appendChangelog(stringBuffer& text, const packOptions& options, long epochSeconds) {
-    if (options.maintainer == nullptr) {
+static void appendChangelog(stringBuffer& text, const packageRequest& request, long epochSeconds) {
+    if (!request.maintainer) {
         return;
     }
     time_t when = (time_t)epochSeconds;
@@ -103,16 +106,16 @@ static void appendChangelog(stringBuffer& text, const packOptions& options, long
     text.append("\n%changelog\n* ");
     text.append(date);
     text.append(' ');
-    appendRecipeText(text, options.maintainer);
+    appendRecipeText(text, request.maintainer->c_str());
     text.append(" - ");
-    appendRecipeText(text, options.appVersion);
+    appendRecipeText(text, request.version.c_str());
     text.append("-1\n- Packaged by larkwin-pack.\n");
 }
 
-char* createRpmRecipe(const packOptions& options, const char* root, const stringArray& files,
+char* createRpmRecipe(const packageRequest& request, const char* root, const stringArray& files,
                       const stringArray& privateLibraries) {
     stringBuffer text;
-    appendHeader(text, options, privateLibraries);
+    appendHeader(text, request, privateLibraries);
     text.append("\n%install\ncp -a '");
     appendRecipeText(text, root);
     text.append("/.' %{buildroot}/\nrm -rf %{buildroot}/DEBIAN %{buildroot}/usr/share/lintian\n"
@@ -121,8 +124,8 @@ char* createRpmRecipe(const packOptions& options, const char* root, const string
         text.append(files[i]);
         text.append('\n');
     }
-    appendChangelog(text, options, getPackageTime());
-    appendRpmServiceScripts(options, text);
+    appendChangelog(text, request, getPackageTime());
+    appendRpmServiceScripts(request, text);
     return text.createString();
 }
 
@@ -138,64 +141,49 @@ static void findPrivateLibraries(const char* image, stringArray& libraries) {
     }
 }
 
-static void runRpmbuild(const char* work, const char* recipe, stringBuffer& printed) {
-    char* rpmbuild = createExePath(const_cast<char*>("rpmbuild"));
+static void runRpmbuild(const char* work, const std::string& recipe, stringBuffer& printed) {
+    ownedString rpmbuild(createExePath(const_cast<char*>("rpmbuild")));
     if (rpmbuild == nullptr) {
         throw createStringCopy("cannot find rpmbuild (Debian's rpm)");
     }
-    char* topdir = createString("_topdir ", work);
-    char* rpmdir = createString("_rpmdir ", work);
+    std::string topdir = std::string("_topdir ") + work;
+    std::string rpmdir = std::string("_rpmdir ") + work;
     // Built into work/rpm, from where it is moved whole.
-    char* arguments[] = {rpmbuild,
+    char* arguments[] = {rpmbuild.get(),
                          const_cast<char*>("-bb"),
                          const_cast<char*>("--quiet"),
                          const_cast<char*>("--define"),
-                         topdir,
+                         &topdir[0],
                          const_cast<char*>("--define"),
-                         rpmdir,
+                         &rpmdir[0],
                          const_cast<char*>("--define"),
                          const_cast<char*>("_build_name_fmt rpm/%%{NAME}-%%{VERSION}-%%{RELEASE}."
                                            "%%{ARCH}.rpm"),
-                         const_cast<char*>(recipe),
+                         const_cast<char*>(recipe.c_str()),
                          nullptr};
-    try {
-        runToolOrFail(arguments, &printed);
-    } catch (char*) {
-        delete[] rpmdir;
-        delete[] topdir;
-        delete[] rpmbuild;
-        throw;
-    }
-    delete[] rpmdir;
-    delete[] topdir;
-    delete[] rpmbuild;
+    runToolOrFail(arguments, &printed);
 }
 
-void writeRpmPackage(const packOptions& options, const char* root, const char* work,
-                     const stringArray& files) {
-    char* image = createString(root, "/opt");
+static void writeRpmPackage(const packageRequest& request, const stagedTree& tree,
+                            const std::string& directory) {
     stringArray libraries;
-    findPrivateLibraries(image, libraries);
-    delete[] image;
-    char* text = createRpmRecipe(options, root, files, libraries);
-    char* recipe = joinPath(work, "package.rpmrecipe");
+    findPrivateLibraries((std::string(tree.root) + "/opt").c_str(), libraries);
+    ownedString text(createRpmRecipe(request, tree.root, *tree.files, libraries));
+    std::string recipe = std::string(tree.work) + "/package.rpmrecipe";
     stringBuffer printed;
-    try {
-        writeTextFile(recipe, text, 0644);
-        runRpmbuild(work, recipe, printed);
-    } catch (char*) {
-        delete[] recipe;
-        delete[] text;
-        throw;
-    }
-    delete[] recipe;
-    delete[] text;
-    char* built = joinPath(work, "rpm");
-    try {
-        publishPackages(built, options.rpm, options.quiet);
-    } catch (char*) {
-        delete[] built;
-        throw;
-    }
-    delete[] built;
+    writeTextFile(recipe.c_str(), text.get(), 0644);
+    runRpmbuild(tree.work, recipe, printed);
+    publishPackages((std::string(tree.work) + "/rpm").c_str(), directory.c_str(),
+                    request.image.quiet);
 }
+
+static std::string checkRpmRequest(const packageRequest& request) {
+    return request.license ? "" : "--rpm needs --license NAME, such as MIT or GPL-2.0-or-later";
+}
+
+// All it installs is in the staged tree already.
+static void stageNothing(const packageRequest&, const stagedTree&) {}
+
+extern const packageFormat rpmFormat = {
+    "--rpm", "  --rpm DIR          write NAME-VERSION-1.ARCH.rpm into DIR\n", checkRpmRequest,
+    stageNothing, writeRpmPackage};

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -27,11 +28,16 @@ void writeTextFile(const char* path, const char* text, int mode) {
     file.commit(mode);
 }
 
+// "Unable to create 'PATH': " and the system's reason.
+[[noreturn]] static void failCreating(const std::string& path) {
+    throw createStringCopy(("Unable to create '" + path + "': " + strerror(errno)).c_str());
+}
+
 void writeGzipFile(const char* path, const char* text) {
     gzFile file = gzopen(path, "wb9");
     int written = file != nullptr && gzputs(file, text) == (int)strlen(text);
     if (file == nullptr || gzclose(file) != Z_OK || !written) {
-        throw createMessage("Unable to create '%s'", path);
+        failCreating(path);
     }
 }
 
@@ -99,40 +105,37 @@ void findFiles(const char* path, stringArray& files, int elfOnly) {
     walk(path, addFile, &search);
 }
 
-static void moveFile(const char* from, const char* to) {
-    if (rename(from, to) == 0) {
+// Removes a partial copy that was not renamed into place.
+class partialCopy {
+  public:
+    explicit partialCopy(const std::string& to) : path(to + ".partial") { unlink(path.c_str()); }
+    ~partialCopy() { unlink(path.c_str()); }
+    partialCopy(const partialCopy&) = delete;
+    partialCopy& operator=(const partialCopy&) = delete;
+    std::string path;
+};
+
+static void moveFile(const char* from, const std::string& to) {
+    if (rename(from, to.c_str()) == 0) {
         return;
     }
     if (errno != EXDEV) {
-        throw createMessage("Unable to create '%s'", to);
+        failCreating(to);
     }
-    char* partial = createString(to, ".partial");
-    try {
-        unlink(partial);
-        copyTree(from, partial);
-        if (rename(partial, to) != 0) {
-            throw createMessage("Unable to create '%s'", to);
-        }
-    } catch (char*) {
-        unlink(partial);
-        delete[] partial;
-        throw;
+    partialCopy partial(to);
+    copyTree(from, partial.path.c_str());
+    if (rename(partial.path.c_str(), to.c_str()) != 0) {
+        failCreating(to);
     }
-    delete[] partial;
 }
 
 void moveFiles(const char* from, const char* to, stringArray& moved) {
     stringArray files;
     findFiles(from, files, 0);
     for (int i = 0; i < files.size(); i++) {
-        char* target = joinPath(to, strrchr(files[i], '/') + 1);
-        try {
-            moveFile(files[i], target);
-        } catch (char*) {
-            delete[] target;
-            throw;
-        }
-        moved.append(target);
+        std::string target = std::string(to) + "/" + (strrchr(files[i], '/') + 1);
+        moveFile(files[i], target);
+        moved.append(createStringCopy(target.c_str()));
     }
 }
 

@@ -1,12 +1,15 @@
 #include "pack/service/serviceUnit.h"
 
-#include "pack/options/packOptions.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 // What a JVM tolerates, beyond what DynamicUser= implies already. Left out:
 // MemoryDenyWriteExecute= (the JIT compilers write the code they run),
@@ -87,14 +90,14 @@ static void appendSetting(stringBuffer& text, const char* key, const char* value
     text.append('\n');
 }
 
-static void appendIdentity(stringBuffer& text, const packOptions& options) {
-    if (options.serviceUser != nullptr) {
-        appendSetting(text, "User", options.serviceUser);
+static void appendIdentity(stringBuffer& text, const serviceRequest& service) {
+    if (service.user) {
+        appendSetting(text, "User", service.user->c_str());
     } else {
         appendSetting(text, "DynamicUser", "yes");
     }
     // A low port needs this one capability, and nothing else is kept.
-    if (options.serviceLowPort) {
+    if (service.lowPort) {
         appendSetting(text, "AmbientCapabilities", "CAP_NET_BIND_SERVICE");
         appendSetting(text, "CapabilityBoundingSet", "CAP_NET_BIND_SERVICE");
     } else {
@@ -102,18 +105,18 @@ static void appendIdentity(stringBuffer& text, const packOptions& options) {
     }
 }
 
-char* createServiceUnit(const packOptions& options, const char* name, const char* executable) {
+char* createServiceUnit(const serviceRequest& service, const char* name, const char* executable) {
     checkServiceName(name);
-    if (options.serviceUser != nullptr) {
-        checkUserName(options.serviceUser);
+    if (service.user) {
+        checkUserName(service.user->c_str());
     }
     stringBuffer text;
     text.append("# Written by larkwin-pack; see larkwin-pack(1).\n[Unit]\n");
     appendSetting(text, "Description", name);
     text.append("After=network.target\n\n[Service]\n");
-    appendSetting(text, "Type", options.serviceNotify ? "notify" : "exec");
+    appendSetting(text, "Type", service.notify ? "notify" : "exec");
     appendExecutable(text, executable);
-    appendIdentity(text, options);
+    appendIdentity(text, service);
     // The launcher passes TERM on to Java, whose exit is then 143.
     text.append("KillMode=mixed\nRestart=on-failure\nSuccessExitStatus=143\n");
     appendSetting(text, "CacheDirectory", name);
@@ -126,32 +129,24 @@ char* createServiceUnit(const packOptions& options, const char* name, const char
     return text.createString();
 }
 
-void writeServiceUnit(const packOptions& options, const char* name, const char* executable,
+// "Unable to write 'PATH': " and the system's reason.
+[[noreturn]] static void failWriting(const std::string& path) {
+    throw createStringCopy(("Unable to write '" + path + "': " + strerror(errno)).c_str());
+}
+
+void writeServiceUnit(const serviceRequest& service, const char* name, const char* executable,
                       const char* unitDirectory) {
-    char* unit = createServiceUnit(options, name, executable);
-    char* directory = createString(unitDirectory, "/");
-    char* fileName = createString(name, ".service");
-    char* path = createString(directory, fileName);
-    delete[] fileName;
-    delete[] directory;
-    FILE* out = nullptr;
-    try {
-        makeDirectories(unitDirectory);
-        out = fopen(path, "w");
-        if (out == nullptr) {
-            throw createMessage("Unable to write '%s'", path);
-        }
-        int written = fputs(unit, out) >= 0;
-        if (fclose(out) != 0 || !written) {
-            throw createMessage("Unable to write '%s'", path);
-        }
-    } catch (char*) {
-        delete[] path;
-        delete[] unit;
-        throw;
+    ownedString unit(createServiceUnit(service, name, executable));
+    std::string path = std::string(unitDirectory) + "/" + name + ".service";
+    makeDirectories(unitDirectory);
+    std::unique_ptr<FILE, int (*)(FILE*)> out(fopen(path.c_str(), "w"), fclose);
+    if (out == nullptr) {
+        failWriting(path);
     }
-    delete[] path;
-    delete[] unit;
+    int written = fputs(unit.get(), out.get()) >= 0;
+    if (fclose(out.release()) != 0 || !written) {
+        failWriting(path);
+    }
 }
 
 // The scripts' texts, with "@" standing for the unit's name. Debian's follow

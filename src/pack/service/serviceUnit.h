@@ -1,7 +1,17 @@
 #ifndef LARKWIN_PACK_SERVICE_SERVICEUNIT_H
 #define LARKWIN_PACK_SERVICE_SERVICEUNIT_H
 
-class packOptions;
+#include <optional>
+#include <string>
+
+// What --service asks of the unit: a named user instead of a dynamic one
+// (--service-user), Type=notify (--service-notify), and the one capability
+// that binds ports below 1024 (--service-low-port).
+struct serviceRequest {
+    std::optional<std::string> user;
+    bool notify = false;
+    bool lowPort = false;
+};
 
 // The systemd unit of an application packed with --service: it runs the
 // launcher as the service's main process, as its own user, restarted when it
@@ -11,13 +21,13 @@ class packOptions;
 // The unit's text for the service name (also its directories' name) whose
 // launcher is executable, an absolute path. Owned by the caller. Throws
 // when name or --service-user cannot be written in a unit.
-char* createServiceUnit(const packOptions& options, const char* name, const char* executable);
+char* createServiceUnit(const serviceRequest& service, const char* name, const char* executable);
 
 // Writes name.service into unitDirectory (made, with its parents, when
-// missing): for an app image DIR/lib/systemd/system, for a package the
-// staging tree's lib/systemd/system. Throws "Unable to create '%s'" or
-// "Unable to write '%s'".
-void writeServiceUnit(const packOptions& options, const char* name, const char* executable,
+// missing): for an application directory DIR/lib/systemd/system, for a
+// package the staging tree's lib/systemd/system. Throws "Unable to create
+// '%s'" or "Unable to write '%s'" with the system's reason.
+void writeServiceUnit(const serviceRequest& service, const char* name, const char* executable,
                       const char* unitDirectory);
 
 // The maintainer scripts' part for the service: the unit is installed but

@@ -36,11 +36,9 @@ TEST(desktopEntryTest, entryHoldsTheKeysGivenOnly) {
 }
 
 TEST(desktopEntryTest, mediaTypesOfFilesThenSchemes) {
-    stringArray types;
-    types.append(copyOf("mydoc,application/x-mydoc,My <doc> & \"more\""));
-    types.append(copyOf("txt2,text/x-two,Two"));
-    stringArray schemes;
-    schemes.append(copyOf("MyApp"));
+    std::vector<std::string> types = {"mydoc,application/x-mydoc,My <doc> & \"more\"",
+                                      "txt2,text/x-two,Two"};
+    std::vector<std::string> schemes = {"MyApp"};
     ownedString list(createMimeTypeList(types, schemes));
     EXPECT_STREQ("application/x-mydoc;text/x-two;x-scheme-handler/myapp;", list.get());
     ownedString xml(createMimeInfo(types));
@@ -48,7 +46,7 @@ TEST(desktopEntryTest, mediaTypesOfFilesThenSchemes) {
                                          "    <comment>My &lt;doc&gt; &amp; &quot;more&quot;"
                                          "</comment>\n    <glob pattern=\"*.mydoc\"/>\n"));
     EXPECT_NE(nullptr, strstr(xml.get(), "<glob pattern=\"*.txt2\"/>"));
-    stringArray none;
+    std::vector<std::string> none;
     ownedString empty(createMimeTypeList(none, none));
     EXPECT_STREQ("", empty.get());
 }

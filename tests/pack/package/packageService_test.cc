@@ -1,4 +1,4 @@
-#include "pack/options/packOptions.h"
+#include "pack/package/packageRequest.h"
 #include "pack/package/rpmPackage.h"
 #include "testSupport.h"
 #include "util/stringArray.h"
@@ -7,7 +7,7 @@
 #include <string>
 
 namespace {
-std::string recipeFor(const packOptions& options) {
+std::string recipeFor(const packageRequest& options) {
     stringArray files;
     files.append(createStringCopy("/opt/orders"));
     files.append(createStringCopy("/usr/lib/systemd/system/orders.service"));
@@ -20,13 +20,13 @@ std::string recipeFor(const packOptions& options) {
 // --service only appends the scriptlets, after the file list: the recipe
 // of a package without it stays as it was.
 TEST(RpmServiceScriptsTest, AppendedAfterTheFilesOnlyWithService) {
-    packOptions options;
-    options.name = createStringCopy("orders");
-    options.description = createStringCopy("Takes orders");
+    packageRequest options;
+    options.name = "orders";
+    options.description = "Takes orders";
     std::string plain = recipeFor(options);
     EXPECT_EQ(std::string::npos, plain.find("%post")) << plain;
     EXPECT_EQ(std::string::npos, plain.find("systemctl")) << plain;
-    options.service = 1;
+    options.image.service = serviceRequest();
     std::string service = recipeFor(options);
     ASSERT_EQ(0u, service.find(plain)) << service;
     std::string scripts = service.substr(plain.size());

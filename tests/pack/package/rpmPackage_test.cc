@@ -1,12 +1,13 @@
-#include "pack/options/packOptions.h"
+#include "pack/package/packageRequest.h"
 #include "pack/package/rpmPackage.h"
 #include "testSupport.h"
+#include "util/stringArray.h"
 
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
-std::string recipeFor(const packOptions& options) {
+std::string recipeFor(const packageRequest& options) {
     stringArray files;
     files.append(createStringCopy("/opt/myapp"));
     stringArray libraries;
@@ -18,29 +19,28 @@ std::string recipeFor(const packOptions& options) {
 // rpm's changelog names who packaged it, on a date of rpm's own form.
 TEST(RpmPackageTest, ChangelogOfThePackagerAtThePackageTime) {
     environmentVariable epoch("SOURCE_DATE_EPOCH", "1796774400");
-    packOptions options;
-    options.name = createStringCopy("myapp");
-    options.appVersion = createStringCopy("2.1~rc1");
-    options.description = createStringCopy("Edits maps");
-    options.maintainer = createStringCopy("Ann 100% Lee <ann@example.org>");
+    packageRequest options;
+    options.name = "myapp";
+    options.version = "2.1~rc1";
+    options.description = "Edits maps";
+    options.maintainer = "Ann 100% Lee <ann@example.org>";
     std::string recipe = recipeFor(options);
     EXPECT_NE(std::string::npos, recipe.find("%files\n%defattr(-,root,root,-)\n/opt/myapp\n\n"
                                              "%changelog\n* Wed Dec 09 2026 Ann 100%% Lee "
                                              "<ann@example.org> - 2.1~rc1-1\n"
                                              "- Packaged by larkwin-pack.\n"))
         << recipe;
-    delete[] options.maintainer;
-    options.maintainer = nullptr;
+    options.maintainer.reset();
     EXPECT_EQ(std::string::npos, recipeFor(options).find("%changelog")) << recipeFor(options);
 }
 
 TEST(RpmPackageTest, ADateBeyondTheCalendarIsRefused) {
     environmentVariable epoch("SOURCE_DATE_EPOCH", "9000000000000000000");
-    packOptions options;
-    options.name = createStringCopy("myapp");
-    options.appVersion = createStringCopy("1");
-    options.description = createStringCopy("Edits maps");
-    options.maintainer = createStringCopy("Ann <ann@example.org>");
+    packageRequest options;
+    options.name = "myapp";
+    options.version = "1";
+    options.description = "Edits maps";
+    options.maintainer = "Ann <ann@example.org>";
     try {
         recipeFor(options);
         FAIL() << "no error";

@@ -1,4 +1,3 @@
-#include "pack/options/packOptions.h"
 #include "pack/service/serviceUnit.h"
 #include "testSupport.h"
 
@@ -6,7 +5,7 @@
 #include <string>
 
 namespace {
-std::string unitFor(const packOptions& options, const char* name, const char* executable) {
+std::string unitFor(const serviceRequest& options, const char* name, const char* executable) {
     ownedString unit(createServiceUnit(options, name, executable));
     return unit.get();
 }
@@ -17,8 +16,7 @@ bool hasLine(const std::string& text, const std::string& line) {
 } // namespace
 
 TEST(ServiceUnitTest, DefaultsAreAnOwnUserAndNoCapabilities) {
-    packOptions options;
-    options.service = 1;
+    serviceRequest options;
     std::string unit = unitFor(options, "orders", "/opt/orders/bin/orders");
     for (const char* line :
          {"[Service]", "Type=exec", "ExecStart=\"/opt/orders/bin/orders\"", "DynamicUser=yes",
@@ -33,11 +31,10 @@ TEST(ServiceUnitTest, DefaultsAreAnOwnUserAndNoCapabilities) {
 }
 
 TEST(ServiceUnitTest, AskedForNotifyAUserAndALowPort) {
-    packOptions options;
-    options.service = 1;
-    options.serviceNotify = 1;
-    options.serviceLowPort = 1;
-    options.serviceUser = createStringCopy("orders-svc");
+    serviceRequest options;
+    options.notify = true;
+    options.lowPort = true;
+    options.user = "orders-svc";
     std::string unit = unitFor(options, "orders", "/opt/orders/bin/orders");
     for (const char* line :
          {"Type=notify", "User=orders-svc", "AmbientCapabilities=CAP_NET_BIND_SERVICE",
@@ -49,19 +46,19 @@ TEST(ServiceUnitTest, AskedForNotifyAUserAndALowPort) {
 
 // systemd would expand '%' and '$', and split the path at a blank.
 TEST(ServiceUnitTest, TheExecutablesPathIsQuoted) {
-    packOptions options;
+    serviceRequest options;
     std::string unit = unitFor(options, "app", "/opt/my app/100%/$HOME/\"q\"\\/bin/app");
     EXPECT_TRUE(hasLine(unit, "ExecStart=\"/opt/my app/100%%/$$HOME/\\\"q\\\"\\\\/bin/app\""))
         << unit;
 }
 
 TEST(ServiceUnitTest, NamesSystemdCannotTakeAreRefused) {
-    packOptions options;
+    serviceRequest options;
     EXPECT_EQ("'my app' cannot name a systemd service: use letters, digits, ':', '_', '.' and "
               "'-'; give --name",
               thrownMessage([&]() { delete[] createServiceUnit(options, "my app", "/x"); }));
     EXPECT_NE("", thrownMessage([&]() { delete[] createServiceUnit(options, "", "/x"); }));
-    options.serviceUser = createStringCopy("Root;rm");
+    options.user = "Root;rm";
     EXPECT_EQ("--service-user 'Root;rm' is not a user name",
               thrownMessage([&]() { delete[] createServiceUnit(options, "app", "/x"); }));
 }
@@ -101,7 +98,7 @@ TEST(ServiceScriptTest, DebianScriptsCallSystemctlOnlyToReload) {
 
 TEST(ServiceUnitTest, WrittenIntoTheUnitDirectory) {
     scratchDir dir;
-    packOptions options;
+    serviceRequest options;
     writeServiceUnit(options, "orders", "/opt/orders/bin/orders",
                      dir.path("lib/systemd/system").c_str());
     std::string written = readFile(dir.path("lib/systemd/system/orders.service"));

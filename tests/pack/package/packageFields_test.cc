@@ -1,5 +1,4 @@
-#include "pack/options/packOptions.h"
-#include "pack/options/packageFields.h"
+#include "pack/package/packageFields.h"
 #include "testSupport.h"
 
 #include <gtest/gtest.h>
@@ -63,44 +62,4 @@ TEST(packageFieldsTest, malformedFileTypesAreNamed) {
         ASSERT_NE(nullptr, error.get()) << text;
         EXPECT_NE(nullptr, strstr(error.get(), text)) << error.get();
     }
-}
-
-static std::string usageError(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "larkwin-pack");
-    packOptions options;
-    ownedString error(
-        options.createUsageError((int)arguments.size(), const_cast<char**>(arguments.data())));
-    return error ? error.get() : "";
-}
-
-TEST(packageFieldsTest, packagesNeedWhatTheirFormatsRequire) {
-    std::vector<const char*> deb = {"--deb",         "dist",     "--name",         "myapp",
-                                    "--app-version", "1.0",      "--description",  "My app",
-                                    "--maintainer",  "Me <m@e>", "--license-file", "COPYING",
-                                    "--main-class",  "a.B",      "app.jar"};
-    EXPECT_EQ("", usageError(deb));
-    std::vector<const char*> both = deb;
-    both.insert(both.begin(), {"--rpm", "dist"});
-    EXPECT_EQ("--rpm needs --license NAME, such as MIT or GPL-2.0-or-later", usageError(both));
-    both.insert(both.begin(), {"--license", "MIT", "--file-type", "x,text/x-x,X", "--file-type",
-                               "y,text/x-y,Y", "--url-scheme", "myapp"});
-    EXPECT_EQ("", usageError(both));
-    std::vector<const char*> noMaintainer = {"--deb",         "dist", "--name",        "myapp",
-                                             "--app-version", "1.0",  "--description", "x",
-                                             "--main-class",  "a.B",  "app.jar"};
-    EXPECT_EQ("--deb needs --maintainer 'NAME <EMAIL>' and --license-file FILE",
-              usageError(noMaintainer));
-}
-
-TEST(packageFieldsTest, packageOptionsAreRefusedAlone) {
-    EXPECT_EQ("--icon needs --deb or --rpm",
-              usageError({"-o", "x", "--icon", "a.png", "--main-class", "a.B", "app.jar"}));
-    EXPECT_EQ("--url-scheme needs --deb or --rpm",
-              usageError({"-o", "x", "--url-scheme", "a", "--main-class", "a.B", "app.jar"}));
-    EXPECT_EQ("give --deb and --rpm without -o and --app-image",
-              usageError({"-o", "x", "--deb", "d", "--main-class", "a.B", "app.jar"}));
-    EXPECT_EQ("--show takes no other options", usageError({"--show", "x", "--rpm", "d"}));
-    EXPECT_NE(std::string::npos,
-              usageError({"--deb", "d", "--name", "My App", "--main-class", "a.B", "app.jar"})
-                  .find("--name NAME"));
 }

@@ -1,5 +1,5 @@
-#ifndef LARKWIN_PACK_OPTIONS_PACKAGEFIELDS_H
-#define LARKWIN_PACK_OPTIONS_PACKAGEFIELDS_H
+#ifndef LARKWIN_PACK_PACKAGE_PACKAGEFIELDS_H
+#define LARKWIN_PACK_PACKAGE_PACKAGEFIELDS_H
 
 // The checks that the values naming a package pass, so that dpkg and rpm
 // accept them and they may stand in paths, desktop entries and XML as they are.

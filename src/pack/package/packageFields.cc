@@ -1,4 +1,4 @@
-#include "pack/options/packageFields.h"
+#include "pack/package/packageFields.h"
 
 #include "util/strings.h"
 

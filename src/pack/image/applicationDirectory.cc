@@ -1,0 +1,271 @@
+#include "pack/image/applicationDirectory.h"
+
+#include "pack/image/directoryTree.h"
+#include "pack/image/imageTraining.h"
+#include "pack/service/serviceUnit.h"
+#include "pack/tools/jdkTools.h"
+#include "pack/zip/bundle.h"
+#include "pack/zip/zipArchive.h"
+#include "unix/exePath.h"
+#include "unix/files.h"
+#include "unix/removalOnSignal.h"
+#include "util/owned.h"
+#include "util/stringArray.h"
+#include "util/strings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+const char* applicationDirectoryJavaPath = "../runtime/bin/java";
+
+static const double megabyte = 1e6;
+
+// A message of the caller's own, thrown as main expects.
+[[noreturn]] static void fail(const std::string& message) {
+    throw createStringCopy(message.c_str());
+}
+
+// "Unable to create 'PATH': " and the system's reason.
+[[noreturn]] static void failCreating(const std::string& path) {
+    fail("Unable to create '" + path + "': " + strerror(errno));
+}
+
+// The directory without trailing slashes, so that its last component is
+// its name and a temporary directory can be put beside it.
+static std::string directoryPath(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+static std::string bundleName(const imageRequest& request, const std::string& directory) {
+    if (request.name) {
+        return *request.name;
+    }
+    size_t slash = directory.rfind('/');
+    std::string last = slash != std::string::npos ? directory.substr(slash + 1) : directory;
+    if (last.empty() || last == "." || last == "..") {
+        fail("cannot name the bundle after '" + directory + "'; give --name");
+    }
+    return last;
+}
+
+static void linkAutomaticRuntime(const imageRequest& request, const stringArray& jars,
+                                 const std::string& image, const std::string& runtime) {
+    ownedString home(createJdkHome());
+    std::string scratch = image + "/.classpath.jar";
+    const char* extra = request.addModules ? request.addModules->c_str() : nullptr;
+    ownedString modules(createModuleList(home.get(), jars, extra, scratch.c_str()));
+    if (!request.quiet) {
+        printf("larkwin-pack: linking a runtime of %s with the JDK in '%s'\n", modules.get(),
+               home.get());
+    }
+    linkRuntime(home.get(), modules.get(), runtime.c_str(), request.keepDebug);
+}
+
+static void copyRuntime(const std::string& givenHome, const std::string& runtime) {
+    // The home itself may be a link, such as /usr/lib/jvm/default-java.
+    ownedString home(createCanonicalPath(givenHome.c_str()));
+    std::string java = home != nullptr ? std::string(home.get()) + "/bin/java" : "";
+    if (home == nullptr || !testFile(&java[0])) {
+        fail("'" + givenHome + "' is not a Java runtime's home: it has no bin/java");
+    }
+    copySelfContainedTree(home.get(), runtime.c_str());
+}
+
+// --service: DIR/lib/systemd/system/NAME.service, which runs DIR/bin/NAME
+// where DIR is now; systemd takes a unit linked into /etc/systemd/system.
+static void addServiceUnit(const serviceRequest& service, const std::string& image,
+                           const std::string& directory, const std::string& name) {
+    std::string given = directory;
+    ownedString absolute(createAbsolutePath(nullptr, &given[0]));
+    std::string executable = std::string(absolute.get()) + "/bin/" + name;
+    std::string units = image + "/lib/systemd/system";
+    writeServiceUnit(service, name.c_str(), executable.c_str(), units.c_str());
+}
+
+static void makeDirectory(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) != 0) {
+        failCreating(path);
+    }
+}
+
+// The jar's name in lib: its own file name, or with "N-" in front when an
+// earlier jar took it.
+static std::string libName(const std::vector<std::string>& used, const std::string& jar) {
+    size_t slash = jar.rfind('/');
+    std::string base = slash != std::string::npos ? jar.substr(slash + 1) : jar;
+    for (char c : base) {
+        if ((unsigned char)c < 0x20 || c == 0x7F) {
+            fail("'" + jar + "' has a name that a configuration line cannot hold");
+        }
+    }
+    std::string name = base;
+    for (int n = 2; std::find(used.begin(), used.end(), name) != used.end(); n++) {
+        name = std::to_string(n) + "-" + base;
+    }
+    return name;
+}
+
+// Copies each jar, checked to be an archive, as it is (links resolved) into
+// lib, and adds to lines the configuration line that names it.
+static void copyJars(const std::vector<std::string>& jars, const std::string& lib,
+                     stringArray* copies, std::string& lines) {
+    std::vector<std::string> names;
+    for (const std::string& jar : jars) {
+        zipArchive check(jar.c_str());
+        names.push_back(libName(names, jar));
+        std::string copy = lib + "/" + names.back();
+        copies->append(createStringCopy(copy.c_str()));
+        ownedString source(createCanonicalPath(jar.c_str()));
+        copyTree(source != nullptr ? source.get() : jar.c_str(), copy.c_str());
+        lines += "addpath ../lib/" + names.back() + "\n";
+    }
+}
+
+// The launcher whose configuration first names the image's jars in order.
+static void writeLauncher(const imageRequest& request, const std::string& bundle,
+                          const std::string& jarLines, const char* configuration) {
+    std::string text = jarLines + configuration;
+    if (text.size() > 65535) {
+        fail("the configuration is longer than 65535 bytes");
+    }
+    std::string launcher = request.launcher;
+    writeConfiguredLauncher(&launcher[0], bundle.c_str(), text.c_str());
+}
+
+static void fillImage(const imageRequest& request, const std::string& image,
+                      const std::string& directory, const std::string& name,
+                      const char* configuration) {
+    std::string bin = image + "/bin";
+    std::string lib = image + "/lib";
+    std::string runtime = image + "/runtime";
+    makeDirectory(bin);
+    makeDirectory(lib);
+    // The archives are checked before the slower runtime is made.
+    stringArray copies;
+    std::string jarLines;
+    copyJars(request.archives, lib, &copies, jarLines);
+    writeLauncher(request, bin + "/" + name, jarLines, configuration);
+    if (request.service) {
+        addServiceUnit(*request.service, image, directory, name);
+    }
+    if (!request.runtime || *request.runtime == "auto") {
+        linkAutomaticRuntime(request, copies, image, runtime);
+    } else {
+        copyRuntime(*request.runtime, runtime);
+    }
+}
+
+// The directories above the image, made as "mkdir -p" makes them.
+static void makeParents(const std::string& directory) {
+    for (size_t slash = directory.find('/', 1); slash != std::string::npos;
+         slash = directory.find('/', slash + 1)) {
+        std::string path = directory.substr(0, slash);
+        struct stat status;
+        if (stat(path.c_str(), &status) != 0) {
+            makeDirectory(path);
+        } else if (!S_ISDIR(status.st_mode)) {
+            errno = ENOTDIR;
+            failCreating(path);
+        }
+    }
+}
+
+// mkdtemp makes the directory private; the image gets the usual mode.
+static int publish(const char* temporary, const char* directory) {
+    mode_t mask = umask(0);
+    umask(mask);
+    return chmod(temporary, 0777 & ~mask) == 0 && rename(temporary, directory) == 0;
+}
+
+// Removes the temporary directory, complete or not, unless it was published.
+class temporaryImage {
+  public:
+    explicit temporaryImage(const std::string& directory) : path(directory + ".XXXXXX") {
+        if (!makeRegisteredDirectory(&path[0])) {
+            failCreating(directory);
+        }
+    }
+    ~temporaryImage() {
+        if (!published) {
+            removeTree(path.c_str());
+        }
+        unregisterRemoval(path.c_str());
+    }
+    temporaryImage(const temporaryImage&) = delete;
+    temporaryImage& operator=(const temporaryImage&) = delete;
+    std::string path;
+    bool published = false;
+};
+
+static void buildImage(const imageRequest& request, const std::string& directory,
+                       const std::string& name, const char* configuration) {
+    std::string given = directory;
+    if (testFile(&given[0])) {
+        fail("'" + directory + "' already exists");
+    }
+    makeParents(directory);
+    // An allocation failure too removes it: main reports it.
+    temporaryImage temporary(directory);
+    fillImage(request, temporary.path, directory, name, configuration);
+    if (!publish(temporary.path.c_str(), directory.c_str())) {
+        failCreating(directory);
+    }
+    temporary.published = true;
+}
+
+static void reportSize(const std::string& directory) {
+    double total = (double)getTreeSize(directory.c_str()) / megabyte;
+    double runtimeSize = (double)getTreeSize((directory + "/runtime").c_str()) / megabyte;
+    printf("larkwin-pack: wrote the app image '%s': %.1f MB (runtime %.1f MB)\n", directory.c_str(),
+           total, runtimeSize);
+}
+
+// Removes the finished directory when the training that follows fails.
+class trainedDirectory {
+  public:
+    explicit trainedDirectory(const std::string& directory) : path(directory) {}
+    ~trainedDirectory() {
+        if (!trained) {
+            removeTree(path.c_str());
+        }
+    }
+    trainedDirectory(const trainedDirectory&) = delete;
+    trainedDirectory& operator=(const trainedDirectory&) = delete;
+    const std::string& path;
+    bool trained = false;
+};
+
+// The training run needs the image where it stays: on a JDK before 25 an
+// archive maps only from the paths it was made with. A failed training
+// leaves no image.
+static void train(const imageRequest& request, const std::string& directory,
+                  const std::string& name) {
+    stringArray arguments;
+    for (const std::string& argument : *request.training) {
+        arguments.append(createStringCopy(argument.c_str()));
+    }
+    trainedDirectory image(directory);
+    trainApplicationDirectory(directory.c_str(), name.c_str(), arguments, request.quiet);
+    image.trained = true;
+}
+
+void writeApplicationDirectory(const imageRequest& request, const char* configuration) {
+    std::string directory = directoryPath(request.directory);
+    std::string name = bundleName(request, directory);
+    buildImage(request, directory, name, configuration);
+    if (request.training) {
+        train(request, directory, name);
+    }
+    if (!request.quiet) {
+        reportSize(directory);
+    }
+}

@@ -1,0 +1,42 @@
+#ifndef LARKWIN_PACK_IMAGE_APPLICATIONDIRECTORY_H
+#define LARKWIN_PACK_IMAGE_APPLICATIONDIRECTORY_H
+
+#include "pack/service/serviceUnit.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The relative path by which an application directory's bundle names its
+// runtime; the launcher resolves it against the directory of its executable.
+extern const char* applicationDirectoryJavaPath;
+
+// What an application directory is made of: the directory DIR, which must
+// not exist; NAME, the bundle's name in DIR/bin (DIR's last part when not
+// given); the launcher; the application's jars, its own first; where the
+// runtime comes from: linked by jlink ("auto" or not given), with the extra
+// modules and, with keepDebug, the JDK's debug data, or copied from a
+// runtime's home; a systemd unit with service; a training run with these
+// arguments with training. quiet: nothing is printed.
+struct imageRequest {
+    std::string directory;
+    std::optional<std::string> name;
+    std::string launcher;
+    std::vector<std::string> archives;
+    std::optional<std::string> runtime;
+    std::optional<std::string> addModules;
+    bool keepDebug = false;
+    bool quiet = false;
+    std::optional<serviceRequest> service;
+    std::optional<std::vector<std::string>> training;
+};
+
+// Writes the application directory that the request asks for: DIR/bin/NAME,
+// the bundle with the configuration, DIR/lib, the jars, and DIR/runtime, the
+// runtime linked by the JDK's jlink or copied from a runtime's home. The
+// directory is made in a temporary directory beside DIR and renamed to DIR
+// when it is complete; a failure leaves nothing behind. Prints its size
+// unless quiet.
+void writeApplicationDirectory(const imageRequest& request, const char* configuration);
+
+#endif

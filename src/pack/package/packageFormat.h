@@ -1,0 +1,48 @@
+#ifndef LARKWIN_PACK_PACKAGE_PACKAGEFORMAT_H
+#define LARKWIN_PACK_PACKAGE_PACKAGEFORMAT_H
+
+#include <string>
+#include <vector>
+
+class stringArray;
+struct packageRequest;
+
+// The tree that every package is made from: the application directory
+// under root/opt/NAME and what an installed application has beside it
+// (packageTree.h). work is a scratch directory; epochSeconds the time the
+// packages are dated; files the rpm "%files" lines of what root holds.
+struct stagedTree {
+    const char* root;
+    const char* work;
+    long epochSeconds;
+    const stringArray* files;
+};
+
+// One package format: a row of packageFormats. Its file defines the row as
+// "extern const packageFormat NAMEFormat = {...};".
+struct packageFormat {
+    // The option that asks for it, which takes the directory that receives
+    // the package, and the line of --help that says what it writes there.
+    const char* option;
+    const char* help;
+    // What the format needs that the request lacks: a usage message, or
+    // empty. Run with the command line's checks, before anything is made.
+    std::string (*check)(const packageRequest& request);
+    // Adds to the staged tree what this format alone installs, before the
+    // tree's modes are made those of a package.
+    void (*stage)(const packageRequest& request, const stagedTree& tree);
+    // Builds the package from the staged tree into directory and, unless
+    // quiet, names the file written. It may add its own control files to
+    // the tree; formats after it leave them out.
+    void (*write)(const packageRequest& request, const stagedTree& tree,
+                  const std::string& directory);
+};
+
+// Every format, in the order their packages are written; null ends it.
+extern const packageFormat* const packageFormats[];
+
+// The formats' options after the leading ones, joined as a sentence joins
+// them: "A, B or C" with lastJoin " or ".
+std::string joinFormatOptions(const char* lastJoin, std::vector<std::string> leading = {});
+
+#endif
