@@ -184,7 +184,8 @@ static void writeDebianPackage(const packageRequest& request, const stagedTree& 
     build.add(built);
     stringBuffer printed;
     build.run(nullptr, printed);
-    publishPackages(built.c_str(), directory.c_str(), request.image.quiet);
+    stringArray moved;
+    moveFiles(built.c_str(), directory.c_str(), moved);
 }
 
 // Each override says why the tag does not apply to an application packaged
@@ -200,7 +201,12 @@ static void stageLintianOverrides(const packageRequest& request, const stagedTre
         name + ": shared-library-lacks-prerequisites [opt/" + name + "/bin/" + name +
         "]\n# The application's own jars and those of its private Java runtime, read by\n"
         "# its launcher and runtime alone.\n" +
-        name + ": jar-not-in-usr-share [opt/" + name + "/*]\n";
+        name + ": jar-not-in-usr-share [opt/" + name +
+        "/*]\n# The private Java runtime's own native libraries, as its build made them:\n"
+        "# some JDKs (Temurin, for one) link zlib into libjli.so and libzip.so, and\n"
+        "# freetype, lcms2 and libjpeg into java.desktop's libraries. Only that runtime\n"
+        "# loads them.\n" +
+        name + ": embedded-library * [opt/" + name + "/runtime/lib/*]\n";
     if (request.image.training) {
         text += "# The start-up archive is only ever mapped read-only by the JVM; 0444 keeps\n"
                 "# it so.\n" +

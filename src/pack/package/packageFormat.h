@@ -31,8 +31,9 @@ struct packageFormat {
     // Adds to the staged tree what this format alone installs, before the
     // tree's modes are made those of a package.
     void (*stage)(const packageRequest& request, const stagedTree& tree);
-    // Builds the package from the staged tree into directory and, unless
-    // quiet, names the file written. It may add its own control files to
+    // Builds the package from the staged tree into directory, a scratch
+    // directory from which every format's package is published once all
+    // are built, so that a failure leaves none. It may add its own control files to
     // the tree; formats after it leave them out.
     void (*write)(const packageRequest& request, const stagedTree& tree,
                   const std::string& directory);

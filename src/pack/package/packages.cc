@@ -2,6 +2,7 @@
 
 #include "pack/image/applicationDirectory.h"
 #include "pack/image/directoryTree.h"
+#include "pack/image/madeDirectories.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
@@ -12,6 +13,7 @@
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "unix/removalOnSignal.h"
 #include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
@@ -44,7 +46,8 @@ char* createInstalledConfiguration(const char* configuration, const char* name) 
 
 // A scratch directory whose path rpmbuild's recipe and macros take as it
 // is: under TMPDIR when its path is plain, else under /tmp. It is removed
-// with what it holds when the packages are written or have failed.
+// with what it holds when the packages are written or have failed, and on
+// a termination signal.
 class workDirectory {
   public:
     workDirectory() {
@@ -54,12 +57,15 @@ class workDirectory {
             plain = strchr("'\"%$`\\ \t\n", *c) == nullptr;
         }
         path = std::string(plain ? temporary : "/tmp") + "/larkwin-pack-XXXXXX";
-        if (mkdtemp(&path[0]) == nullptr) {
+        if (!makeRegisteredDirectory(&path[0])) {
             std::string message = "Unable to create '" + path + "': " + strerror(errno);
             throw createStringCopy(message.c_str());
         }
     }
-    ~workDirectory() { removeTree(path.c_str()); }
+    ~workDirectory() {
+        removeTree(path.c_str());
+        unregisterRemoval(path.c_str());
+    }
     workDirectory(const workDirectory&) = delete;
     workDirectory& operator=(const workDirectory&) = delete;
     std::string path;
@@ -116,15 +122,22 @@ static void writeImage(const packageRequest& request, const char* configuration,
     strip(runtimeFiles);
 }
 
-// The formats' packages in the order of the table, each into its directory.
+// The formats' packages in the order of the table, each built into a
+// scratch directory of its own; then all of them are published together.
 static void writeFormats(const packageRequest& request, const stagedTree& tree) {
+    std::vector<std::pair<std::string, std::string>> builtAndTo;
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         for (const packageOutput& output : request.outputs) {
             if (output.format == *format) {
-                (*format)->write(request, tree, output.directory);
+                std::string built =
+                    std::string(tree.work) + "/built-" + std::to_string(builtAndTo.size());
+                makeDirectories(built.c_str());
+                (*format)->write(request, tree, built);
+                builtAndTo.emplace_back(built, output.directory);
             }
         }
     }
+    publishAll(builtAndTo, request.image.quiet);
 }
 
 static void buildPackages(const packageRequest& request, const char* configuration,
@@ -162,6 +175,14 @@ std::string checkPackageFormats(const packageRequest& request) {
 void writePackages(const packageRequest& request, const char* configuration) {
     checkServiceNames(request);
     checkPackageTraining(request);
-    workDirectory work;
-    buildPackages(request, configuration, work.path.c_str());
+    // Before any work; removed again, when empty, if the run fails.
+    madeDirectories outputs;
+    for (const packageOutput& output : request.outputs) {
+        outputs.make(output.directory, true);
+    }
+    {
+        workDirectory work;
+        buildPackages(request, configuration, work.path.c_str());
+    }
+    outputs.keep();
 }
