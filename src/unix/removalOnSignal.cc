@@ -15,6 +15,8 @@ volatile sig_atomic_t isTree[slotCount];
 // Process groups, by their leader's id; 0 for a free slot.
 volatile pid_t groups[slotCount];
 const int signals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+// isTree's value for a directory removed only when it is empty.
+const sig_atomic_t emptyDirectory = 2;
 // How long a group asked to end with SIGTERM may take, in steps of 50 ms.
 const int endingSteps = 100;
 } // namespace
@@ -70,12 +72,20 @@ static void removeRegistered(int signalNumber) {
     endGroups();
     for (int i = 0; i < slotCount; i++) {
         const char* name = names[i];
-        if (name != nullptr) {
+        if (name != nullptr && isTree[i] != emptyDirectory) {
             if (isTree[i]) {
                 removeTree(name);
             } else {
                 unlink(name);
             }
+        }
+    }
+    // Empty directories last, the latest registered first: they may hold
+    // what was removed above.
+    for (int i = slotCount - 1; i >= 0; i--) {
+        const char* name = names[i];
+        if (name != nullptr && isTree[i] == emptyDirectory) {
+            rmdir(name);
         }
     }
     // The signal stays blocked until the handler returns; then its default
@@ -108,6 +118,10 @@ static void registerName(const char* name, int tree) {
             return;
         }
     }
+}
+
+void registerEmptyDirectory(const char* name) {
+    registerName(name, emptyDirectory);
 }
 
 void unregisterRemoval(const char* name) {

@@ -19,6 +19,9 @@ void removeRegisteredOnTermination();
 // stay alive while it is registered.
 int openRegisteredFile(char* nameTemplate);
 int makeRegisteredDirectory(char* nameTemplate);
+// A directory that is removed when it is empty, after everything else; the
+// name is borrowed, as a template is.
+void registerEmptyDirectory(const char* name);
 // The name is removed from the list (not from the file system).
 void unregisterRemoval(const char* name);
 // fork, with the child made the leader of a process group of its own that a

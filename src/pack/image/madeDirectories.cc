@@ -1,16 +1,26 @@
 #include "pack/image/madeDirectories.h"
 
+#include "unix/removalOnSignal.h"
 #include "util/strings.h"
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 madeDirectories::~madeDirectories() {
     for (auto directory = made.rbegin(); directory != made.rend(); ++directory) {
+        unregisterRemoval(directory->c_str());
         rmdir(directory->c_str());
     }
+}
+
+void madeDirectories::keep() {
+    for (const std::string& directory : made) {
+        unregisterRemoval(directory.c_str());
+    }
+    made.clear();
 }
 
 static void failCreating(const std::string& path) {
@@ -37,6 +47,7 @@ void madeDirectories::make(const std::string& path, bool itself) {
                 failCreating(directory);
             }
             made.push_back(directory);
+            registerEmptyDirectory(made.back().c_str());
         } else if (!S_ISDIR(status.st_mode)) {
             errno = ENOTDIR;
             failCreating(directory);

@@ -1,12 +1,13 @@
 #ifndef LARKWIN_PACK_IMAGE_MADEDIRECTORIES_H
 #define LARKWIN_PACK_IMAGE_MADEDIRECTORIES_H
 
+#include <deque>
 #include <string>
-#include <vector>
 
 // Directories made as "mkdir -p" makes them, for what a run writes. A run
 // that fails leaves none of them: unless kept, those made are removed again
-// at the end, the deepest first, each only while it is empty.
+// at the end (or on a termination signal, see removalOnSignal.h), the
+// deepest first, each only while it is empty.
 class madeDirectories {
   public:
     madeDirectories() = default;
@@ -20,10 +21,11 @@ class madeDirectories {
     // reason.
     void make(const std::string& path, bool itself);
     // What was made stays.
-    void keep() { made.clear(); }
+    void keep();
 
   private:
-    std::vector<std::string> made;
+    // A deque keeps the strings where they are: the signal handler borrows them.
+    std::deque<std::string> made;
 };
 
 #endif
