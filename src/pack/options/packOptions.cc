@@ -376,6 +376,10 @@ char* packOptions::createPackageFieldError() const {
                                  controlNames[i]);
         }
     }
+    // rpm's URL tag takes one token.
+    if (homepage != nullptr && strpbrk(homepage, " \t") != nullptr) {
+        return createStringCopy("--homepage takes a URL, which holds no blank");
+    }
     const char* metainfoName = metainfo != nullptr ? strrchr(metainfo, '/') : nullptr;
     if (metainfo != nullptr && !isOneLine(metainfoName != nullptr ? metainfoName + 1 : metainfo)) {
         return createStringCopy("--metainfo's file name holds a control character, which the "
