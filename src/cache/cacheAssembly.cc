@@ -1,14 +1,10 @@
-// The end of a launch: an archive that a JVM crashed on goes, and a class
-// list that a recording run wrote is dumped into an archive by a java of
-// its own, detached from the launcher, at low priority, one per key at a
-// time (a lock on "<archive>.lock" says which), under a temporary name
-// that is renamed into place with its record once it is complete.
+#include "cache/cacheAssembly.h"
 
 #include "cache/cacheEviction.h"
 #include "cache/cacheRecord.h"
-#include "cache/shippedArchive.h"
-#include "cache/startupCache.h"
+#include "cache/cacheReport.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -22,61 +18,15 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char** environ;
 
 // Smaller than any archive: the header alone takes a page.
 static const long smallestArchive = 4096;
-// A crash this soon after the start is taken for one in the JVM's start-up.
-static const long long startUpSeconds = 30;
 
-static int isCrash(int status) {
-    const int crashes[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGSYS, SIGTRAP};
-    for (int crash : crashes) {
-        if (status == 128 + crash) {
-            return 1;
-        }
-    }
-    return 0;
-}
-
-void startupCache::finish(int status) {
-    if (mapping && isCrash(status) && getMonotonicSeconds() - startedAt <= startUpSeconds) {
-        if (shipped) {
-            reportStartupCache("no longer using the image's '%s': the JVM that mapped it crashed",
-                               archive);
-            refuseShippedArchive(archive, seenPath);
-        } else {
-            reportStartupCache("removed '%s': the JVM that mapped it crashed", archive);
-            removeArchive();
-        }
-    }
-    if (relisting) {
-        relisting = 0;
-        if (!isCrash(status) && isClearlyLarger()) {
-            remakes++;
-            startAssembly();
-        } else {
-            unlink(classList);
-        }
-        return;
-    }
-    if (!recording) {
-        return;
-    }
-    recording = 0;
-    if (listsMainClass()) {
-        startAssembly();
-        return;
-    }
-    unlink(classList);
-    reportStartupCache("no archive for '%s': the run did not load its main class", archive);
-}
-
-static long long countLines(const char* path) {
-    FILE* file = fopen(path, "re");
+long long countListedClasses(const char* classList) {
+    FILE* file = fopen(classList, "re");
     if (file == nullptr) {
         return 0;
     }
@@ -88,24 +38,16 @@ static long long countLines(const char* path) {
     return lines;
 }
 
-// A quarter more classes than the archive was made from, and a hundred at
-// least: not just another path through the same start.
-int startupCache::isClearlyLarger() const {
-    long long listed = countLines(classList);
-    return listed >= archivedClasses + archivedClasses / 4 + 100 && listsMainClass();
-}
-
-// The class list names classes with slashes, one a line, the name first.
-int startupCache::listsMainClass() const {
+int listsClass(const char* classList, const char* name) {
     FILE* list = fopen(classList, "re");
     if (list == nullptr) {
         return 0;
     }
-    size_t length = strlen(mainClass);
+    size_t length = strlen(name);
     char line[1024];
     int found = 0;
     while (!found && fgets(line, sizeof line, list) != nullptr) {
-        found = strncmp(line, mainClass, length) == 0 &&
+        found = strncmp(line, name, length) == 0 &&
                 (line[length] == '\n' || line[length] == ' ' || line[length] == 0);
     }
     fclose(list);
@@ -135,27 +77,34 @@ static void detachStreams() {
     }
 }
 
+// Every user of the image may map it; no one but its owner may change it.
+static void publishArchive(const assemblyOrder& order) {
+    unlink(order.lockPath);
+    chmod(order.archive, 0444);
+    chmod(order.recordPath, 0644);
+}
+
 // The lock stays with the open file that the assembling process inherits,
 // so it is held until that process ends, whoever else closes the file.
-void startupCache::startAssembly() {
-    int lock = open(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+void cacheAssembly::start() {
+    int lock = open(order.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        reportStartupCache("not assembled: another start assembles '%s'", archive);
-        unlink(classList);
+        reportStartupCache("not assembled: another start assembles '%s'", order.archive);
+        unlink(order.classList);
         if (lock >= 0) {
             close(lock);
         }
         return;
     }
-    reportStartupCache(waitForAssembly ? "assembling '%s'" : "assembling '%s' after the launcher",
-                       archive);
+    reportStartupCache(order.wait ? "assembling '%s'" : "assembling '%s' after the launcher",
+                       order.archive);
     fflush(stdout);
     fflush(stderr);
-    if (waitForAssembly) {
+    if (order.wait) {
         assemble();
         close(lock);
-        if (training) {
-            publishShippedArchive();
+        if (order.publish) {
+            publishArchive(order);
         }
         return;
     }
@@ -171,7 +120,7 @@ void startupCache::startAssembly() {
         _exit(0);
     }
     if (middle < 0) {
-        unlink(classList);
+        unlink(order.classList);
     } else {
         while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
         }
@@ -202,15 +151,16 @@ static int runQuietly(char** command) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-int startupCache::dumpArchive(const char* trainee) {
+int cacheAssembly::dumpArchive(const char* trainee) {
     stringArray added;
     added.append(createStringCopy("-Xshare:dump"));
-    added.append(createString("-XX:SharedClassListFile=", classList));
+    added.append(createString("-XX:SharedClassListFile=", order.classList));
     added.append(createString("-XX:SharedArchiveFile=", trainee));
-    if (mechanism == linkedStaticArchive) {
+    if (order.mechanism == linkedStaticArchive) {
         added.append(createStringCopy("-XX:+AOTClassLinking"));
     }
-    char** command = new char*[dumpCommand.size() + added.size() + 1];
+    const stringArray& dumpCommand = *order.dumpCommand;
+    ownedArray<char*> command(new char*[dumpCommand.size() + added.size() + 1]);
     int used = 0;
     for (int i = 0; i < dumpCommand.size(); i++) {
         command[used++] = dumpCommand[i];
@@ -219,9 +169,7 @@ int startupCache::dumpArchive(const char* trainee) {
         command[used++] = added[i];
     }
     command[used] = nullptr;
-    int dumped = runQuietly(command);
-    delete[] command;
-    return dumped;
+    return runQuietly(command.get());
 }
 
 // Written by the JVM, of the user, and begun by the header that the JVM
@@ -243,45 +191,45 @@ static int isComplete(const char* trainee) {
 
 // The record goes first: a start that sees the archive before the record
 // has its new change time checks the checksum once and notes that time.
-int startupCache::putInPlace(const char* trainee) {
+int cacheAssembly::putInPlace(const char* trainee) {
     int ok;
     cacheRecord record;
     record.checksum = computeFileChecksum(trainee, &ok);
     chmod(trainee, 0400);
     record.takeFileState(trainee);
     record.set(record.executable, HACKexePath);
-    record.set(record.mainClass, mainClass);
-    record.set(record.runtimeHome, runtimeHome);
-    record.set(record.runtimeVersion, runtimeVersion);
-    record.classes = countLines(classList);
-    record.remakes = remakes;
-    if (!ok || !record.write(recordPath) || rename(trainee, archive) != 0) {
+    record.set(record.mainClass, order.mainClass);
+    record.set(record.runtimeHome, order.runtimeHome);
+    record.set(record.runtimeVersion, order.runtimeVersion);
+    record.classes = countListedClasses(order.classList);
+    record.remakes = order.remakes;
+    if (!ok || !record.write(order.recordPath) || rename(trainee, order.archive) != 0) {
         return 0;
     }
     // Some file systems give a renamed file a new change time; noting it
     // spares the next start the checksum.
-    record.takeFileState(archive);
-    record.write(recordPath);
+    record.takeFileState(order.archive);
+    record.write(order.recordPath);
     return 1;
 }
 
-void startupCache::assemble() {
-    char* trainee = createString(archive, ".XXXXXX.tmp");
-    int fd = mkstemps(trainee, (int)strlen(".tmp"));
+void cacheAssembly::assemble() {
+    ownedString trainee(createString(order.archive, ".XXXXXX.tmp"));
+    int fd = mkstemps(trainee.get(), (int)strlen(".tmp"));
     if (fd >= 0) {
         close(fd);
-        int placed = dumpArchive(trainee) && isComplete(trainee) && putInPlace(trainee);
+        int placed =
+            dumpArchive(trainee.get()) && isComplete(trainee.get()) && putInPlace(trainee.get());
         if (placed) {
-            reportStartupCache("assembled '%s'", archive);
+            reportStartupCache("assembled '%s'", order.archive);
         } else {
-            unlink(trainee);
-            unlink(recordPath);
-            reportStartupCache("assembly left no complete archive for '%s'", archive);
+            unlink(trainee.get());
+            unlink(order.recordPath);
+            reportStartupCache("assembly left no complete archive for '%s'", order.archive);
         }
     }
-    unlink(classList);
-    delete[] trainee;
-    if (!training) {
-        evictArchives(directory, getCacheSizeLimit());
+    unlink(order.classList);
+    if (order.evictedDirectory != nullptr) {
+        evictArchives(order.evictedDirectory, getCacheSizeLimit());
     }
 }

@@ -1,9 +1,10 @@
 #include "cache/cacheControl.h"
 
 #include "cache/cacheEviction.h"
+#include "cache/cacheNames.h"
 #include "cache/cacheRecord.h"
-#include "cache/startupCache.h"
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
@@ -16,12 +17,12 @@
 #include <unistd.h>
 
 static void listArchive(const char* directory, const char* name, unsigned long long& total) {
-    char* slashed = createString(directory, "/");
-    char* archive = createString(slashed, name);
-    char* recordPath = createString(archive, ".info");
+    ownedString slashed(createString(directory, "/"));
+    ownedString archive(createString(slashed.get(), name));
+    ownedString recordPath(createString(archive.get(), ".info"));
     cacheRecord record;
     struct stat status;
-    if (record.read(recordPath) && stat(recordPath, &status) == 0) {
+    if (record.read(recordPath.get()) && stat(recordPath.get(), &status) == 0) {
         char when[32];
         time_t lastUse = status.st_mtim.tv_sec;
         strftime(when, sizeof when, "%Y-%m-%d %H:%M", localtime(&lastUse));
@@ -29,9 +30,6 @@ static void listArchive(const char* directory, const char* name, unsigned long l
                record.runtimeVersion, record.runtimeHome, record.mainClass, record.executable);
         total += record.size;
     }
-    delete[] recordPath;
-    delete[] archive;
-    delete[] slashed;
 }
 
 void listCache(const char* directory) {
@@ -81,11 +79,10 @@ int runCacheCommand(const javaVm& vm) {
     if (strcmp(command, "clear") != 0 && strcmp(command, "clear-all") != 0) {
         return 0;
     }
-    char* prefix = strcmp(command, "clear") == 0 && vm.mainClass != nullptr
-                       ? createNamePrefix(HACKexePath, vm.mainClass)
-                       : createStringCopy("");
-    int removed = clearCache(vm.startupCacheDir, prefix);
+    ownedString prefix(strcmp(command, "clear") == 0 && vm.mainClass != nullptr
+                           ? createNamePrefix(HACKexePath, vm.mainClass)
+                           : createStringCopy(""));
+    int removed = clearCache(vm.startupCacheDir, prefix.get());
     printf("removed %d archive%s from %s\n", removed, removed == 1 ? "" : "s", vm.startupCacheDir);
-    delete[] prefix;
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "cache/cacheDirectory.h"
 
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -35,13 +36,14 @@ int makeCacheDirectory(const char* path) {
     if (isDirectory(path)) {
         return 0;
     }
-    char* partial = createStringCopy(path);
+    ownedString partial(createStringCopy(path));
     int failure = 0;
-    for (char* slash = strchr(partial + 1, '/'); failure == 0; slash = strchr(slash + 1, '/')) {
+    for (char* slash = strchr(partial.get() + 1, '/'); failure == 0;
+         slash = strchr(slash + 1, '/')) {
         if (slash != nullptr) {
             *slash = 0;
         }
-        if (mkdir(partial, 0700) != 0 && errno != EEXIST) {
+        if (mkdir(partial.get(), 0700) != 0 && errno != EEXIST) {
             failure = errno;
         }
         if (slash == nullptr) {
@@ -49,7 +51,6 @@ int makeCacheDirectory(const char* path) {
         }
         *slash = '/';
     }
-    delete[] partial;
     if (failure == 0 && !isDirectory(path)) {
         failure = ENOTDIR;
     }
@@ -72,31 +73,27 @@ static int othersMayReplaceEntries(const char* directory) {
 }
 
 int isReplaceableByOthers(const char* path) {
-    char* named = createParentPath(path);
-    int replaceable = othersMayReplaceEntries(named);
-    delete[] named;
-    char* canonical = createCanonicalPath(path);
-    if (canonical != nullptr) {
-        char* parent = createParentPath(canonical);
-        replaceable = replaceable || othersMayReplaceEntries(parent);
-        delete[] parent;
-        delete[] canonical;
+    ownedString named(createParentPath(path));
+    if (othersMayReplaceEntries(named.get())) {
+        return 1;
     }
-    return replaceable;
+    ownedString canonical(createCanonicalPath(path));
+    if (canonical == nullptr) {
+        return 0;
+    }
+    ownedString parent(createParentPath(canonical.get()));
+    return othersMayReplaceEntries(parent.get());
 }
 
 static char* createProbeRefusal(const char* directory) {
-    char* probe = createString(directory, "/.probe-XXXXXX");
-    int fd = mkstemp(probe);
-    char* refusal = nullptr;
+    ownedString probe(createString(directory, "/.probe-XXXXXX"));
+    int fd = mkstemp(probe.get());
     if (fd < 0) {
-        refusal = createMessage("the cache directory '%s' does not take a new file", directory);
-    } else {
-        close(fd);
-        unlink(probe);
+        return createMessage("the cache directory '%s' does not take a new file", directory);
     }
-    delete[] probe;
-    return refusal;
+    close(fd);
+    unlink(probe.get());
+    return nullptr;
 }
 
 char* createWriteRefusal(const char* directory, unsigned long long expectedSize) {

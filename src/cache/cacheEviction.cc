@@ -1,6 +1,8 @@
 #include "cache/cacheEviction.h"
 
 #include "cache/cacheRecord.h"
+#include "cache/vmShape.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdlib>
@@ -14,6 +16,13 @@
 static const long long hour = 3600;
 static const long long day = 24 * hour;
 static const long long unusedSeenRecordAge = 30 * day;
+static const unsigned long long defaultSizeLimit = 512ull * 1024 * 1024;
+
+unsigned long long getCacheSizeLimit() {
+    const char* text = getenv("LARKWIN_STARTUP_CACHE_LIMIT");
+    unsigned long long limit = text != nullptr ? parseMemorySize(text) : 0;
+    return limit != 0 ? limit : defaultSizeLimit;
+}
 
 static int isHex(const char* text, int length) {
     for (int i = 0; i < length; i++) {
@@ -64,9 +73,8 @@ long long ageOf(int directory, const char* name, long long now) {
 void removeAt(int directory, const char* archiveName) {
     const char* endings[] = {"", ".info", ".lock"};
     for (const char* ending : endings) {
-        char* name = createString(archiveName, ending);
-        unlinkat(directory, name, 0);
-        delete[] name;
+        ownedString name(createString(archiveName, ending));
+        unlinkat(directory, name.get(), 0);
     }
 }
 
@@ -82,24 +90,22 @@ int hasVanished(const char* executable) {
 
 // A file of the cache that is not an archive with a record.
 void sweepLeftover(int directory, const char* name, int archiveLength, long long now) {
-    char* archiveName = createStringCopy(name);
+    ownedString archiveName(createStringCopy(name));
     archiveName[archiveLength] = 0;
     int isArchive = name[archiveLength] == 0;
     int isRecord = strcmp(name + archiveLength, ".info") == 0;
     // A record of an image's archive is touched at each use of that archive.
     int isSeenRecord = strcmp(name + archiveLength, ".shipped") == 0;
-    char* record = createString(archiveName, ".info");
+    ownedString record(createString(archiveName.get(), ".info"));
     long long age = ageOf(directory, name, now);
-    if (isArchive && !existsAt(directory, record) && age > hour) {
+    if (isArchive && !existsAt(directory, record.get()) && age > hour) {
         unlinkat(directory, name, 0);
     } else if (isSeenRecord && age > unusedSeenRecordAge) {
         unlinkat(directory, name, 0);
-    } else if (!isArchive && !isRecord && !isSeenRecord && !existsAt(directory, archiveName) &&
-               age > day) {
+    } else if (!isArchive && !isRecord && !isSeenRecord &&
+               !existsAt(directory, archiveName.get()) && age > day) {
         unlinkat(directory, name, 0);
     }
-    delete[] record;
-    delete[] archiveName;
 }
 
 class archiveList {
@@ -115,6 +121,7 @@ class archiveList {
     archiveList& operator=(const archiveList&) = delete;
 
     void add(const char* archiveName, const cacheRecord& record, long long lastUse) {
+        ownedString name(createStringCopy(archiveName));
         if (count == capacity) {
             capacity += 64;
             cachedArchive* grown = new cachedArchive[capacity];
@@ -125,7 +132,7 @@ class archiveList {
             items = grown;
         }
         cachedArchive& added = items[count++];
-        added.name = createStringCopy(archiveName);
+        added.name = name.release();
         added.prefixLength = (int)strlen(archiveName) - 4 - 16;
         added.size = record.size;
         added.lastUse = lastUse;
@@ -158,19 +165,16 @@ void collect(const char* path, DIR* listing, archiveList& archives, long long no
             sweepLeftover(directory, found->d_name, length, now);
             continue;
         }
-        char* archiveName = createStringCopy(found->d_name);
+        ownedString archiveName(createStringCopy(found->d_name));
         archiveName[length] = 0;
-        char* slashed = createString(path, "/");
-        char* recordPath = createString(slashed, found->d_name);
+        ownedString slashed(createString(path, "/"));
+        ownedString recordPath(createString(slashed.get(), found->d_name));
         cacheRecord record;
         struct stat status;
-        if (existsAt(directory, archiveName) && record.read(recordPath) &&
-            stat(recordPath, &status) == 0) {
-            archives.add(archiveName, record, (long long)status.st_mtim.tv_sec);
+        if (existsAt(directory, archiveName.get()) && record.read(recordPath.get()) &&
+            stat(recordPath.get(), &status) == 0) {
+            archives.add(archiveName.get(), record, (long long)status.st_mtim.tv_sec);
         }
-        delete[] recordPath;
-        delete[] slashed;
-        delete[] archiveName;
     }
 }
 

@@ -17,6 +17,10 @@ void evictArchives(const char* directory, unsigned long long limit);
 
 const int maxKeysPerApplication = 4;
 
+// The size limit of a cache directory: LARKWIN_STARTUP_CACHE_LIMIT (a size
+// such as 300m or 2g) when it is one, else 512 MiB.
+unsigned long long getCacheSizeLimit();
+
 // Whether name is one the cache makes; the length of its archive's name
 // ("<Name>-<16 hex>-<16 hex>.jsa") then, else 0.
 int getArchiveNameLength(const char* name);

@@ -1,5 +1,8 @@
 #include "cache/cacheKey.h"
 
+#include "cache/zipDigest.h"
+#include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
@@ -10,7 +13,7 @@
 static const uint64_t fnvOffsetBasis = 14695981039346656037ull;
 static const uint64_t fnvPrime = 1099511628211ull;
 
-cacheKey::cacheKey() : value(fnvOffsetBasis), imageRoot(nullptr) {}
+cacheKey::cacheKey() : value(fnvOffsetBasis), imageRoot(nullptr), byContent(0) {}
 
 void cacheKey::addBytes(const char* bytes, unsigned long length) {
     for (unsigned long i = 0; i < length; i++) {
@@ -40,9 +43,15 @@ void cacheKey::addPath(const char* path) {
 }
 
 void cacheKey::addFileState(const char* path) {
-    addPath(path);
+    // A link to the launcher (a package's /usr/bin/NAME) names the image's
+    // file, which the JVM compares by the file itself.
     struct stat status;
-    if (stat(path, &status) != 0) {
+    ownedString canonical(byContent && lstat(path, &status) == 0 && S_ISLNK(status.st_mode)
+                              ? createCanonicalPath(path)
+                              : nullptr);
+    const char* named = canonical != nullptr ? canonical.get() : path;
+    addPath(named);
+    if (stat(named, &status) != 0) {
         addText("missing");
         return;
     }
@@ -50,6 +59,13 @@ void cacheKey::addFileState(const char* path) {
     addNumber((long long)status.st_size);
     addNumber((long long)status.st_mtim.tv_sec);
     addNumber((long long)status.st_mtim.tv_nsec);
+    if (byContent) {
+        addNumber(S_ISREG(status.st_mode) ? (long long)digestZipDirectory(named) : 0);
+        return;
+    }
+    addNumber((long long)status.st_ino);
+    addNumber((long long)status.st_ctim.tv_sec);
+    addNumber((long long)status.st_ctim.tv_nsec);
 }
 
 char* cacheKey::createHex() const {
@@ -116,11 +132,10 @@ static void addEachFileState(cacheKey& key, const stringArray& paths) {
 }
 
 static void addPathListState(cacheKey& key, const char* list) {
-    char* entries = createStringCopy(list);
-    for (char* entry = strtok(entries, ":"); entry != nullptr; entry = strtok(nullptr, ":")) {
+    ownedString entries(createStringCopy(list));
+    for (char* entry = strtok(entries.get(), ":"); entry != nullptr; entry = strtok(nullptr, ":")) {
         key.addFileState(entry);
     }
-    delete[] entries;
 }
 
 // The module path's value follows "-p" or "--module-path" as the next

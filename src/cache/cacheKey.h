@@ -19,11 +19,21 @@ class cacheKey {
     // same when the image is moved.
     void addPath(const char* path);
     // The entry's path, kind, size and modification time as stat() tells
-    // them (one "missing" mark when it does not exist), never its content.
+    // them (one "missing" mark when it does not exist), and what changes
+    // whenever the file is written or replaced: its inode and change time,
+    // or, once identifyByContent() was called, the digest of its central
+    // directory when it is a zip archive (digestZipDirectory), and then an
+    // entry that is a link by the canonical path of the file it names.
     void addFileState(const char* path);
     // Paths below root are added relative to it from now on; root is not
     // copied and must outlive the key.
     void setImageRoot(const char* root) { imageRoot = root; }
+    // For the key of an archive that an app image ships: its files are
+    // copied (a package installed) with their times but not their inodes
+    // or change times, so what they hold tells them apart instead; and the
+    // launcher may be started through a link (/usr/bin/NAME), whose path
+    // the JVM takes for the file it names.
+    void identifyByContent() { byContent = 1; }
     uint64_t getValue() const { return value; }
     // The value as 16 lower-case hexadecimal digits. Owned by the caller.
     char* createHex() const;
@@ -33,6 +43,7 @@ class cacheKey {
 
     uint64_t value;
     const char* imageRoot;
+    int byContent;
 };
 
 // Whether a VM option belongs in the key: only what the JVM checks when it

@@ -1,5 +1,6 @@
 #include "cache/cacheRecord.h"
 
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -25,8 +26,9 @@ cacheRecord::~cacheRecord() {
 }
 
 void cacheRecord::set(char*& field, const char* value) {
+    char* copy = createStringCopy(value != nullptr ? value : "");
     delete[] field;
-    field = createStringCopy(value != nullptr ? value : "");
+    field = copy;
 }
 
 static int isOwnAndClosed(const struct stat& status, int rootMayOwn = 0) {
@@ -95,27 +97,53 @@ int cacheRecord::read(const char* path, int rootMayOwn) {
     return headed && fields == 7;
 }
 
+// Writes the record's lines; 0 when that failed.
+static int print(FILE* file, const cacheRecord& record) {
+    fprintf(file, "%s\nsize %llu\nchecksum %016llx\nchange %llu %lld %lld\n", recordHeader,
+            record.size, record.checksum, record.inode, record.changeSeconds,
+            record.changeNanoseconds);
+    fprintf(file, "executable %s\nmainclass %s\nruntime %s\nversion %s\n",
+            record.executable != nullptr ? record.executable : "",
+            record.mainClass != nullptr ? record.mainClass : "",
+            record.runtimeHome != nullptr ? record.runtimeHome : "",
+            record.runtimeVersion != nullptr ? record.runtimeVersion : "");
+    fprintf(file, "classes %lld %d %d\n", record.classes, record.remakes, record.uses);
+    return fflush(file) == 0 && ferror(file) == 0;
+}
+
 int cacheRecord::write(const char* path) const {
-    char* temporary = createString(path, ".XXXXXX");
-    int fd = mkstemp(temporary);
+    ownedString temporary(createString(path, ".XXXXXX"));
+    int fd = mkstemp(temporary.get());
     int written = 0;
     if (fd >= 0) {
         FILE* file = fdopen(fd, "w");
-        fprintf(file, "%s\nsize %llu\nchecksum %016llx\nchange %llu %lld %lld\n", recordHeader,
-                size, checksum, inode, changeSeconds, changeNanoseconds);
-        fprintf(file, "executable %s\nmainclass %s\nruntime %s\nversion %s\n",
-                executable != nullptr ? executable : "", mainClass != nullptr ? mainClass : "",
-                runtimeHome != nullptr ? runtimeHome : "",
-                runtimeVersion != nullptr ? runtimeVersion : "");
-        fprintf(file, "classes %lld %d %d\n", classes, remakes, uses);
-        written = fflush(file) == 0 && ferror(file) == 0;
-        written = fclose(file) == 0 && written && rename(temporary, path) == 0;
+        written = print(file, *this);
+        written = fclose(file) == 0 && written && rename(temporary.get(), path) == 0;
     }
     if (!written) {
-        unlink(temporary);
+        unlink(temporary.get());
     }
-    delete[] temporary;
     return written;
+}
+
+// The same length as before takes no new block of the file system, so this
+// works on a full disk too.
+int cacheRecord::writeInPlace(const char* path) const {
+    int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0 || fstat(fd, &status) != 0 || !isOwnAndClosed(status)) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        return 0;
+    }
+    FILE* file = fdopen(fd, "w");
+    if (file == nullptr) {
+        close(fd);
+        return 0;
+    }
+    int written = print(file, *this) && ftruncate(fd, ftell(file)) == 0 && fsync(fd) == 0;
+    return fclose(file) == 0 && written;
 }
 
 static unsigned long long mix(unsigned long long lane, unsigned long long word) {
@@ -131,24 +159,23 @@ unsigned long long computeFileChecksum(const char* path, int* ok) {
         return 0;
     }
     static const size_t chunkSize = 1 << 17;
-    unsigned char* chunk = new unsigned char[chunkSize];
+    ownedArray<unsigned char> chunk(new unsigned char[chunkSize]);
     unsigned long long lanes[4] = {1, 2, 3, 4};
     unsigned long long length = 0;
     ssize_t got;
-    while ((got = ::read(fd, chunk, chunkSize)) > 0) {
+    while ((got = ::read(fd, chunk.get(), chunkSize)) > 0) {
         // A short read leaves a tail that is padded with zeros.
         size_t padded = ((size_t)got + 31) & ~(size_t)31;
-        memset(chunk + got, 0, padded - (size_t)got);
+        memset(chunk.get() + got, 0, padded - (size_t)got);
         for (size_t i = 0; i < padded; i += 32) {
             for (int k = 0; k < 4; k++) {
                 unsigned long long word;
-                memcpy(&word, chunk + i + 8 * k, 8);
+                memcpy(&word, chunk.get() + i + 8 * k, 8);
                 lanes[k] = mix(lanes[k], word);
             }
         }
         length += (unsigned long long)got;
     }
-    delete[] chunk;
     close(fd);
     if (got < 0) {
         return 0;

@@ -20,6 +20,10 @@ class cacheRecord {
     // Writes it under a temporary name and renames it over path, mode 0600;
     // 0 when that failed.
     int write(const char* path) const;
+    // Writes it over the user's own record at path, where no new file can
+    // be made; 0 when that failed. A record cut short by a crash meanwhile
+    // is not read.
+    int writeInPlace(const char* path) const;
     // Size, inode and change time from the archive's status as it is now.
     void takeFileState(const char* archive);
 

@@ -1,5 +1,6 @@
 #include "cache/machineSize.h"
 
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -48,37 +49,29 @@ static char* createFirstLine(const char* path) {
 // The process's cgroup v2 directory ("0::/path" in /proc/self/cgroup), or
 // null. Owned by the caller.
 static char* createCgroupDirectory() {
-    char* line = createFirstLine("/proc/self/cgroup");
-    char* directory = nullptr;
-    if (startsWith(line, "0::/")) {
-        line[strcspn(line, "\n")] = 0;
-        directory = createString("/sys/fs/cgroup", line + 3);
+    ownedString line(createFirstLine("/proc/self/cgroup"));
+    if (!startsWith(line.get(), "0::/")) {
+        return nullptr;
     }
-    delete[] line;
-    return directory;
+    line[strcspn(line.get(), "\n")] = 0;
+    return createString("/sys/fs/cgroup", line.get() + 3);
 }
 
 static void applyLimitFile(machineSize& size, const char* directory, const char* name,
                            void (*apply)(machineSize&, const char*)) {
-    char* path = createString(directory, name);
-    char* text = createFirstLine(path);
-    apply(size, text);
-    delete[] text;
-    delete[] path;
+    ownedString path(createString(directory, name));
+    ownedString text(createFirstLine(path.get()));
+    apply(size, text.get());
 }
 
 // cgroup v1 keeps the quota and its period in two files.
 static void applyCpuV1(machineSize& size) {
-    char* quota = createFirstLine("/sys/fs/cgroup/cpu/cpu.cfs_quota_us");
-    char* period = createFirstLine("/sys/fs/cgroup/cpu/cpu.cfs_period_us");
-    quota[strcspn(quota, "\n")] = 0;
-    char* both = createString(quota, " ");
-    char* text = createString(both, period);
-    applyCpuMax(size, text);
-    delete[] text;
-    delete[] both;
-    delete[] period;
-    delete[] quota;
+    ownedString quota(createFirstLine("/sys/fs/cgroup/cpu/cpu.cfs_quota_us"));
+    ownedString period(createFirstLine("/sys/fs/cgroup/cpu/cpu.cfs_period_us"));
+    quota[strcspn(quota.get(), "\n")] = 0;
+    ownedString both(createString(quota.get(), " "));
+    ownedString text(createString(both.get(), period.get()));
+    applyCpuMax(size, text.get());
 }
 
 machineSize readMachineSize() {
@@ -88,11 +81,10 @@ machineSize readMachineSize() {
                           ? CPU_COUNT(&allowed)
                           : (int)sysconf(_SC_NPROCESSORS_ONLN);
     size.memory = (unsigned long long)sysconf(_SC_PHYS_PAGES) * sysconf(_SC_PAGESIZE);
-    char* directory = createCgroupDirectory();
+    ownedString directory(createCgroupDirectory());
     if (directory != nullptr) {
-        applyLimitFile(size, directory, "/cpu.max", applyCpuMax);
-        applyLimitFile(size, directory, "/memory.max", applyMemoryMax);
-        delete[] directory;
+        applyLimitFile(size, directory.get(), "/cpu.max", applyCpuMax);
+        applyLimitFile(size, directory.get(), "/memory.max", applyMemoryMax);
     } else {
         applyCpuV1(size);
         applyLimitFile(size, "", "/sys/fs/cgroup/memory/memory.limit_in_bytes", applyMemoryMax);

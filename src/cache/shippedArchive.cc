@@ -1,38 +1,35 @@
 #include "cache/shippedArchive.h"
 
+#include "cache/cacheDirectory.h"
 #include "cache/cacheRecord.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 // The directories above the archive that must be closed to others: its own,
 // lib and the image's.
 static const int checkedDirectories = 3;
 
 char* createImageRoot(const char* runtimeHome) {
-    char* executable = HACKexePath != nullptr ? getExecutablePath() : nullptr;
-    char* bin = executable != nullptr ? createParentPath(executable) : nullptr;
-    char* root = bin != nullptr ? createParentPath(bin) : nullptr;
-    delete[] executable;
-    delete[] bin;
+    ownedString executable(HACKexePath != nullptr ? getExecutablePath() : nullptr);
+    ownedString bin(executable != nullptr ? createParentPath(executable.get()) : nullptr);
+    ownedString root(bin != nullptr ? createParentPath(bin.get()) : nullptr);
     if (root == nullptr) {
         return nullptr;
     }
-    char* expected = createString(root, "/runtime");
-    char* home = createCanonicalPath(runtimeHome);
-    int isImage = home != nullptr && strcmp(home, expected) == 0;
-    delete[] home;
-    delete[] expected;
-    if (!isImage) {
-        delete[] root;
+    ownedString expected(createString(root.get(), "/runtime"));
+    ownedString home(createCanonicalPath(runtimeHome));
+    if (home == nullptr || strcmp(home.get(), expected.get()) != 0) {
         return nullptr;
     }
-    return root;
+    return root.release();
 }
 
 char* createShippedDirectory(const char* imageRoot) {
@@ -49,17 +46,15 @@ static int isOwnedSafely(const struct stat& status) {
 }
 
 static int areDirectoriesClosed(const char* archive) {
-    char* path = createStringCopy(archive);
+    ownedString path(createStringCopy(archive));
     int closed = 1;
     for (int i = 0; i < checkedDirectories && closed; i++) {
-        char* parent = createParentPath(path);
+        ownedString parent(createParentPath(path.get()));
         struct stat status;
-        closed = parent != nullptr && stat(parent, &status) == 0 && S_ISDIR(status.st_mode) &&
+        closed = parent != nullptr && stat(parent.get(), &status) == 0 && S_ISDIR(status.st_mode) &&
                  isOwnedSafely(status);
-        delete[] path;
-        path = parent;
+        path = std::move(parent);
     }
-    delete[] path;
     return closed;
 }
 
@@ -71,12 +66,10 @@ static int isUnchangedSince(const struct stat& status, const cacheRecord& seen) 
 }
 
 // The user's record of the archive as it is now, with the checksum found.
-static void noteArchive(const char* archive, const char* seenPath, unsigned long long checksum) {
-    cacheRecord seen;
+static void fillSeenRecord(cacheRecord& seen, const char* archive, unsigned long long checksum) {
     seen.takeFileState(archive);
     seen.checksum = checksum;
     seen.set(seen.runtimeHome, archive);
-    seen.write(seenPath);
 }
 
 static shippedState judge(unsigned long long found, const cacheRecord& shipped) {
@@ -86,34 +79,56 @@ static shippedState judge(unsigned long long found, const cacheRecord& shipped) 
     return found == 0 ? shippedRefused : shippedDamaged;
 }
 
-shippedState checkShippedArchive(const char* archive, const char* seenPath) {
-    struct stat status;
-    if (lstat(archive, &status) != 0) {
-        return shippedMissing;
-    }
-    char* recordPath = createString(archive, ".info");
-    cacheRecord shipped;
-    int safe = S_ISREG(status.st_mode) && isOwnedSafely(status) && areDirectoriesClosed(archive) &&
-               shipped.read(recordPath, 1);
-    delete[] recordPath;
-    if (!safe) {
-        return shippedUnsafe;
-    }
-    cacheRecord seen;
-    if (seen.read(seenPath) && isUnchangedSince(status, seen)) {
-        // Its last use, for eviction.
-        utimensat(AT_FDCWD, seenPath, nullptr, AT_SYMLINK_NOFOLLOW);
-        return judge(seen.checksum, shipped);
+// Whether a record can be written beside seenPath.
+static int takesRecord(const char* seenPath) {
+    ownedString directory(createParentPath(seenPath));
+    ownedString refusal(directory != nullptr ? createWriteRefusal(directory.get(), 4096)
+                                             : createStringCopy("no directory"));
+    return refusal == nullptr;
+}
+
+// A first check, or one after the archive changed: checksummed and noted.
+static shippedState checkAnew(const char* archive, const char* seenPath, const struct stat& status,
+                              const cacheRecord& shipped) {
+    if (!takesRecord(seenPath)) {
+        return shippedUnnoted;
     }
     int ok;
     unsigned long long found = computeFileChecksum(archive, &ok);
     if (!ok || (unsigned long long)status.st_size != shipped.size) {
         found = ~shipped.checksum;
     }
-    noteArchive(archive, seenPath, found);
-    return judge(found, shipped);
+    cacheRecord seen;
+    fillSeenRecord(seen, archive, found);
+    shippedState state = judge(found, shipped);
+    return seen.write(seenPath) || state != shippedSound ? state : shippedUnnoted;
 }
 
-void refuseShippedArchive(const char* archive, const char* seenPath) {
-    noteArchive(archive, seenPath, 0);
+shippedState checkShippedArchive(const char* archive, const char* seenPath) {
+    struct stat status;
+    if (lstat(archive, &status) != 0) {
+        return shippedMissing;
+    }
+    ownedString recordPath(createString(archive, ".info"));
+    cacheRecord shipped;
+    int safe = S_ISREG(status.st_mode) && isOwnedSafely(status) && areDirectoriesClosed(archive) &&
+               shipped.read(recordPath.get(), 1);
+    if (!safe) {
+        return shippedUnsafe;
+    }
+    cacheRecord seen;
+    if (!seen.read(seenPath) || !isUnchangedSince(status, seen)) {
+        return checkAnew(archive, seenPath, status, shipped);
+    }
+    shippedState state = judge(seen.checksum, shipped);
+    // Its last use, for eviction; a record that cannot be touched cannot
+    // take a crash either.
+    int touched = utimensat(AT_FDCWD, seenPath, nullptr, AT_SYMLINK_NOFOLLOW) == 0;
+    return touched || state != shippedSound ? state : shippedUnnoted;
+}
+
+int refuseShippedArchive(const char* archive, const char* seenPath) {
+    cacheRecord seen;
+    fillSeenRecord(seen, archive, 0);
+    return seen.write(seenPath) || seen.writeInPlace(seenPath);
 }

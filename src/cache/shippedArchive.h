@@ -23,17 +23,29 @@ char* createShippedDirectory(const char* imageRoot);
 // the paths themselves (versions between were not tried, and count as not).
 int isMovableArchive(int featureVersion);
 
-enum shippedState { shippedMissing, shippedSound, shippedDamaged, shippedUnsafe, shippedRefused };
+enum shippedState {
+    shippedMissing,
+    shippedSound,
+    shippedDamaged,
+    shippedUnsafe,
+    shippedRefused,
+    shippedUnnoted
+};
 
 // What the shipped archive is to this user: missing; owned by neither root
 // nor the user, or writable by others, as is its directory (unsafe); not of
 // its record's size and checksum (damaged, and so noted); refused since a
-// JVM crashed on it; else sound. The checksum is computed only when the
-// user's record does not hold the archive's present inode and change time.
+// JVM crashed on it; sound but with no place to note a crash on it (the
+// user's record can be neither written nor touched: a cache directory that
+// takes no file, a read-only file system), so that a crash would recur at
+// every start (unnoted; the checksum is then not computed); else sound. The
+// checksum is computed only when the user's record does not hold the
+// archive's present inode and change time.
 shippedState checkShippedArchive(const char* archive, const char* seenPath);
 
 // Notes that a JVM crashed on the archive, so that this user no longer
-// maps it until it changes.
-void refuseShippedArchive(const char* archive, const char* seenPath);
+// maps it until it changes: in a new record, else over the old one. 0 when
+// neither could be written.
+int refuseShippedArchive(const char* archive, const char* seenPath);
 
 #endif

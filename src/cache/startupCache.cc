@@ -1,35 +1,36 @@
 #include "cache/startupCache.h"
 
+#include "cache/cacheAssembly.h"
 #include "cache/cacheDirectory.h"
-#include "cache/cacheKey.h"
+#include "cache/cacheNames.h"
 #include "cache/cacheRecord.h"
+#include "cache/cacheRefusal.h"
+#include "cache/cacheReport.h"
 #include "cache/shippedArchive.h"
 #include "cache/vmShape.h"
 #include "unix/exePath.h"
-#include "util/stringBuffer.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
-#include <cstdio>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
 
-// Bumped whenever what goes into the key changes.
-static const char* keyVersion = "larkwin startup cache 2";
-static const int longestShownName = 48;
-static const unsigned long long defaultSizeLimit = 512ull * 1024 * 1024;
 // How many starts after an archive is made list their classes too, and how
 // often an archive is made again for a larger run.
 static const int relistedUses = 3;
 static const int maxRemakes = 2;
+// A crash this soon after the start is taken for one in the JVM's start-up.
+static const long long startUpSeconds = 30;
 
-long long getMonotonicSeconds() {
+// CLOCK_MONOTONIC's seconds: when the launch began, for finish().
+static long long getMonotonicSeconds() {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return (long long)now.tv_sec;
@@ -38,10 +39,7 @@ long long getMonotonicSeconds() {
 startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
     : directory(vm.startupCacheDir), mechanism(noCacheMechanism), featureVersion(0), mapping(0),
       relisting(0), archivedClasses(0), remakes(0), recording(0), waitForAssembly(0), training(0),
-      shipped(0), startedAt(getMonotonicSeconds()), expectedSize(0), namePrefix(nullptr),
-      archive(nullptr), recordPath(nullptr), lockPath(nullptr), classList(nullptr),
-      mainClass(vm.mainClass), runtimeHome(nullptr), runtimeVersion(nullptr), imageRoot(nullptr),
-      trainingDirectory(nullptr), seenPath(nullptr) {
+      shipped(0), startedAt(getMonotonicSeconds()), expectedSize(0), mainClass(vm.mainClass) {
     if (vm.useStartupCache) {
         decide(vm, runtime);
     }
@@ -50,32 +48,8 @@ startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
 // A launch that never reached finish() leaves no class list behind.
 startupCache::~startupCache() {
     if (recording || relisting) {
-        unlink(classList);
+        unlink(classList.get());
     }
-    delete[] namePrefix;
-    delete[] archive;
-    delete[] recordPath;
-    delete[] lockPath;
-    delete[] classList;
-    delete[] runtimeHome;
-    delete[] runtimeVersion;
-    delete[] imageRoot;
-    delete[] trainingDirectory;
-    delete[] seenPath;
-}
-
-void reportStartupCache(const char* format, const char* argument) {
-    if (debug) {
-        printf("startupcache: ");
-        printf(format, argument);
-        printf("\n");
-    }
-}
-
-unsigned long long getCacheSizeLimit() {
-    const char* text = getenv("LARKWIN_STARTUP_CACHE_LIMIT");
-    unsigned long long limit = text != nullptr ? parseMemorySize(text) : 0;
-    return limit != 0 ? limit : defaultSizeLimit;
 }
 
 void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
@@ -86,86 +60,10 @@ void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
     }
     training = control != nullptr && strcmp(control, "ship") == 0;
     waitForAssembly = training || (control != nullptr && strcmp(control, "wait") == 0);
-    char* refusal = createRefusal(vm, runtime);
+    ownedString refusal(createRefusal(vm, runtime));
     if (refusal != nullptr) {
-        reportStartupCache("not used: %s", refusal);
-        delete[] refusal;
+        reportStartupCache("not used: %s", refusal.get());
     }
-}
-
-static int isWildcard(const char* entry) {
-    size_t length = strlen(entry);
-    return length > 0 && entry[length - 1] == '*';
-}
-
-static int isFilledDirectory(const char* entry) {
-    DIR* listing = opendir(entry);
-    if (listing == nullptr) {
-        return 0;
-    }
-    int filled = 0;
-    for (struct dirent* found = readdir(listing); found != nullptr && !filled;
-         found = readdir(listing)) {
-        filled = strcmp(found->d_name, ".") != 0 && strcmp(found->d_name, "..") != 0;
-    }
-    closedir(listing);
-    return filled;
-}
-
-// Class data sharing refuses a directory that holds anything, and the files
-// a wildcard stands for are not known here.
-static char* createPathRefusal(const stringArray& entries) {
-    for (int i = 0; i < entries.size(); i++) {
-        if (isWildcard(entries[i])) {
-            return createMessage("the class path entry '%s' is a wildcard", entries[i]);
-        }
-        if (isFilledDirectory(entries[i])) {
-            return createMessage("the class path directory '%s' is not empty", entries[i]);
-        }
-    }
-    return nullptr;
-}
-
-static char* createOptionRefusal(const stringArray& options) {
-    for (int i = 0; i < options.size(); i++) {
-        if (takesCacheOver(options[i])) {
-            return createMessage("the VM option '%s' takes class data sharing over", options[i]);
-        }
-    }
-    const char* names[] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"};
-    for (const char* name : names) {
-        const char* value = getenv(name);
-        if (value != nullptr && takesCacheOverInText(value)) {
-            return createMessage("%s holds options that take class data sharing over", name);
-        }
-    }
-    return nullptr;
-}
-
-static char* createDirectoryRefusal(const char* directory) {
-    if (makeCacheDirectory(directory) != 0) {
-        return createMessage("the cache directory '%s' cannot be created", directory);
-    }
-    if (!isTrustedDirectory(directory)) {
-        return createMessage(
-            "the cache directory '%s' is not the user's own or others may write to it", directory);
-    }
-    if (isReplaceableByOthers(directory)) {
-        return createMessage("others may write to the directory that holds '%s'", directory);
-    }
-    return nullptr;
-}
-
-// The refusals that need no more than the options and the paths.
-static char* createLaunchRefusal(const javaVm& vm) {
-    char* refusal = createOptionRefusal(vm.vmOptions);
-    if (refusal == nullptr) {
-        refusal = createPathRefusal(vm.classPath);
-    }
-    if (refusal == nullptr) {
-        refusal = createPathRefusal(vm.bootPath);
-    }
-    return refusal;
 }
 
 // Null when the cache goes ahead (the archive named and the options set).
@@ -193,18 +91,20 @@ char* startupCache::createRefusal(const javaVm& vm, javaRuntime& runtime) {
     if (refusal == nullptr && !training) {
         refusal = createDirectoryRefusal(directory);
     }
-    if (refusal == nullptr) {
-        char* description = shape.createDescription();
-        refusal = training ? prepareTraining(vm, runtime, description)
-                           : prepareStart(vm, runtime, description);
-        delete[] description;
+    if (refusal != nullptr) {
+        return refusal;
     }
-    return refusal;
+    ownedString description(shape.createDescription());
+    return training ? prepareTraining(vm, runtime, description.get())
+                    : prepareStart(vm, runtime, description.get());
 }
 
 // The image's archive when it fits this start, else the user's cache.
 char* startupCache::prepareStart(const javaVm& vm, javaRuntime& runtime, const char* shape) {
-    nameArchive(vm, runtime, shape);
+    ownedString prefix(createNamePrefix(HACKexePath, vm.mainClass));
+    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, 0, nullptr));
+    setArchive(createCachePath(directory, prefix.get(), keyHex.get(), ".jsa"));
+    keepRuntime(vm, runtime);
     keepDumpCommand(vm, runtime);
     if (!useShippedArchive(vm, runtime, shape)) {
         prepare();
@@ -212,123 +112,57 @@ char* startupCache::prepareStart(const javaVm& vm, javaRuntime& runtime, const c
     return nullptr;
 }
 
-// The exact build of the runtime: its version, where it lies, and the files
-// that an archive is bound to.
-static void addRuntimeState(cacheKey& digest, javaRuntime& runtime) {
-    const char* home = runtime.getHome();
-    char* version = runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION");
-    digest.addPath(home);
-    digest.addText(version != nullptr ? version : "");
-    delete[] version;
-    char* library = createString(home, "/lib/server/libjvm.so");
-    digest.addFileState(library);
-    delete[] library;
-    char* modules = createString(home, "/lib/modules");
-    digest.addFileState(modules);
-    delete[] modules;
-}
-
-// The main class's own name, at most 48 characters, each but a letter or
-// digit as "_".
-static void appendShownName(stringBuffer& text, const char* mainClass) {
-    const char* slash = strrchr(mainClass, '/');
-    const char* name = slash != nullptr ? slash + 1 : mainClass;
-    for (int i = 0; name[i] != 0 && i < longestShownName; i++) {
-        char c = name[i];
-        int plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        text.append(plain ? c : '_');
+// The archive is made in the image, the way a start makes one in the
+// user's cache, and the launcher waits for it.
+char* startupCache::prepareTraining(const javaVm& vm, javaRuntime& runtime, const char* shape) {
+    if (!shipping.findImage(runtime.getHome())) {
+        return createStringCopy("the runtime is not the one of the launcher's app image");
     }
-}
-
-char* createNamePrefix(const char* executable, const char* mainClass) {
-    cacheKey application;
-    application.addText(executable != nullptr ? executable : "");
-    application.addText(mainClass);
-    stringBuffer prefix;
-    appendShownName(prefix, mainClass);
-    char* hex = application.createHex();
-    prefix.append('-');
-    prefix.append(hex);
-    prefix.append('-');
-    delete[] hex;
-    return prefix.createString();
-}
-
-static char* createCachePath(const char* directory, const char* prefix, const char* keyHex,
-                             const char* ending) {
-    stringBuffer path;
-    path.append(directory);
-    path.append('/');
-    path.append(prefix);
-    path.append(keyHex);
-    path.append(ending);
-    return path.createString();
-}
-
-// A static archive holds the runtime's own classes too: its size is about
-// that of the runtime's base archive and twice the application's jars.
-static unsigned long long estimateArchiveSize(const javaVm& vm, const char* home) {
-    char* base = createString(home, "/lib/server/classes.jsa");
-    struct stat status;
-    unsigned long long size = stat(base, &status) == 0 ? (unsigned long long)status.st_size : 0;
-    delete[] base;
-    for (int i = 0; i < vm.classPath.size(); i++) {
-        if (stat(vm.classPath[i], &status) == 0 && S_ISREG(status.st_mode)) {
-            size += 2 * (unsigned long long)status.st_size;
-        }
+    char* refusal = shipping.createTrainingRefusal();
+    if (refusal != nullptr) {
+        return refusal;
     }
-    return size + 16ull * 1024 * 1024;
-}
-
-char* startupCache::createKeyHex(const javaVm& vm, javaRuntime& runtime, const char* shape,
-                                 const char* root) const {
-    stringArray all;
-    collectVmOptions(all, vm.vmOptions);
-    cacheKey digest;
-    digest.setImageRoot(root);
-    digest.addText(keyVersion);
-    digest.addNumber(mechanism);
-    addRuntimeState(digest, runtime);
-    addLaunchState(digest, vm, all, shape);
-    return digest.createHex();
+    directory = shipping.getDirectory();
+    const char* root = isMovableArchive(featureVersion) ? shipping.getImageRoot() : nullptr;
+    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, 1, root));
+    setArchive(createShippedPath(directory, vm.mainClass, keyHex.get()));
+    keepRuntime(vm, runtime);
+    keepDumpCommand(vm, runtime);
+    removeArchive();
+    prepareRecording();
+    return nullptr;
 }
 
 void startupCache::setArchive(char* path) {
-    archive = path;
-    recordPath = createString(archive, ".info");
-    lockPath = createString(archive, ".lock");
+    archive.reset(path);
+    recordPath.reset(createString(path, ".info"));
+    lockPath.reset(createString(path, ".lock"));
 }
 
 void startupCache::keepRuntime(const javaVm& vm, javaRuntime& runtime) {
-    runtimeHome = createStringCopy(runtime.getHome());
-    runtimeVersion = runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION");
-    expectedSize = estimateArchiveSize(vm, runtimeHome);
+    runtimeHome.reset(createStringCopy(runtime.getHome()));
+    runtimeVersion.reset(runtime.getRelease()->createValue("JAVA_RUNTIME_VERSION"));
+    expectedSize = estimateArchiveSize(vm, runtimeHome.get());
 }
 
-void startupCache::nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape) {
-    namePrefix = createNamePrefix(HACKexePath, vm.mainClass);
-    char* keyHex = createKeyHex(vm, runtime, shape, nullptr);
-    setArchive(createCachePath(directory, namePrefix, keyHex, ".jsa"));
-    delete[] keyHex;
-    keepRuntime(vm, runtime);
-}
-
-// "IMAGE/lib/startupcache/<Name>-<key>.jsa", whose key holds the paths in
-// the image relative to it where the runtime maps the archive after a move.
-char* startupCache::createShippedPath(const javaVm& vm, javaRuntime& runtime,
-                                      const char* shape) const {
-    const char* root = isMovableArchive(featureVersion) ? imageRoot : nullptr;
-    char* keyHex = createKeyHex(vm, runtime, shape, root);
-    char* shippedDirectory = createShippedDirectory(imageRoot);
-    stringBuffer name;
-    appendShownName(name, vm.mainClass);
-    name.append('-');
-    char* prefix = name.createString();
-    char* path = createCachePath(shippedDirectory, prefix, keyHex, ".jsa");
-    delete[] prefix;
-    delete[] shippedDirectory;
-    delete[] keyHex;
-    return path;
+// After the user's archive is named, whose record of the image's archive
+// sits beside it. "IMAGE/lib/startupcache/<Name>-<key>.jsa", whose key holds
+// the paths in the image relative to it where the runtime maps the archive
+// after a move.
+int startupCache::useShippedArchive(const javaVm& vm, javaRuntime& runtime, const char* shape) {
+    if (!shipping.findImage(runtime.getHome())) {
+        return 0;
+    }
+    const char* root = isMovableArchive(featureVersion) ? shipping.getImageRoot() : nullptr;
+    ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, 1, root));
+    ownedString shippedDirectory(createShippedDirectory(shipping.getImageRoot()));
+    char* shippedPath = createShippedPath(shippedDirectory.get(), vm.mainClass, keyHex.get());
+    if (!shipping.choose(shippedPath, createString(archive.get(), ".shipped"))) {
+        return 0;
+    }
+    map(shipping.getArchive());
+    shipped = 1;
+    return 1;
 }
 
 // The dump's java takes the launch's paths and VM options, but not what
@@ -340,9 +174,8 @@ void startupCache::keepDumpCommand(const javaVm& vm, javaRuntime& runtime) {
         dumpCommand.append(vm.createPath(&vm.classPath));
     }
     if (vm.bootPath.size() > 0) {
-        char* joined = vm.createPath(&vm.bootPath);
-        dumpCommand.append(createString("-Xbootclasspath/a:", joined));
-        delete[] joined;
+        ownedString joined(vm.createPath(&vm.bootPath));
+        dumpCommand.append(createString("-Xbootclasspath/a:", joined.get()));
     }
     for (int i = 0; i < vm.vmOptions.size(); i++) {
         const char* option = vm.vmOptions[i];
@@ -365,58 +198,60 @@ static int isLocked(const char* path) {
 }
 
 void startupCache::removeArchive() const {
-    unlink(archive);
-    unlink(recordPath);
+    unlink(archive.get());
+    unlink(recordPath.get());
+}
+
+void startupCache::map(const char* path) {
+    options.append(createStringCopy(getQuietLogOption(featureVersion)));
+    options.append(createString("-XX:SharedArchiveFile=", path));
+    mapping = 1;
 }
 
 void startupCache::prepare() {
     cacheRecord record;
-    archiveState state = checkArchive(archive, recordPath, record);
+    archiveState state = checkArchive(archive.get(), recordPath.get(), record);
     if (state == archiveSound) {
-        reportStartupCache("using '%s'", archive);
-        utimensat(AT_FDCWD, recordPath, nullptr, AT_SYMLINK_NOFOLLOW);
-        options.append(createStringCopy(getQuietLogOption(featureVersion)));
-        options.append(createString("-XX:SharedArchiveFile=", archive));
-        mapping = 1;
+        reportStartupCache("using '%s'", archive.get());
+        utimensat(AT_FDCWD, recordPath.get(), nullptr, AT_SYMLINK_NOFOLLOW);
+        map(archive.get());
         prepareRelisting(record);
         return;
     }
     if (state == archiveDamaged) {
-        reportStartupCache("removed '%s': damaged, changed, or not the user's own", archive);
+        reportStartupCache("removed '%s': damaged, changed, or not the user's own", archive.get());
         removeArchive();
     }
     prepareRecording();
 }
 
 void startupCache::prepareRecording() {
-    if (isLocked(lockPath)) {
-        reportStartupCache("not recorded: '%s' is being assembled", archive);
+    if (isLocked(lockPath.get())) {
+        reportStartupCache("not recorded: '%s' is being assembled", archive.get());
         return;
     }
-    char* refusal = createWriteRefusal(directory, expectedSize);
+    ownedString refusal(createWriteRefusal(directory, expectedSize));
     if (refusal != nullptr) {
-        reportStartupCache("not recorded: %s", refusal);
-        delete[] refusal;
+        reportStartupCache("not recorded: %s", refusal.get());
         return;
     }
     if (!createClassList()) {
-        reportStartupCache("not recorded: no class list can be made beside '%s'", archive);
+        reportStartupCache("not recorded: no class list can be made beside '%s'", archive.get());
         return;
     }
-    reportStartupCache("recording the classes for '%s'", archive);
+    reportStartupCache("recording the classes for '%s'", archive.get());
     recording = 1;
 }
 
 int startupCache::createClassList() {
-    classList = createString(archive, ".XXXXXX.classlist");
-    int fd = mkstemps(classList, (int)strlen(".classlist"));
+    ownedString list(createString(archive.get(), ".XXXXXX.classlist"));
+    int fd = mkstemps(list.get(), (int)strlen(".classlist"));
     if (fd < 0) {
-        delete[] classList;
-        classList = nullptr;
         return 0;
     }
     close(fd);
-    options.append(createString("-XX:DumpLoadedClassList=", classList));
+    options.append(createString("-XX:DumpLoadedClassList=", list.get()));
+    classList = std::move(list);
     return 1;
 }
 
@@ -428,10 +263,77 @@ void startupCache::prepareRelisting(cacheRecord& record) {
         return;
     }
     record.uses++;
-    char* refusal = createWriteRefusal(directory, expectedSize);
-    if (refusal == nullptr && record.write(recordPath) && createClassList()) {
-        reportStartupCache("listing the classes too, to see whether '%s' is too small", archive);
+    ownedString refusal(createWriteRefusal(directory, expectedSize));
+    if (refusal == nullptr && record.write(recordPath.get()) && createClassList()) {
+        reportStartupCache("listing the classes too, to see whether '%s' is too small",
+                           archive.get());
         relisting = 1;
     }
-    delete[] refusal;
+}
+
+static int isCrash(int status) {
+    const int crashes[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGSYS, SIGTRAP};
+    for (int crash : crashes) {
+        if (status == 128 + crash) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void startupCache::finish(int status) {
+    if (mapping && isCrash(status) && getMonotonicSeconds() - startedAt <= startUpSeconds) {
+        if (shipped) {
+            shipping.refuse();
+        } else {
+            reportStartupCache("removed '%s': the JVM that mapped it crashed", archive.get());
+            removeArchive();
+        }
+    }
+    if (relisting) {
+        relisting = 0;
+        if (!isCrash(status) && isClearlyLarger()) {
+            remakes++;
+            startAssembly();
+        } else {
+            unlink(classList.get());
+        }
+        return;
+    }
+    if (!recording) {
+        return;
+    }
+    recording = 0;
+    if (listsClass(classList.get(), mainClass)) {
+        startAssembly();
+        return;
+    }
+    unlink(classList.get());
+    reportStartupCache("no archive for '%s': the run did not load its main class", archive.get());
+}
+
+// A quarter more classes than the archive was made from, and a hundred at
+// least: not just another path through the same start.
+int startupCache::isClearlyLarger() const {
+    long long listed = countListedClasses(classList.get());
+    return listed >= archivedClasses + archivedClasses / 4 + 100 &&
+           listsClass(classList.get(), mainClass);
+}
+
+void startupCache::startAssembly() {
+    assemblyOrder order;
+    order.archive = archive.get();
+    order.recordPath = recordPath.get();
+    order.lockPath = lockPath.get();
+    order.classList = classList.get();
+    order.dumpCommand = &dumpCommand;
+    order.mechanism = mechanism;
+    order.mainClass = mainClass;
+    order.runtimeHome = runtimeHome.get();
+    order.runtimeVersion = runtimeVersion.get();
+    order.remakes = remakes;
+    order.wait = waitForAssembly;
+    order.publish = training;
+    order.evictedDirectory = training ? nullptr : directory;
+    cacheAssembly(order).start();
 }

@@ -2,7 +2,9 @@
 #define LARKWIN_CACHE_STARTUPCACHE_H
 
 #include "cache/cacheMechanism.h"
+#include "cache/cacheShipping.h"
 #include "runtime/javaRuntime.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 
 class cacheRecord;
@@ -20,6 +22,10 @@ class javaVm;
 // that list, at most twice. Whenever anything is amiss the
 // cache stands aside and the launch runs as it would without it; under
 // +DEBUG it says what it did and why.
+//
+// It decides; the naming (cacheNames.h), the app image's archive
+// (cacheShipping.h) and the assembly (cacheAssembly.h) are asked, and never
+// call back.
 class startupCache {
   public:
     // Decides from the launch description, which outlives the cache, and
@@ -42,26 +48,17 @@ class startupCache {
     char* createRefusal(const javaVm& vm, javaRuntime& runtime);
     char* prepareStart(const javaVm& vm, javaRuntime& runtime, const char* shape);
     char* prepareTraining(const javaVm& vm, javaRuntime& runtime, const char* shape);
-    char* createKeyHex(const javaVm& vm, javaRuntime& runtime, const char* shape,
-                       const char* root) const;
     void setArchive(char* path);
     void keepRuntime(const javaVm& vm, javaRuntime& runtime);
-    void nameArchive(const javaVm& vm, javaRuntime& runtime, const char* shape);
-    char* createShippedPath(const javaVm& vm, javaRuntime& runtime, const char* shape) const;
     int useShippedArchive(const javaVm& vm, javaRuntime& runtime, const char* shape);
-    void mapShippedArchive(char* shippedPath);
-    void publishShippedArchive();
     void keepDumpCommand(const javaVm& vm, javaRuntime& runtime);
+    void map(const char* path);
     void prepare();
     void prepareRecording();
     int createClassList();
     void prepareRelisting(cacheRecord& record);
     int isClearlyLarger() const;
-    int listsMainClass() const;
     void startAssembly();
-    void assemble();
-    int dumpArchive(const char* trainee);
-    int putInPlace(const char* trainee);
     void removeArchive() const;
 
     const char* directory;
@@ -82,37 +79,16 @@ class startupCache {
     int shipped;
     long long startedAt;
     unsigned long long expectedSize;
-    char* namePrefix;
-    char* archive;
-    char* recordPath;
-    char* lockPath;
-    char* classList;
+    ownedString archive;
+    ownedString recordPath;
+    ownedString lockPath;
+    ownedString classList;
     const char* mainClass;
-    char* runtimeHome;
-    char* runtimeVersion;
-    char* imageRoot;
-    // Where a training run's archive goes; then also the directory.
-    char* trainingDirectory;
-    // The user's record of the image's archive (see shippedArchive.h).
-    char* seenPath;
+    ownedString runtimeHome;
+    ownedString runtimeVersion;
+    cacheShipping shipping;
     stringArray dumpCommand;
     stringArray options;
 };
-
-// Under +DEBUG: "startupcache: ", the format with its argument, a line end.
-void reportStartupCache(const char* format, const char* argument);
-
-// "Name-<application>-": the main class's own name (at most 48 characters,
-// each but a letter or digit as "_"), then a hash of the executable's path
-// and the main class, which every key of the same application shares.
-// Owned by the caller.
-char* createNamePrefix(const char* executable, const char* mainClass);
-
-// The size limit of a cache directory: LARKWIN_STARTUP_CACHE_LIMIT (a size
-// such as 300m or 2g) when it is one, else 512 MiB.
-unsigned long long getCacheSizeLimit();
-
-// CLOCK_MONOTONIC's seconds: when the launch began, for finish().
-long long getMonotonicSeconds();
 
 #endif

@@ -1,5 +1,6 @@
 #include "cache/vmShape.h"
 
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -159,18 +160,14 @@ char* vmShape::createBaseArchiveRefusal(const char* home) const {
     if (uncertainty != nullptr) {
         return createStringCopy(uncertainty);
     }
-    char* name = createBaseArchiveName();
-    char* directory = createString(home, "/lib/server/");
-    char* path = createString(directory, name);
+    ownedString name(createBaseArchiveName());
+    ownedString directory(createString(home, "/lib/server/"));
+    ownedString path(createString(directory.get(), name.get()));
     struct stat status;
-    char* refusal =
-        stat(path, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0
-            ? nullptr
-            : createMessage("the runtime has no base archive '%s' for these options", path);
-    delete[] path;
-    delete[] directory;
-    delete[] name;
-    return refusal;
+    if (stat(path.get(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        return nullptr;
+    }
+    return createMessage("the runtime has no base archive '%s' for these options", path.get());
 }
 
 char* vmShape::createDescription() const {
@@ -186,13 +183,12 @@ static void appendWords(stringArray& all, const char* name) {
     if (value == nullptr) {
         return;
     }
-    char* words = createStringCopy(value);
+    ownedString words(createStringCopy(value));
     char* rest = nullptr;
-    for (char* word = strtok_r(words, " \t\n", &rest); word != nullptr;
+    for (char* word = strtok_r(words.get(), " \t\n", &rest); word != nullptr;
          word = strtok_r(nullptr, " \t\n", &rest)) {
         all.append(createStringCopy(word));
     }
-    delete[] words;
 }
 
 void collectVmOptions(stringArray& all, const stringArray& commandLineOptions) {

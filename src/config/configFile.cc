@@ -1,16 +1,19 @@
 #include "config/configFile.h"
 
-#include "config/decimal.h"
+#include "config/directives.h"
 #include "config/expansion.h"
 #include "config/parseChain.h"
 #include "config/platformDirectives.h"
 #include "unix/exePath.h"
+#include "unix/fileOwners.h"
 #include "unix/files.h"
 #include "unix/othersWritable.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 // Every public constructor delegates here first, so that once this one has
 // run the destructor releases the name even when reading the file fails.
@@ -22,12 +25,41 @@ configFile::configFile(javaVm* vm, char* name)
 // (include /dev/zero) or a huge file can make the launcher hold.
 static const size_t longestText = 64 * 1024 * 1024;
 
+// Settings name what the launcher runs (javapath, a -javaagent: option), as
+// whoever started it, root included; root with a user's HOME still set must
+// not run that user's file. So only a file of root, of the user running the
+// launcher or of the launcher's owner is read; any other counts as empty.
+static int isReadAsSettings(const char* path, long owner) {
+    if (owner >= 0 && isSettingsOwner((unsigned)owner, HACKexePath)) {
+        return 1;
+    }
+    fprintf(stderr, "Not reading '%s': it belongs to another user (uid %ld)\n", path, owner);
+    if (debug) {
+        printf("config: '%s' not read: uid %ld owns it, and only files of root, of the user "
+               "running the launcher (uid %u) or of the launcher's owner are read\n",
+               path, owner, (unsigned)geteuid());
+    }
+    return 0;
+}
+
+// A file of another user is not even opened (a FIFO would wait for a
+// writer); the owner of what was opened is checked again, since the name
+// may have been swapped in between.
+static char* createSettingsText(char* path, size_t limit) {
+    long owner = getFileOwner(path);
+    if (owner >= 0 && !isReadAsSettings(path, owner)) {
+        return createStringCopy("");
+    }
+    ownedString text(createWholeFileContent(path, limit, &owner));
+    if (text == nullptr) {
+        throw createMessage("Refusing '%s': a configuration may hold at most 64 MiB", path);
+    }
+    return isReadAsSettings(path, owner) ? text.release() : createStringCopy("");
+}
+
 configFile::configFile(char* file, javaVm* vm) : configFile(vm, file) {
     refuseFileOthersMayChange(fileName);
-    content = createWholeFileContent(fileName, longestText);
-    if (content == nullptr) {
-        throw createMessage("Refusing '%s': a configuration may hold at most 64 MiB", fileName);
-    }
+    content = createSettingsText(fileName, longestText);
     char parent[] = "..";
     directory = createAbsolutePath(fileName, parent);
     canonicalName = createCanonicalPath(fileName);
@@ -68,122 +100,6 @@ void configFile::parse() {
     }
 }
 
-static char* createResolved(configFile* file, char* argument) {
-    return createAbsolutePath(file->directory, argument);
-}
-
-static void include(configFile* file, char* argument) {
-    file->includeFile(createResolved(file, argument));
-}
-
-static void tryInclude(configFile* file, char* argument) {
-    file->includeFileIfPresent(createResolved(file, argument));
-}
-
-static void includeDir(configFile* file, char* argument) {
-    file->includeDir(argument);
-}
-
-static void addPath(configFile* file, char* argument) {
-    file->vm->addPath(createResolved(file, argument));
-}
-
-static void addJars(configFile* file, char* argument) {
-    file->addJars(argument, 0);
-}
-
-static void addBootPath(configFile* file, char* argument) {
-    file->vm->addBootPath(createResolved(file, argument));
-}
-
-static void addBootJars(configFile* file, char* argument) {
-    file->addJars(argument, 1);
-}
-
-static void addSkipPath(configFile* file, char* argument) {
-    file->vm->addSkipPath(createResolved(file, argument));
-}
-
-static void vmParam(configFile* file, char* argument) {
-    file->vm->addVmOption(createStringCopy(argument));
-}
-
-static void mainClass(configFile* file, char* argument) {
-    file->vm->setMainClass(createStringCopy(argument));
-}
-
-static void javaPath(configFile* file, char* argument) {
-    file->vm->setJavaPath(createResolved(file, argument));
-}
-
-static void copyEnv(configFile* file, char* argument) {
-    file->copyEnvironment(argument);
-}
-
-static void exportEnv(configFile* file, char*) {
-    file->exportEnvironment();
-}
-
-static void addParam(configFile* file, char* argument) {
-    file->vm->addParam(createStringCopy(argument));
-}
-
-static void firstParam(configFile* file, char* argument) {
-    file->vm->addFirstParam(createStringCopy(argument));
-}
-
-static void clearParams(configFile* file, char*) {
-    file->vm->clearParams();
-}
-
-static void restartCode(configFile* file, char* argument) {
-    file->vm->setRestartCode(readDecimal(argument));
-}
-
-// The option carries the argument as written, not the number read from it.
-static void socketPort(configFile* file, char* argument) {
-    file->vm->setSocketPort(readDecimal(argument));
-    file->vm->addVmOption(createString("-Dlarkwin.socket=", argument));
-}
-
-// An argument is refused rather than ignored, so that the line keeps room
-// for a meaning of its own later.
-static void expand(configFile* file, char* argument) {
-    if (argument[0] != 0) {
-        throw createMessage("Malformed expand '%s': expand stands alone on its line", argument);
-    }
-    file->expanding = 1;
-    if (debug) {
-        printf("expand: on for the rest of '%s'\n", file->fileName);
-    }
-}
-
-struct directive {
-    const char* word;
-    void (*apply)(configFile* file, char* argument);
-};
-
-static const directive directives[] = {
-    {"include", include},         {"includedir", includeDir},   {"addpath", addPath},
-    {"addjars", addJars},         {"addbootpath", addBootPath}, {"addbootjars", addBootJars},
-    {"addskippath", addSkipPath}, {"vmparam", vmParam},         {"mainclass", mainClass},
-    {"javapath", javaPath},       {"copyenv", copyEnv},         {"exportenv", exportEnv},
-    {"addparam", addParam},       {"clearparams", clearParams}, {"restartcode", restartCode},
-    {"socket", socketPort},       {"expand", expand},           {"firstparam", firstParam},
-    {"tryinclude", tryInclude},
-};
-
-namespace {
-// Releases an expanded argument however its directive ends.
-struct expandedArgument {
-    explicit expandedArgument(char* text) : text(text) {}
-    ~expandedArgument() { delete[] text; }
-    expandedArgument(const expandedArgument&) = delete;
-    expandedArgument& operator=(const expandedArgument&) = delete;
-    char* text;
-};
-} // namespace
-
 void configFile::parseLine(char* line) {
     if (line[0] == 0 || line[0] == '#') {
         return;
@@ -202,19 +118,18 @@ void configFile::parseLine(char* line) {
         applyDirective(line, argument);
         return;
     }
-    expandedArgument expanded(createExpandedText(argument, directory));
+    ownedString expanded(createExpandedText(argument, directory));
     if (debug && strchr(argument, '$') != nullptr) {
-        printf("expand: %s %s\n", line, expanded.text);
+        printf("expand: %s %s\n", line, expanded.get());
     }
-    applyDirective(line, expanded.text);
+    applyDirective(line, expanded.get());
 }
 
 void configFile::applyDirective(char* word, char* argument) {
-    for (const directive& known : directives) {
-        if (strcmp(word, known.word) == 0) {
-            known.apply(this, argument);
-            return;
-        }
+    const directive* known = findDirective(word);
+    if (known != nullptr) {
+        known->apply(*this, *vm, argument);
+        return;
     }
     if (specialDirective(vm, this, word, argument) != 0) {
         throw createMessage("Unrecognized directive '%s'", word);

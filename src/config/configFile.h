@@ -11,7 +11,10 @@ class configFile {
     // Takes ownership of file and reads it whole at once (pipes included).
     // Throws "Refusing '%s': other users may write to it" (or "... to its
     // directory") for a file that others may change, and "Refusing '%s': a
-    // configuration may hold at most 64 MiB" for a longer text.
+    // configuration may hold at most 64 MiB" for a longer text. A file that
+    // belongs to another user than root, the one running the launcher and
+    // the launcher's owner is not read: its text counts as empty, and one
+    // line on standard error (and one under +DEBUG) says so.
     configFile(char* file, javaVm* vm);
     // Takes ownership of name and text; the text's relative paths resolve
     // against the directory that holds name.
@@ -26,18 +29,8 @@ class configFile {
     // Applies one trimmed line, which it may modify.
     void parseLine(char* line);
 
-    void includeDir(char* argument);
-    void addJars(char* argument, int boot);
     void copyEnvironment(char* name);
     void exportEnvironment();
-    // Parses the configuration file at path (taken over) with a nested
-    // reader, refusing a file whose parse is already under way and an
-    // include deeper than 1000 levels ("Refusing '%s': includes may nest at
-    // most 1000 deep").
-    void includeFile(char* path);
-    // "tryinclude": as includeFile, but a path where nothing exists is
-    // skipped (+DEBUG says so).
-    void includeFileIfPresent(char* path);
 
     javaVm* vm;
     char* fileName;

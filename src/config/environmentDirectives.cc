@@ -2,6 +2,7 @@
 #include "unix/environment.h"
 #include "unix/files.h"
 #include "unix/tempFile.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -9,7 +10,7 @@
 #include <cstring>
 
 void configFile::copyEnvironment(char* name) {
-    char* value = createEnvironmentValue(name);
+    ownedString value(createEnvironmentValue(name));
     if (value == nullptr) {
         return;
     }
@@ -17,8 +18,7 @@ void configFile::copyEnvironment(char* name) {
     option.append("-Dlarkwin.copyenv.");
     option.append(name);
     option.append('=');
-    option.append(value);
-    delete[] value;
+    option.append(value.get());
     vm->addVmOption(option.createString());
 }
 
@@ -41,11 +41,10 @@ static char* createEnvironmentDump() {
     stringArray lines;
     size_t total = 0;
     for (int i = 0; i < names.size(); i++) {
-        char* value = createEnvironmentValue(names[i]);
+        ownedString value(createEnvironmentValue(names[i]));
         if (value != nullptr) {
-            lines.append(createDumpLine(names[i], value));
+            lines.append(createDumpLine(names[i], value.get()));
             total += strlen(lines[lines.size() - 1]);
-            delete[] value;
         }
     }
     char* dump = new char[total + 1];
@@ -59,20 +58,10 @@ static char* createEnvironmentDump() {
     return dump;
 }
 
-// Releases the dump text however writing it ends.
-struct dumpText {
-    explicit dumpText(char* text) : text(text) {}
-    ~dumpText() { delete[] text; }
-    dumpText(const dumpText&) = delete;
-    dumpText& operator=(const dumpText&) = delete;
-    char* text;
-};
-
 void configFile::exportEnvironment() {
-    dumpText dump(createEnvironmentDump());
-    char* path = writeTempFile(dump.text);
-    vm->addVmOption(createString("-Dlarkwin.exportenv=", path));
+    ownedString path(writeTempFile(ownedString(createEnvironmentDump()).get()));
+    vm->addVmOption(createString("-Dlarkwin.exportenv=", path.get()));
     // addTempFile keeps its own copy, so the process-wide list takes this one.
-    vm->addTempFile(path);
-    HACKtempFileArray.append(path);
+    vm->addTempFile(path.get());
+    HACKtempFileArray.append(path.release());
 }

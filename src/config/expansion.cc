@@ -3,6 +3,7 @@
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/userDirectories.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -30,38 +31,31 @@ const xdgDirectory xdgDirectories[] = {
 
 const int xdgCount = sizeof xdgDirectories / sizeof xdgDirectories[0];
 
-const char* const knownNames = "${exe.dir}, ${config.dir}, ${user.home}, ${xdg.config.home}, "
-                               "${xdg.data.home}, ${xdg.cache.home}, ${xdg.state.home}, "
-                               "${env:NAME} and $$ for a literal $";
+const char* const knownNames =
+    "${exe.dir}, ${app.dir}, ${config.dir}, ${user.home}, ${xdg.config.home}, "
+    "${xdg.data.home}, ${xdg.cache.home}, ${xdg.state.home}, "
+    "${env:NAME} and $$ for a literal $";
 
 // What the names stand for, each found once however often the text names it
 // (the text is walked twice: to measure, then to copy).
 class expansionValues {
   public:
-    explicit expansionValues(const char* configDirectory)
-        : configDirectory(configDirectory), exeDirectory(nullptr), userHome(nullptr), xdg() {}
-    ~expansionValues() {
-        delete[] exeDirectory;
-        delete[] userHome;
-        for (char* directory : xdg) {
-            delete[] directory;
-        }
-    }
-    expansionValues(const expansionValues&) = delete;
-    expansionValues& operator=(const expansionValues&) = delete;
+    explicit expansionValues(const char* configDirectory) : configDirectory(configDirectory) {}
 
     // The value of "${name}"; piece is that whole text, for messages.
     const char* lookUp(const char* piece, const char* name);
 
   private:
     const char* lookUpExeDirectory(const char* piece);
+    const char* lookUpAppDirectory(const char* piece);
     const char* lookUpUserHome(const char* piece);
     const char* lookUpXdg(const char* piece, int which);
 
     const char* configDirectory;
-    char* exeDirectory;
-    char* userHome;
-    char* xdg[xdgCount];
+    ownedString exeDirectory;
+    ownedString appDirectory;
+    ownedString userHome;
+    ownedString xdg[xdgCount];
 };
 
 const char* expansionValues::lookUpExeDirectory(const char* piece) {
@@ -69,36 +63,56 @@ const char* expansionValues::lookUpExeDirectory(const char* piece) {
         if (HACKexePath == nullptr) {
             throw createMessage("Unable to expand '%s': the launcher's own path is unknown", piece);
         }
-        char* executable = getExecutablePath();
-        exeDirectory = createParentPath(executable);
-        delete[] executable;
+        ownedString executable(getExecutablePath());
+        exeDirectory.reset(createParentPath(executable.get()));
     }
-    return exeDirectory;
+    return exeDirectory.get();
+}
+
+// An image's launcher is IMAGE/bin/NAME, an installed one PREFIX/bin/NAME: the
+// folder above bin is the one whose share/ holds the application's data.
+const char* expansionValues::lookUpAppDirectory(const char* piece) {
+    if (appDirectory == nullptr) {
+        const char* bin = lookUpExeDirectory(piece);
+        const char* last = strrchr(bin, '/');
+        if (last == nullptr || strcmp(last, "/bin") != 0) {
+            stringBuffer message;
+            message.append("Unable to expand '");
+            message.append(piece);
+            message.append("': the launcher's folder '");
+            message.append(bin);
+            message.append("' is not named bin, so no application folder lies above it "
+                           "(${exe.dir} names that folder)");
+            throw message.createString();
+        }
+        appDirectory.reset(createParentPath(bin));
+    }
+    return appDirectory.get();
 }
 
 const char* expansionValues::lookUpUserHome(const char* piece) {
     if (userHome == nullptr) {
-        userHome = createUserHome();
+        userHome.reset(createUserHome());
         if (userHome == nullptr) {
             throw createMessage("Unable to expand '%s': HOME is not an absolute path and "
                                 "/etc/passwd names no home for the user",
                                 piece);
         }
     }
-    return userHome;
+    return userHome.get();
 }
 
 const char* expansionValues::lookUpXdg(const char* piece, int which) {
     if (xdg[which] == nullptr) {
-        xdg[which] =
-            createXdgDirectory(xdgDirectories[which].variable, xdgDirectories[which].fallback);
+        xdg[which].reset(
+            createXdgDirectory(xdgDirectories[which].variable, xdgDirectories[which].fallback));
         if (xdg[which] == nullptr) {
             throw createMessage("Unable to expand '%s': neither its variable nor HOME is an "
                                 "absolute path, and /etc/passwd names no home for the user",
                                 piece);
         }
     }
-    return xdg[which];
+    return xdg[which].get();
 }
 
 int isVariableName(const char* name) {
@@ -110,6 +124,9 @@ int isVariableName(const char* name) {
 const char* expansionValues::lookUp(const char* piece, const char* name) {
     if (strcmp(name, "exe.dir") == 0) {
         return lookUpExeDirectory(piece);
+    }
+    if (strcmp(name, "app.dir") == 0) {
+        return lookUpAppDirectory(piece);
     }
     if (strcmp(name, "config.dir") == 0) {
         return configDirectory;
@@ -158,15 +175,6 @@ class expansionWriter {
     size_t length;
 };
 
-// Releases an owned string however the block ends.
-struct ownedText {
-    explicit ownedText(char* text) : text(text) {}
-    ~ownedText() { delete[] text; }
-    ownedText(const ownedText&) = delete;
-    ownedText& operator=(const ownedText&) = delete;
-    char* text;
-};
-
 char* createPrefix(const char* text, size_t length) {
     char* prefix = new char[length + 1];
     memcpy(prefix, text, length);
@@ -182,9 +190,9 @@ size_t expandName(const char* text, expansionValues& values, expansionWriter& wr
         throw createMessage("Unterminated expansion '%s'", text);
     }
     size_t pieceLength = (size_t)(close - text) + 1;
-    ownedText piece(createPrefix(text, pieceLength));
-    ownedText name(createPrefix(text + 2, pieceLength - 3));
-    const char* value = values.lookUp(piece.text, name.text);
+    ownedString piece(createPrefix(text, pieceLength));
+    ownedString name(createPrefix(text + 2, pieceLength - 3));
+    const char* value = values.lookUp(piece.get(), name.get());
     writer.put(value, strlen(value));
     return pieceLength;
 }
@@ -215,14 +223,9 @@ char* createExpandedText(const char* text, const char* configDirectory) {
     expansionValues values(configDirectory);
     expansionWriter measure(nullptr);
     expandInto(text, values, measure);
-    char* expanded = new char[measure.getLength() + 1];
-    try {
-        expansionWriter writer(expanded);
-        expandInto(text, values, writer);
-    } catch (char*) {
-        delete[] expanded;
-        throw;
-    }
+    ownedString expanded(new char[measure.getLength() + 1]);
+    expansionWriter writer(expanded.get());
+    expandInto(text, values, writer);
     expanded[measure.getLength()] = 0;
-    return expanded;
+    return expanded.release();
 }

@@ -4,6 +4,8 @@
 // The expansion that "expand" turns on for the rest of a configuration file.
 // In the text, "${NAME}" is replaced by:
 //   exe.dir          the directory of the launcher's canonical executable
+//   app.dir          the folder above exe.dir when exe.dir is named "bin" (an
+//                    image's root, or an installation's prefix); else refused
 //   config.dir       configDirectory (the reader's directory)
 //   user.home        HOME when absolute, else the user's passwd entry
 //   xdg.config.home  XDG_CONFIG_HOME when absolute, else user.home + /.config

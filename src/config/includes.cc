@@ -1,9 +1,12 @@
+#include "config/includes.h"
+
 #include "config/configFile.h"
 #include "config/parseChain.h"
 #include "unix/directoryListing.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/othersWritable.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -13,69 +16,58 @@
 // readers' frames on the stack stay well inside its limit.
 static const int deepestInclude = 1000;
 
-void configFile::includeFile(char* path) {
+void includeFile(configFile& file, char* path) {
+    ownedString owned(path);
     if (getParseDepth() > deepestInclude) {
-        char* message = createMessage("Refusing '%s': includes may nest at most 1000 deep", path);
-        delete[] path;
-        throw message;
+        throw createMessage("Refusing '%s': includes may nest at most 1000 deep", path);
     }
-    char* canonical = createCanonicalPath(path);
-    if (canonical != nullptr && isBeingParsed(canonical)) {
-        char* message = createMessage("Configuration include cycle at '%s'", canonical);
-        delete[] canonical;
-        delete[] path;
-        throw message;
+    ownedString canonical(createCanonicalPath(path));
+    if (canonical != nullptr && isBeingParsed(canonical.get())) {
+        throw createMessage("Configuration include cycle at '%s'", canonical.get());
     }
-    delete[] canonical;
-    configFile nested(path, vm);
+    configFile nested(owned.release(), file.vm);
     nested.parse();
 }
 
-void configFile::includeFileIfPresent(char* path) {
+void includeFileIfPresent(configFile& file, char* path) {
+    ownedString owned(path);
     if (isMissingFile(path)) {
         if (debug) {
             printf("tryinclude: '%s' does not exist; skipped\n", path);
         }
-        delete[] path;
         return;
     }
-    includeFile(path);
+    includeFile(file, owned.release());
 }
 
 // The files of the argument's directory whose names end in a dot and
 // extension, in the order of the listing; a directory that other users may
 // change is refused.
-static void addMatchingFiles(stringArray* files, configFile* file, char* argument,
+static void addMatchingFiles(stringArray* files, configFile& file, char* argument,
                              char* extension) {
-    char* dir = createAbsolutePath(file->directory, argument);
-    try {
-        refuseDirectoryOthersMayChange(dir);
-    } catch (char*) {
-        delete[] dir;
-        throw;
-    }
-    addFiles(files, dir, extension);
-    delete[] dir;
+    ownedString dir(createAbsolutePath(file.directory, argument));
+    refuseDirectoryOthersMayChange(dir.get());
+    addFiles(files, dir.get(), extension);
 }
 
-void configFile::includeDir(char* argument) {
+void includeDir(configFile& file, char* argument) {
     char extension[] = "config";
     stringArray files;
-    addMatchingFiles(&files, this, argument, extension);
+    addMatchingFiles(&files, file, argument, extension);
     for (int i = 0; i < files.size(); i++) {
-        includeFile(createStringCopy(files[i]));
+        includeFile(file, createStringCopy(files[i]));
     }
 }
 
-void configFile::addJars(char* argument, int boot) {
+void addJars(configFile& file, char* argument, int boot) {
     char extension[] = "jar";
     stringArray files;
-    addMatchingFiles(&files, this, argument, extension);
+    addMatchingFiles(&files, file, argument, extension);
     for (int i = 0; i < files.size(); i++) {
         if (boot != 0) {
-            vm->addBootPath(createStringCopy(files[i]));
+            file.vm->addBootPath(createStringCopy(files[i]));
         } else {
-            vm->addPath(createStringCopy(files[i]));
+            file.vm->addPath(createStringCopy(files[i]));
         }
     }
 }

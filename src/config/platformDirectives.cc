@@ -5,22 +5,23 @@
 #include "runtime/versionRequirement.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-static void javaVersion(javaVm* vm, configFile*, char* argument) {
-    if (!parseVersionRequirement(argument, &vm->javaVersion)) {
+void applyJavaVersion(configFile&, javaVm& vm, char* argument) {
+    if (!parseVersionRequirement(argument, &vm.javaVersion)) {
         throw createMessage("Malformed javaversion '%s': write a feature release such as 17, "
                             "or a range such as 11-17",
                             argument);
     }
 }
 
-static void javaSearch(javaVm* vm, configFile* file, char* argument) {
-    vm->javaSearchDirs.append(createAbsolutePath(file->directory, argument));
+void applyJavaSearch(configFile& file, javaVm& vm, char* argument) {
+    vm.javaSearchDirs.append(createAbsolutePath(file.directory, argument));
 }
 
 char* createServiceDirectory(const char* value) {
@@ -38,39 +39,33 @@ char* createServiceDirectory(const char* value) {
 // "startupcache [DIR]": keep start-up archives in DIR, resolved like the
 // other paths, or by default in the service's cache directory when systemd
 // made one, else in the user's cache directory.
-static void startupCache(javaVm* vm, configFile* file, char* argument) {
-    char* service = createServiceDirectory(getenv("CACHE_DIRECTORY"));
+void applyStartupCache(configFile& file, javaVm& vm, char* argument) {
+    ownedString service(createServiceDirectory(getenv("CACHE_DIRECTORY")));
     if (argument[0] != 0) {
-        delete[] service;
-        vm->setStartupCache(createAbsolutePath(file->directory, argument));
+        vm.setStartupCache(createAbsolutePath(file.directory, argument));
     } else if (service != nullptr) {
-        vm->setStartupCache(service);
+        vm.setStartupCache(service.release());
     } else {
-        vm->setStartupCache(createDefaultCacheDirectory(getenv("XDG_CACHE_HOME"), getenv("HOME")));
+        vm.setStartupCache(createDefaultCacheDirectory(getenv("XDG_CACHE_HOME"), getenv("HOME")));
     }
 }
 
 char* createDefaultCrashDirectory(const char* stateDirectory, const char* xdgStateHome,
                                   const char* home, const char* name) {
-    char* service = createServiceDirectory(stateDirectory);
+    ownedString service(createServiceDirectory(stateDirectory));
     if (service != nullptr) {
-        char* directory = createString(service, "/crash");
-        delete[] service;
-        return directory;
+        return createString(service.get(), "/crash");
     }
-    char* stateHome = nullptr;
+    ownedString stateHome;
     if (xdgStateHome != nullptr && xdgStateHome[0] == '/') {
-        stateHome = createString(xdgStateHome, "/");
+        stateHome.reset(createString(xdgStateHome, "/"));
     } else if (home != nullptr && home[0] == '/') {
-        stateHome = createString(home, "/.local/state/");
+        stateHome.reset(createString(home, "/.local/state/"));
     } else {
         return nullptr;
     }
-    char* application = createString(stateHome, name);
-    delete[] stateHome;
-    char* directory = createString(application, "/crash");
-    delete[] application;
-    return directory;
+    ownedString application(createString(stateHome.get(), name));
+    return createString(application.get(), "/crash");
 }
 
 // The launcher's file name, which names its application.
@@ -83,40 +78,23 @@ static char* createApplicationName() {
 // "crashdir [DIR]": the JVM's crash reports and heap dumps go to DIR,
 // resolved like the other paths, or by default to the service's state
 // directory or the user's (see createDefaultCrashDirectory).
-static void crashDir(javaVm* vm, configFile* file, char* argument) {
+void applyCrashDir(configFile& file, javaVm& vm, char* argument) {
     if (argument[0] != 0) {
-        vm->setCrashDirectory(createAbsolutePath(file->directory, argument));
+        vm.setCrashDirectory(createAbsolutePath(file.directory, argument));
         return;
     }
-    char* name = createApplicationName();
-    char* directory = createDefaultCrashDirectory(getenv("STATE_DIRECTORY"),
-                                                  getenv("XDG_STATE_HOME"), getenv("HOME"), name);
-    delete[] name;
+    ownedString name(createApplicationName());
+    char* directory = createDefaultCrashDirectory(
+        getenv("STATE_DIRECTORY"), getenv("XDG_STATE_HOME"), getenv("HOME"), name.get());
     if (directory == nullptr && debug) {
         printf("crashdir: no state directory (neither STATE_DIRECTORY, XDG_STATE_HOME nor "
                "HOME is set); crash reports go where the JVM puts them\n");
     }
-    vm->setCrashDirectory(directory);
+    vm.setCrashDirectory(directory);
 }
 
-struct platformDirective {
-    const char* word;
-    void (*apply)(javaVm* vm, configFile* file, char* argument);
-};
-
-static const platformDirective platformDirectives[] = {
-    {"crashdir", crashDir},
-    {"javaversion", javaVersion},
-    {"javasearch", javaSearch},
-    {"startupcache", startupCache},
-};
-
-int specialDirective(javaVm* vm, configFile* file, char* word, char* argument) {
-    for (const platformDirective& known : platformDirectives) {
-        if (strcmp(word, known.word) == 0) {
-            known.apply(vm, file, argument);
-            return 0;
-        }
-    }
+// The platform's directives are rows of the one table (config/directives.h);
+// no word is left to this hook.
+int specialDirective(javaVm*, configFile*, char*, char*) {
     return -1;
 }

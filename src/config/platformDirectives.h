@@ -6,8 +6,16 @@ class javaVm;
 
 // The platform's hook for directive words that the reader does not know: 0
 // when it has carried out the directive, any other value when it does not
-// know the word either.
+// know the word either. Here it knows none: the platform's own directives
+// below are rows of the one directive table (config/directives.h).
 int specialDirective(javaVm* vm, configFile* file, char* word, char* argument);
+
+// "crashdir [DIR]", "javaversion RANGE", "javasearch DIR" and
+// "startupcache [DIR]".
+void applyCrashDir(configFile& file, javaVm& vm, char* argument);
+void applyJavaVersion(configFile& file, javaVm& vm, char* argument);
+void applyJavaSearch(configFile& file, javaVm& vm, char* argument);
+void applyStartupCache(configFile& file, javaVm& vm, char* argument);
 
 // The first directory of a variable that systemd sets for a service
 // ("CACHE_DIRECTORY", "STATE_DIRECTORY": absolute paths separated by ':');

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -27,23 +26,15 @@ static void explain(const char* message) {
     }
 }
 
-// The first IPv4 address of host with the low 16 bits of port; 0 when the
-// lookup fails.
+// The numeric IPv4 address host with the low 16 bits of port; 0 for anything
+// else. No name is looked up: the launcher connects only to 127.0.0.1, and a
+// static launcher could look names up only through the C library's modules of
+// the very version it was linked with.
 static int lookUp(const char* host, int port, struct sockaddr_in* address) {
-    struct addrinfo hints;
-    memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    struct addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) {
-        return 0;
-    }
     memset(address, 0, sizeof *address);
     address->sin_family = AF_INET;
     address->sin_port = htons((uint16_t)(port & 0xFFFF));
-    address->sin_addr = ((struct sockaddr_in*)found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return 1;
+    return inet_pton(AF_INET, host, &address->sin_addr) == 1;
 }
 
 // Another user may have taken the port on 127.0.0.1 first; such a listener

@@ -6,40 +6,33 @@
 #include "launcher/zipComment.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
-// What the driver owns while it works; released however the call ends, so a
-// failure that travels up to main leaks nothing.
+// What the driver owns while it works; its owners release it however the
+// call ends, so a failure that travels up to main leaks nothing.
 struct driverState {
     driverState(javaVm* vm, char* configName, char* exePath)
-        : vm(vm), configName(configName), exePath(exePath), config(nullptr) {}
-    ~driverState() {
-        delete config;
-        delete[] configName;
-        delete[] exePath;
-    }
-    driverState(const driverState&) = delete;
-    driverState& operator=(const driverState&) = delete;
+        : vm(vm), configName(configName), exePath(exePath) {}
 
     javaVm* vm;
-    char* configName;
-    char* exePath;
-    configFile* config;
+    ownedString configName;
+    ownedString exePath;
+    std::unique_ptr<configFile> config;
 };
 
 // Every "+CONFIG" file is read when its switch is met; only the last is used.
 void useConfigFile(driverState& state, const char* path) {
-    delete[] state.configName;
-    state.configName = createAbsolutePath(nullptr, const_cast<char*>(path));
-    configFile* next = new configFile(createStringCopy(state.configName), state.vm);
-    delete state.config;
-    state.config = next;
+    state.configName.reset(createAbsolutePath(nullptr, const_cast<char*>(path)));
+    state.config.reset(new configFile(createStringCopy(state.configName.get()), state.vm));
 }
 
 void readArguments(driverState& state, int argc, char** argv) {
@@ -65,19 +58,31 @@ void readArguments(driverState& state, int argc, char** argv) {
 // Without "+CONFIG": the comment of an archive appended to the executable,
 // which then also serves as a class-path archive, else the default file.
 void chooseConfiguration(driverState& state) {
-    char* comment = getZipComment(state.exePath);
+    ownedString comment(getZipComment(state.exePath.get()));
     if (comment != nullptr) {
-        state.config = new configFile(createStringCopy(state.exePath), state.vm, comment);
-        state.vm->addPath(createStringCopy(state.exePath));
+        ownedString name(createStringCopy(state.exePath.get()));
+        state.config.reset(new configFile(name.release(), state.vm, comment.release()));
+        state.vm->addPath(createStringCopy(state.exePath.get()));
     } else {
-        state.config = new configFile(createStringCopy(state.configName), state.vm);
+        state.config.reset(new configFile(createStringCopy(state.configName.get()), state.vm));
     }
 }
 
 void addExecutableOption(javaVm* vm) {
-    char* executable = getExecutablePath();
-    vm->addVmOption(createString("-Dlarkwin.executable.path=", executable));
-    delete[] executable;
+    ownedString executable(getExecutablePath());
+    vm->addVmOption(createString("-Dlarkwin.executable.path=", executable.get()));
+}
+
+// A "-J-" parameter is a VM option for a launch here (migrateDashJ), not a
+// file for the running instance to open.
+int isVmOptionParameter(const char* param) {
+    if (strncmp(param, "-J-", 3) != 0) {
+        return 0;
+    }
+    if (debug) {
+        printf("+SHELL: '%s' is a VM option, not forwarded\n", param);
+    }
+    return 1;
 }
 
 // Sends "open <absolute path>", or "open <URL>", per parameter; the first
@@ -85,15 +90,16 @@ void addExecutableOption(javaVm* vm) {
 // here instead. The "firstparam" parameters are the application's fixed start
 // parameters, not what the user hands over, so they are not sent.
 void forwardToInstance(javaVm* vm) {
-    stringArray* params = vm->getParams();
+    std::unique_ptr<stringArray> params(vm->getParams());
     for (int i = vm->getFirstParamCount(); i < params->size() && shell; i++) {
-        char* command = createOpenCommand((*params)[i]);
-        if (!sendCommand("127.0.0.1", vm->getSocketPort(), command)) {
+        if (isVmOptionParameter((*params)[i])) {
+            continue;
+        }
+        ownedString command(createOpenCommand((*params)[i]));
+        if (!sendCommand("127.0.0.1", vm->getSocketPort(), command.get())) {
             shell = 0;
         }
-        delete[] command;
     }
-    delete params;
 }
 
 } // namespace

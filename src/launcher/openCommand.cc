@@ -2,6 +2,7 @@
 
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 // Plain ASCII, whatever the locale says.
@@ -34,8 +35,6 @@ char* createOpenCommand(const char* parameter) {
     if (isUrlParameter(parameter)) {
         return createString("open ", parameter);
     }
-    char* absolute = createAbsolutePath(nullptr, const_cast<char*>(parameter));
-    char* command = createString("open ", absolute);
-    delete[] absolute;
-    return command;
+    ownedString absolute(createAbsolutePath(nullptr, const_cast<char*>(parameter)));
+    return createString("open ", absolute.get());
 }

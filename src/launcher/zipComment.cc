@@ -1,6 +1,7 @@
 #include "launcher/zipComment.h"
 
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -60,22 +61,21 @@ long findZipEndRecord(char* fileName, long fileSize) {
     }
     // Each chunk is read straight into the buffer, without stdio's own.
     setvbuf(file, nullptr, _IONBF, 0);
-    unsigned char* chunk = new unsigned char[chunkSize];
+    ownedArray<unsigned char> chunk(new unsigned char[chunkSize]);
     long found = -1;
     long chunkEnd = fileSize;
     for (;;) {
         long chunkStart = chunkEnd - chunkSize > reachStart ? chunkEnd - chunkSize : reachStart;
         int length = 0;
         if (fseeko(file, (off_t)chunkStart, SEEK_SET) == 0) {
-            length = (int)fread(chunk, 1, chunkEnd - chunkStart, file);
+            length = (int)fread(chunk.get(), 1, chunkEnd - chunkStart, file);
         }
-        found = findInChunk(chunk, length, chunkStart, fileSize);
+        found = findInChunk(chunk.get(), length, chunkStart, fileSize);
         if (found >= 0 || chunkStart == reachStart) {
             break;
         }
         chunkEnd = chunkStart + endRecordSize - 1;
     }
-    delete[] chunk;
     fclose(file);
     return found;
 }

@@ -1,6 +1,7 @@
 #include "runtime/javaPath.h"
 
 #include "unix/exePath.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdlib>
@@ -21,12 +22,8 @@ static char* createJavaHomeCandidate() {
     if (home == nullptr) {
         return nullptr;
     }
-    char* candidate = createString(home, "/bin/java");
-    if (testFile(candidate)) {
-        return candidate;
-    }
-    delete[] candidate;
-    return nullptr;
+    ownedString candidate(createString(home, "/bin/java"));
+    return testFile(candidate.get()) ? candidate.release() : nullptr;
 }
 
 char* getJavaPath() {

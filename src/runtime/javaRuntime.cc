@@ -1,26 +1,20 @@
 #include "runtime/javaRuntime.h"
 
-javaRuntime::javaRuntime(const char* javaPath)
-    : javaPath(javaPath), resolved(0), home(nullptr), release(nullptr) {}
-
-javaRuntime::~javaRuntime() {
-    delete release;
-    delete[] home;
-}
+javaRuntime::javaRuntime(const char* javaPath) : javaPath(javaPath), resolved(0) {}
 
 const char* javaRuntime::getHome() {
     if (!resolved) {
         resolved = 1;
-        home = javaPath != nullptr ? createRuntimeHome(javaPath) : nullptr;
+        home.reset(javaPath != nullptr ? createRuntimeHome(javaPath) : nullptr);
     }
-    return home;
+    return home.get();
 }
 
 const runtimeRelease* javaRuntime::getRelease() {
     if (release == nullptr && getHome() != nullptr) {
-        release = new runtimeRelease(home);
+        release.reset(new runtimeRelease(home.get()));
     }
-    return release;
+    return release.get();
 }
 
 int javaRuntime::getFeatureVersion() {

@@ -2,6 +2,9 @@
 #define LARKWIN_RUNTIME_JAVARUNTIME_H
 
 #include "runtime/runtimeRelease.h"
+#include "util/owned.h"
+
+#include <memory>
 
 // The runtime that one launch runs: the home of its java executable and that
 // home's release file, each found on first use and then kept, so that every
@@ -12,7 +15,6 @@ class javaRuntime {
   public:
     // javaPath is borrowed and must outlive the object.
     explicit javaRuntime(const char* javaPath);
-    ~javaRuntime();
     javaRuntime(const javaRuntime&) = delete;
     javaRuntime& operator=(const javaRuntime&) = delete;
 
@@ -26,8 +28,8 @@ class javaRuntime {
   private:
     const char* javaPath;
     int resolved;
-    char* home;
-    runtimeRelease* release;
+    ownedString home;
+    std::unique_ptr<runtimeRelease> release;
 };
 
 #endif

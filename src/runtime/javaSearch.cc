@@ -7,6 +7,7 @@
 #include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -26,20 +27,20 @@ static int getJavaVersion(const char* javaPath, const char* home) {
             return release.getFeatureVersion();
         }
     }
-    char* canonicalHome = createRuntimeHome(javaPath);
+    ownedString canonicalHome(createRuntimeHome(javaPath));
     if (canonicalHome == nullptr) {
         return 0;
     }
-    runtimeRelease release(canonicalHome);
-    delete[] canonicalHome;
-    return release.getFeatureVersion();
+    return runtimeRelease(canonicalHome.get()).getFeatureVersion();
 }
 
 // Takes javaPath over.
 static void addJava(runtimeCandidates* candidates, char* javaPath, runtimeOrigin origin,
                     const char* home) {
-    int exists = testFile(javaPath);
-    candidates->add(javaPath, origin, exists, exists ? getJavaVersion(javaPath, home) : 0);
+    ownedString owned(javaPath);
+    int exists = testFile(owned.get());
+    int version = exists ? getJavaVersion(owned.get(), home) : 0;
+    candidates->add(owned.release(), origin, exists, version);
 }
 
 // Joined as plain text, as discovery without the directives joins it.
@@ -53,16 +54,15 @@ static void addJavaHome(runtimeCandidates* candidates) {
 // The java along PATH is often a chain of links into the runtime's home.
 static void addPathJava(runtimeCandidates* candidates) {
     char name[] = "java";
-    char* found = createExePath(name);
+    ownedString found(createExePath(name));
     if (found == nullptr) {
         return;
     }
-    char* canonical = createCanonicalPath(found);
+    char* canonical = createCanonicalPath(found.get());
     if (canonical != nullptr) {
-        delete[] found;
-        found = canonical;
+        found.reset(canonical);
     }
-    addJava(candidates, found, pathRuntime, nullptr);
+    addJava(candidates, found.release(), pathRuntime, nullptr);
 }
 
 static void addNamedRuntimes(runtimeCandidates* candidates, const char* configuredJavaPath) {
@@ -81,9 +81,7 @@ static void addSearchedRuntimes(runtimeCandidates* candidates, const stringArray
 }
 
 static void printTrace(const runtimeCandidates& candidates, const versionRequirement& required) {
-    char* trace = createChoiceTrace(candidates, required);
-    fputs(trace, stdout);
-    delete[] trace;
+    fputs(ownedString(createChoiceTrace(candidates, required)).get(), stdout);
 }
 
 static char* createFailure(const runtimeCandidates& candidates,

@@ -2,6 +2,7 @@
 
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <dlfcn.h>
@@ -41,10 +42,7 @@ static jniCreateVmPtr loadEntryPoint(const char* library) {
 }
 
 static jniCreateVmPtr loadFromHome(const char* home, const char* relativeLibrary) {
-    char* library = createString(home, relativeLibrary);
-    jniCreateVmPtr create = loadEntryPoint(library);
-    delete[] library;
-    return create;
+    return loadEntryPoint(ownedString(createString(home, relativeLibrary)).get());
 }
 
 jniCreateVmPtr findJniCreateVm(char* javaPath) {
@@ -52,13 +50,11 @@ jniCreateVmPtr findJniCreateVm(char* javaPath) {
         return nullptr;
     }
     char up[] = "../..";
-    char* home = createAbsolutePath(javaPath, up);
-    jniCreateVmPtr create = loadFromHome(home, "/lib/server/libjvm.so");
+    ownedString home(createAbsolutePath(javaPath, up));
+    jniCreateVmPtr create = loadFromHome(home.get(), "/lib/server/libjvm.so");
     if (create == nullptr) {
-        char* older = createMessage("/jre/lib/%s/server/libjvm.so", getRuntimeArchitecture());
-        create = loadFromHome(home, older);
-        delete[] older;
+        ownedString older(createMessage("/jre/lib/%s/server/libjvm.so", getRuntimeArchitecture()));
+        create = loadFromHome(home.get(), older.get());
     }
-    delete[] home;
     return create;
 }

@@ -1,5 +1,7 @@
 #include "runtime/runtimeChoice.h"
 
+#include "util/owned.h"
+
 #include <cstring>
 
 runtimeCandidates::runtimeCandidates() : items(nullptr), count(0) {}
@@ -14,9 +16,9 @@ runtimeCandidates::~runtimeCandidates() {
 
 // The list grows by one: it holds a few dozen runtimes at most.
 void runtimeCandidates::add(char* javaPath, runtimeOrigin origin, int exists, int version) {
+    ownedString owned(javaPath);
     for (int i = 0; i < count; i++) {
         if (strcmp(items[i].javaPath, javaPath) == 0) {
-            delete[] javaPath;
             return;
         }
     }
@@ -24,19 +26,19 @@ void runtimeCandidates::add(char* javaPath, runtimeOrigin origin, int exists, in
     for (int i = 0; i < count; i++) {
         grown[i] = items[i];
     }
-    grown[count] = runtimeCandidate{javaPath, origin, exists, version, verdictUndecided, nullptr};
+    grown[count] =
+        runtimeCandidate{owned.release(), origin, exists, version, verdictUndecided, nullptr};
     delete[] items;
     items = grown;
     count++;
 }
 
 void runtimeCandidates::addRefused(char* javaPath, char* refusal) {
+    ownedString owned(refusal);
     int before = count;
     add(javaPath, searchedRuntime, 1, 0);
     if (count > before) {
-        items[before].refusal = refusal;
-    } else {
-        delete[] refusal;
+        items[before].refusal = owned.release();
     }
 }
 

@@ -1,5 +1,6 @@
 #include "runtime/runtimeChoiceReport.h"
 
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 
 #include <cstdio>
@@ -20,9 +21,7 @@ static void appendVersion(stringBuffer& buffer, int version) {
 }
 
 static void appendRequirement(stringBuffer& buffer, const versionRequirement& requirement) {
-    char* text = createRequirementText(requirement);
-    buffer.append(text);
-    delete[] text;
+    buffer.append(ownedString(createRequirementText(requirement)).get());
 }
 
 static void appendVerdict(stringBuffer& buffer, const runtimeCandidate& candidate) {

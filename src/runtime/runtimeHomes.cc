@@ -2,16 +2,17 @@
 
 #include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
+#include "unix/fileOwners.h"
 #include "unix/othersWritable.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // "path: why", as a new string.
 static char* createRefusal(const char* path, const char* why) {
@@ -32,38 +33,32 @@ static char* createHomeRefusal(const char* home, const char* java, char* refusal
     if (why != nullptr) {
         return createRefusal(home, why);
     }
-    char* bin = createString(home, "/bin");
-    why = whyOthersMayChangeDirectory(bin);
-    refusal = why != nullptr ? createRefusal(bin, why) : nullptr;
-    delete[] bin;
-    if (refusal == nullptr && (why = whyOthersMayChangeFile(java)) != nullptr) {
-        refusal = createRefusal(java, why);
+    ownedString bin(createString(home, "/bin"));
+    why = whyOthersMayChangeDirectory(bin.get());
+    if (why != nullptr) {
+        return createRefusal(bin.get(), why);
     }
-    return refusal;
+    why = whyOthersMayChangeFile(java);
+    return why != nullptr ? createRefusal(java, why) : nullptr;
 }
 
 // Adds home when it holds bin/java; 1 when it did. placeRefusal, why the
 // place it was found in is not to be trusted, or null, is copied.
 static int addHome(runtimeCandidates* candidates, const char* home, const char* placeRefusal) {
-    char* java = createString(home, "/bin/java");
-    if (!testFile(java)) {
-        delete[] java;
+    ownedString java(createString(home, "/bin/java"));
+    if (!testFile(java.get())) {
         return 0;
     }
     char* copied = placeRefusal != nullptr ? createStringCopy(placeRefusal) : nullptr;
-    char* refusal = createHomeRefusal(home, java, copied);
+    ownedString refusal(createHomeRefusal(home, java.get(), copied));
     if (refusal != nullptr) {
         // Nothing of a refused home is read.
-        candidates->addRefused(java, refusal);
+        candidates->addRefused(java.release(), refusal.release());
         return 1;
     }
-    runtimeRelease release(home);
-    candidates->add(java, searchedRuntime, 1, release.getFeatureVersion());
+    int version = runtimeRelease(home).getFeatureVersion();
+    candidates->add(java.release(), searchedRuntime, 1, version);
     return 1;
-}
-
-static int compareNames(const void* a, const void* b) {
-    return strcmp(*(char* const*)a, *(char* const*)b);
 }
 
 // The names of a directory's entries but the hidden ones, in strcmp order,
@@ -73,7 +68,7 @@ static int compareNames(const void* a, const void* b) {
 // left out.
 class sortedNames {
   public:
-    explicit sortedNames(const char* dir) : names(nullptr), count(0) {
+    explicit sortedNames(const char* dir) : count(0) {
         DIR* listing = opendir(dir);
         if (listing == nullptr) {
             return;
@@ -83,25 +78,23 @@ class sortedNames {
             room += entry->d_name[0] != '.' ? 1 : 0;
         }
         rewinddir(listing);
-        names = new char*[room > 0 ? room : 1];
+        names.reset(new ownedString[room > 0 ? room : 1]);
         while (struct dirent* entry = readdir(listing)) {
             if (entry->d_name[0] != '.' && count < room) {
-                names[count++] = createStringCopy(entry->d_name);
+                names[count++].reset(createStringCopy(entry->d_name));
             }
         }
         closedir(listing);
-        qsort(names, count, sizeof(char*), compareNames);
+        std::sort(names.get(), names.get() + count, [](const ownedString& a, const ownedString& b) {
+            return strcmp(a.get(), b.get()) < 0;
+        });
     }
-    ~sortedNames() {
-        for (int i = 0; i < count; i++) {
-            delete[] names[i];
-        }
-        delete[] names;
-    }
-    sortedNames(const sortedNames&) = delete;
-    sortedNames& operator=(const sortedNames&) = delete;
 
-    char** names;
+    const char* operator[](int i) const { return names[i].get(); }
+    int size() const { return count; }
+
+  private:
+    ownedArray<ownedString> names;
     int count;
 };
 
@@ -129,18 +122,15 @@ static void addSubdirectoryHomes(runtimeCandidates* candidates, const char* dir,
                                  int (*accepts)(const char* name), const char* below,
                                  const char* placeRefusal) {
     sortedNames listing(dir);
-    char* prefix = createString(dir, "/");
-    for (int i = 0; i < listing.count; i++) {
-        if (!accepts(listing.names[i])) {
+    ownedString prefix(createString(dir, "/"));
+    for (int i = 0; i < listing.size(); i++) {
+        if (!accepts(listing[i])) {
             continue;
         }
-        char* subdirectory = createString(prefix, listing.names[i]);
-        char* home = createString(subdirectory, below);
-        addHome(candidates, home, placeRefusal);
-        delete[] home;
-        delete[] subdirectory;
+        ownedString subdirectory(createString(prefix.get(), listing[i]));
+        addHome(candidates, ownedString(createString(subdirectory.get(), below)).get(),
+                placeRefusal);
     }
-    delete[] prefix;
 }
 
 // Why others may have put entries into dir, or null.
@@ -151,11 +141,10 @@ static char* createPlaceRefusal(const char* dir) {
 
 // place, when given, is the refusal of every home found.
 static void addPlaceHomes(runtimeCandidates* candidates, const char* dir, const char* place) {
-    char* refusal = place != nullptr ? createStringCopy(place) : createPlaceRefusal(dir);
-    if (!addHome(candidates, dir, refusal)) {
-        addSubdirectoryHomes(candidates, dir, acceptsAny, "", refusal);
+    ownedString refusal(place != nullptr ? createStringCopy(place) : createPlaceRefusal(dir));
+    if (!addHome(candidates, dir, refusal.get())) {
+        addSubdirectoryHomes(candidates, dir, acceptsAny, "", refusal.get());
     }
-    delete[] refusal;
 }
 
 void addRuntimeHomes(runtimeCandidates* candidates, const char* dir) {
@@ -164,8 +153,8 @@ void addRuntimeHomes(runtimeCandidates* candidates, const char* dir) {
 
 // The user's own, or root's: another user could put anything there.
 static int belongsToAnother(const char* path) {
-    struct stat status;
-    return stat(path, &status) == 0 && status.st_uid != geteuid() && status.st_uid != 0;
+    long owner = getFileOwner(path);
+    return owner >= 0 && !isRootOrRunningUser((unsigned)owner);
 }
 
 // top is the directory right under $HOME that the user made for runtimes.
@@ -174,22 +163,19 @@ static void addHomeRuntimes(runtimeCandidates* candidates, const char* top, cons
     if (home == nullptr || *home == 0) {
         return;
     }
-    char* place = createString(home, top);
-    char* dir = createString(place, below);
-    char* refusal =
-        belongsToAnother(place) ? createRefusal(place, "owned by another user") : nullptr;
-    addPlaceHomes(candidates, dir, refusal);
-    delete[] refusal;
-    delete[] dir;
-    delete[] place;
+    ownedString place(createString(home, top));
+    ownedString dir(createString(place.get(), below));
+    ownedString refusal(belongsToAnother(place.get())
+                            ? createRefusal(place.get(), "owned by another user")
+                            : nullptr);
+    addPlaceHomes(candidates, dir.get(), refusal.get());
 }
 
 // The homes below the accepted subdirectories of a shared directory.
 static void addAcceptedHomes(runtimeCandidates* candidates, const char* dir,
                              int (*accepts)(const char* name), const char* below) {
-    char* refusal = createPlaceRefusal(dir);
-    addSubdirectoryHomes(candidates, dir, accepts, below, refusal);
-    delete[] refusal;
+    ownedString refusal(createPlaceRefusal(dir));
+    addSubdirectoryHomes(candidates, dir, accepts, below, refusal.get());
 }
 
 void addInstalledRuntimes(runtimeCandidates* candidates) {

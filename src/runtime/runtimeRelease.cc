@@ -2,6 +2,7 @@
 
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -47,15 +48,8 @@ static char* createReleaseText(const char* path) {
     return text;
 }
 
-runtimeRelease::runtimeRelease(const char* home) : text(nullptr) {
-    char* path = createString(home, "/release");
-    text = createReleaseText(path);
-    delete[] path;
-}
-
-runtimeRelease::~runtimeRelease() {
-    delete[] text;
-}
+runtimeRelease::runtimeRelease(const char* home)
+    : text(createReleaseText(ownedString(createString(home, "/release")).get())) {}
 
 // The value that starts at value and ends at the line's end, without the
 // quotes around it and without a carriage return before the line feed.
@@ -72,7 +66,7 @@ static char* createUnquoted(const char* value) {
 
 char* runtimeRelease::createValue(const char* key) const {
     size_t keyLength = strlen(key);
-    for (const char* line = text; line != nullptr && *line != 0;) {
+    for (const char* line = text.get(); line != nullptr && *line != 0;) {
         if (strncmp(line, key, keyLength) == 0 && line[keyLength] == '=') {
             return createUnquoted(line + keyLength + 1);
         }
@@ -85,10 +79,8 @@ char* runtimeRelease::createValue(const char* key) const {
 }
 
 int runtimeRelease::getFeatureVersion() const {
-    char* version = createValue("JAVA_VERSION");
-    int feature = version != nullptr ? parseFeatureVersion(version) : 0;
-    delete[] version;
-    return feature;
+    ownedString version(createValue("JAVA_VERSION"));
+    return version != nullptr ? parseFeatureVersion(version.get()) : 0;
 }
 
 // A run of decimal digits at text, read into number; the length of the run,
@@ -130,10 +122,7 @@ int parseFeatureVersion(const char* version) {
 }
 
 static int hasReleaseFile(const char* home) {
-    char* path = createString(home, "/release");
-    int found = testFile(path);
-    delete[] path;
-    return found;
+    return testFile(ownedString(createString(home, "/release")).get());
 }
 
 static int endsWith(const char* text, const char* ending) {
@@ -143,21 +132,17 @@ static int endsWith(const char* text, const char* ending) {
 }
 
 char* createRuntimeHome(const char* javaPath) {
-    char* canonical = createCanonicalPath(javaPath);
+    ownedString canonical(createCanonicalPath(javaPath));
     if (canonical == nullptr) {
         return nullptr;
     }
-    char* bin = createParentPath(canonical);
-    char* home = createParentPath(bin);
-    delete[] bin;
-    delete[] canonical;
-    if (!hasReleaseFile(home) && endsWith(home, "/jre")) {
-        char* jdk = createParentPath(home);
-        if (hasReleaseFile(jdk)) {
-            delete[] home;
-            return jdk;
+    ownedString bin(createParentPath(canonical.get()));
+    ownedString home(createParentPath(bin.get()));
+    if (!hasReleaseFile(home.get()) && endsWith(home.get(), "/jre")) {
+        ownedString jdk(createParentPath(home.get()));
+        if (hasReleaseFile(jdk.get())) {
+            return jdk.release();
         }
-        delete[] jdk;
     }
-    return home;
+    return home.release();
 }

@@ -1,6 +1,8 @@
 #ifndef LARKWIN_RUNTIME_RUNTIMERELEASE_H
 #define LARKWIN_RUNTIME_RUNTIMERELEASE_H
 
+#include "util/owned.h"
+
 // What a Java runtime says about itself in the "release" file of its home,
 // read without starting it. Every runtime since JDK 9 has the file, and most
 // JDK 8 builds too; its lines are KEY="value".
@@ -9,7 +11,6 @@ class runtimeRelease {
     // Reads home/release. A missing, unreadable or implausibly large file
     // leaves the release unknown: no value, feature version 0.
     explicit runtimeRelease(const char* home);
-    ~runtimeRelease();
     runtimeRelease(const runtimeRelease&) = delete;
     runtimeRelease& operator=(const runtimeRelease&) = delete;
 
@@ -21,7 +22,7 @@ class runtimeRelease {
     int getFeatureVersion() const;
 
   private:
-    char* text;
+    ownedString text;
 };
 
 // The feature release of a Java version text: "1.8.0_392" and "8" give 8,

@@ -1,6 +1,7 @@
 #include "unix/exePath.h"
 
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstdio>
@@ -22,14 +23,11 @@ int testFile(char* path) {
 
 // Joins name to one "PATH" element; an empty element is the working directory.
 static char* createSearchCandidate(const char* element, int length, char* name) {
-    char* elementText = new char[length + 1];
-    memcpy(elementText, element, length);
+    ownedString elementText(new char[length + 1]);
+    memcpy(elementText.get(), element, length);
     elementText[length] = 0;
-    char* directory = createAbsolutePath(nullptr, elementText);
-    delete[] elementText;
-    char* candidate = createAbsolutePath(directory, name);
-    delete[] directory;
-    return candidate;
+    ownedString directory(createAbsolutePath(nullptr, elementText.get()));
+    return createAbsolutePath(directory.get(), name);
 }
 
 static char* searchPath(char* name) {
@@ -37,11 +35,10 @@ static char* searchPath(char* name) {
     while (remaining != nullptr && *remaining != 0) {
         const char* colon = strchr(remaining, ':');
         int length = colon != nullptr ? (int)(colon - remaining) : (int)strlen(remaining);
-        char* candidate = createSearchCandidate(remaining, length, name);
-        if (testFile(candidate)) {
-            return candidate;
+        ownedString candidate(createSearchCandidate(remaining, length, name));
+        if (testFile(candidate.get())) {
+            return candidate.release();
         }
-        delete[] candidate;
         remaining = colon != nullptr ? colon + 1 : nullptr;
     }
     return nullptr;

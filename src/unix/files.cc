@@ -1,5 +1,6 @@
 #include "unix/files.h"
 
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,26 +75,18 @@ char* createFileContent(char* path, long offset, int length) {
 struct streamPiece {
     char bytes[65536];
     size_t length;
-    streamPiece* next;
+    std::unique_ptr<streamPiece> next;
 };
 
 static char* createJoinedPieces(const streamPiece* first, size_t total) {
     char* content = new char[total + 1];
     size_t at = 0;
-    for (const streamPiece* piece = first; piece != nullptr; piece = piece->next) {
+    for (const streamPiece* piece = first; piece != nullptr; piece = piece->next.get()) {
         memcpy(content + at, piece->bytes, piece->length);
         at += piece->length;
     }
     content[at] = 0;
     return content;
-}
-
-static void deletePieces(streamPiece* first) {
-    while (first != nullptr) {
-        streamPiece* next = first->next;
-        delete first;
-        first = next;
-    }
 }
 
 // A pipe or FIFO: its size is known only once it has been read to its end.
@@ -101,34 +95,35 @@ static void deletePieces(streamPiece* first) {
 static char* createStreamContent(FILE* file, size_t limit) {
     // Unbuffered, so that stdio reads no further ahead than asked.
     setvbuf(file, nullptr, _IONBF, 0);
-    streamPiece* first = nullptr;
-    streamPiece** last = &first;
+    std::unique_ptr<streamPiece> first;
+    std::unique_ptr<streamPiece>* last = &first;
     size_t total = 0;
     for (;;) {
-        streamPiece* piece = new streamPiece;
+        *last = std::unique_ptr<streamPiece>(new streamPiece);
+        streamPiece* piece = last->get();
         size_t wanted = limit + 1 - total;
         piece->length = fread(piece->bytes, 1,
                               wanted < sizeof piece->bytes ? wanted : sizeof piece->bytes, file);
-        piece->next = nullptr;
-        *last = piece;
         last = &piece->next;
         total += piece->length;
         if (piece->length == 0 || total > limit) {
             break;
         }
     }
-    char* content = total > limit ? nullptr : createJoinedPieces(first, total);
-    deletePieces(first);
-    return content;
+    return total > limit ? nullptr : createJoinedPieces(first.get(), total);
 }
 
 // A regular file is read in one piece into a buffer of its size; one larger
 // than the limit is not read at all.
-char* createWholeFileContent(char* path, size_t limit) {
+char* createWholeFileContent(char* path, size_t limit, long* owner) {
     FILE* file = openForReading(path);
     struct stat status;
     char* content = nullptr;
-    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
+    int known = fstat(fileno(file), &status) == 0;
+    if (owner != nullptr) {
+        *owner = known ? (long)status.st_uid : -1;
+    }
+    if (known && S_ISREG(status.st_mode)) {
         size_t size = (size_t)status.st_size;
         if (size <= limit) {
             content = new char[size + 1];
@@ -143,11 +138,10 @@ char* createWholeFileContent(char* path, size_t limit) {
 
 char* createWorkingDirectory() {
     for (size_t size = 1024;; size *= 2) {
-        char* directory = new char[size];
-        if (getcwd(directory, size) != nullptr) {
-            return directory;
+        ownedString directory(new char[size]);
+        if (getcwd(directory.get(), size) != nullptr) {
+            return directory.release();
         }
-        delete[] directory;
         if (errno != ERANGE) {
             return nullptr;
         }
@@ -156,17 +150,19 @@ char* createWorkingDirectory() {
 
 int isMissingFile(const char* path) {
     struct stat status;
-    return stat(path, &status) != 0 && errno == ENOENT ? 1 : 0;
+    return stat(path, &status) != 0 && (errno == ENOENT || errno == ENOTDIR) ? 1 : 0;
 }
 
+namespace {
+struct freeDeleter {
+    void operator()(char* p) const { free(p); }
+};
+} // namespace
+
 char* createCanonicalPath(const char* path) {
-    char* resolved = realpath(path, nullptr);
-    if (resolved == nullptr) {
-        return nullptr;
-    }
-    char* owned = createStringCopy(resolved);
-    free(resolved);
-    return owned;
+    // realpath's result comes from malloc, not array new.
+    std::unique_ptr<char, freeDeleter> resolved(realpath(path, nullptr));
+    return resolved != nullptr ? createStringCopy(resolved.get()) : nullptr;
 }
 
 // The canonical form of base; when it cannot be resolved, base itself made
@@ -177,12 +173,9 @@ static char* createCanonicalBase(char* base) {
     if (canonical != nullptr || base[0] == '/') {
         return canonical != nullptr ? canonical : createStringCopy(base);
     }
-    char* directory = createWorkingDirectory();
-    char* prefix = createString(directory != nullptr ? directory : "", "/");
-    char* joined = createString(prefix, base);
-    delete[] prefix;
-    delete[] directory;
-    return joined;
+    ownedString directory(createWorkingDirectory());
+    ownedString prefix(createString(directory != nullptr ? directory.get() : "", "/"));
+    return createString(prefix.get(), base);
 }
 
 // Removes the last component of the text in result (the root is the empty
@@ -201,9 +194,8 @@ static void applyComponent(stringBuffer& result, const char* component, int leng
         return;
     }
     if (length == 2 && component[0] == '.' && component[1] == '.') {
-        char* text = result.createString();
-        removeLastComponent(result, text);
-        delete[] text;
+        ownedString text(result.createString());
+        removeLastComponent(result, text.get());
         return;
     }
     result.append('/');
@@ -214,12 +206,11 @@ char* createAbsolutePath(char* base, char* path) {
     if (path[0] == '/') {
         return createStringCopy(path);
     }
-    char* directory = base != nullptr ? createCanonicalBase(base) : createWorkingDirectory();
+    ownedString directory(base != nullptr ? createCanonicalBase(base) : createWorkingDirectory());
     stringBuffer result;
-    if (directory != nullptr && strcmp(directory, "/") != 0) {
-        result.append(directory);
+    if (directory != nullptr && strcmp(directory.get(), "/") != 0) {
+        result.append(directory.get());
     }
-    delete[] directory;
     const char* component = path;
     while (*component != 0) {
         const char* end = strchrnul(component, '/');
@@ -250,13 +241,12 @@ char* createParentPath(const char* path) {
 }
 
 void makeDirectories(const char* path) {
-    char* partial = createStringCopy(path);
-    for (char* slash = strchr(partial + 1, '/');; slash = strchr(slash + 1, '/')) {
+    ownedString partial(createStringCopy(path));
+    for (char* slash = strchr(partial.get() + 1, '/');; slash = strchr(slash + 1, '/')) {
         if (slash != nullptr) {
             *slash = 0;
         }
-        if (mkdir(partial, 0755) != 0 && errno != EEXIST) {
-            delete[] partial;
+        if (mkdir(partial.get(), 0755) != 0 && errno != EEXIST) {
             throw createMessage("Unable to create '%s'", path);
         }
         if (slash == nullptr) {
@@ -264,5 +254,4 @@ void makeDirectories(const char* path) {
         }
         *slash = '/';
     }
-    delete[] partial;
 }

@@ -21,7 +21,9 @@ long getFileSize(char* path);
 char* createFileContent(char* path, long offset, int length);
 // Everything the file holds, read to its end: works for pipes and FIFOs too.
 // Null when it holds more than limit bytes; no more than limit + 1 are read.
-char* createWholeFileContent(char* path, size_t limit);
+// When owner is given, it receives the uid of the file that was opened (-1
+// when that cannot be told), which a name swapped meanwhile cannot change.
+char* createWholeFileContent(char* path, size_t limit, long* owner = nullptr);
 char* createAbsolutePath(char* base, char* path);
 void deleteTempFile(char* path);
 
@@ -32,8 +34,9 @@ char* createWorkingDirectory();
 // resolved. Owned by the caller.
 char* createParentPath(const char* path);
 // 1 when nothing exists at path (a dangling link included): looking it up
-// fails with ENOENT. Any other failure, such as a directory on the way that
-// may not be searched, gives 0.
+// fails with ENOENT, or with ENOTDIR because a component on the way is no
+// directory (HOME=/dev/null, ~/.config/NAME being a file). Any other
+// failure, such as a directory on the way that may not be searched, gives 0.
 int isMissingFile(const char* path);
 // realpath() into an owned string, or null when the path cannot be resolved.
 char* createCanonicalPath(const char* path);

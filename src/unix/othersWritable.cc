@@ -1,16 +1,15 @@
 #include "unix/othersWritable.h"
 
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cstring>
 #include <sys/stat.h>
 
 [[noreturn]] static void refuse(const char* path, const char* why) {
-    char* format = createString("Refusing '%s': ", why);
-    char* message = createMessage(format, path);
-    delete[] format;
-    throw message;
+    ownedString format(createString("Refusing '%s': ", why));
+    throw createMessage(format.get(), path);
 }
 
 static int othersMayReplaceEntries(const char* directory) {
@@ -31,16 +30,11 @@ static const char* writableReason = "other users may write to it";
 static const char* replaceableReason = "other users may write to its directory";
 
 static const char* whyReplaceable(const char* path) {
-    char* named = createParentPath(path);
-    int replaceable = othersMayReplaceEntries(named);
-    delete[] named;
-    char* canonical = !replaceable && isLink(path) ? createCanonicalPath(path) : nullptr;
+    int replaceable = othersMayReplaceEntries(ownedString(createParentPath(path)).get());
+    ownedString canonical(!replaceable && isLink(path) ? createCanonicalPath(path) : nullptr);
     if (canonical != nullptr) {
-        char* parent = createParentPath(canonical);
-        replaceable = othersMayReplaceEntries(parent);
-        delete[] parent;
+        replaceable = othersMayReplaceEntries(ownedString(createParentPath(canonical.get())).get());
     }
-    delete[] canonical;
     return replaceable ? replaceableReason : nullptr;
 }
 

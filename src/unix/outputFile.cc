@@ -10,35 +10,30 @@
 outputFile::outputFile(const char* finalPath)
     : path(createStringCopy(finalPath)), temporaryPath(createString(finalPath, ".XXXXXX")),
       file(nullptr) {
-    int fd = openRegisteredFile(temporaryPath);
+    int fd = openRegisteredFile(temporaryPath.get());
     if (fd >= 0) {
         file = fdopen(fd, "wb");
         if (file == nullptr) {
             close(fd);
-            unlink(temporaryPath);
-            unregisterRemoval(temporaryPath);
+            unlink(temporaryPath.get());
+            unregisterRemoval(temporaryPath.get());
         }
     }
     if (file == nullptr) {
-        char* message = createMessage("Unable to create '%s'", path);
-        delete[] path;
-        delete[] temporaryPath;
-        throw message;
+        throw createMessage("Unable to create '%s'", path.get());
     }
 }
 
 outputFile::~outputFile() {
     if (file != nullptr) {
         fclose(file);
-        unlink(temporaryPath);
+        unlink(temporaryPath.get());
     }
-    unregisterRemoval(temporaryPath);
-    delete[] temporaryPath;
-    delete[] path;
+    unregisterRemoval(temporaryPath.get());
 }
 
 void outputFile::failWriting() {
-    throw createMessage("Unable to write '%s'", path);
+    throw createMessage("Unable to write '%s'", path.get());
 }
 
 void outputFile::write(const void* data, long length) {
@@ -81,10 +76,10 @@ void outputFile::commit(int mode) {
     int failed = fflush(file) != 0 || fchmod(fileno(file), mode) != 0 || fsync(fileno(file)) != 0;
     failed = fclose(file) != 0 || failed;
     file = nullptr;
-    if (failed || rename(temporaryPath, path) != 0) {
-        unlink(temporaryPath);
-        unregisterRemoval(temporaryPath);
+    if (failed || rename(temporaryPath.get(), path.get()) != 0) {
+        unlink(temporaryPath.get());
+        unregisterRemoval(temporaryPath.get());
         failWriting();
     }
-    unregisterRemoval(temporaryPath);
+    unregisterRemoval(temporaryPath.get());
 }

@@ -1,6 +1,8 @@
 #ifndef LARKWIN_UNIX_OUTPUTFILE_H
 #define LARKWIN_UNIX_OUTPUTFILE_H
 
+#include "util/owned.h"
+
 #include <cstdio>
 
 // A file written under a temporary name beside its final path and renamed to
@@ -28,8 +30,8 @@ class outputFile {
   private:
     [[noreturn]] void failWriting();
 
-    char* path;
-    char* temporaryPath;
+    ownedString path;
+    ownedString temporaryPath;
     FILE* file;
 };
 

@@ -1,5 +1,6 @@
 #include "unix/userDirectories.h"
 
+#include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
@@ -52,10 +53,7 @@ char* createPasswdHome(const char* passwdFile, unsigned uid) {
     size_t capacity = 0;
     while (getline(&line, &capacity, file) >= 0) {
         // cutField writes into the line, so each field gets its own copy.
-        char* copy = createStringCopy(line);
-        int matches = isEntryOf(copy, uid);
-        delete[] copy;
-        if (matches) {
+        if (isEntryOf(ownedString(createStringCopy(line)).get(), uid)) {
             char* field = cutField(line, 5);
             if (isAbsolute(field)) {
                 home = createStringCopy(field);
@@ -81,11 +79,6 @@ char* createXdgDirectory(const char* variable, const char* fallback) {
     if (isAbsolute(value)) {
         return createStringCopy(value);
     }
-    char* home = createUserHome();
-    if (home == nullptr) {
-        return nullptr;
-    }
-    char* directory = createString(home, fallback);
-    delete[] home;
-    return directory;
+    ownedString home(createUserHome());
+    return home != nullptr ? createString(home.get(), fallback) : nullptr;
 }

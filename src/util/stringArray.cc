@@ -1,5 +1,6 @@
 #include "util/stringArray.h"
 
+#include "util/owned.h"
 #include "util/strings.h"
 
 stringArray::stringArray() : items(nullptr), count(0) {}
@@ -11,27 +12,29 @@ stringArray::~stringArray() {
     delete[] items;
 }
 
+// s is held from the start, so that it is released even when growing fails.
 void stringArray::append(char* s) {
+    ownedString owned(s);
     char** grown = new char*[count + 1];
     for (int i = 0; i < count; i++) {
         grown[i] = items[i];
     }
     delete[] items;
-    grown[count] = s;
+    grown[count] = owned.release();
     items = grown;
     count++;
 }
 
 void stringArray::insert(int i, char* s) {
+    ownedString owned(s);
     if (i < 0 || i > count) {
-        delete[] s;
         throw createStringCopy("stringArray.insert: Array index out of bounds.");
     }
     char** grown = new char*[count + 1];
     for (int j = 0; j < count; j++) {
         grown[j < i ? j : j + 1] = items[j];
     }
-    grown[i] = s;
+    grown[i] = owned.release();
     delete[] items;
     items = grown;
     count++;

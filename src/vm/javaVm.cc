@@ -1,6 +1,7 @@
 #include "vm/javaVm.h"
 
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -72,26 +73,25 @@ static bool contains(const stringArray& list, const char* entry) {
 }
 
 void javaVm::addPath(char* entry) {
-    if (contains(bootPath, entry) || contains(skipPath, entry)) {
-        delete[] entry;
-        return;
+    ownedString owned(entry);
+    if (!contains(bootPath, entry) && !contains(skipPath, entry)) {
+        classPath.append(owned.release());
     }
-    classPath.append(entry);
 }
 
 void javaVm::addBootPath(char* entry) {
+    ownedString owned(entry);
     removeFirst(classPath, entry);
-    if (contains(skipPath, entry)) {
-        delete[] entry;
-        return;
+    if (!contains(skipPath, entry)) {
+        bootPath.append(owned.release());
     }
-    bootPath.append(entry);
 }
 
 void javaVm::addSkipPath(char* entry) {
+    ownedString owned(entry);
     removeFirst(classPath, entry);
     removeFirst(bootPath, entry);
-    skipPath.append(entry);
+    skipPath.append(owned.release());
 }
 
 void javaVm::addVmOption(char* option) {

@@ -2,6 +2,7 @@
 
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 #include "vm/associationStubs.h"
 
@@ -41,11 +42,11 @@ void jniVm::run() {
 }
 
 void jniVm::createVm(jniCreateVmPtr create, stringArray& madeOptions) {
-    JavaVMOption* options = new JavaVMOption[vmOptions.size() + 5];
+    ownedArray<JavaVMOption> options(new JavaVMOption[vmOptions.size() + 5]);
     JavaVMInitArgs args;
     args.version = JNI_VERSION_1_2;
-    args.nOptions = fillOptions(options, madeOptions);
-    args.options = options;
+    args.nOptions = fillOptions(options.get(), madeOptions);
+    args.options = options.get();
     args.ignoreUnrecognized = JNI_FALSE;
     if (debug) {
         printf("%s", mainClass);
@@ -54,7 +55,6 @@ void jniVm::createVm(jniCreateVmPtr create, stringArray& madeOptions) {
     if (create != nullptr) {
         created = create(&jvm, reinterpret_cast<void**>(&env), &args);
     }
-    delete[] options;
     if (created != 0) {
         throw createStringCopy("VM creation failed.");
     }
@@ -88,9 +88,7 @@ int jniVm::addPathOption(JavaVMOption* options, int filled, const stringArray* l
     if (list->size() == 0) {
         return filled;
     }
-    char* joined = createPath(list);
-    char* option = createString(prefix, joined);
-    delete[] joined;
+    char* option = createString(prefix, ownedString(createPath(list)).get());
     madeOptions.append(option);
     options[filled].optionString = option;
     options[filled].extraInfo = nullptr;

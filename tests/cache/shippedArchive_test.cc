@@ -1,5 +1,6 @@
 #include "cache/cacheRecord.h"
 #include "cache/shippedArchive.h"
+#include "processSupport.h"
 #include "testSupport.h"
 
 #include <fcntl.h>
@@ -108,4 +109,34 @@ TEST(ShippedArchive, MovesWithTheImageFromJdk25) {
     EXPECT_FALSE(isMovableArchive(17));
     EXPECT_FALSE(isMovableArchive(21));
     EXPECT_TRUE(isMovableArchive(25));
+}
+
+// Where the user's cache takes no new file, a crash on the image's archive
+// is noted over the user's record; with no record there, nothing could be
+// noted, so the archive is not used (and not checksummed). As nobody when
+// run as root, whom no mode stops.
+TEST(ShippedArchive, WithoutAPlaceToNoteACrashItIsNotUsed) {
+    scratchDir dir;
+    shippedImage image(dir);
+    std::string cache = dir.path("cache");
+    chmod(dir.root.c_str(), 0755);
+    processResult result = runForked(dir, [&] {
+        if (geteuid() == 0 &&
+            (chown(cache.c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            return 99;
+        }
+        shippedState noted = image.state();
+        chmod(cache.c_str(), 0500);
+        shippedState closed = image.state();
+        int kept = refuseShippedArchive(image.archive.c_str(), image.seen.c_str());
+        shippedState crashed = image.state();
+        chmod(cache.c_str(), 0700);
+        unlink(image.seen.c_str());
+        chmod(cache.c_str(), 0500);
+        shippedState unnoted = image.state();
+        // One bit for each step that went as it should.
+        return (noted == shippedSound) + 2 * (closed == shippedSound) + 4 * kept +
+               8 * (crashed == shippedRefused) + 16 * (unnoted == shippedUnnoted);
+    });
+    EXPECT_EQ(31, result.status) << result.err;
 }

@@ -6,6 +6,7 @@
 
 #include "config/configFile.h"
 #include "testSupport.h"
+#include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
@@ -31,5 +32,20 @@ inline void parseText(javaVm* vm, const std::string& name, const std::string& te
 inline std::string parseFailure(javaVm* vm, const std::string& path) {
     return thrownMessage([&] { parseFile(vm, path); });
 }
+
+// Points HACKexePath at a path for the lifetime of the object.
+class exePathFor {
+  public:
+    explicit exePathFor(const std::string& path) : path(path), previous(HACKexePath) {
+        HACKexePath = path.empty() ? nullptr : &this->path[0];
+    }
+    ~exePathFor() { HACKexePath = previous; }
+    exePathFor(const exePathFor&) = delete;
+    exePathFor& operator=(const exePathFor&) = delete;
+
+  private:
+    std::string path;
+    char* previous;
+};
 
 #endif

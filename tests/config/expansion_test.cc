@@ -1,5 +1,5 @@
 #include "config/expansion.h"
-#include "testSupport.h"
+#include "configTestSupport.h"
 #include "unix/userDirectories.h"
 
 #include <gtest/gtest.h>
@@ -14,21 +14,6 @@ std::string expanded(const std::string& text, const char* configDirectory = "/co
 std::string expansionFailure(const std::string& text) {
     return thrownMessage([&] { expanded(text); });
 }
-
-// Points HACKexePath at a path for the lifetime of the object.
-class exePathFor {
-  public:
-    explicit exePathFor(const std::string& path) : path(path), previous(HACKexePath) {
-        HACKexePath = path.empty() ? nullptr : &this->path[0];
-    }
-    ~exePathFor() { HACKexePath = previous; }
-    exePathFor(const exePathFor&) = delete;
-    exePathFor& operator=(const exePathFor&) = delete;
-
-  private:
-    std::string path;
-    char* previous;
-};
 
 } // namespace
 
@@ -158,4 +143,41 @@ TEST(Expansion, XdgDirectoriesTakeAbsoluteValuesAndOtherwiseTheirDefaults) {
     EXPECT_EQ("/etc/xdg-user /h/.local/share /h/.cache /h/.local/state",
               expanded("${xdg.config.home} ${xdg.data.home} ${xdg.cache.home} "
                        "${xdg.state.home}"));
+}
+
+// The folder above the launcher's canonical bin/, wherever a link to it lies;
+// a launcher elsewhere has none.
+TEST(Expansion, AppDirIsTheFolderAboveTheCanonicalBin) {
+    scratchDir dir;
+    dir.mkdir("image");
+    dir.mkdir("image/bin");
+    dir.mkdir("usr");
+    dir.mkdir("usr/bin");
+    dir.mkdir("loose");
+    dir.write("image/bin/app", "");
+    dir.write("loose/app", "");
+    ASSERT_EQ(0, symlink("../../image/bin/app", dir.path("usr/bin/app").c_str()));
+    ASSERT_EQ(0, symlink("../loose/app", dir.path("usr/app").c_str()));
+    struct {
+        const char* launcher;
+        std::string expected;
+    } cases[] = {
+        {"image/bin/app", dir.path("image") + "/share/app"},
+        {"usr/bin/app", dir.path("image") + "/share/app"},
+        {"loose/app", "Unable to expand '${app.dir}': the launcher's folder '" + dir.path("loose") +
+                          "' is not named bin, so no application folder "
+                          "lies above it (${exe.dir} names that folder)"},
+        {"usr/app", "Unable to expand '${app.dir}': the launcher's folder '" + dir.path("loose") +
+                        "' is not named bin, so no application folder "
+                        "lies above it (${exe.dir} names that folder)"},
+    };
+    for (const auto& c : cases) {
+        exePathFor exe(dir.path(c.launcher));
+        std::string got;
+        std::string message = thrownMessage([&] { got = expanded("${app.dir}/share/app"); });
+        EXPECT_EQ(c.expected, message.empty() ? got : message) << c.launcher;
+    }
+    exePathFor none("");
+    EXPECT_EQ("Unable to expand '${app.dir}': the launcher's own path is unknown",
+              expansionFailure("${app.dir}"));
 }

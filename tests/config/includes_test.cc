@@ -1,9 +1,11 @@
 #include "config/parseChain.h"
 #include "configTestSupport.h"
+#include "processSupport.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <set>
+#include <unistd.h>
 
 TEST(Include, AnIncludedFileResolvesAgainstItsOwnDirectory) {
     scratchDir dir;
@@ -229,4 +231,47 @@ TEST(Include, ATextOver64MiBIsRefused) {
     testVm vm;
     parseFile(&vm, full);
     EXPECT_EQ("", joined(vm.params));
+}
+
+// Root with a user's HOME still set must not run that user's settings: a
+// file of another user counts as empty however it is reached, with one line
+// on standard error. The launcher's owner's files are read, so that an
+// installation a build user owns keeps working.
+TEST(Include, FilesOfAnotherUserAreNotReadButThoseOfTheLaunchersOwnerAre) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give files to other users";
+    }
+    scratchDir dir;
+    dir.mkdir("conf.d");
+    std::string launcher = dir.write("app", "");
+    ASSERT_EQ(0, chown(launcher.c_str(), 4242, 4242));
+    exePathFor exe(launcher);
+    std::string theirs = dir.write("theirs.config", "addparam theirs\njavapath /evil");
+    std::string listed = dir.write("conf.d/theirs.config", "addparam listed\njavapath /evil");
+    ASSERT_EQ(0, chown(theirs.c_str(), 65534, 65534));
+    ASSERT_EQ(0, chown(listed.c_str(), 65534, 65534));
+    const struct {
+        const char* line;
+        std::string skipped;
+    } cases[] = {{"include theirs.config", theirs},
+                 {"tryinclude theirs.config", theirs},
+                 {"includedir conf.d", listed}};
+    for (const auto& c : cases) {
+        testVm vm;
+        std::string outer = dir.write("outer.config", std::string("addparam before\n") + c.line +
+                                                          "\naddparam after");
+        processResult result = outputOf([&] { parseFile(&vm, outer); });
+        EXPECT_EQ("before|after", joined(vm.params)) << c.line;
+        EXPECT_EQ(nullptr, vm.javaPath) << c.line;
+        EXPECT_EQ("Not reading '" + c.skipped + "': it belongs to another user (uid 65534)\n",
+                  result.err)
+            << c.line;
+    }
+    testVm first;
+    outputOf([&] { parseFile(&first, theirs); });
+    EXPECT_EQ(0, first.params.size());
+    ASSERT_EQ(0, chown(theirs.c_str(), 4242, 4242));
+    testVm owners;
+    parseFile(&owners, dir.write("outer.config", "include theirs.config"));
+    EXPECT_EQ("theirs", joined(owners.params));
 }

@@ -13,7 +13,8 @@ them), and is checked against what users rely on:
   lock files (and what the start found there, untouched);
 - the launcher ends within the time limit, whatever the socket does;
 - the socket hears only the assignments the launcher names, each whole,
-  and no STOPPING=1 for HUP.
+  and no STOPPING=1 for HUP;
+- settings owned by another user change nothing.
 
 Most starts run a stand-in java (a shell script); a few run the real JDK
 with a tiny application, where the cache really trains and maps archives.
@@ -246,6 +247,11 @@ class Start:
         self.long_class_path = draw.random() < 0.2
         self.parameter = "p%d" % draw.randrange(1000)
         self.relay = draw.choice([None, None, None, "full", "closed", "control"])
+        # The user's settings, as an installed configuration includes them:
+        # none, the running user's own, or another user's (root only), which
+        # must change nothing.
+        settings = ["none", "own"] + (["foreign"] if os.geteuid() == 0 else [])
+        self.settings = draw.choice(settings) if draw.random() < 0.3 else "none"
         self.dir = os.path.realpath(tempfile.mkdtemp(prefix="larkwin-campaign-"))
 
     def describe(self):
@@ -255,7 +261,8 @@ class Start:
             ", signal %d after %.3f s" % (self.signal, self.delay) if self.signal else "",
             ", launcher killed after %.3f s" % self.delay if self.kill else "",
             ", long class path" if self.long_class_path else "",
-            ", notification socket %s" % self.relay if self.relay else ""))
+            ", notification socket %s" % self.relay if self.relay else "") +
+            (", settings %s" % self.settings if self.settings != "none" else ""))
 
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
@@ -284,7 +291,27 @@ class Start:
             lines.append("include " + included)
         if with_cache and self.cache != "none":
             lines.append("startupcache " + self.path("cache"))
+        if self.settings != "none":
+            lines += ["expand", "tryinclude ${xdg.config.home}/app/user.config"]
         return "\n".join(lines) + "\n"
+
+    def prepare_settings(self):
+        """The user's settings file; another user's names a java that would
+        leave a mark."""
+        if self.settings == "none":
+            return
+        path = self.path("xdg-config", "app", "user.config")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as out:
+            if self.settings == "own":
+                out.write("vmparam -Dcampaign.settings=own\n")
+            else:
+                out.write("javapath %s\n" % self.path("foreign-java"))
+        if self.settings == "foreign":
+            os.chown(path, 65534, 65534)
+            with open(self.path("foreign-java"), "w") as out:
+                out.write("#!/bin/sh\ntouch '%s'\n" % self.path("foreign-ran"))
+            os.chmod(self.path("foreign-java"), 0o755)
 
     def prepare(self, with_cache, hold=False):
         """The launcher, its configuration and the java of one run; the
@@ -412,8 +439,10 @@ class Start:
     def check(self):
         """The failures found, as text; empty when the start is sound."""
         failures = []
-        environment = dict(os.environ, XDG_CACHE_HOME=self.path("xdg-cache"))
+        environment = dict(os.environ, XDG_CACHE_HOME=self.path("xdg-cache"),
+                           XDG_CONFIG_HOME=self.path("xdg-config"))
         environment.pop("JAVA_HOME", None)
+        self.prepare_settings()
         expected = None
         interfered = self.signal or self.kill
         if not interfered:
@@ -473,6 +502,8 @@ class Start:
         if temporaries:
             failures.append("temporary files left: %r" % temporaries)
         failures += self.check_cache(found)
+        if os.path.exists(self.path("foreign-ran")):
+            failures.append("another user's settings were read: their javapath ran")
         return failures
 
     def check_relay(self, manager):
@@ -503,6 +534,10 @@ class Start:
                 continue  # the record kept beside a complete archive
             if name.endswith(".lock") and len(content) == 0:
                 continue  # the empty file whose lock says an archive is being made
+            if self.kill and KILLED_LEFTOVER.search(name):
+                # A launcher killed by SIGKILL cannot remove the class list or
+                # archive it was writing; eviction sweeps such files after a day.
+                continue
             if not name.endswith((".jsa", ".aot")) or content[1:4] != ARCHIVE_MAGIC:
                 failures.append("cache holds %s (%d bytes, %r...), not a complete archive" % (
                     name, len(content), content[:8]))
@@ -518,6 +553,9 @@ class Start:
         if os.path.isdir(cache):
             os.chown(cache, os.geteuid(), os.getegid())
         shutil.rmtree(self.dir, True)
+
+
+KILLED_LEFTOVER = re.compile(r"\.[A-Za-z0-9]{6}\.(classlist|tmp)$")
 
 
 class CampaignTest(unittest.TestCase):

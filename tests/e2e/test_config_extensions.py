@@ -2,9 +2,11 @@
 "firstparam" and "tryinclude", as a launcher started by its users meets them."""
 
 import os
+import subprocess
 import unittest
 
-from harness import JAVA, LauncherTest, Listener
+from harness import JAVA, WRAPPER, LauncherTest, Listener
+from test_hostile import other_user
 
 # A configuration as an installed application keeps it: the launcher's own
 # place, the user's home and a settings file the user may add.
@@ -84,6 +86,17 @@ class ConfigExtensions(LauncherTest):
         self.assertEqual([b"open " + self.path("notes.txt").encode()], listener.payloads)
         self.assertEqual(0, self.runs())
 
+    def test_vm_options_on_the_command_line_are_not_forwarded_as_files(self):
+        self.stand_in_java()
+        listener = Listener(expected=1)
+        self.write("app.config", "javapath jre/bin/java\nmainclass M\nsocket %d\n" % listener.port)
+        result = self.launch("+SHELL", "+DEBUG", "-J-Xmx1g", "notes.txt")
+        listener.close()
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual([b"open " + self.path("notes.txt").encode()], listener.payloads)
+        self.assertIn("+SHELL: '-J-Xmx1g' is a VM option, not forwarded\n", result.stdout.decode())
+        self.assertEqual(0, self.runs())
+
     def test_without_an_instance_the_first_params_lead_the_local_launch(self):
         self.stand_in_java()
         listener = Listener(expected=0)
@@ -119,6 +132,70 @@ class ConfigExtensions(LauncherTest):
         result = self.launch("last")
         self.assertEqual(0, result.returncode, result)
         self.assertEqual("home=%s price=5$ args=first,last\n" % self.dir, result.stdout.decode())
+
+
+class SettingsOwners(LauncherTest):
+    """Whose settings files are read: root's, the running user's and the
+    launcher owner's; and where no settings file can exist."""
+
+    user_env = ConfigExtensions.user_env
+
+    def settings(self, owner=None, text="vmparam -javaagent:/evil.jar\n"):
+        path = self.write("home/.config/app/user.config", text)
+        if owner is not None:
+            os.chown(path, owner, owner)
+        return path
+
+    def test_root_with_another_users_home_does_not_read_their_settings(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to give a file to another user")
+        self.stand_in_java()
+        self.write("app.config", INSTALLED)
+        theirs = self.settings(owner=65534)
+        result = self.launch("+DEBUG", env=self.user_env())
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual("Not reading '%s': it belongs to another user (uid 65534)\n" % theirs,
+                         result.stderr.decode())
+        self.assertIn("config: '%s' not read: uid 65534 owns it" % theirs, result.stdout.decode())
+        self.assertNotIn("-javaagent:/evil.jar", self.recorded())
+
+    def test_where_no_settings_file_can_exist_the_launch_goes_on(self):
+        self.stand_in_java()
+        self.write("app.config", INSTALLED)
+        self.write("home/.config/app", "a file where a directory would be")
+        for home in ("/dev/null", self.path("home")):
+            with self.subTest(home=home):
+                result = self.launch("+DEBUG", env=self.user_env(HOME=home))
+                self.assertEqual(0, result.returncode, result)
+                self.assertIn("tryinclude: '%s/.config/app/user.config' does not exist; skipped\n"
+                              % home, result.stdout.decode())
+
+    def test_a_user_runs_an_installation_another_user_owns(self):
+        as_nobody, nobody = other_user()
+        if as_nobody is None:
+            self.skipTest(nobody)
+        if WRAPPER:
+            self.skipTest("the wrapper cannot run as another user")
+        builder, stranger = 4242, 4343
+        self.stand_in_java()
+        self.write("app.config", INSTALLED + "tryinclude site.config\n")
+        site = self.write("site.config", "javapath /evil\n")
+        mine = self.settings(text="vmparam -Xmx64m\n")
+        for path in (self.app, self.path("app.config"), self.path("jre")):
+            os.chown(path, builder, builder)
+        os.chown(site, stranger, stranger)
+        for path in (self.path("jre", "bin"), self.path("home"), self.path("home", ".config"),
+                     self.path("home", ".config", "app"), mine):
+            os.chown(path, nobody, nobody)
+        os.chmod(self.dir, 0o755)
+        command = self.command([], env=self.user_env())
+        command.pop("executable", None)
+        command["args"] = as_nobody + command["args"]
+        result = subprocess.run(**command, capture_output=True, timeout=60)
+        self.assertEqual(0, result.returncode, result)
+        self.assertEqual("Not reading '%s': it belongs to another user (uid %d)\n"
+                         % (site, stranger), result.stderr.decode())
+        self.assertIn("-Xmx64m", self.recorded())
 
 
 SHOW = """

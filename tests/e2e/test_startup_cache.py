@@ -13,6 +13,7 @@ import shutil
 import signal
 import subprocess
 import unittest
+import zipfile
 
 from harness import JAVA, JAVA_HOME, LARKWIN_PACK, TIMEOUT, LauncherTest, feature_version
 
@@ -154,6 +155,37 @@ class StartupCacheCases:
         self.assertSameAs(expected, self.trained())
         self.assertEqual(2, len(self.archives()))
         self.assertSameAs(expected, self.cached())
+
+    def test_a_jar_of_the_same_size_and_time_runs_its_new_classes(self):
+        """Two packages built with the same SOURCE_DATE_EPOCH: the JVM checks
+        only a jar's size and time, so the key tells the new jar itself."""
+        def stored_jar(text, name):
+            classes = self.compile_java({"App.java": APP % text})
+            with zipfile.ZipFile(self.path(name), "w", zipfile.ZIP_STORED) as jar:
+                for folder, _, files in sorted(os.walk(classes)):
+                    for file in sorted(files):
+                        full = os.path.join(folder, file)
+                        entry = zipfile.ZipInfo(os.path.relpath(full, classes), (2020, 1, 1, 0, 0, 0))
+                        with open(full, "rb") as content:
+                            jar.writestr(entry, content.read())
+            return self.path(name)
+
+        os.replace(stored_jar("first", "first.jar"), self.jar)
+        os.utime(self.jar, (1600000000, 1600000000))
+        self.trained()
+        for text, way in (("fyrst", "written in place"), ("first", "replaced")):
+            new = stored_jar(text, "new.jar")
+            self.assertEqual(os.path.getsize(self.jar), os.path.getsize(new))
+            if way == "replaced":
+                os.replace(new, self.jar)
+            else:
+                with open(new, "rb") as source, open(self.jar, "r+b") as target:
+                    target.write(source.read())
+            os.utime(self.jar, (1600000000, 1600000000))
+            expected = self.plain()
+            self.assertEqual(b"out: %s \n" % text.encode(), expected.stdout, way)
+            self.assertSameAs(expected, self.trained())
+            self.assertSameAs(expected, self.cached())
 
     def damage_and_compare(self, damage):
         expected = self.plain()

@@ -53,7 +53,7 @@ class TrainedImageCases:
         self.addCleanup(shutil.rmtree, self.caches, True)
         self.runs = 0
 
-    def start(self, *args, image=None, env=None):
+    def start(self, *args, image=None, env=None, launcher=None):
         """A start of the image with a cache of its own, empty unless given;
         an archive it makes there is made before it ends, so that no
         process outlives the test."""
@@ -63,21 +63,21 @@ class TrainedImageCases:
         environment["XDG_CACHE_HOME"] = os.path.join(self.caches, str(self.runs))
         environment["LARKWIN_STARTUP_CACHE"] = "wait"
         environment.update(env or {})
-        launcher = os.path.join(image or self.image, "bin", "demo")
+        launcher = launcher or os.path.join(image or self.image, "bin", "demo")
         return subprocess.run([launcher] + list(args), capture_output=True, timeout=TIMEOUT,
                               env=environment, cwd=self.caches)
 
     def shipped(self, image=None):
         return glob.glob(os.path.join(image or self.image, "lib", "startupcache", "*.jsa"))
 
-    def assertSameAsWithout(self, *args, image=None):
+    def assertSameAsWithout(self, *args, image=None, launcher=None, env=None):
         """The start with the cache prints and exits as one without it; the
         classes it loaded, from a log file beside it."""
         log = os.path.join(self.caches, "classes-%d.log" % (self.runs + 1))
         option = "-J-Xlog:class+load:file=" + log
-        cached = self.start(option, *args, image=image)
-        plain = self.start(option + ".off", *args, image=image,
-                           env={"LARKWIN_STARTUP_CACHE": "off"})
+        cached = self.start(option, *args, image=image, launcher=launcher, env=env)
+        plain = self.start(option + ".off", *args, image=image, launcher=launcher,
+                           env=dict(env or {}, LARKWIN_STARTUP_CACHE="off"))
         self.assertEqual(plain.returncode, cached.returncode, cached)
         self.assertEqual(plain.stdout, cached.stdout)
         self.assertEqual(plain.stderr, cached.stderr)
@@ -85,8 +85,8 @@ class TrainedImageCases:
         with open(log) as cachedLog, open(log + ".off") as plainLog:
             return cachedLog.read(), plainLog.read()
 
-    def debug(self, image=None):
-        result = self.start("+DEBUG", image=image)
+    def debug(self, image=None, launcher=None, env=None):
+        result = self.start("+DEBUG", image=image, launcher=launcher, env=env)
         self.assertEqual(0, result.returncode, result)
         return [line for line in result.stdout.decode().splitlines()
                 if line.startswith("startupcache: ")]
@@ -112,6 +112,22 @@ class TrainedImageCases:
                       % self.shipped()[0], self.debug())
         # An exit status of the application's own, and its message.
         self.assertSameAsWithout("--serve", "x")
+
+    def test_a_link_to_the_launcher_maps_the_shipped_archive(self):
+        """As a package's /usr/bin/NAME (a link to /opt/NAME/bin/NAME) starts
+        it: by its path, as the menu entry's command does, or by its name
+        along PATH."""
+        links = os.path.join(self.top, "usr", "bin")
+        os.makedirs(links, exist_ok=True)
+        link = os.path.join(links, "demo")
+        if not os.path.islink(link):
+            os.symlink(os.path.join(self.image, "bin", "demo"), link)
+        along_path = {"PATH": links + os.pathsep + os.environ.get("PATH", "")}
+        for launcher, env in ((link, None), ("demo", along_path)):
+            cached, _ = self.assertSameAsWithout("linked", launcher=launcher, env=env)
+            self.assertTrue("%s source: shared objects file" % MAIN_CLASS in cached, launcher)
+            self.assertIn("startupcache: using the image's '%s', which matches this start"
+                          % self.shipped()[0], self.debug(launcher=launcher, env=env))
 
     def test_a_moved_image_maps_its_archive_only_where_the_runtime_allows(self):
         moved = os.path.join(self.top, "moved", "elsewhere")

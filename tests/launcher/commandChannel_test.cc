@@ -120,10 +120,23 @@ TEST(CommandChannel, DebugTracesASuccessfulCallOnStandardOutputOnly) {
     listener.startReceiving();
     debugFlag loud(1);
     processResult traced =
-        outputOf([&] { EXPECT_EQ(1, sendCommand("localhost", listener.port, "open /z")); });
+        outputOf([&] { EXPECT_EQ(1, sendCommand("127.0.0.1", listener.port, "open /z")); });
     EXPECT_EQ("sendCommand open /z\n", traced.out);
     EXPECT_EQ("", traced.err);
     EXPECT_EQ("open /z", listener.received());
+}
+
+// No name is looked up (a static launcher cannot do it reliably): a name is a
+// failed lookup, 0 without a message, even where the name would resolve.
+TEST(CommandChannel, HostNamesAreNotLookedUp) {
+    localSocket listener(true);
+    debugFlag loud(1);
+    for (const char* host : {"localhost", "127.1", "::1", ""}) {
+        processResult told =
+            outputOf([&] { EXPECT_EQ(0, sendCommand(host, listener.port, "open /n")); });
+        EXPECT_EQ("sendCommand open /n\n", told.out) << host;
+        EXPECT_EQ("", told.err) << host;
+    }
 }
 
 TEST(CommandChannel, SocketThatCannotBeCreatedIsExplained) {

@@ -18,8 +18,8 @@ import sys
 # The launcher, from the bottom up.
 LAUNCHER = ["util", "unix", "runtime", "vm", "cache", "config", "launcher", "notify", "process"]
 # larkwin-pack, from the bottom up; it stands on the launcher's folders.
-PACK = ["pack/zip", "pack/tools", "pack/service", "pack/image", "pack/package", "pack/options",
-        "pack/cli"]
+PACK = ["pack/zip", "pack/tools", "pack/service", "pack/image", "pack/repository",
+        "pack/package", "pack/options", "pack/cli"]
 PACK_MAY_NOT_USE = ["process"]
 # Headers that only some folders may include, whatever the layers allow: the
 # command line's struct stays with the command line, and the layers below

@@ -316,7 +316,11 @@ class CommandLineTest(PackTestCase):
                                  "larkwin-pack.1")).decode().replace("\\-", "-")
         synopsis = page[page.index(".SH SYNOPSIS"):page.index(".SH DESCRIPTION")]
         image_synopsis = synopsis[synopsis.index("--app-image"):synopsis.index("--show")]
-        image_usage = "\n".join(usage[2:6])
+        # The --app-image form: its lines up to the next form's.
+        end = next(i for i in range(3, len(usage)) if "larkwin-pack" in usage[i])
+        image_usage = "\n".join(usage[2:end])
+        self.assertIn("--exclude-modules", image_usage)
+        self.assertIn("--exclude-modules", image_synopsis)
         self.assertIn("--app-image", image_usage)
         for option in ("--java-version", "--no-startup-cache", "--quiet"):
             self.assertIn(option, "\n".join(usage[:2]))
@@ -418,6 +422,17 @@ def with_entries(source, target, entries):
     with zipfile.ZipFile(target, "a") as opened:
         for name, content in entries:
             opened.writestr(name, content)
+    return target
+
+
+def with_class_path(source, target, class_path):
+    """A copy of the jar source whose manifest says only its Class-Path."""
+    with zipfile.ZipFile(source) as opened, zipfile.ZipFile(target, "w") as copy:
+        for info in opened.infolist():
+            if info.filename != "META-INF/MANIFEST.MF":
+                copy.writestr(info, opened.read(info))
+        copy.writestr("META-INF/MANIFEST.MF",
+                      "Manifest-Version: 1.0\r\nClass-Path: %s\r\n\r\n" % class_path)
     return target
 
 
@@ -650,6 +665,41 @@ class MergeTest(PackTestCase):
                                 env=dict(os.environ, XDG_CACHE_HOME=self.path("cache"),
                                          LARKWIN_STARTUP_CACHE="wait"))
         self.assertEqual(b"greeters: app merge-dep\nshared: from the app\n", result.stdout)
+
+    def test_class_path_follows_only_entries_within_the_naming_jars_folder(self):
+        os.makedirs(self.path("app/sub"))
+        os.makedirs(self.path("outside"))
+        for folder in ("app/sub", "outside"):
+            shutil.copy(MERGE_DEP_JAR, self.path(folder + "/dep.jar"))
+        # (entry, followed): relative and absolute, within the folder or out.
+        cases = [("sub/dep.jar", True), ("./sub/../sub/dep.jar", True),
+                 (self.path("app/sub/dep.jar"), True), ("../outside/dep.jar", False),
+                 ("sub/../../outside/dep.jar", False), (self.path("outside/dep.jar"), False),
+                 ("file:" + self.path("outside/dep.jar"), False),
+                 (self.path("app/../outside/dep.jar"), False)]
+        for entry, followed in cases:
+            app = with_class_path(MERGE_APP_JAR, self.path("app/app.jar"), entry)
+            output, errors = self.merge(app, extra=("--quiet",))
+            names = entry_names(output)
+            self.assertEqual(followed, "merge/dep/DepGreeter.class" in names, entry)
+            left_out = ("larkwin-pack: Class-Path entry '%s' of '%s' leads out of that jar's "
+                        "folder: left out; name the jar to take it in\n" % (entry, app))
+            self.assertEqual("" if followed else left_out, errors, entry)
+
+    def test_a_jar_only_its_owner_may_read_is_refused(self):
+        os.mkdir(self.path("app"))
+        private = shutil.copy(MERGE_DEP_JAR, self.path("app/dep.jar"))
+        app = with_class_path(MERGE_APP_JAR, self.path("app/app.jar"), "dep.jar")
+        message = ("'%s' may be read by its owner only, and what larkwin-pack makes is read by "
+                   "everyone: make it readable (chmod a+r) if it may be shipped")
+        for mode, refused in [(0o600, True), (0o400, True), (0o640, False), (0o604, False)]:
+            os.chmod(private, mode)
+            for archives in [(app,), (MERGE_APP_JAR, private)]:
+                if refused:
+                    self.assert_fails_leaving_nothing(message % private, *archives)
+                else:
+                    self.merge(*archives, extra=("--quiet",))
+                    os.remove(self.path("bundle"))
 
     def assert_fails_leaving_nothing(self, message, *archives, prefix=()):
         before = sorted(os.listdir(self.dir))
@@ -884,6 +934,40 @@ class AppImageRuntimeTest(PackTestCase):
         self.assertEqual(0o777 & ~mask, stat.S_IMODE(os.stat(self.path("image")).st_mode))
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
         os.chmod(os.path.join(runtime, "lib", "sealed"), 0o755)
+
+    def test_image_jars_read_no_jar_outside_the_image(self):
+        # A stand-in runtime that runs the JDK's java: only lib/ is under test.
+        home = self.path("home")
+        os.makedirs(os.path.join(home, "bin"))
+        java = write(os.path.join(home, "bin", "java"),
+                     ('#!/bin/sh\nexec "%s" "$@"\n' % os.path.join(JDK, "bin", "java")).encode())
+        os.chmod(java, 0o755)
+        os.makedirs(self.path("share/java"))
+        os.mkdir(self.path("app"))
+        shared = shutil.copy(MERGE_DEP_JAR, self.path("share/java/dep.jar"))
+        app = with_class_path(MERGE_APP_JAR, self.path("app/app.jar"),
+                              "%s ../share/java/dep.jar" % shared)
+        result = self.pack("--app-image", self.path("image"), "--launcher", LAUNCHER,
+                           "--runtime", home, "--no-startup-cache", "--main-class",
+                           "merge.ServiceMain", app, shared)
+        self.assertEqual(0, result.returncode, result.stderr)
+        for name in os.listdir(self.path("image/lib")):
+            with zipfile.ZipFile(self.path("image/lib/" + name)) as copy:
+                manifest = copy.read("META-INF/MANIFEST.MF")
+            self.assertNotIn(b"class-path", manifest.lower(), name)
+
+        def started():
+            done = subprocess.run([self.path("image/bin/image")], capture_output=True,
+                                  timeout=TIME_LIMIT, env={"PATH": ""})
+            return done.returncode, done.stdout
+
+        expected = (0, b"greeters: app merge-dep\nshared: from the app\n")
+        self.assertEqual(expected, started())
+        # The shared jar changes: its service file now names a class nobody has.
+        os.remove(shared)
+        with zipfile.ZipFile(shared, "w") as changed:
+            changed.writestr("META-INF/services/merge.Greeter", "merge.Missing\n")
+        self.assertEqual(expected, started())
 
     def assert_image_refused(self, message, *options, environment=None, name="image"):
         before = sorted(os.listdir(self.dir))

@@ -6,6 +6,7 @@
 #include "pack/options/packRequests.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packages.h"
+#include "pack/repository/subscription.h"
 #include "pack/zip/bundle.h"
 #include "pack/zip/classPath.h"
 #include "pack/zip/launchAttributes.h"
@@ -33,8 +34,10 @@ static const char* usage =
     "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
     "                    [DEPENDENCY.jar...] [--java-version N] [--no-startup-cache] [--quiet]\n"
     "       larkwin-pack --app-image DIR [--name NAME] [--runtime auto|HOME]\n"
-    "                    [--add-modules MODULE,...] [--keep-debug] [--launcher PATH]\n"
+    "                    [--add-modules MODULE,...] [--exclude-modules MODULE,...]\n"
+    "                    [--keep-debug] [--launcher PATH]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
+    "                    [--app-content SRC[=DEST]...]\n"
     "                    [--java-version N] [--no-startup-cache] [--quiet]\n"
     "                    [--service [--service-user USER] [--service-notify]\n"
     "                    [--service-low-port]] [--train -- [ARGS...]]\n"
@@ -47,9 +50,10 @@ static const char* usage =
     "offsets are moved past the launcher and whose comment is the configuration.\n"
     "OUTPUT appears only when it is complete, with mode 0755.\n"
     "\n"
-    "The jars that manifests' Class-Path entries name join the list (what names\n"
-    "no file is reported); the first jar's Add-Opens, Add-Exports and\n"
-    "Enable-Native-Access become vmparam lines of the configuration.\n"
+    "The jars that manifests' Class-Path entries name within the naming jar's\n"
+    "folder join the list (what leads out or names no file is reported); a jar\n"
+    "only its owner may read is refused; the first jar's Add-Opens, Add-Exports\n"
+    "and Enable-Native-Access become vmparam lines of the configuration.\n"
     "With dependencies, the archive appended is merged from all the jars, in the\n"
     "order given: the first entry of a name wins, and each duplicate file left\n"
     "out is named on standard error; META-INF/services files and the like are\n"
@@ -99,6 +103,14 @@ static const char* usage =
     "                     base class-data archive (lib/server/classes.jsa) with\n"
     "                     \"java -Xshare:dump\"\n"
     "  --keep-debug       with --runtime auto: keep the JDK's debug data\n"
+    "  --app-content SRC[=DEST]\n"
+    "                     copy the file or folder SRC into DIR as DEST (a path\n"
+    "                     under DIR, outside bin, lib and runtime; default:\n"
+    "                     share/NAME/ and SRC's last part), with modes, times and\n"
+    "                     links; a link that leads out of SRC is refused. A\n"
+    "                     configuration names it with ${app.dir}, after expand:\n"
+    "                     \"vmparam -Dapp.data=${app.dir}/share/NAME/data\"\n"
+    "                     (repeatable; a bundle, one file, refuses it)\n"
     "  --runtime HOME     copy the runtime whose home is HOME (modes, times and\n"
     "                     links kept; links that lead outside HOME are copied as\n"
     "                     what they point to)\n"
@@ -106,6 +118,11 @@ static const char* usage =
     "                     modules to link beyond those jdeps finds (with\n"
     "                     --runtime auto), such as those only reached by\n"
     "                     reflection or as services, which jdeps cannot see\n"
+    "  --exclude-modules MODULE,...\n"
+    "                     modules to leave out of the runtime (with --runtime\n"
+    "                     auto) whatever found or named them, as java.desktop\n"
+    "                     for a headless tool; a warning names each that a\n"
+    "                     class in the jars still refers to\n"
     "  --train -- ARGS... once the image is made, run DIR/bin/NAME ARGS (input\n"
     "                     /dev/null, output on standard error, at most 600\n"
     "                     seconds) so that its start-up cache makes the archive\n"
@@ -136,9 +153,21 @@ static const char* usage =
     "  --wm-class CLASS   the menu entry's StartupWMClass (default: the main class\n"
     "                     with '.' turned into '-', as Java names its windows)\n"
     "  --categories LIST  the menu entry's categories (default: Utility)\n"
+    "  --menu-entry       a menu entry even without --icon, --wm-class,\n"
+    "                     --categories, --file-type, --url-scheme or --terminal\n"
+    "                     (without any of them a package has none: a command-line\n"
+    "                     tool or a service does nothing visible from a menu)\n"
+    "  --no-menu-entry    no menu entry, whatever else is given\n"
+    "  --terminal         the menu entry runs it in a terminal (Terminal=true)\n"
     "  --file-type EXT,MIME,DESCRIPTION   a file type it opens (repeatable)\n"
     "  --url-scheme SCHEME                a URL scheme it opens (repeatable)\n"
     "  --metainfo ID.metainfo.xml         an AppStream metainfo file\n"
+    "\n"
+    "Updates, with packages: signed repositories that apt and dnf read\n"
+    "{repositories}"
+    "  --sign-key ID      the GnuPG key (of GNUPGHOME) that signs them\n"
+    "  --update-url URL   where the repository is served; the packages subscribe\n"
+    "  --keep N           versions of each package that stay (default: 3)\n"
     "\n"
 
     "Services, with {installed}:\n"
@@ -161,14 +190,17 @@ static const char* usage =
 static std::string usageText() {
     std::string formats;
     std::string rows;
+    std::string repositories;
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         formats += std::string(formats.empty() ? "" : " ") + "[" + (*format)->option + " DIR]";
         rows += (*format)->help;
+        repositories += (*format)->repositoryHelp != nullptr ? (*format)->repositoryHelp : "";
     }
     const std::pair<const char*, std::string> places[] = {
         {"{formats}", formats},
         {"{either}", joinFormatOptions(" or ")},
         {"{rows}", rows},
+        {"{repositories}", repositories},
         {"{installed}", joinFormatOptions(" or ", {"--app-image"})}};
     std::string text = usage;
     for (const auto& place : places) {
@@ -317,6 +349,12 @@ int main(int argc, char** argv) {
     ownedString usageError(options.createUsageError(argc, argv));
     if (usageError != nullptr) {
         fprintf(stderr, "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n", usageError.get());
+        return exitUsage;
+    }
+    std::string urlProblem = options.updateUrl != nullptr ? findUrlProblem(options.updateUrl) : "";
+    if (!urlProblem.empty()) {
+        fprintf(stderr, "larkwin-pack: --update-url: %s\nTry 'larkwin-pack --help'.\n",
+                urlProblem.c_str());
         return exitUsage;
     }
     removeRegisteredOnTermination();

@@ -6,6 +6,7 @@
 #include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
 #include "pack/zip/bundle.h"
+#include "pack/zip/classPathStrip.h"
 #include "pack/zip/zipArchive.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -58,17 +59,45 @@ static std::string bundleName(const imageRequest& request, const std::string& di
     return last;
 }
 
+// jlink adds every module that a listed one requires, excluded or not.
+static void warnOfRequiredModules(const char* excluded, const std::string& runtime) {
+    std::string list = excluded != nullptr ? excluded : "";
+    for (size_t begin = 0; begin < list.size();) {
+        size_t end = list.find(',', begin);
+        end = end == std::string::npos ? list.size() : end;
+        std::string module = list.substr(begin, end - begin);
+        if (!module.empty() && runtimeHasModule(runtime.c_str(), module.c_str())) {
+            fprintf(stderr,
+                    "larkwin-pack: warning: module %s is excluded, yet the runtime has it: a "
+                    "module it links requires it\n",
+                    module.c_str());
+        }
+        begin = end + 1;
+    }
+}
+
 static void linkAutomaticRuntime(const imageRequest& request, const stringArray& jars,
                                  const std::string& image, const std::string& runtime) {
     ownedString home(createJdkHome());
     std::string scratch = image + "/.classpath.jar";
     const char* extra = request.addModules ? request.addModules->c_str() : nullptr;
-    ownedString modules(createModuleList(home.get(), jars, extra, scratch.c_str()));
+    const char* excluded = request.excludeModules ? request.excludeModules->c_str() : nullptr;
+    stringArray referenced;
+    ownedString modules(
+        createModuleList(home.get(), jars, extra, excluded, scratch.c_str(), &referenced));
+    // Said even when quiet: the runtime may not run every class of the jars.
+    for (int i = 0; i < referenced.size(); i++) {
+        fprintf(stderr,
+                "larkwin-pack: warning: module %s is excluded, yet a class in the jars refers to "
+                "it (jdeps found it); that class fails if it runs\n",
+                referenced[i]);
+    }
     if (!request.quiet) {
         printf("larkwin-pack: linking a runtime of %s with the JDK in '%s'\n", modules.get(),
                home.get());
     }
     linkRuntime(home.get(), modules.get(), runtime.c_str(), request.keepDebug);
+    warnOfRequiredModules(excluded, runtime);
 }
 
 static void copyRuntime(const std::string& givenHome, const std::string& runtime) {
@@ -115,19 +144,31 @@ static std::string libName(const std::vector<std::string>& used, const std::stri
     return name;
 }
 
-// Copies each jar, checked to be an archive, as it is (links resolved) into
-// lib, and adds to lines the configuration line that names it.
+// Copies each jar, checked to be an archive, into lib (links resolved), and
+// adds to lines the configuration line that names it. The lines name every
+// jar that the class path reached, in its order; a Class-Path left in a
+// jar's manifest could only lead the class loader to jars outside the
+// image, so a jar that has one is written without it.
 static void copyJars(const std::vector<std::string>& jars, const std::string& lib,
                      stringArray* copies, std::string& lines) {
     std::vector<std::string> names;
+    stringArray notes;
     for (const std::string& jar : jars) {
         zipArchive check(jar.c_str());
         names.push_back(libName(names, jar));
         std::string copy = lib + "/" + names.back();
         copies->append(createStringCopy(copy.c_str()));
-        ownedString source(createCanonicalPath(jar.c_str()));
-        copyTree(source != nullptr ? source.get() : jar.c_str(), copy.c_str());
+        ownedString canonical(createCanonicalPath(jar.c_str()));
+        const char* source = canonical != nullptr ? canonical.get() : jar.c_str();
+        struct stat status;
+        int mode = stat(source, &status) == 0 ? (int)(status.st_mode & 0777) : 0644;
+        if (!writeWithoutClassPath(source, copy.c_str(), mode, &notes)) {
+            copyTree(source, copy.c_str());
+        }
         lines += "addpath ../lib/" + names.back() + "\n";
+    }
+    for (int i = 0; i < notes.size(); i++) {
+        fprintf(stderr, "larkwin-pack: %s\n", notes[i]);
     }
 }
 
@@ -155,6 +196,7 @@ static void fillImage(const imageRequest& request, const std::string& image,
     std::string jarLines;
     copyJars(request.archives, lib, &copies, jarLines);
     writeLauncher(request, bin + "/" + name, jarLines, configuration);
+    copyAppContents(request.contents, image, name);
     if (request.service) {
         addServiceUnit(*request.service, image, directory, name);
     }

@@ -1,6 +1,7 @@
 #ifndef LARKWIN_PACK_IMAGE_APPLICATIONDIRECTORY_H
 #define LARKWIN_PACK_IMAGE_APPLICATIONDIRECTORY_H
 
+#include "pack/image/appContent.h"
 #include "pack/service/serviceUnit.h"
 
 #include <optional>
@@ -15,9 +16,10 @@ extern const char* applicationDirectoryJavaPath;
 // not exist; NAME, the bundle's name in DIR/bin (DIR's last part when not
 // given); the launcher; the application's jars, its own first; where the
 // runtime comes from: linked by jlink ("auto" or not given), with the extra
-// modules and, with keepDebug, the JDK's debug data, or copied from a
+// modules, without the excluded ones and, with keepDebug, the JDK's debug data, or copied from a
 // runtime's home; a systemd unit with service; a training run with these
-// arguments with training. quiet: nothing is printed.
+// arguments with training; files and folders copied in, contents. quiet:
+// nothing is printed.
 struct imageRequest {
     std::string directory;
     std::optional<std::string> name;
@@ -25,14 +27,17 @@ struct imageRequest {
     std::vector<std::string> archives;
     std::optional<std::string> runtime;
     std::optional<std::string> addModules;
+    std::optional<std::string> excludeModules;
     bool keepDebug = false;
     bool quiet = false;
     std::optional<serviceRequest> service;
     std::optional<std::vector<std::string>> training;
+    std::vector<appContent> contents;
 };
 
 // Writes the application directory that the request asks for: DIR/bin/NAME,
-// the bundle with the configuration, DIR/lib, the jars, and DIR/runtime, the
+// the bundle with the configuration, DIR/lib, the jars (without a Class-Path
+// that would lead out: the configuration names every jar), and DIR/runtime, the
 // runtime linked by the JDK's jlink or copied from a runtime's home. The
 // directory is made in a temporary directory beside DIR and renamed to DIR
 // when it is complete; a failure leaves nothing behind. Prints its size

@@ -7,19 +7,23 @@
 #include "runtime/versionRequirement.h"
 #include "util/strings.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 packOptions::packOptions()
     : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
       config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), keepDebug(0), train(0), dashes(0),
-      javaVersion(nullptr), appVersion(nullptr), description(nullptr), longDescription(nullptr),
-      maintainer(nullptr), vendor(nullptr), homepage(nullptr), licenseFile(nullptr),
-      license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr), metainfo(nullptr),
-      service(0), serviceUser(nullptr), serviceNotify(0), serviceLowPort(0) {
+      runtime(nullptr), addModules(nullptr), excludeModules(nullptr), keepDebug(0), train(0),
+      dashes(0), javaVersion(nullptr), appVersion(nullptr), description(nullptr),
+      longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
+      licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
+      metainfo(nullptr), menuEntry(0), noMenuEntry(0), terminal(0), service(0),
+      serviceUser(nullptr), serviceNotify(0), serviceLowPort(0), signKey(nullptr),
+      updateUrl(nullptr), keep(nullptr) {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         packageDirectories.push_back(nullptr);
+        repositoryDirectories.push_back(nullptr);
     }
 }
 
@@ -33,6 +37,7 @@ packOptions::~packOptions() {
     delete[] name;
     delete[] runtime;
     delete[] addModules;
+    delete[] excludeModules;
     delete[] javaVersion;
     char** packageValues[] = {&appVersion, &description, &longDescription, &maintainer,
                               &vendor,     &homepage,    &licenseFile,     &license,
@@ -43,6 +48,12 @@ packOptions::~packOptions() {
     for (char* directory : packageDirectories) {
         delete[] directory;
     }
+    for (char* directory : repositoryDirectories) {
+        delete[] directory;
+    }
+    delete[] signKey;
+    delete[] updateUrl;
+    delete[] keep;
     delete[] serviceUser;
 }
 
@@ -67,16 +78,17 @@ static char** valueSlot(packOptions& options, const char* name) {
 
 // The value slots of the app image's options.
 static char** imageValueSlot(packOptions& options, const char* name) {
-    const char* names[] = {"--app-image", "--name", "--runtime", "--add-modules", "--service-user"};
-    char** slots[] = {&options.appImage, &options.name, &options.runtime, &options.addModules,
-                      &options.serviceUser};
+    const char* names[] = {"--app-image",       "--name",        "--runtime", "--add-modules",
+                           "--exclude-modules", "--service-user"};
+    char** slots[] = {&options.appImage,   &options.name,           &options.runtime,
+                      &options.addModules, &options.excludeModules, &options.serviceUser};
     return findSlot(name, names, slots, sizeof names / sizeof names[0]);
 }
 
-static const char* const packageNames[] = {"--app-version",  "--description", "--long-description",
-                                           "--maintainer",   "--vendor",      "--homepage",
-                                           "--license-file", "--license",     "--icon",
-                                           "--wm-class",     "--categories",  "--metainfo"};
+static const char* const packageNames[] = {
+    "--app-version", "--description",  "--long-description", "--maintainer", "--vendor",
+    "--homepage",    "--license-file", "--license",          "--icon",       "--wm-class",
+    "--categories",  "--metainfo",     "--sign-key",         "--update-url", "--keep"};
 static const int packageNameCount = sizeof packageNames / sizeof packageNames[0];
 
 // The value slots of the packages' options, in the order of packageNames.
@@ -84,7 +96,8 @@ static void getPackageSlots(packOptions& options, char** slots[]) {
     char** all[] = {&options.appVersion,  &options.description, &options.longDescription,
                     &options.maintainer,  &options.vendor,      &options.homepage,
                     &options.licenseFile, &options.license,     &options.icon,
-                    &options.wmClass,     &options.categories,  &options.metainfo};
+                    &options.wmClass,     &options.categories,  &options.metainfo,
+                    &options.signKey,     &options.updateUrl,   &options.keep};
     for (int i = 0; i < packageNameCount; i++) {
         slots[i] = all[i];
     }
@@ -94,6 +107,10 @@ static char** packageValueSlot(packOptions& options, const char* name) {
     for (size_t i = 0; packageFormats[i] != nullptr; i++) {
         if (strcmp(name, packageFormats[i]->option) == 0) {
             return &options.packageDirectories[i];
+        }
+        const char* repositoryOption = packageFormats[i]->repositoryOption;
+        if (repositoryOption != nullptr && strcmp(name, repositoryOption) == 0) {
+            return &options.repositoryDirectories[i];
         }
     }
     char** slots[packageNameCount];
@@ -119,9 +136,36 @@ static char* createNeedsError(const char* option, std::vector<std::string> other
 
 // The list of an option that may be given more than once.
 static stringArray* repeatableList(packOptions& options, const char* name) {
-    return strcmp(name, "--file-type") == 0    ? &options.fileTypes
-           : strcmp(name, "--url-scheme") == 0 ? &options.urlSchemes
-                                               : nullptr;
+    return strcmp(name, "--file-type") == 0     ? &options.fileTypes
+           : strcmp(name, "--url-scheme") == 0  ? &options.urlSchemes
+           : strcmp(name, "--app-content") == 0 ? &options.appContents
+                                                : nullptr;
+}
+
+// The switch that an option without a value sets; null for any other.
+static int* flagSlot(packOptions& options, const char* name) {
+    static const char* const names[] = {"--help",
+                                        "--version",
+                                        "--quiet",
+                                        "--no-startup-cache",
+                                        "--service",
+                                        "--service-notify",
+                                        "--service-low-port",
+                                        "--keep-debug",
+                                        "--train",
+                                        "--menu-entry",
+                                        "--no-menu-entry",
+                                        "--terminal"};
+    int* const slots[] = {&options.help,           &options.version,     &options.quiet,
+                          &options.noStartupCache, &options.service,     &options.serviceNotify,
+                          &options.serviceLowPort, &options.keepDebug,   &options.train,
+                          &options.menuEntry,      &options.noMenuEntry, &options.terminal};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; i++) {
+        if (strcmp(name, names[i]) == 0) {
+            return slots[i];
+        }
+    }
+    return nullptr;
 }
 
 char* packOptions::createUsageError(int argc, char** argv) {
@@ -150,24 +194,9 @@ char* packOptions::createUsageError(int argc, char** argv) {
             list->append(createStringCopy(argv[++i]));
             continue;
         }
-        if (strcmp(argument, "--help") == 0) {
-            help = 1;
-        } else if (strcmp(argument, "--version") == 0) {
-            version = 1;
-        } else if (strcmp(argument, "--quiet") == 0) {
-            quiet = 1;
-        } else if (strcmp(argument, "--no-startup-cache") == 0) {
-            noStartupCache = 1;
-        } else if (strcmp(argument, "--service") == 0) {
-            service = 1;
-        } else if (strcmp(argument, "--service-notify") == 0) {
-            serviceNotify = 1;
-        } else if (strcmp(argument, "--service-low-port") == 0) {
-            serviceLowPort = 1;
-        } else if (strcmp(argument, "--keep-debug") == 0) {
-            keepDebug = 1;
-        } else if (strcmp(argument, "--train") == 0) {
-            train = 1;
+        int* flag = flagSlot(*this, argument);
+        if (flag != nullptr) {
+            *flag = 1;
         } else if (slot != nullptr && i + 1 == argc) {
             return createMessage("%s needs a value", argument);
         } else if (slot != nullptr && *slot != nullptr) {
@@ -188,9 +217,10 @@ char* packOptions::createMisuseError() const {
         int alone = output == nullptr && launcher == nullptr && config == nullptr &&
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
-                    javaVersion == nullptr && !noStartupCache && !keepDebug &&
-                    packageOptionCount() == 0 && !service && serviceUser == nullptr &&
-                    !serviceNotify && !serviceLowPort && !train && !dashes;
+                    excludeModules == nullptr && javaVersion == nullptr && !noStartupCache &&
+                    !keepDebug && packageOptionCount() == 0 && !service && serviceUser == nullptr &&
+                    !serviceNotify && !serviceLowPort && !train && !dashes &&
+                    appContents.size() == 0;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr && !packages()) {
@@ -219,6 +249,9 @@ char* packOptions::createMisuseError() const {
     char* serviceError = createServiceMisuseError();
     if (serviceError == nullptr) {
         serviceError = createTrainingMisuseError();
+    }
+    if (serviceError == nullptr) {
+        serviceError = createContentMisuseError();
     }
     return serviceError != nullptr ? serviceError : createJavaVersionError();
 }
@@ -258,11 +291,12 @@ static int isFileName(const char* name) {
 // A package holds an app image: the image's options serve it too.
 char* packOptions::createImageMisuseError() const {
     if (appImage == nullptr && !packages()) {
-        const char* imageOnly = name != nullptr         ? "--name"
-                                : runtime != nullptr    ? "--runtime"
-                                : addModules != nullptr ? "--add-modules"
-                                : keepDebug             ? "--keep-debug"
-                                                        : nullptr;
+        const char* imageOnly = name != nullptr             ? "--name"
+                                : runtime != nullptr        ? "--runtime"
+                                : addModules != nullptr     ? "--add-modules"
+                                : excludeModules != nullptr ? "--exclude-modules"
+                                : keepDebug                 ? "--keep-debug"
+                                                            : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
     if (output != nullptr && !packages()) {
@@ -273,6 +307,9 @@ char* packOptions::createImageMisuseError() const {
     }
     if (addModules != nullptr && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--add-modules needs --runtime auto");
+    }
+    if (excludeModules != nullptr && runtime != nullptr && strcmp(runtime, "auto") != 0) {
+        return createStringCopy("--exclude-modules needs --runtime auto");
     }
     if (keepDebug && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--keep-debug needs --runtime auto");
@@ -299,11 +336,15 @@ char* packOptions::createJavaVersionError() const {
 }
 
 int packOptions::packageOptionCount() const {
-    int count = fileTypes.size() + urlSchemes.size() + packages();
+    int count =
+        fileTypes.size() + urlSchemes.size() + packages() + menuEntry + noMenuEntry + terminal;
     char** slots[packageNameCount];
     getPackageSlots(const_cast<packOptions&>(*this), slots);
     for (int i = 0; i < packageNameCount; i++) {
         count += *slots[i] != nullptr;
+    }
+    for (const char* directory : repositoryDirectories) {
+        count += directory != nullptr;
     }
     return count;
 }
@@ -317,7 +358,16 @@ static const char* firstPackageOption(const packOptions& options) {
             return packageNames[i];
         }
     }
-    return options.fileTypes.size() > 0 ? "--file-type" : "--url-scheme";
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (options.repositoryDirectories[i] != nullptr) {
+            return packageFormats[i]->repositoryOption;
+        }
+    }
+    return options.fileTypes.size() > 0    ? "--file-type"
+           : options.urlSchemes.size() > 0 ? "--url-scheme"
+           : options.menuEntry             ? "--menu-entry"
+           : options.noMenuEntry           ? "--no-menu-entry"
+                                           : "--terminal";
 }
 
 char* packOptions::createPackageMisuseError() const {
@@ -344,7 +394,50 @@ char* packOptions::createPackageMisuseError() const {
     if (!formatError.empty()) {
         return createStringCopy(formatError.c_str());
     }
-    return createPackageFieldError();
+    char* repositoryError = createRepositoryMisuseError();
+    return repositoryError != nullptr ? repositoryError : createPackageFieldError();
+}
+
+// The folder that every repository option names, or null; sets *one to
+// false when they name several.
+static const char* repositoryFolder(const packOptions& options, bool* one) {
+    const char* folder = nullptr;
+    *one = true;
+    for (const char* directory : options.repositoryDirectories) {
+        if (directory != nullptr && folder != nullptr && strcmp(directory, folder) != 0) {
+            *one = false;
+        }
+        folder = directory != nullptr ? directory : folder;
+    }
+    return folder;
+}
+
+char* packOptions::createRepositoryMisuseError() const {
+    for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        if (repositoryDirectories[i] != nullptr && packageDirectories[i] == nullptr) {
+            std::string message = std::string(packageFormats[i]->repositoryOption) + " needs " +
+                                  packageFormats[i]->option;
+            return createStringCopy(message.c_str());
+        }
+    }
+    bool one = true;
+    bool repository = repositoryFolder(*this, &one) != nullptr;
+    const char* problem =
+        repository && updateUrl == nullptr
+            ? "a repository needs --update-url URL, where it is served"
+        : updateUrl != nullptr && signKey == nullptr
+            ? "--update-url needs --sign-key ID, the GnuPG key that signs the repository"
+        : signKey != nullptr && updateUrl == nullptr
+            ? "--sign-key needs --update-url URL, and a repository to sign"
+        : keep != nullptr && !repository ? "--keep needs a repository"
+        : !one ? "the repositories are served at one --update-url: give them one folder"
+        : signKey != nullptr && !isOneLine(signKey) ? "--sign-key takes one line of text"
+                                                    : nullptr;
+    if (problem == nullptr && keep != nullptr) {
+        bool digits = strspn(keep, "0123456789") == strlen(keep) && strlen(keep) <= 3;
+        problem = digits && atoi(keep) >= 1 ? nullptr : "--keep takes a number from 1 to 999";
+    }
+    return problem != nullptr ? createStringCopy(problem) : nullptr;
 }
 
 static int endsWith(const char* text, const char* ending) {

@@ -38,6 +38,8 @@ class packOptions {
     char* name;
     char* runtime;
     char* addModules;
+    // Modules the linked runtime leaves out, whatever found or named them.
+    char* excludeModules;
     // The linked runtime keeps the JDK's debug information (line numbers
     // in stack traces).
     int keepDebug;
@@ -73,6 +75,14 @@ class packOptions {
     stringArray fileTypes;
     stringArray urlSchemes;
 
+    // Files and folders copied into the image, each "SRC" or "SRC=DEST".
+    stringArray appContents;
+    // Packages: whether a menu entry is forced (--menu-entry) or left out
+    // (--no-menu-entry), and whether it runs in a terminal (--terminal).
+    int menuEntry;
+    int noMenuEntry;
+    int terminal;
+
     // Services: a systemd unit for the application (--service), run as a
     // named user instead of a dynamic one, of Type=notify, allowed to bind
     // ports below 1024.
@@ -80,6 +90,15 @@ class packOptions {
     char* serviceUser;
     int serviceNotify;
     int serviceLowPort;
+
+    // Updates: the repository that each format's packages join, in the
+    // order of packageFormats (null when its option was not given), the
+    // GnuPG key that signs them, the address they are served at (which
+    // the packages subscribe to), and how many versions stay.
+    std::vector<char*> repositoryDirectories;
+    char* signKey;
+    char* updateUrl;
+    char* keep;
 
     // Whether a package was asked for.
     int packages() const;
@@ -92,7 +111,9 @@ class packOptions {
     char* createPackageFieldError() const;
     int packageOptionCount() const;
     char* createServiceMisuseError() const;
+    char* createRepositoryMisuseError() const;
     char* createTrainingMisuseError() const;
+    char* createContentMisuseError() const;
 };
 
 #endif

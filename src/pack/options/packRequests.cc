@@ -3,6 +3,8 @@
 #include "pack/options/packOptions.h"
 #include "pack/package/packageFormat.h"
 
+#include <cstdlib>
+
 static std::optional<std::string> given(const char* value) {
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
@@ -32,6 +34,7 @@ imageRequest createImageRequest(const packOptions& options) {
     request.archives = strings(options.archives);
     request.runtime = given(options.runtime);
     request.addModules = given(options.addModules);
+    request.excludeModules = given(options.excludeModules);
     request.keepDebug = options.keepDebug;
     request.quiet = options.quiet;
     if (options.service) {
@@ -40,6 +43,11 @@ imageRequest createImageRequest(const packOptions& options) {
     }
     if (options.train) {
         request.training = strings(options.trainArguments);
+    }
+    for (int i = 0; i < options.appContents.size(); i++) {
+        appContent content;
+        parseAppContent(options.appContents[i], &content);
+        request.contents.push_back(content);
     }
     return request;
 }
@@ -63,10 +71,20 @@ packageRequest createPackageRequest(const packOptions& options) {
     request.mainClass = given(options.mainClass);
     request.fileTypes = strings(options.fileTypes);
     request.urlSchemes = strings(options.urlSchemes);
+    if (options.menuEntry || options.noMenuEntry) {
+        request.menuEntry = options.menuEntry != 0;
+    }
+    request.terminal = options.terminal != 0;
     for (size_t i = 0; packageFormats[i] != nullptr; i++) {
+        const char* repository = options.repositoryDirectories[i];
         if (options.packageDirectories[i] != nullptr) {
-            request.outputs.push_back({packageFormats[i], options.packageDirectories[i]});
+            request.outputs.push_back({packageFormats[i], options.packageDirectories[i],
+                                       repository != nullptr ? repository : ""});
         }
+    }
+    if (options.updateUrl != nullptr && options.signKey != nullptr) {
+        request.updates = updatesRequest{options.updateUrl, options.signKey,
+                                         options.keep != nullptr ? atoi(options.keep) : 3};
     }
     return request;
 }

@@ -7,8 +7,12 @@
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
+#include "pack/package/packageSubscription.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/stagingFiles.h"
+#include "pack/repository/aptRepository.h"
+#include "pack/repository/repositoryFiles.h"
+#include "pack/repository/subscription.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -151,6 +155,10 @@ static void writeControlFiles(const packageRequest& request, const char* root, c
 // DEBIAN/conffiles and DEBIAN/md5sums, which dpkg-deb does not make.
 static void writeFileLists(const packageRequest& request, const char* root) {
     std::string conffiles = "/etc/" + request.name + "/" + request.name + ".config\n";
+    // The subscription to updates, when the package has one.
+    if (fileExists(root + aptSourcesPath(request.name))) {
+        conffiles += aptSourcesPath(request.name) + "\n";
+    }
     writeTextFile((std::string(root) + "/DEBIAN/conffiles").c_str(), conffiles.c_str(), 0644);
     argumentList md5sum("md5sum", "coreutils");
     md5sum.add("--");
@@ -168,8 +176,12 @@ static void writeFileLists(const packageRequest& request, const char* root) {
     writeTextFile((std::string(root) + "/DEBIAN/md5sums").c_str(), sums.getData(), 0644);
 }
 
-static void writeDebianPackage(const packageRequest& request, const stagedTree& tree,
-                               const std::string& directory) {
+static std::vector<std::string> writeDebianPackage(const packageRequest& request,
+                                                   const stagedTree& tree,
+                                                   const std::string& directory) {
+    if (tree.publicKey != nullptr) {
+        addAptSubscription(tree.root, request.name, request.updates->url, *tree.publicKey);
+    }
     writeDebianDirectory(request, tree.work, tree.epochSeconds);
     writeControlFiles(request, tree.root, tree.work);
     writeFileLists(request, tree.root);
@@ -184,8 +196,8 @@ static void writeDebianPackage(const packageRequest& request, const stagedTree& 
     build.add(built);
     stringBuffer printed;
     build.run(nullptr, printed);
-    stringArray moved;
-    moveFiles(built.c_str(), directory.c_str(), moved);
+    removeAptSubscription(tree.root, request.name);
+    return publishPackages(built.c_str(), directory.c_str(), request.image.quiet);
 }
 
 // Each override says why the tag does not apply to an application packaged
@@ -225,5 +237,11 @@ static std::string checkDebianRequest(const packageRequest& request) {
 }
 
 extern const packageFormat debianFormat = {
-    "--deb", "  --deb DIR          write NAME_VERSION_ARCH.deb into DIR\n", checkDebianRequest,
-    stageLintianOverrides, writeDebianPackage};
+    "--deb",
+    "  --deb DIR          write NAME_VERSION_ARCH.deb into DIR\n",
+    checkDebianRequest,
+    stageLintianOverrides,
+    writeDebianPackage,
+    "--apt-repo",
+    "  --apt-repo REPO    with --deb: add the .deb to the signed apt repository REPO\n",
+    writeAptRepository};

@@ -48,7 +48,7 @@ char* createDesktopEntryText(const desktopEntry& entry) {
     appendKey(text, "Comment", entry.comment);
     appendKey(text, "Exec", entry.exec);
     appendKey(text, "Icon", entry.icon);
-    text.append("Terminal=false\n");
+    text.append(entry.terminal ? "Terminal=true\n" : "Terminal=false\n");
     appendKey(text, "Categories", entry.categories);
     appendKey(text, "StartupWMClass", entry.windowClass);
     if (entry.mimeTypes != nullptr && entry.mimeTypes[0] != 0) {

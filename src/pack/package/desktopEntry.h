@@ -24,6 +24,8 @@ struct desktopEntry {
     const char* mimeTypes;
     // Listed as a handler of its media types only, not in the menu.
     int noDisplay;
+    // Runs in a terminal (a text application).
+    int terminal;
 };
 
 // The text of a .desktop file. Owned.

@@ -6,6 +6,7 @@
 
 class stringArray;
 struct packageRequest;
+struct repositoryRequest;
 
 // The tree that every package is made from: the application directory
 // under root/opt/NAME and what an installed application has beside it
@@ -16,6 +17,9 @@ struct stagedTree {
     const char* work;
     long epochSeconds;
     const stringArray* files;
+    // With an update URL, the signing key's public part, which the
+    // packages install with their subscription; else null.
+    const std::string* publicKey;
 };
 
 // One package format: a row of packageFormats. Its file defines the row as
@@ -31,12 +35,21 @@ struct packageFormat {
     // Adds to the staged tree what this format alone installs, before the
     // tree's modes are made those of a package.
     void (*stage)(const packageRequest& request, const stagedTree& tree);
-    // Builds the package from the staged tree into directory, a scratch
-    // directory from which every format's package is published once all
-    // are built, so that a failure leaves none. It may add its own control files to
-    // the tree; formats after it leave them out.
-    void (*write)(const packageRequest& request, const stagedTree& tree,
-                  const std::string& directory);
+    // Builds the package from the staged tree into directory (a scratch
+    // directory, from which every format's package is published once all
+    // are built, so that a failure leaves none) and, unless quiet, names
+    // the file written; returns its path. It may add its own
+    // control files to the tree; formats after it leave them out. With an
+    // update URL it holds the subscription files of its package manager,
+    // which it takes out of the tree again.
+    std::vector<std::string> (*write)(const packageRequest& request, const stagedTree& tree,
+                                      const std::string& directory);
+    // The option that names the repository its packages join, its line of
+    // --help, and what adds them (repositoryRequest.h); all null for a
+    // format without repositories.
+    const char* repositoryOption;
+    const char* repositoryHelp;
+    void (*publish)(const repositoryRequest& request);
 };
 
 // Every format, in the order their packages are written; null ends it.

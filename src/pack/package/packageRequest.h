@@ -9,10 +9,21 @@
 
 struct packageFormat;
 
-// One package asked for: its format and the directory that receives it.
+// One package asked for: its format, the directory that receives it, and
+// the repository it joins (empty: none).
 struct packageOutput {
     const packageFormat* format;
     std::string directory;
+    std::string repository;
+};
+
+// Updates: the packages subscribe to the repository served at url, and
+// join their formats' repositories, signed by the GnuPG key signingKey;
+// keep versions of each stay.
+struct updatesRequest {
+    std::string url;
+    std::string signingKey;
+    int keep = 3;
 };
 
 // What the packages say about the application and what they hold. image
@@ -40,7 +51,13 @@ struct packageRequest {
     // Each "EXTENSION,MIME-TYPE,DESCRIPTION".
     std::vector<std::string> fileTypes;
     std::vector<std::string> urlSchemes;
+    // --menu-entry (true) or --no-menu-entry (false); else a menu entry
+    // when something a desktop shows was asked for.
+    std::optional<bool> menuEntry;
+    // The menu entry starts the application in a terminal.
+    bool terminal = false;
     std::vector<packageOutput> outputs;
+    std::optional<updatesRequest> updates;
 };
 
 // The value, or null when it was not given.

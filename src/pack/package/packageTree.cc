@@ -120,7 +120,8 @@ static void addMenuEntries(const packageRequest& request, const char* configurat
     desktopEntry entry = {request.name.c_str(), request.description.c_str(),
                           exec.c_str(),         request.icon ? request.name.c_str() : nullptr,
                           categories.c_str(),   windowClass.get(),
-                          mimeTypes.get(),      0};
+                          mimeTypes.get(),      0,
+                          request.terminal};
     if (shell) {
         entry.noDisplay = 1;
         writeEntry(root, request.name, "-open", entry, files);
@@ -188,10 +189,14 @@ static void addManualPage(const packageRequest& request, const char* root, strin
     listFile(files, inPackage);
 }
 
-// A service is started by systemd, not from a menu: its package gets a menu
-// entry only when the user asked for something a desktop shows.
+// A package gets a menu entry when the user asks for one, or for something
+// that a desktop shows: a command-line tool, or a service that systemd
+// starts, does nothing visible when started from a menu.
 static int wantsMenuEntries(const packageRequest& request) {
-    return !request.image.service || request.icon || request.categories || request.wmClass ||
+    if (request.menuEntry) {
+        return *request.menuEntry;
+    }
+    return request.terminal || request.icon || request.categories || request.wmClass ||
            !request.fileTypes.empty() || !request.urlSchemes.empty();
 }
 

@@ -10,6 +10,8 @@
 #include "pack/package/packageTraining.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
+#include "pack/repository/repositoryRequest.h"
+#include "pack/repository/signingKey.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -122,29 +124,62 @@ static void writeImage(const packageRequest& request, const char* configuration,
     strip(runtimeFiles);
 }
 
+static void joinRepository(const packageRequest& request, const packageOutput& output,
+                           const std::vector<std::string>& packages) {
+    if (output.repository.empty()) {
+        return;
+    }
+    repositoryRequest repository;
+    repository.directory = output.repository;
+    repository.packages = packages;
+    repository.signingKey = request.updates->signingKey;
+    repository.url = request.updates->url;
+    repository.name = request.name;
+    repository.keep = request.updates->keep;
+    repository.quiet = request.image.quiet;
+    output.format->publish(repository);
+}
+
 // The formats' packages in the order of the table, each built into a
-// scratch directory of its own; then all of them are published together.
+// scratch directory of its own; then all of them are published together
+// (a failure leaves none), and then each joins its repository.
 static void writeFormats(const packageRequest& request, const stagedTree& tree) {
+    // Quiet while built: each is named once it is published.
+    packageRequest building = request;
+    building.image.quiet = true;
     std::vector<std::pair<std::string, std::string>> builtAndTo;
+    std::vector<const packageOutput*> outputs;
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         for (const packageOutput& output : request.outputs) {
             if (output.format == *format) {
                 std::string built =
                     std::string(tree.work) + "/built-" + std::to_string(builtAndTo.size());
                 makeDirectories(built.c_str());
-                (*format)->write(request, tree, built);
+                (*format)->write(building, tree, built);
                 builtAndTo.emplace_back(built, output.directory);
+                outputs.push_back(&output);
             }
         }
     }
+    std::vector<std::vector<std::string>> written(builtAndTo.size());
+    for (size_t i = 0; i < builtAndTo.size(); i++) {
+        stringArray files;
+        findFiles(builtAndTo[i].first.c_str(), files, 0);
+        for (int j = 0; j < files.size(); j++) {
+            written[i].push_back(builtAndTo[i].second + "/" + (strrchr(files[j], '/') + 1));
+        }
+    }
     publishAll(builtAndTo, request.image.quiet);
+    for (size_t i = 0; i < outputs.size(); i++) {
+        joinRepository(request, *outputs[i], written[i]);
+    }
 }
 
 static void buildPackages(const packageRequest& request, const char* configuration,
-                          const char* work) {
+                          const char* work, const std::string* publicKey) {
     std::string root = std::string(work) + "/root";
     stringArray files;
-    stagedTree tree = {root.c_str(), work, getPackageTime(), &files};
+    stagedTree tree = {root.c_str(), work, getPackageTime(), &files, publicKey};
     makeDirectories(tree.root);
     ownedString installed(createInstalledConfiguration(configuration, request.name.c_str()));
     writeImage(request, installed.get(), tree.root, work);
@@ -175,6 +210,11 @@ std::string checkPackageFormats(const packageRequest& request) {
 void writePackages(const packageRequest& request, const char* configuration) {
     checkServiceNames(request);
     checkPackageTraining(request);
+    // The key is tried before anything is made.
+    std::string publicKey;
+    if (request.updates) {
+        publicKey = signingKey(request.updates->signingKey).exportPublic();
+    }
     // Before any work; removed again, when empty, if the run fails.
     madeDirectories outputs;
     for (const packageOutput& output : request.outputs) {
@@ -182,7 +222,8 @@ void writePackages(const packageRequest& request, const char* configuration) {
     }
     {
         workDirectory work;
-        buildPackages(request, configuration, work.path.c_str());
+        buildPackages(request, configuration, work.path.c_str(),
+                      request.updates ? &publicKey : nullptr);
     }
     outputs.keep();
 }

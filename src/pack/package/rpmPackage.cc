@@ -3,9 +3,11 @@
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
+#include "pack/package/packageSubscription.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
+#include "pack/repository/rpmRepository.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "util/owned.h"
@@ -155,8 +157,18 @@ char* createRpmRecipe(const packageRequest& request, const char* root, const str
     appendHeader(text, request, privateLibraries);
     text.append("\n%install\ncp -a '");
     appendRecipeText(text, root);
-    text.append("/.' %{buildroot}/\nrm -rf %{buildroot}/DEBIAN %{buildroot}/usr/share/lintian\n"
-                "\n%files\n%defattr(-,root,root,-)\n");
+    text.append("/.' %{buildroot}/\nrm -rf %{buildroot}/DEBIAN %{buildroot}/usr/share/lintian\n");
+    // The staged tree links the command absolutely, as Debian asks of a link
+    // between top-level directories; rpmbuild warns of an absolute link at
+    // every build, so the .rpm's is relative.
+    text.append("ln -sfn '../../opt/");
+    appendRecipeText(text, request.name.c_str());
+    text.append("/bin/");
+    appendRecipeText(text, request.name.c_str());
+    text.append("' '%{buildroot}/usr/bin/");
+    appendRecipeText(text, request.name.c_str());
+    text.append("'\n");
+    text.append("\n%files\n%defattr(-,root,root,-)\n");
     for (int i = 0; i < files.size(); i++) {
         appendFilesLine(text, files[i]);
     }
@@ -200,17 +212,26 @@ static void runRpmbuild(const char* work, const std::string& recipe, stringBuffe
     runToolOrFail(arguments, &printed);
 }
 
-static void writeRpmPackage(const packageRequest& request, const stagedTree& tree,
-                            const std::string& directory) {
+static std::vector<std::string> writeRpmPackage(const packageRequest& request,
+                                                const stagedTree& tree,
+                                                const std::string& directory) {
     stringArray libraries;
     findPrivateLibraries((std::string(tree.root) + "/opt").c_str(), libraries);
-    ownedString text(createRpmRecipe(request, tree.root, *tree.files, libraries));
+    stringArray files;
+    for (int i = 0; i < tree.files->size(); i++) {
+        files.append(createStringCopy((*tree.files)[i]));
+    }
+    if (tree.publicKey != nullptr) {
+        addRpmSubscription(tree.root, request.name, request.updates->url, *tree.publicKey, files);
+    }
+    ownedString text(createRpmRecipe(request, tree.root, files, libraries));
     std::string recipe = std::string(tree.work) + "/package.rpmrecipe";
     stringBuffer printed;
     writeTextFile(recipe.c_str(), text.get(), 0644);
     runRpmbuild(tree.work, recipe, printed);
-    stringArray moved;
-    moveFiles((std::string(tree.work) + "/rpm").c_str(), directory.c_str(), moved);
+    removeRpmSubscription(tree.root, request.name);
+    return publishPackages((std::string(tree.work) + "/rpm").c_str(), directory.c_str(),
+                           request.image.quiet);
 }
 
 static std::string checkRpmRequest(const packageRequest& request) {
@@ -221,5 +242,12 @@ static std::string checkRpmRequest(const packageRequest& request) {
 static void stageNothing(const packageRequest&, const stagedTree&) {}
 
 extern const packageFormat rpmFormat = {
-    "--rpm", "  --rpm DIR          write NAME-VERSION-1.ARCH.rpm into DIR\n", checkRpmRequest,
-    stageNothing, writeRpmPackage};
+    "--rpm",
+    "  --rpm DIR          write NAME-VERSION-1.ARCH.rpm into DIR\n",
+    checkRpmRequest,
+    stageNothing,
+    writeRpmPackage,
+    "--rpm-repo",
+    "  --rpm-repo REPO    with --rpm: add the .rpm, signed, to the rpm repository REPO\n"
+    "                     (it may be the folder of --apt-repo)\n",
+    writeRpmRepository};

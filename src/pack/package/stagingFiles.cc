@@ -199,7 +199,8 @@ class publication {
     bool done = false;
 };
 
-void publishAll(const std::vector<std::pair<std::string, std::string>>& builtAndTo, int quiet) {
+std::vector<std::string>
+publishAll(const std::vector<std::pair<std::string, std::string>>& builtAndTo, int quiet) {
     publication moving;
     for (const auto& pair : builtAndTo) {
         stringArray files;
@@ -208,9 +209,24 @@ void publishAll(const std::vector<std::pair<std::string, std::string>>& builtAnd
             moving.bring(files[i], pair.second + "/" + (strrchr(files[i], '/') + 1));
         }
     }
-    for (const std::string& written : moving.place()) {
+    std::vector<std::string> written = moving.place();
+    for (const std::string& path : written) {
         if (!quiet) {
-            printf("larkwin-pack: wrote '%s'\n", written.c_str());
+            printf("larkwin-pack: wrote '%s'\n", path.c_str());
         }
     }
+    return written;
+}
+
+std::vector<std::string> publishPackages(const char* built, const char* to, int quiet) {
+    stringArray moved;
+    moveFiles(built, to, moved);
+    std::vector<std::string> published;
+    for (int i = 0; i < moved.size(); i++) {
+        if (!quiet) {
+            printf("larkwin-pack: wrote '%s'\n", moved[i]);
+        }
+        published.push_back(moved[i]);
+    }
+    return published;
 }

@@ -8,6 +8,7 @@
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/outputFile.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -15,42 +16,35 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
-static char* createToolPath(const char* home, const char* tool) {
-    char* bin = createString(home, "/bin/");
-    char* path = createString(bin, tool);
-    delete[] bin;
-    return path;
+static std::string getToolPath(const char* home, const char* tool) {
+    return std::string(home) + "/bin/" + tool;
 }
 
 static char* createHomeOnPath() {
     char name[] = "java";
-    char* java = createExePath(name);
-    char* canonical = java != nullptr ? createCanonicalPath(java) : nullptr;
-    delete[] java;
+    ownedString java(createExePath(name));
+    ownedString canonical(java != nullptr ? createCanonicalPath(java.get()) : nullptr);
     if (canonical == nullptr) {
         throw createStringCopy("no JDK found: set JAVA_HOME or put a JDK's java on the PATH");
     }
     char up[] = "../..";
-    char* home = createAbsolutePath(canonical, up);
-    delete[] canonical;
-    return home;
+    return createAbsolutePath(canonical.get(), up);
 }
 
 char* createJdkHome() {
     const char* javaHome = getenv("JAVA_HOME");
-    char* home =
-        javaHome != nullptr && javaHome[0] != 0 ? createStringCopy(javaHome) : createHomeOnPath();
-    char* jlink = createToolPath(home, "jlink");
-    int found = testFile(jlink);
-    delete[] jlink;
-    if (!found) {
-        char* message = createMessage("'%s' has no bin/jlink: name a JDK by JAVA_HOME", home);
-        delete[] home;
-        throw message;
+    ownedString home(javaHome != nullptr && javaHome[0] != 0 ? createStringCopy(javaHome)
+                                                             : createHomeOnPath());
+    std::string jlink = getToolPath(home.get(), "jlink");
+    if (!testFile(&jlink[0])) {
+        throw createMessage("'%s' has no bin/jlink: name a JDK by JAVA_HOME", home.get());
     }
-    return home;
+    return home.release();
 }
 
 // The JDK's feature version from its release file, or 0 when it does not say.
@@ -98,34 +92,29 @@ char* createJdepsModuleList(const char* printed, int length, const char* extraMo
 // The jars as the class path reads them, in one archive: the first of a
 // name wins, module descriptors of all but the first are left out.
 static int writeClassPathArchive(const stringArray& jars, const char* scratch) {
-    int count = jars.size();
-    zipArchive** archives = new zipArchive*[count];
-    int opened = 0;
-    int written = 0;
+    std::vector<std::unique_ptr<zipArchive>> owners;
+    std::vector<zipArchive*> archives;
     try {
-        for (; opened < count; opened++) {
-            archives[opened] = new zipArchive(jars[opened]);
+        for (int i = 0; i < jars.size(); i++) {
+            owners.emplace_back(new zipArchive(jars[i]));
+            archives.push_back(owners.back().get());
         }
         stringArray dropped;
         stringArray notes;
-        zipMerge merge(archives, count, &dropped, &notes);
+        zipMerge merge(archives.data(), (int)archives.size(), &dropped, &notes);
         outputFile out(scratch);
         merge.write(out, 0, "");
         out.commit(0600);
-        written = 1;
+        return 1;
     } catch (char* message) {
         // A merge that refuses leaves jdeps the jars themselves.
-        delete[] message;
+        ownedString refusal(message);
+        return 0;
     }
-    for (int i = 0; i < opened; i++) {
-        delete archives[i];
-    }
-    delete[] archives;
-    return written;
 }
 
 static char* runJdeps(const char* jdkHome, const stringArray& roots) {
-    char* jdeps = createToolPath(jdkHome, "jdeps");
+    std::string jdeps = getToolPath(jdkHome, "jdeps");
     // Multi-release jars are read as this JDK's runtime would read them.
     char version[16];
     int feature = getFeatureVersion(jdkHome);
@@ -133,29 +122,19 @@ static char* runJdeps(const char* jdkHome, const stringArray& roots) {
     char multiRelease[] = "--multi-release";
     char printDeps[] = "--print-module-deps";
     char ignoreMissing[] = "--ignore-missing-deps";
-    char** arguments = new char*[6 + roots.size()];
-    int count = 0;
-    arguments[count++] = jdeps;
+    std::vector<char*> arguments = {&jdeps[0]};
     if (feature >= 9) {
-        arguments[count++] = multiRelease;
-        arguments[count++] = version;
+        arguments.push_back(multiRelease);
+        arguments.push_back(version);
     }
-    arguments[count++] = printDeps;
-    arguments[count++] = ignoreMissing;
+    arguments.push_back(printDeps);
+    arguments.push_back(ignoreMissing);
     for (int i = 0; i < roots.size(); i++) {
-        arguments[count++] = roots[i];
+        arguments.push_back(roots[i]);
     }
-    arguments[count] = nullptr;
+    arguments.push_back(nullptr);
     stringBuffer printed;
-    try {
-        runToolOrFail(arguments, &printed);
-    } catch (char*) {
-        delete[] arguments;
-        delete[] jdeps;
-        throw;
-    }
-    delete[] arguments;
-    delete[] jdeps;
+    runToolOrFail(arguments.data(), &printed);
     return createJdepsModuleList(printed.getData(), printed.getLength(), nullptr);
 }
 
@@ -212,49 +191,67 @@ static char* createWithReflectionModules(const char* modules, const stringArray&
         zipArchive archive(roots[i]);
         findMentions(archive, reflectionTexts, reflectionRuleCount, found);
     }
-    char* list = createStringCopy(modules);
+    std::string list = modules;
     for (int i = 0; i < reflectionRuleCount; i++) {
-        if (found[i] && !listHas(list, reflectionModules[i], ',')) {
-            char* withComma = createString(list, ",");
-            delete[] list;
-            list = createString(withComma, reflectionModules[i]);
-            delete[] withComma;
+        if (found[i] && !listHas(list.c_str(), reflectionModules[i], ',')) {
+            list = list + "," + reflectionModules[i];
         }
     }
-    return list;
+    return createStringCopy(list.c_str());
+}
+
+// The comma-separated list without the excluded modules (comma-separated,
+// may be null); each one that it held is appended to removed when that is
+// not null.
+static std::string withoutModules(const std::string& list, const char* excluded,
+                                  stringArray* removed) {
+    std::string kept;
+    for (size_t begin = 0; begin < list.size();) {
+        size_t end = list.find(',', begin);
+        end = end == std::string::npos ? list.size() : end;
+        std::string module = list.substr(begin, end - begin);
+        if (excluded != nullptr && listHas(excluded, module.c_str(), ',')) {
+            if (removed != nullptr && removed->find(module.c_str(), strcmp) < 0) {
+                removed->append(createStringCopy(module.c_str()));
+            }
+        } else if (!module.empty()) {
+            kept += (kept.empty() ? "" : ",") + module;
+        }
+        begin = end + 1;
+    }
+    return kept;
 }
 
 char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules,
                        const char* scratch) {
+    return createModuleList(jdkHome, jars, extraModules, nullptr, scratch, nullptr);
+}
+
+char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules,
+                       const char* excludedModules, const char* scratch, stringArray* referenced) {
     stringArray roots;
     int merged = writeClassPathArchive(jars, scratch);
     for (int i = 0; i < (merged ? 1 : jars.size()); i++) {
         roots.append(createStringCopy(merged ? scratch : jars[i]));
     }
-    char* found = nullptr;
-    char* reached = nullptr;
-    try {
-        found = runJdeps(jdkHome, roots);
-        reached = createWithReflectionModules(found, roots);
-    } catch (char*) {
-        delete[] found;
-        unlink(scratch);
-        throw;
-    }
-    delete[] found;
-    unlink(scratch);
-    char* available = createAvailableModules(jdkHome);
-    char* implied = createImpliedModules(reached, available);
-    delete[] available;
-    delete[] reached;
-    stringBuffer list;
-    list.append(implied);
-    delete[] implied;
+    // The scratch archive goes however jdeps ends.
+    std::unique_ptr<const char, int (*)(const char*)> removal(scratch, unlink);
+    ownedString found(runJdeps(jdkHome, roots));
+    ownedString reached(createWithReflectionModules(found.get(), roots));
+    removal.reset();
+    std::string kept = withoutModules(reached.get(), excludedModules, referenced);
+    ownedString available(createAvailableModules(jdkHome));
+    ownedString implied(createImpliedModules(kept.c_str(), available.get()));
+    std::string list = withoutModules(implied.get(), excludedModules, nullptr);
     if (extraModules != nullptr && extraModules[0] != 0) {
-        list.append(',');
-        list.append(extraModules);
+        list += (list.empty() ? "" : ",") + withoutModules(extraModules, excludedModules, nullptr);
     }
-    return list.createString();
+    return createStringCopy(list.c_str());
+}
+
+int runtimeHasModule(const char* runtime, const char* module) {
+    ownedString modules(createAvailableModules(runtime));
+    return listHas(modules.get(), module, ' ');
 }
 
 // Without this archive the runtime starts slower, and a dynamic archive of
@@ -263,40 +260,26 @@ char* createModuleList(const char* jdkHome, const stringArray& jars, const char*
 // heaps beyond 32 GB only, and is not in older JDKs; the dump makes just the
 // one that the runtime uses by default.
 static void dumpBaseArchive(const char* runtime) {
-    char* java = createToolPath(runtime, "java");
+    std::string java = getToolPath(runtime, "java");
     char option[] = "-Xshare:dump";
-    char* arguments[] = {java, option, nullptr};
+    char* arguments[] = {&java[0], option, nullptr};
     stringBuffer printed;
-    try {
-        runToolOrFail(arguments, &printed);
-    } catch (char*) {
-        delete[] java;
-        throw;
-    }
-    delete[] java;
-    char* archive = createString(runtime, "/lib/server/classes.jsa");
-    int made = testFile(archive);
-    delete[] archive;
-    if (!made) {
+    runToolOrFail(arguments, &printed);
+    std::string archive = std::string(runtime) + "/lib/server/classes.jsa";
+    if (!testFile(&archive[0])) {
         throw createMessage("the runtime in '%s' made no lib/server/classes.jsa", runtime);
     }
 }
 
 void linkRuntime(const char* jdkHome, const char* modules, const char* output, int keepDebug) {
-    char* jlink = createToolPath(jdkHome, "jlink");
-    const char* arguments[] = {
-        jlink,      "--add-modules", modules,         "--no-man-pages", "--no-header-files",
-        "--output", output,          "--strip-debug", nullptr};
+    std::string jlink = getToolPath(jdkHome, "jlink");
+    const char* arguments[] = {jlink.c_str(),    "--add-modules",     modules,
+                               "--no-man-pages", "--no-header-files", "--output",
+                               output,           "--strip-debug",     nullptr};
     if (keepDebug) {
         arguments[7] = nullptr;
     }
     stringBuffer printed;
-    try {
-        runToolOrFail(const_cast<char**>(arguments), &printed);
-    } catch (char*) {
-        delete[] jlink;
-        throw;
-    }
-    delete[] jlink;
+    runToolOrFail(const_cast<char**>(arguments), &printed);
     dumpBaseArchive(output);
 }

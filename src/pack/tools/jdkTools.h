@@ -18,6 +18,18 @@ char* createJdkHome();
 char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules,
                        const char* scratch);
 
+// As createModuleList, without the comma-separated excluded modules (may be
+// null), whether jdeps found them, they are implied or extra. Each excluded
+// module that jdeps found in the jars (a class of theirs refers to it) is
+// appended to referenced (may be null), once.
+char* createModuleList(const char* jdkHome, const stringArray& jars, const char* extraModules,
+                       const char* excludedModules, const char* scratch, stringArray* referenced);
+
+// 1 when the release file of the runtime (a JDK or a linked image) lists
+// the module in its MODULES; jlink adds every module that a listed one
+// requires, so an excluded module may be there all the same.
+int runtimeHasModule(const char* runtime, const char* module);
+
 // The modules that the listed ones reach only through services or
 // reflection, which jdeps cannot see, added to the comma-separated list when
 // the JDK has them (available: its release file's MODULES, names separated

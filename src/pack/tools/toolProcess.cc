@@ -60,7 +60,7 @@ static int runToolWith(const char* directory, char** arguments, stringBuffer* ou
                        int errorsToo) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
-        throw createStringCopy("pipe failed");
+        throw createMessage("pipe failed: %s", strerror(errno));
     }
     fflush(stdout);
     fflush(stderr);
@@ -68,10 +68,10 @@ static int runToolWith(const char* directory, char** arguments, stringBuffer* ou
     // larkwin-pack's ends with all the tool started.
     pid_t child = forkRegisteredGroup();
     if (child < 0) {
-        std::string message = std::string("fork failed: ") + strerror(errno);
+        int reason = errno;
         close(pipeEnds[0]);
         close(pipeEnds[1]);
-        throw createStringCopy(message.c_str());
+        throw createMessage("fork failed: %s", strerror(reason));
     }
     if (child == 0) {
         runInChild(directory, arguments, pipeEnds, errorsToo);

@@ -9,7 +9,8 @@ class stringBuffer;
 // status, 128 + n when signal n ended it, or 127 when it could not be
 // executed. The tool runs in a process group of its own, which a
 // termination signal of larkwin-pack ends (removalOnSignal.h) with all that
-// the tool started. Throws "fork failed" or "pipe failed".
+// the tool started. Throws "fork failed: " or "pipe failed: " followed by
+// the system's reason.
 int runTool(char** arguments, stringBuffer* output);
 
 // As runTool, with the tool's working directory (null: larkwin-pack's own).

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 static void writeSingle(char* launcher, const char* archivePath, const char* output,
                         const char* configuration, const zipLimits& limits) {
@@ -48,24 +50,13 @@ void writeBundle(char* launcher, const stringArray& archives, const char* output
         return;
     }
     // Every input is read and checked before the output is begun.
-    zipArchive** opened = new zipArchive*[count];
-    int made = 0;
-    try {
-        for (; made < count; made++) {
-            opened[made] = new zipArchive(archives[made], limits);
-        }
-        writeMerged(launcher, opened, count, output, configuration, quiet, limits);
-    } catch (char*) {
-        for (int i = 0; i < made; i++) {
-            delete opened[i];
-        }
-        delete[] opened;
-        throw;
-    }
+    std::vector<std::unique_ptr<zipArchive>> owners;
+    std::vector<zipArchive*> opened;
     for (int i = 0; i < count; i++) {
-        delete opened[i];
+        owners.emplace_back(new zipArchive(archives[i], limits));
+        opened.push_back(owners.back().get());
     }
-    delete[] opened;
+    writeMerged(launcher, opened.data(), count, output, configuration, quiet, limits);
 }
 
 void writeConfiguredLauncher(char* launcher, const char* output, const char* configuration) {

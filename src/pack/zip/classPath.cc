@@ -5,12 +5,17 @@
 #include "pack/zip/zipArchive.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <cerrno>
 #include <cstring>
+#include <set>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 
 // Deeper chains than this are a loop of names that no file check stops.
 static const int deepestChain = 64;
@@ -58,96 +63,141 @@ static void addNote(stringArray* notes, const char* entry, int length, const cha
     notes->append(line.createString());
 }
 
-static int isDirectory(const char* path) {
+static int isDirectory(const std::string& path) {
     struct stat status;
-    return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The path with "." and empty components gone and each ".." taking the
+// component before it away; null when a ".." climbs above the start.
+static int normalize(const std::string& path, std::string* normal) {
+    std::vector<std::string> parts;
+    for (size_t begin = 0; begin <= path.size();) {
+        size_t end = path.find('/', begin);
+        end = end == std::string::npos ? path.size() : end;
+        std::string part = path.substr(begin, end - begin);
+        if (part == "..") {
+            if (parts.empty()) {
+                return 0;
+            }
+            parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        begin = end + 1;
+    }
+    normal->clear();
+    for (const std::string& part : parts) {
+        *normal += "/" + part;
+    }
+    return 1;
+}
+
+// 1 when the entry names a file within the folder of the jar, as written:
+// a relative path whose ".." never climbs out of it, or an absolute path
+// into it. Links are not followed: the class loader reads the names.
+static int staysInFolder(const std::string& jar, const std::string& entry) {
+    std::string inside;
+    if (entry[0] != '/') {
+        return normalize(entry, &inside) && !inside.empty();
+    }
+    ownedString absoluteJar(createAbsolutePath(nullptr, const_cast<char*>(jar.c_str())));
+    ownedString folder(createParentPath(absoluteJar.get()));
+    std::string normalFolder;
+    std::string normalEntry;
+    return normalize(folder.get(), &normalFolder) && normalize(entry, &normalEntry) &&
+           normalEntry.size() > normalFolder.size() + 1 &&
+           normalEntry.compare(0, normalFolder.size() + 1, normalFolder + "/") == 0;
+}
+
+static int isFile(const std::string& path) {
+    std::string name = path;
+    return testFile(&name[0]);
 }
 
 struct classPathWalk {
     stringArray* expanded;
     stringArray* notes;
-    stringArray seen;
+    std::set<std::string> seen;
 };
 
-static void addJar(const char* path, classPathWalk& walk, int depth);
+static void addJar(const std::string& path, classPathWalk& walk, int depth);
 
-static void addEntry(const char* jar, const char* url, int length, classPathWalk& walk, int depth) {
-    char* entry = createEntryPath(url, length);
+static void addEntry(const std::string& jar, const char* url, int length, classPathWalk& walk,
+                     int depth) {
+    ownedString entry(createEntryPath(url, length));
     if (entry == nullptr) {
-        addNote(walk.notes, url, length, jar, "is not a file: left out");
+        addNote(walk.notes, url, length, jar.c_str(), "is not a file: left out");
         return;
     }
     // Relative to the jar's directory as named, links not resolved, as the
     // class loader resolves the jar's URL.
-    char* path = createStringCopy(entry);
-    if (entry[0] != '/') {
-        char* parent = createParentPath(jar);
-        char* directory = createString(parent, "/");
-        delete[] path;
-        path = createString(directory, entry);
-        delete[] directory;
-        delete[] parent;
-    }
-    delete[] entry;
-    if (isDirectory(path)) {
-        addNote(walk.notes, url, length, jar, "is a directory, which is not bundled: left out");
-    } else if (!testFile(path)) {
-        addNote(walk.notes, url, length, jar,
-                "names no file on this machine: left out, as the class path leaves it out");
-    } else if (depth >= deepestChain) {
-        addNote(walk.notes, url, length, jar, "lies too deep in a chain of Class-Path entries");
-    } else {
-        try {
-            addJar(path, walk, depth + 1);
-        } catch (char*) {
-            delete[] path;
-            throw;
-        }
-    }
-    delete[] path;
-}
-
-static char* createClassPath(const char* path) {
-    zipArchive archive(path);
-    long length = 0;
-    int entry = -1;
-    char* text = createManifestText(archive, &length, &entry);
-    char* classPath = text != nullptr ? createMainAttribute(text, length, "Class-Path") : nullptr;
-    delete[] text;
-    return classPath;
-}
-
-static int compareSame(const char* a, const char* b) {
-    return strcmp(a, b);
-}
-
-static void addJar(const char* path, classPathWalk& walk, int depth) {
-    char* canonical = createCanonicalPath(path);
-    char* key = canonical != nullptr ? canonical : createStringCopy(path);
-    if (walk.seen.find(key, compareSame) >= 0) {
-        delete[] key;
+    std::string path = entry.get();
+    if (path.empty() || !staysInFolder(jar, path)) {
+        addNote(walk.notes, url, length, jar.c_str(),
+                "leads out of that jar's folder: left out; name the jar to take it in");
         return;
     }
-    walk.seen.append(key);
-    walk.expanded->append(createStringCopy(path));
-    char* classPath = createClassPath(path);
-    const char* cursor = classPath;
-    try {
-        while (cursor != nullptr && *cursor != 0) {
-            const char* end = cursor;
-            while (*end != 0 && *end != ' ') {
-                end++;
-            }
-            if (end > cursor) {
-                addEntry(path, cursor, (int)(end - cursor), walk, depth);
-            }
-            cursor = *end == ' ' ? end + 1 : end;
-        }
-    } catch (char*) {
-        delete[] classPath;
-        throw;
+    if (path[0] != '/') {
+        ownedString parent(createParentPath(jar.c_str()));
+        path = std::string(parent.get()) + "/" + path;
     }
-    delete[] classPath;
+    if (isDirectory(path)) {
+        addNote(walk.notes, url, length, jar.c_str(),
+                "is a directory, which is not bundled: left out");
+    } else if (!isFile(path)) {
+        addNote(walk.notes, url, length, jar.c_str(),
+                "names no file on this machine: left out, as the class path leaves it out");
+    } else if (depth >= deepestChain) {
+        addNote(walk.notes, url, length, jar.c_str(),
+                "lies too deep in a chain of Class-Path entries");
+    } else {
+        addJar(path, walk, depth + 1);
+    }
+}
+
+// The Class-Path of the jar's manifest, or an empty string.
+static std::string readClassPath(const std::string& path) {
+    zipArchive archive(path.c_str());
+    long length = 0;
+    int entry = -1;
+    ownedString text(createManifestText(archive, &length, &entry));
+    ownedString classPath(text != nullptr ? createMainAttribute(text.get(), length, "Class-Path")
+                                          : nullptr);
+    return classPath != nullptr ? classPath.get() : "";
+}
+
+// What is packed is read by every user of the package or bundle; a file
+// that only its owner may read is not made readable behind its back.
+static void refuseOwnerOnly(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        throw createMessage((std::string("Unable to read '%s': ") + strerror(errno)).c_str(),
+                            path.c_str());
+    }
+    if ((status.st_mode & (S_IRGRP | S_IROTH)) == 0) {
+        throw createMessage("'%s' may be read by its owner only, and what larkwin-pack makes is "
+                            "read by everyone: make it readable (chmod a+r) if it may be shipped",
+                            path.c_str());
+    }
+}
+
+static void addJar(const std::string& path, classPathWalk& walk, int depth) {
+    ownedString canonical(createCanonicalPath(path.c_str()));
+    if (!walk.seen.insert(canonical != nullptr ? canonical.get() : path).second) {
+        return;
+    }
+    std::string classPath = readClassPath(path);
+    refuseOwnerOnly(path);
+    walk.expanded->append(createStringCopy(path.c_str()));
+    for (size_t cursor = 0; cursor < classPath.size();) {
+        size_t end = classPath.find(' ', cursor);
+        end = end == std::string::npos ? classPath.size() : end;
+        if (end > cursor) {
+            addEntry(path, classPath.c_str() + cursor, (int)(end - cursor), walk, depth);
+        }
+        cursor = end + 1;
+    }
 }
 
 void expandClassPath(const stringArray& jars, stringArray* expanded, stringArray* notes) {

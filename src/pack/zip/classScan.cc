@@ -2,6 +2,7 @@
 
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipFormat.h"
+#include "util/owned.h"
 
 #include <cstring>
 
@@ -19,12 +20,11 @@ void findMentions(const zipArchive& archive, const char* const* texts, int count
             continue;
         }
         long size = 0;
-        unsigned char* content = archive.createContent(e, &size);
+        ownedArray<unsigned char> content(archive.createContent(e, &size));
         for (int i = 0; i < count; i++) {
-            if (!found[i] && memmem(content, size, texts[i], strlen(texts[i])) != nullptr) {
+            if (!found[i] && memmem(content.get(), size, texts[i], strlen(texts[i])) != nullptr) {
                 found[i] = 1;
             }
         }
-        delete[] content;
     }
 }

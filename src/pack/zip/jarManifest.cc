@@ -2,6 +2,7 @@
 
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipFormat.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 
 #include <cstring>
@@ -16,11 +17,10 @@ char* createManifestText(const zipArchive& archive, long* length, int* entry) {
         if (getZip2(header, zipNameLengthField) == nameLength &&
             strncasecmp((const char*)header + zipHeaderSize, manifestName, nameLength) == 0) {
             *entry = e;
-            unsigned char* content = archive.createContent(e, length);
+            ownedArray<unsigned char> content(archive.createContent(e, length));
             char* text = new char[*length + 1];
-            memcpy(text, content, *length);
+            memcpy(text, content.get(), *length);
             text[*length] = 0;
-            delete[] content;
             return text;
         }
     }
@@ -102,10 +102,8 @@ char* createMainAttribute(const char* text, long length, const char* name) {
 }
 
 int isMultiRelease(const char* text, long length) {
-    char* value = createMainAttribute(text, length, "Multi-Release");
-    int multiRelease = value != nullptr && strcasecmp(value, "true") == 0;
-    delete[] value;
-    return multiRelease;
+    ownedString value(createMainAttribute(text, length, "Multi-Release"));
+    return value != nullptr && strcasecmp(value.get(), "true") == 0;
 }
 
 char* createEditedManifest(const char* text, long length, const char* removed, const char* added,

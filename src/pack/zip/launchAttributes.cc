@@ -2,6 +2,7 @@
 
 #include "pack/zip/jarManifest.h"
 #include "pack/zip/zipArchive.h"
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -15,12 +16,11 @@ static int isNameCharacter(char c) {
 
 static void appendPackages(stringBuffer& lines, const char* jarPath, const char* manifest,
                            long length, const char* attribute, const char* option) {
-    char* value = createMainAttribute(manifest, length, attribute);
-    for (const char* cursor = value; cursor != nullptr && *cursor != 0;) {
+    ownedString value(createMainAttribute(manifest, length, attribute));
+    for (const char* cursor = value.get(); cursor != nullptr && *cursor != 0;) {
         const char* end = cursor;
         while (*end != 0 && *end != ' ') {
             if (!isNameCharacter(*end)) {
-                delete[] value;
                 throw createMessage("'%s' has a manifest attribute that is not a list of "
                                     "module/package names",
                                     jarPath);
@@ -35,13 +35,11 @@ static void appendPackages(stringBuffer& lines, const char* jarPath, const char*
         }
         cursor = *end == ' ' ? end + 1 : end;
     }
-    delete[] value;
 }
 
 char* createLaunchLinesOf(const char* jarPath, const char* manifest, long length) {
-    char* agent = createMainAttribute(manifest, length, "Launcher-Agent-Class");
+    ownedString agent(createMainAttribute(manifest, length, "Launcher-Agent-Class"));
     if (agent != nullptr) {
-        delete[] agent;
         throw createMessage("'%s' names a Launcher-Agent-Class, an agent that only java -jar "
                             "starts; the launcher runs its class path and cannot start it",
                             jarPath);
@@ -49,11 +47,10 @@ char* createLaunchLinesOf(const char* jarPath, const char* manifest, long length
     stringBuffer lines;
     appendPackages(lines, jarPath, manifest, length, "Add-Opens", "--add-opens=");
     appendPackages(lines, jarPath, manifest, length, "Add-Exports", "--add-exports=");
-    char* nativeAccess = createMainAttribute(manifest, length, "Enable-Native-Access");
-    if (nativeAccess != nullptr && strcmp(nativeAccess, "ALL-UNNAMED") == 0) {
+    ownedString nativeAccess(createMainAttribute(manifest, length, "Enable-Native-Access"));
+    if (nativeAccess != nullptr && strcmp(nativeAccess.get(), "ALL-UNNAMED") == 0) {
         lines.append("vmparam --enable-native-access=ALL-UNNAMED\n");
     }
-    delete[] nativeAccess;
     return lines.createString();
 }
 
@@ -61,16 +58,9 @@ char* createLaunchLines(const char* jarPath) {
     zipArchive archive(jarPath);
     long length = 0;
     int entry = -1;
-    char* manifest = createManifestText(archive, &length, &entry);
+    ownedString manifest(createManifestText(archive, &length, &entry));
     if (manifest == nullptr) {
         return createStringCopy("");
     }
-    try {
-        char* lines = createLaunchLinesOf(jarPath, manifest, length);
-        delete[] manifest;
-        return lines;
-    } catch (char*) {
-        delete[] manifest;
-        throw;
-    }
+    return createLaunchLinesOf(jarPath, manifest.get(), length);
 }

@@ -3,8 +3,10 @@
 #include "pack/zip/zipFormat.h"
 #include "unix/files.h"
 #include "unix/outputFile.h"
+#include "util/owned.h"
 #include "util/strings.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <zlib.h>
@@ -12,42 +14,32 @@
 static const int zip64LocatorSize = 20;
 static const int zip64LocatorSignature = 0x07064B50;
 
-static unsigned char* readBytes(char* path, long offset, long length) {
-    return (unsigned char*)createFileContent(path, offset, (int)length);
+static ownedArray<unsigned char> readBytes(const std::string& path, long offset, long length) {
+    // The file functions take a path they may not change, typed as char*.
+    std::string name = path;
+    return ownedArray<unsigned char>(
+        (unsigned char*)createFileContent(&name[0], offset, (int)length));
 }
 
 zipArchive::zipArchive(const char* archivePath, const zipLimits& archiveLimits)
-    : path(createStringCopy(archivePath)), limits(archiveLimits), endPosition(-1),
-      directoryOffset(0), directorySize(0), entryCount(0), endRecord(nullptr), directory(nullptr),
-      headerPositions(nullptr), reader(nullptr) {
-    try {
-        readEndRecord();
-        readDirectory();
-    } catch (char*) {
-        delete[] headerPositions;
-        delete[] directory;
-        delete[] endRecord;
-        delete[] path;
-        throw;
-    }
-}
-
-zipArchive::~zipArchive() {
-    if (reader != nullptr) {
-        fclose(reader);
-    }
-    delete[] headerPositions;
-    delete[] directory;
-    delete[] endRecord;
-    delete[] path;
+    : path(archivePath), limits(archiveLimits), endPosition(-1), directoryOffset(0),
+      directorySize(0), entryCount(0) {
+    readEndRecord();
+    readDirectory();
 }
 
 void zipArchive::fail(const char* format) const {
-    throw createMessage(format, path);
+    throw createMessage(format, path.c_str());
+}
+
+void zipArchive::failSystem(const char* format) const {
+    std::string withReason = std::string(format) + ": " + strerror(errno);
+    throw createMessage(withReason.c_str(), path.c_str());
 }
 
 void zipArchive::readEndRecord() {
-    long fileSize = getFileSize(path);
+    std::string name = path;
+    long fileSize = getFileSize(&name[0]);
     if (fileSize < zipEndRecordSize) {
         fail("'%s' is not a zip archive");
     }
@@ -56,31 +48,31 @@ void zipArchive::readEndRecord() {
     if (fileSize > limits.largestInput) {
         fail("'%s' is too large to bundle");
     }
-    endPosition = findZipEndRecord(path, fileSize);
+    endPosition = findZipEndRecord(&name[0], fileSize);
     if (endPosition < 0) {
         fail("'%s' is not a zip archive");
     }
     endRecord = readBytes(path, endPosition, zipEndRecordSize);
     int zip64Locator = 0;
     if (endPosition >= zip64LocatorSize) {
-        unsigned char* locator = readBytes(path, endPosition - zip64LocatorSize, 4);
-        zip64Locator = get4LE(locator, 0) == zip64LocatorSignature;
-        delete[] locator;
+        zip64Locator = get4LE(readBytes(path, endPosition - zip64LocatorSize, 4).get(), 0) ==
+                       zip64LocatorSignature;
     }
-    if (zip64Locator || getZip2(endRecord, 10) == 0xFFFF ||
-        getZip4(endRecord, 12) == zipLargestOffset || getZip4(endRecord, 16) == zipLargestOffset) {
+    if (zip64Locator || getZip2(endRecord.get(), 10) == 0xFFFF ||
+        getZip4(endRecord.get(), 12) == zipLargestOffset ||
+        getZip4(endRecord.get(), 16) == zipLargestOffset) {
         fail("'%s' is a ZIP64 archive, which larkwin-pack cannot adjust");
     }
     // Archives split over several files are not single-file zip archives.
-    if (getZip2(endRecord, 4) != 0 || getZip2(endRecord, 6) != 0 ||
-        getZip2(endRecord, 8) != getZip2(endRecord, 10)) {
+    if (getZip2(endRecord.get(), 4) != 0 || getZip2(endRecord.get(), 6) != 0 ||
+        getZip2(endRecord.get(), 8) != getZip2(endRecord.get(), 10)) {
         fail("'%s' is not a zip archive");
     }
 }
 
 void zipArchive::readDirectory() {
-    directorySize = getZip4(endRecord, 12);
-    directoryOffset = getZip4(endRecord, 16);
+    directorySize = getZip4(endRecord.get(), 12);
+    directoryOffset = getZip4(endRecord.get(), 16);
     if (directoryOffset + directorySize > endPosition) {
         fail("'%s' is not a zip archive");
     }
@@ -89,22 +81,22 @@ void zipArchive::readDirectory() {
         fail("'%s' already has a launcher or other bytes in front of its archive");
     }
     directory = readBytes(path, directoryOffset, directorySize);
-    entryCount = getZip2(endRecord, 10);
-    headerPositions = new long[entryCount > 0 ? entryCount : 1];
+    entryCount = getZip2(endRecord.get(), 10);
+    headerPositions.resize(entryCount);
     long firstLocalHeader = zipLargestOffset;
     long position = 0;
     for (int entry = 0; entry < entryCount; entry++) {
         if (position + zipHeaderSize > directorySize ||
-            get4LE(directory, position) != zipHeaderSignature) {
+            get4LE(directory.get(), position) != zipHeaderSignature) {
             fail("'%s' is not a zip archive");
         }
-        long localHeader = getZip4(directory, position + zipLocalOffsetField);
+        long localHeader = getZip4(directory.get(), position + zipLocalOffsetField);
         if (localHeader == zipLargestOffset) {
             fail("'%s' is a ZIP64 archive, which larkwin-pack cannot adjust");
         }
         firstLocalHeader = localHeader < firstLocalHeader ? localHeader : firstLocalHeader;
         headerPositions[entry] = position;
-        position += getZipHeaderLength(directory + position);
+        position += getZipHeaderLength(directory.get() + position);
     }
     if (position != directorySize) {
         fail("'%s' is not a zip archive");
@@ -117,24 +109,34 @@ void zipArchive::readDirectory() {
 
 FILE* zipArchive::getReader() const {
     if (reader == nullptr) {
-        reader = fopen(path, "rb");
+        reader.reset(fopen(path.c_str(), "rb"));
     }
     if (reader == nullptr) {
-        fail("Unable to open '%s'");
+        failSystem("Unable to open '%s'");
     }
-    return reader;
+    return reader.get();
 }
 
-// Exactly length bytes of the file from offset on, as a new array.
-unsigned char* zipArchive::createRange(long offset, long length) const {
-    FILE* file = getReader();
-    unsigned char* bytes = new unsigned char[length > 0 ? length : 1];
-    int complete =
-        fseek(file, offset, SEEK_SET) == 0 && fread(bytes, 1, length, file) == (size_t)length;
-    if (!complete) {
-        delete[] bytes;
-        fail("Unable to read '%s'");
+// A read that ends early either failed, with errno set, or met the file's
+// end: the file changed since its directory was read.
+static void checkRead(const zipArchive& archive, FILE* file, size_t got, size_t wanted) {
+    if (got == wanted) {
+        return;
     }
+    if (ferror(file)) {
+        archive.failSystem("Unable to read '%s'");
+    }
+    archive.fail("Unable to read '%s': it ends early");
+}
+
+// Exactly length bytes of the file from offset on.
+std::vector<unsigned char> zipArchive::readRange(long offset, long length) const {
+    FILE* file = getReader();
+    std::vector<unsigned char> bytes(length > 0 ? length : 1);
+    if (fseek(file, offset, SEEK_SET) != 0) {
+        failSystem("Unable to read '%s'");
+    }
+    checkRead(*this, file, length > 0 ? fread(bytes.data(), 1, length, file) : 0, (size_t)length);
     return bytes;
 }
 
@@ -145,12 +147,12 @@ long zipArchive::getDataStart(int entry) const {
     if (start + zipLocalHeaderSize > directoryOffset) {
         fail("'%s' is not a zip archive");
     }
-    unsigned char* local = createRange(start, zipLocalHeaderSize);
+    std::vector<unsigned char> bytes = readRange(start, zipLocalHeaderSize);
+    unsigned char* local = bytes.data();
     int valid = get4LE(local, 0) == zipLocalHeaderSignature;
     long dataStart = start + zipLocalHeaderSize +
                      getZip2(local, zipNameLengthField - zipLocalShift) +
                      getZip2(local, zipExtraLengthField - zipLocalShift);
-    delete[] local;
     if (!valid) {
         fail("'%s' is not a zip archive");
     }
@@ -165,11 +167,10 @@ void zipArchive::locateEntry(int entry, long* start, long* length) const {
         // bytes after it are not already the CRC.
         long descriptor = end + 12 <= directoryOffset ? 12 : 0;
         if (end + 16 <= directoryOffset) {
-            unsigned char* bytes = createRange(end, 8);
-            int withSignature = get4LE(bytes, 0) == zipDescriptorSignature &&
-                                getZip4(bytes, 4) == getZip4(header, zipCrcField);
+            std::vector<unsigned char> bytes = readRange(end, 8);
+            int withSignature = get4LE(bytes.data(), 0) == zipDescriptorSignature &&
+                                getZip4(bytes.data(), 4) == getZip4(header, zipCrcField);
             descriptor = withSignature ? 16 : 12;
-            delete[] bytes;
         }
         if (descriptor == 0) {
             fail("'%s' is not a zip archive");
@@ -186,14 +187,12 @@ void zipArchive::locateEntry(int entry, long* start, long* length) const {
 void zipArchive::copyRange(outputFile& out, long offset, long length) const {
     FILE* file = getReader();
     if (fseek(file, offset, SEEK_SET) != 0) {
-        fail("Unable to read '%s'");
+        failSystem("Unable to read '%s'");
     }
     unsigned char chunk[65536];
     for (long remaining = length; remaining > 0;) {
         size_t want = remaining < (long)sizeof chunk ? remaining : sizeof chunk;
-        if (fread(chunk, 1, want, file) != want) {
-            fail("Unable to read '%s'");
-        }
+        checkRead(*this, file, fread(chunk, 1, want, file), want);
         out.write(chunk, (long)want);
         remaining -= (long)want;
     }
@@ -235,23 +234,14 @@ unsigned char* zipArchive::createContent(int entry, long* size) const {
     if (dataStart + length > directoryOffset) {
         fail("'%s' is not a zip archive");
     }
-    unsigned char* data = createRange(dataStart, length);
-    if (method == zipStored) {
-        if (crc32(0, data, (uInt)length) != (uLong)getZip4(header, zipCrcField)) {
-            delete[] data;
-            fail("'%s' holds a damaged entry");
-        }
-        return data;
-    }
-    unsigned char* content = new unsigned char[*size + 1];
-    int intact = inflateAll(data, length, content, *size) &&
-                 crc32(0, content, (uInt)*size) == (uLong)getZip4(header, zipCrcField);
-    delete[] data;
-    if (!intact) {
-        delete[] content;
+    std::vector<unsigned char> data = readRange(dataStart, length);
+    ownedArray<unsigned char> content(new unsigned char[*size + 1]);
+    int intact = method == zipStored ? (memcpy(content.get(), data.data(), length), 1)
+                                     : inflateAll(data.data(), length, content.get(), *size);
+    if (!intact || crc32(0, content.get(), (uInt)*size) != (uLong)getZip4(header, zipCrcField)) {
         fail("'%s' holds a damaged entry");
     }
-    return content;
+    return content.release();
 }
 
 namespace {
@@ -264,7 +254,15 @@ struct contentStream {
     long stated;
     long produced;
     uLong crc;
+    // Set once inflateInit2 succeeded: the stream then holds zlib's memory.
+    int inflating;
     unsigned char output[65536];
+
+    ~contentStream() {
+        if (inflating) {
+            inflateEnd(&stream);
+        }
+    }
 };
 } // namespace
 
@@ -304,9 +302,7 @@ static void readChunks(const zipArchive& archive, FILE* file, long length, conte
     for (long remaining = length;
          remaining > 0 && !content.damaged && !(content.deflated && content.ended);) {
         size_t want = remaining < (long)sizeof input ? remaining : sizeof input;
-        if (fread(input, 1, want, file) != want) {
-            archive.fail("Unable to read '%s'");
-        }
+        checkRead(archive, file, fread(input, 1, want, file), want);
         remaining -= (long)want;
         if (content.deflated) {
             inflateChunk(content, input, (long)want, consume, context);
@@ -320,41 +316,28 @@ void zipArchive::readContent(int entry, contentConsumer consume, void* context) 
     const unsigned char* header = getHeader(entry);
     long length = getZip4(header, zipCompressedSizeField);
     int method = getZip2(header, zipMethodField);
-    contentStream* content = new contentStream();
+    std::unique_ptr<contentStream> content(new contentStream());
     content->deflated = method == zipDeflated;
     content->ended = !content->deflated;
     content->stated = getZip4(header, zipSizeField);
     content->crc = crc32(0, nullptr, 0);
+    content->inflating = content->deflated && inflateInit2(&content->stream, -MAX_WBITS) == Z_OK;
     int usable = !(getZip2(header, zipFlagsField) & zipFlagEncrypted) &&
-                 (method == zipStored ? length == content->stated : content->deflated) &&
-                 (!content->deflated || inflateInit2(&content->stream, -MAX_WBITS) == Z_OK);
+                 (method == zipStored ? length == content->stated : content->inflating);
     if (!usable) {
-        delete content;
         fail("'%s' holds a damaged entry");
     }
-    try {
-        long dataStart = getDataStart(entry);
-        if (dataStart + length > directoryOffset) {
-            fail("'%s' is not a zip archive");
-        }
-        FILE* file = getReader();
-        if (fseek(file, dataStart, SEEK_SET) != 0) {
-            fail("Unable to read '%s'");
-        }
-        readChunks(*this, file, length, *content, consume, context);
-    } catch (...) {
-        if (content->deflated) {
-            inflateEnd(&content->stream);
-        }
-        delete content;
-        throw;
+    long dataStart = getDataStart(entry);
+    if (dataStart + length > directoryOffset) {
+        fail("'%s' is not a zip archive");
     }
-    if (content->deflated) {
-        inflateEnd(&content->stream);
+    FILE* file = getReader();
+    if (fseek(file, dataStart, SEEK_SET) != 0) {
+        failSystem("Unable to read '%s'");
     }
+    readChunks(*this, file, length, *content, consume, context);
     int intact = content->ended && !content->damaged && content->produced == content->stated &&
                  content->crc == (uLong)getZip4(header, zipCrcField);
-    delete content;
     if (!intact) {
         fail("'%s' holds a damaged entry");
     }
@@ -364,7 +347,7 @@ void zipArchive::writeShifted(outputFile& out, long shift, const char* comment) 
     if (directoryOffset + shift > limits.largestOffset) {
         fail("'%s' is too large to bundle");
     }
-    out.appendFileRange(path, 0, directoryOffset);
+    out.appendFileRange(path.c_str(), 0, directoryOffset);
     for (int entry = 0; entry < entryCount; entry++) {
         const unsigned char* source = getHeader(entry);
         unsigned char header[zipHeaderSize];
@@ -374,7 +357,7 @@ void zipArchive::writeShifted(outputFile& out, long shift, const char* comment) 
         out.write(source + zipHeaderSize, getZipHeaderLength(header) - zipHeaderSize);
     }
     unsigned char end[zipEndRecordSize];
-    memcpy(end, endRecord, zipEndRecordSize);
+    memcpy(end, endRecord.get(), zipEndRecordSize);
     putZip4(end, 16, directoryOffset + shift);
     long commentLength = (long)strlen(comment);
     putZip2(end, 20, commentLength);

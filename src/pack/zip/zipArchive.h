@@ -4,6 +4,9 @@
 #include "pack/zip/zipLimits.h"
 
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 class outputFile;
 
@@ -18,7 +21,6 @@ class zipArchive {
     // when its size exceeds limits, which bound the contents that
     // createContent reads and the archive that writeShifted writes as well.
     explicit zipArchive(const char* path, const zipLimits& limits = bundleLimits);
-    ~zipArchive();
     zipArchive(const zipArchive&) = delete;
     zipArchive& operator=(const zipArchive&) = delete;
 
@@ -26,11 +28,13 @@ class zipArchive {
     // into the file, with comment (at most 65535 bytes) as its comment.
     void writeShifted(outputFile& out, long shift, const char* comment) const;
 
-    const char* getPath() const { return path; }
+    const char* getPath() const { return path.c_str(); }
     int getEntryCount() const { return entryCount; }
     long getDirectorySize() const { return directorySize; }
     // The central directory header of the entry (see zipFormat.h), borrowed.
-    const unsigned char* getHeader(int entry) const { return directory + headerPositions[entry]; }
+    const unsigned char* getHeader(int entry) const {
+        return directory.get() + headerPositions[entry];
+    }
     // The bytes of the entry in the file: its local header, its data and the
     // descriptor that may follow them. Throws "'%s' is not a zip archive"
     // when they do not lie in front of the central directory.
@@ -47,26 +51,32 @@ class zipArchive {
     typedef void (*contentConsumer)(void* context, const unsigned char* bytes, long length);
     void readContent(int entry, contentConsumer consume, void* context) const;
     [[noreturn]] void fail(const char* format) const;
+    // As fail, with ": " and the reason errno gives.
+    [[noreturn]] void failSystem(const char* format) const;
 
   private:
     void readEndRecord();
     void readDirectory();
     long getDataStart(int entry) const;
-    unsigned char* createRange(long offset, long length) const;
+    std::vector<unsigned char> readRange(long offset, long length) const;
     FILE* getReader() const;
 
-    char* path;
+    struct fileCloser {
+        void operator()(FILE* file) const { fclose(file); }
+    };
+
+    std::string path;
     zipLimits limits;
     long endPosition;
     long directoryOffset;
     long directorySize;
     int entryCount;
-    unsigned char* endRecord;
-    unsigned char* directory;
-    long* headerPositions;
+    std::unique_ptr<unsigned char[]> endRecord;
+    std::unique_ptr<unsigned char[]> directory;
+    std::vector<long> headerPositions;
     // Entries are read one after another while a merge is written; the file
     // stays open for them from the first read on.
-    mutable FILE* reader;
+    mutable std::unique_ptr<FILE, fileCloser> reader;
 };
 
 #endif

@@ -4,6 +4,10 @@
 #include "pack/zip/mergeRules.h"
 #include "pack/zip/zipLimits.h"
 
+#include <memory>
+#include <string>
+#include <vector>
+
 class outputFile;
 class stringArray;
 class zipArchive;
@@ -29,7 +33,6 @@ class zipMerge {
     // entry cannot be kept faithfully. What is written stays within limits.
     zipMerge(zipArchive** archives, int count, stringArray* dropped, stringArray* notes,
              const zipLimits& limits = bundleLimits);
-    ~zipMerge();
     zipMerge(const zipMerge&) = delete;
     zipMerge& operator=(const zipMerge&) = delete;
 
@@ -41,7 +44,6 @@ class zipMerge {
     void write(outputFile& out, long offset, const char* comment);
 
   private:
-    void release();
     void readManifests();
     void editManifest();
     void plan(stringArray* dropped, stringArray* notes);
@@ -54,6 +56,7 @@ class zipMerge {
     int* findSlot(const char* name, int length);
     const unsigned char* getHeader(int item) const;
     const char* getItemName(int item, int* length) const;
+    void writeEntries();
     void writeCopy(int item);
     void writeJoined(int item);
     void writeJoinedLines(int item);
@@ -70,33 +73,32 @@ class zipMerge {
     int count;
     zipLimits limits;
     int total;
-    int* archiveOf;
-    int* entryOf;
+    std::vector<int> archiveOf;
+    std::vector<int> entryOf;
     // What becomes of each entry, in the order of the archives.
-    char* action;
+    std::vector<char> action;
     // The rule that joins the entries of a joined name.
-    char* ruleOf;
+    std::vector<char> ruleOf;
     // The next entry of the same joined name, or -1.
-    int* nextSame;
-    int* lastSame;
+    std::vector<int> nextSame;
+    std::vector<int> lastSame;
     // The index in newNames of an entry kept under another name, or -1.
-    int* renamedAs;
-    stringArray* newNames;
-    int* slots;
-    int slotCount;
+    std::vector<int> renamedAs;
+    std::vector<std::string> newNames;
+    std::vector<int> slots;
     // The first archive's manifest as it is written, or null when it is
     // copied as it is; the item of the original, or -1 when it is new.
-    char* manifest;
+    std::unique_ptr<char[]> manifest;
     long manifestLength;
     int manifestItem;
     int multiRelease;
-    int* archiveMultiRelease;
+    std::vector<int> archiveMultiRelease;
     outputFile* out;
     long position;
     int written;
     // The central directory written so far. Headers are bounded by the
     // inputs' headers plus the renamed names and one new manifest.
-    unsigned char* directory;
+    std::unique_ptr<unsigned char[]> directory;
     long directoryLength;
 };
 

@@ -138,3 +138,103 @@ TEST(packRequestsTest, requestsCarryTheirJobsOptions) {
     EXPECT_FALSE(package.vendor.has_value());
     EXPECT_EQ("a.B", *package.mainClass);
 }
+
+// A repository needs its package, a key and the URL it is served at; each
+// option alone says what it lacks.
+TEST(PackOptions, RepositoryOptionsNeedTheirPartners) {
+    std::vector<const char*> package = {
+        "--name", "myapp",        "--app-version", "1.0",     "--license", "MIT", "--description",
+        "x",      "--main-class", "a.B",           "app.jar", "--rpm",     "dist"};
+    struct {
+        std::vector<const char*> options;
+        const char* error;
+    } cases[] = {
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "https://a/"}, ""},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "999"}, ""},
+        {{"--sign-key", "K", "--update-url", "https://a/"}, ""},
+        {{"--apt-repo", "r", "--sign-key", "K", "--update-url", "u"}, "--apt-repo needs --deb"},
+        {{"--rpm-repo", "r", "--sign-key", "K"},
+         "a repository needs --update-url URL, where it is served"},
+        {{"--update-url", "u"},
+         "--update-url needs --sign-key ID, the GnuPG key that signs the repository"},
+        {{"--sign-key", "K"}, "--sign-key needs --update-url URL, and a repository to sign"},
+        {{"--sign-key", "K", "--update-url", "u", "--keep", "2"}, "--keep needs a repository"},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "0"},
+         "--keep takes a number from 1 to 999"},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "1000"},
+         "--keep takes a number from 1 to 999"},
+        {{"--rpm-repo", "r", "--sign-key", "K", "--update-url", "u", "--keep", "-1"},
+         "--keep takes a number from 1 to 999"},
+        {{"--rpm-repo", "r", "--sign-key", "K\nL", "--update-url", "u"},
+         "--sign-key takes one line of text"},
+    };
+    for (const auto& test : cases) {
+        std::vector<const char*> arguments = package;
+        arguments.insert(arguments.end(), test.options.begin(), test.options.end());
+        packOptions options;
+        EXPECT_EQ(test.error, usageError(options, arguments)) << test.options[0];
+    }
+    packOptions alone;
+    EXPECT_EQ(
+        "--apt-repo needs --deb or --rpm",
+        usageError(alone, {"-o", "out", "--main-class", "a.B", "app.jar", "--apt-repo", "r"}));
+}
+
+// --app-content: SRC[=DEST], DEST a path under the image outside its own
+// folders; the menu-entry options agree with each other.
+TEST(PackOptions, AppContentAndMenuEntryOptions) {
+    std::vector<const char*> deb = {"--deb",         "dist",     "--name",         "myapp",
+                                    "--app-version", "1.0",      "--description",  "My app",
+                                    "--maintainer",  "Me <m@e>", "--license-file", "COPYING",
+                                    "--main-class",  "a.B",      "app.jar"};
+    struct {
+        std::vector<const char*> extra;
+        std::string error;
+    } cases[] = {
+        {{"--app-content", "data", "--app-content", "/x/y=share/myapp/y", "--menu-entry"}, ""},
+        {{"--app-content", "a=b=c", "--terminal"}, ""},
+        {{"--app-content", "=share/x"}, "--app-content '=share/x' names no source"},
+        {{"--app-content", "d=/opt/x"},
+         "--app-content 'd=/opt/x': DEST must be a path under the image's root, such as "
+         "share/NAME/data"},
+        {{"--app-content", "d="},
+         "--app-content 'd=': DEST must be a path under the image's root, such as "
+         "share/NAME/data"},
+        {{"--app-content", "d=share/../../etc"},
+         "--app-content 'd=share/../../etc': DEST must be no empty, '.' or '..' parts"},
+        {{"--app-content", "d=share//x"},
+         "--app-content 'd=share//x': DEST must be no empty, '.' or '..' parts"},
+        {{"--app-content", "d=lib/x"},
+         "--app-content 'd=lib/x': DEST must be a place outside the image's own bin, lib and "
+         "runtime"},
+        {{"--app-content", "d=share/a\nb"},
+         "--app-content 'd=share/a\nb': DEST must be no control characters"},
+        {{"--menu-entry", "--no-menu-entry"}, "give --menu-entry or --no-menu-entry, not both"},
+        {{"--no-menu-entry", "--terminal"},
+         "--terminal says how the menu entry runs; leave out --no-menu-entry"},
+        {{"--no-menu-entry", "--url-scheme", "myapp"},
+         "--no-menu-entry leaves nothing to open the --file-type or --url-scheme with"},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> arguments = deb;
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        EXPECT_EQ(c.error, usageError(arguments)) << c.extra[1];
+    }
+    EXPECT_EQ("--app-content needs --app-image, --deb or --rpm: a bundle is one file, with no "
+              "folder to hold it",
+              usageError({"-o", "x", "--app-content", "d", "--main-class", "a.B", "app.jar"}));
+    EXPECT_EQ("--terminal needs --deb or --rpm",
+              usageError({"--app-image", "x", "--terminal", "--main-class", "a.B", "app.jar"}));
+    EXPECT_EQ("--show takes no other options", usageError({"--show", "x", "--app-content", "d"}));
+    packOptions options;
+    std::vector<const char*> image = {"--app-image",   "x",    "--app-content", "a=b=c",
+                                      "--app-content", "/d/e", "--main-class",  "a.B",
+                                      "app.jar"};
+    ASSERT_EQ("", usageError(options, image));
+    imageRequest request = createImageRequest(options);
+    ASSERT_EQ(2u, request.contents.size());
+    EXPECT_EQ("a", request.contents[0].source);
+    EXPECT_EQ("b=c", request.contents[0].destination.value_or("none"));
+    EXPECT_EQ("/d/e", request.contents[1].source);
+    EXPECT_FALSE(request.contents[1].destination.has_value());
+}

@@ -22,17 +22,21 @@ TEST(desktopEntryTest, entryHoldsTheKeysGivenOnly) {
                           "Office;",
                           "org-demo-App",
                           "text/x-my;",
-                          1};
+                          1,
+                          0};
     ownedString text(createDesktopEntryText(entry));
     EXPECT_STREQ("[Desktop Entry]\nType=Application\nName=myapp\nComment=Edits \\\\things\n"
                  "Exec=/usr/bin/myapp +SHELL %U\nTerminal=false\nCategories=Office;\n"
                  "StartupWMClass=org-demo-App\nMimeType=text/x-my;\nNoDisplay=true\n",
                  text.get());
-    desktopEntry bare = {"myapp", "x", "/usr/bin/myapp", "myapp", "Utility;", nullptr, "", 0};
+    desktopEntry bare = {"myapp", "x", "/usr/bin/myapp", "myapp", "Utility;", nullptr, "", 0, 0};
     ownedString bareText(createDesktopEntryText(bare));
     EXPECT_STREQ("[Desktop Entry]\nType=Application\nName=myapp\nComment=x\n"
                  "Exec=/usr/bin/myapp\nIcon=myapp\nTerminal=false\nCategories=Utility;\n",
                  bareText.get());
+    bare.terminal = 1;
+    ownedString terminalText(createDesktopEntryText(bare));
+    EXPECT_NE(nullptr, strstr(terminalText.get(), "\nTerminal=true\n"));
 }
 
 TEST(desktopEntryTest, mediaTypesOfFilesThenSchemes) {

@@ -38,10 +38,13 @@ def package_path(pattern, subdirectory=""):
 
 
 def make_packages():
-    """The fixture: the demo as a service, both ways, and again without."""
+    """The fixture: the demo as a service, both ways, and again without; then
+    as a .deb with a menu entry asked for."""
     shutil.rmtree(DIR, ignore_errors=True)
     plain = os.path.join(DIR, "plain")
     os.makedirs(plain)
+    menu = os.path.join(DIR, "menu")
+    os.makedirs(menu)
     work = tempfile.mkdtemp(prefix="larkwin-service-package-make-")
     try:
         licence = os.path.join(work, "LICENSE")
@@ -60,6 +63,7 @@ def make_packages():
         checked(PACK, "--deb", DIR, "--rpm", DIR, "--service", "--service-notify",
                 "--service-low-port", *common, DEMO_JAR)
         checked(PACK, "--deb", plain, "--rpm", plain, *common, DEMO_JAR)
+        checked(PACK, "--deb", menu, "--menu-entry", "--terminal", *common, DEMO_JAR)
     finally:
         shutil.rmtree(work)
 
@@ -151,11 +155,26 @@ class ServicePackageContentsTest(ServicePackageCase):
         self.assertEqual(["conffiles", "control", "md5sums"],
                          sorted(os.listdir(os.path.join(root, "DEBIAN"))))
         self.assertFalse(os.path.exists(root + "/usr/lib/systemd"))
-        self.assertTrue(os.path.exists(root + "/usr/share/applications/%s.desktop" % NAME))
         self.assertNotIn("crashdir", checked(PACK, "--show", root + LAUNCHER).splitlines())
         rpm = package_path(NAME + "-*.rpm", "plain")
         self.assertEqual("", checked("rpm", "-qp", "--scripts", rpm))
         self.assertNotIn(UNIT, checked("rpm", "-qlp", rpm).splitlines())
+
+    def test_a_command_line_tool_has_a_menu_entry_only_when_asked(self):
+        # Nothing a desktop shows was asked for: none. --menu-entry
+        # --terminal: one, run in a terminal.
+        plain = self.unpacked(package_path(NAME + "_*.deb", "plain"), "plain")
+        self.assertEqual([], glob.glob(plain + "/usr/share/applications/*"))
+        rpm = package_path(NAME + "-*.rpm", "plain")
+        self.assertEqual([], [f for f in checked("rpm", "-qlp", rpm).splitlines()
+                              if "/applications/" in f])
+        menu = self.unpacked(package_path(NAME + "_*.deb", "menu"), "menu")
+        self.assertEqual([menu + "/usr/share/applications/%s.desktop" % NAME],
+                         glob.glob(menu + "/usr/share/applications/*"))
+        with open(menu + "/usr/share/applications/%s.desktop" % NAME) as file:
+            entry = file.read()
+        self.assertIn("\nTerminal=true\n", entry)
+        self.assertIn("\nExec=/usr/bin/%s\n" % NAME, entry)
 
     def test_a_package_name_that_cannot_name_a_unit_is_refused_first(self):
         # '+' names a package but not a unit; the refusal comes before

@@ -1,0 +1,139 @@
+#include "config/directives.h"
+
+#include "config/configFile.h"
+#include "config/decimal.h"
+#include "config/includes.h"
+#include "config/platformDirectives.h"
+#include "unix/exePath.h"
+#include "unix/files.h"
+#include "util/strings.h"
+#include "vm/javaVm.h"
+
+#include <cstdio>
+#include <cstring>
+
+static char* createResolved(configFile& file, char* argument) {
+    return createAbsolutePath(file.directory, argument);
+}
+
+static void applyInclude(configFile& file, javaVm&, char* argument) {
+    includeFile(file, createResolved(file, argument));
+}
+
+static void applyTryInclude(configFile& file, javaVm&, char* argument) {
+    includeFileIfPresent(file, createResolved(file, argument));
+}
+
+static void applyIncludeDir(configFile& file, javaVm&, char* argument) {
+    includeDir(file, argument);
+}
+
+static void addPath(configFile& file, javaVm& vm, char* argument) {
+    vm.addPath(createResolved(file, argument));
+}
+
+static void applyAddJars(configFile& file, javaVm&, char* argument) {
+    addJars(file, argument, 0);
+}
+
+static void addBootPath(configFile& file, javaVm& vm, char* argument) {
+    vm.addBootPath(createResolved(file, argument));
+}
+
+static void applyAddBootJars(configFile& file, javaVm&, char* argument) {
+    addJars(file, argument, 1);
+}
+
+static void addSkipPath(configFile& file, javaVm& vm, char* argument) {
+    vm.addSkipPath(createResolved(file, argument));
+}
+
+static void vmParam(configFile&, javaVm& vm, char* argument) {
+    vm.addVmOption(createStringCopy(argument));
+}
+
+static void mainClass(configFile&, javaVm& vm, char* argument) {
+    vm.setMainClass(createStringCopy(argument));
+}
+
+static void javaPath(configFile& file, javaVm& vm, char* argument) {
+    vm.setJavaPath(createResolved(file, argument));
+}
+
+static void copyEnv(configFile& file, javaVm&, char* argument) {
+    file.copyEnvironment(argument);
+}
+
+static void exportEnv(configFile& file, javaVm&, char*) {
+    file.exportEnvironment();
+}
+
+static void addParam(configFile&, javaVm& vm, char* argument) {
+    vm.addParam(createStringCopy(argument));
+}
+
+static void firstParam(configFile&, javaVm& vm, char* argument) {
+    vm.addFirstParam(createStringCopy(argument));
+}
+
+static void clearParams(configFile&, javaVm& vm, char*) {
+    vm.clearParams();
+}
+
+static void restartCode(configFile&, javaVm& vm, char* argument) {
+    vm.setRestartCode(readDecimal(argument));
+}
+
+// The option carries the argument as written, not the number read from it.
+static void socketPort(configFile&, javaVm& vm, char* argument) {
+    vm.setSocketPort(readDecimal(argument));
+    vm.addVmOption(createString("-Dlarkwin.socket=", argument));
+}
+
+// An argument is refused rather than ignored, so that the line keeps room
+// for a meaning of its own later.
+static void expand(configFile& file, javaVm&, char* argument) {
+    if (argument[0] != 0) {
+        throw createMessage("Malformed expand '%s': expand stands alone on its line", argument);
+    }
+    file.expanding = 1;
+    if (debug) {
+        printf("expand: on for the rest of '%s'\n", file.fileName);
+    }
+}
+
+// The one table: the portable directives, then the platform's own.
+static const directive directives[] = {
+    {"include", applyInclude},
+    {"includedir", applyIncludeDir},
+    {"addpath", addPath},
+    {"addjars", applyAddJars},
+    {"addbootpath", addBootPath},
+    {"addbootjars", applyAddBootJars},
+    {"addskippath", addSkipPath},
+    {"vmparam", vmParam},
+    {"mainclass", mainClass},
+    {"javapath", javaPath},
+    {"copyenv", copyEnv},
+    {"exportenv", exportEnv},
+    {"addparam", addParam},
+    {"clearparams", clearParams},
+    {"restartcode", restartCode},
+    {"socket", socketPort},
+    {"expand", expand},
+    {"firstparam", firstParam},
+    {"tryinclude", applyTryInclude},
+    {"crashdir", applyCrashDir},
+    {"javaversion", applyJavaVersion},
+    {"javasearch", applyJavaSearch},
+    {"startupcache", applyStartupCache},
+};
+
+const directive* findDirective(const char* word) {
+    for (const directive& known : directives) {
+        if (strcmp(word, known.word) == 0) {
+            return &known;
+        }
+    }
+    return nullptr;
+}

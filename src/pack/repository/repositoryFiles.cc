@@ -1,0 +1,173 @@
+#include "pack/repository/repositoryFiles.h"
+
+#include "pack/image/directoryTree.h"
+#include "pack/tools/toolProcess.h"
+#include "unix/exePath.h"
+#include "unix/files.h"
+#include "unix/outputFile.h"
+#include "unix/removalOnSignal.h"
+#include "util/owned.h"
+#include "util/stringBuffer.h"
+#include "util/strings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+void fail(const std::string& message) {
+    throw createStringCopy(message.c_str());
+}
+
+static void failWithReason(const std::string& what, const std::string& path) {
+    fail(what + " '" + path + "': " + strerror(errno));
+}
+
+std::string findProgram(const char* name, const char* debianPackage) {
+    ownedString path(createExePath(const_cast<char*>(name)));
+    if (path == nullptr) {
+        fail(std::string("cannot find ") + name + " (Debian's " + debianPackage + ")");
+    }
+    return path.get();
+}
+
+// The command as the tool runner takes it: borrowed, closed by null.
+static std::vector<char*> argumentVector(const std::vector<std::string>& command) {
+    std::vector<char*> vector;
+    for (const std::string& word : command) {
+        vector.push_back(const_cast<char*>(word.c_str()));
+    }
+    vector.push_back(nullptr);
+    return vector;
+}
+
+std::string runProgram(const std::vector<std::string>& command, const std::string& directory,
+                       bool errorsToo) {
+    std::vector<char*> vector = argumentVector(command);
+    const char* in = directory.empty() ? nullptr : directory.c_str();
+    stringBuffer printed;
+    if (errorsToo) {
+        runToolCollectingErrors(in, vector.data(), &printed);
+    } else {
+        runToolInOrFail(in, vector.data(), &printed);
+    }
+    return std::string(printed.getData(), printed.getLength());
+}
+
+int runProgramStatus(const std::vector<std::string>& command, std::string& output) {
+    std::vector<char*> vector = argumentVector(command);
+    stringBuffer printed;
+    int status = runTool(vector.data(), &printed);
+    output.assign(printed.getData(), printed.getLength());
+    return status;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (!file) {
+        failWithReason("Unable to read", path);
+    }
+    return content.str();
+}
+
+void replaceFile(const std::string& path, const std::string& content, int mode) {
+    outputFile file(path.c_str());
+    file.write(content.data(), (long)content.size());
+    file.commit(mode);
+}
+
+void copyFile(const std::string& from, const std::string& to) {
+    long size = getFileSize(const_cast<char*>(from.c_str()));
+    if (size < 0) {
+        failWithReason("Unable to read", from);
+    }
+    outputFile file(to.c_str());
+    file.appendFileRange(from.c_str(), 0, size);
+    file.commit(0644);
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+    if (rename(from.c_str(), to.c_str()) != 0) {
+        failWithReason("Unable to rename '" + from + "' to", to);
+    }
+}
+
+bool sameContent(const std::string& a, const std::string& b) {
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    char one[65536];
+    char two[65536];
+    for (;;) {
+        first.read(one, sizeof one);
+        second.read(two, sizeof two);
+        if (first.gcount() != second.gcount() || memcmp(one, two, (size_t)first.gcount()) != 0) {
+            return false;
+        }
+        if (first.gcount() == 0) {
+            return first.eof() && second.eof();
+        }
+    }
+}
+
+bool fileExists(const std::string& path) {
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* listing = opendir(path.c_str());
+    if (listing == nullptr) {
+        if (errno != ENOENT) {
+            failWithReason("Unable to read", path);
+        }
+        return names;
+    }
+    for (dirent* entry = readdir(listing); entry != nullptr; entry = readdir(listing)) {
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) {
+            names.push_back(entry->d_name);
+        }
+    }
+    closedir(listing);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void makeDirectory(const std::string& path) {
+    makeDirectories(path.c_str());
+}
+
+repositoryLock::repositoryLock(const std::string& directory) : descriptor(-1) {
+    makeDirectory(directory);
+    descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        failWithReason("Unable to open", directory);
+    }
+    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        int reason = errno;
+        close(descriptor);
+        errno = reason;
+        failWithReason("Another larkwin-pack is writing", directory);
+    }
+    scratchDirectory = directory + "/.larkwin-pack-XXXXXX";
+    if (!makeRegisteredDirectory(&scratchDirectory[0])) {
+        int reason = errno;
+        close(descriptor);
+        errno = reason;
+        failWithReason("Unable to create", scratchDirectory);
+    }
+}
+
+repositoryLock::~repositoryLock() {
+    removeTree(scratchDirectory.c_str());
+    unregisterRemoval(scratchDirectory.c_str());
+    close(descriptor);
+}

@@ -1,0 +1,30 @@
+#ifndef LARKWIN_PACK_REPOSITORY_REPOSITORYREQUEST_H
+#define LARKWIN_PACK_REPOSITORY_REPOSITORYREQUEST_H
+
+#include <string>
+#include <vector>
+
+// What adding packages to an apt or rpm repository needs to know.
+struct repositoryRequest {
+    // The repository's folder, made when missing; what a web server serves
+    // at url.
+    std::string directory;
+    // The packages just made, all .deb or all .rpm.
+    std::vector<std::string> packages;
+    // A GnuPG key (fingerprint, key id or user id) of the user's GNUPGHOME
+    // with its secret part, which signs the indexes and the .rpm files.
+    std::string signingKey;
+    // The address the folder is served at, named by the subscription files.
+    std::string url;
+    // The subscription files' name: NAME-archive-keyring.pgp, NAME.sources,
+    // NAME.repo; a package name.
+    std::string name;
+    // The apt suite (dists/SUITE).
+    std::string suite = "stable";
+    // How many versions of each package (and architecture) stay.
+    int keep = 3;
+    // Nothing printed but failures.
+    bool quiet = false;
+};
+
+#endif

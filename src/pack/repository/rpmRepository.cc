@@ -1,0 +1,214 @@
+#include "pack/repository/rpmRepository.h"
+
+#include "pack/repository/repositoryFiles.h"
+#include "pack/repository/repositoryIndex.h"
+#include "pack/repository/repositoryRequest.h"
+#include "pack/repository/signingKey.h"
+#include "pack/repository/subscription.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+struct rpmTools {
+    std::string rpm = findProgram("rpm", "rpm");
+    std::string rpmsign = findProgram("rpmsign", "rpm");
+    std::string createrepo = findProgram("createrepo_c", "createrepo-c");
+};
+
+// What an rpm name, version, release or architecture may hold: nothing
+// that rpm's macros, Lua's strings or createrepo_c's lists read otherwise.
+bool isPlainField(const std::string& value) {
+    for (char c : value) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              strchr("+-.~^_", c) != nullptr)) {
+            return false;
+        }
+    }
+    return !value.empty();
+}
+
+const char* const query = "%{NAME}\\t%{VERSION}-%{RELEASE}\\t%{ARCH}\\t%{SHA256HEADER}\\n";
+
+// The packages' fields, with the digest of each one's header (which its
+// signature does not change) in path; in the files' order.
+std::vector<repositoryPackage> readRpms(const rpmTools& tools, const std::string& directory,
+                                        const std::vector<std::string>& files) {
+    std::vector<std::string> command = {tools.rpm,    "--query",       "--package", "--nosignature",
+                                        "--nodigest", "--queryformat", query,       "--"};
+    command.insert(command.end(), files.begin(), files.end());
+    std::istringstream lines(runProgram(command, directory));
+    std::vector<repositoryPackage> found;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        repositoryPackage package;
+        std::getline(fields, package.name, '\t');
+        std::getline(fields, package.version, '\t');
+        std::getline(fields, package.architecture, '\t');
+        std::getline(fields, package.path, '\t');
+        found.push_back(package);
+    }
+    if (found.size() != files.size()) {
+        fail("rpm could not read every package in '" + directory + "'");
+    }
+    for (size_t i = 0; i < files.size(); i++) {
+        if (!isPlainField(found[i].name) || !isPlainField(found[i].version) ||
+            !isPlainField(found[i].architecture)) {
+            fail("'" + files[i] + "' is not an .rpm that larkwin-pack can add to a repository");
+        }
+    }
+    return found;
+}
+
+std::string fileName(const repositoryPackage& package) {
+    return package.name + "-" + package.version + "." + package.architecture + ".rpm";
+}
+
+bool olderRpm(const std::string& a, const std::string& b, void* context) {
+    const rpmTools& tools = *static_cast<const rpmTools*>(context);
+    std::string code = "%{lua: print(rpm.ver('" + a + "') < rpm.ver('" + b + "') and 1 or 0)}";
+    return runProgram({tools.rpm, "--eval", code}) == "1\n";
+}
+
+// The new packages, each with the file it comes from. Refuses a version
+// that the repository holds with other content; one it holds as it is
+// stays.
+std::vector<std::pair<repositoryPackage, std::string>>
+checkNewPackages(const rpmTools& tools, const repositoryRequest& request) {
+    std::vector<repositoryPackage> packages = readRpms(tools, "", request.packages);
+    std::vector<std::pair<repositoryPackage, std::string>> added;
+    for (size_t i = 0; i < packages.size(); i++) {
+        const repositoryPackage& package = packages[i];
+        std::string inRepository = request.directory + "/" + fileName(package);
+        if (!fileExists(inRepository)) {
+            added.emplace_back(package, request.packages[i]);
+        } else if (readRpms(tools, "", {inRepository})[0].path != package.path) {
+            fail(package.name + " " + package.version + " (" + package.architecture +
+                 ") is in the repository '" + request.directory +
+                 "' already, with other content: give the package a new version");
+        } else {
+            report(request.quiet, request.directory,
+                   package.name + " " + package.version + " is there already");
+        }
+    }
+    return added;
+}
+
+// "%" starts a macro in what rpm is handed with --define.
+std::string macroText(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        escaped += c == '%' ? "%%" : std::string(1, c);
+    }
+    return escaped;
+}
+
+void addSigned(const rpmTools& tools, const signingKey& key, const repositoryRequest& request,
+               const std::string& scratch,
+               const std::vector<std::pair<repositoryPackage, std::string>>& added) {
+    for (const auto& addition : added) {
+        std::string staged = scratch + "/new.rpm";
+        copyFile(addition.second, staged);
+        runProgram({tools.rpmsign, "--define", "__gpg " + macroText(key.gpg()), "--define",
+                    "_gpg_name " + key.fingerprint(), "--define",
+                    "_gpg_sign_cmd_extra_args --batch", "--addsign", staged},
+                   "", true);
+        std::string name = fileName(addition.first);
+        renameFile(staged, request.directory + "/" + name);
+        report(request.quiet, request.directory, "added " + name);
+    }
+}
+
+// Every .rpm in the folder, by name, version and architecture; path is the
+// file's name.
+std::vector<repositoryPackage> listRepository(const rpmTools& tools, const std::string& directory) {
+    std::vector<std::string> files;
+    for (const std::string& name : listDirectory(directory)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".rpm") == 0) {
+            files.push_back(name);
+        }
+    }
+    if (files.empty()) {
+        return {};
+    }
+    std::vector<repositoryPackage> packages = readRpms(tools, directory, files);
+    for (size_t i = 0; i < files.size(); i++) {
+        packages[i].path = files[i];
+    }
+    return packages;
+}
+
+// scratch/repodata by createrepo_c, of the kept packages alone, and the
+// signature of its repomd.xml.
+void writeMetadata(const rpmTools& tools, const signingKey& key, const std::string& directory,
+                   const std::string& scratch, const std::vector<repositoryPackage>& kept) {
+    std::string list;
+    for (const repositoryPackage& package : kept) {
+        list += package.path + "\n";
+    }
+    replaceFile(scratch + "/packages.list", list, 0644);
+    runProgram({tools.createrepo, "--quiet", "--no-database", "--outputdir", scratch, "--pkglist",
+                scratch + "/packages.list", directory},
+               "", true);
+    key.detachSign(scratch + "/repodata/repomd.xml", scratch + "/repodata/repomd.xml.asc");
+}
+
+// The metadata files moved into repodata/, then repomd.xml and its
+// signature; what neither it nor the one before it names is removed.
+void publishMetadata(const std::string& directory, const std::string& scratch) {
+    std::string repodata = directory + "/repodata";
+    makeDirectory(repodata);
+    std::vector<std::string> named = {"repomd.xml", "repomd.xml.asc"};
+    if (fileExists(repodata + "/repomd.xml")) {
+        named = findRepomdFiles(readFile(repodata + "/repomd.xml"));
+        named.push_back("repomd.xml");
+        named.push_back("repomd.xml.asc");
+    }
+    for (const std::string& file : findRepomdFiles(readFile(scratch + "/repodata/repomd.xml"))) {
+        renameFile(scratch + "/repodata/" + file, repodata + "/" + file);
+        named.push_back(file);
+    }
+    renameFile(scratch + "/repodata/repomd.xml", repodata + "/repomd.xml");
+    renameFile(scratch + "/repodata/repomd.xml.asc", repodata + "/repomd.xml.asc");
+    for (const std::string& file : listDirectory(repodata)) {
+        if (std::find(named.begin(), named.end(), file) == named.end()) {
+            unlink((repodata + "/" + file).c_str());
+        }
+    }
+}
+
+void publish(const rpmTools& tools, const signingKey& key, const repositoryRequest& request,
+             const std::vector<std::pair<repositoryPackage, std::string>>& added) {
+    repositoryLock lock(request.directory);
+    const std::string& directory = request.directory;
+    std::string keyUrl = joinUrl(request.url, keyringFileName(request.name));
+    std::string repo = createRpmRepo(request.name, request.url, keyUrl);
+    replaceFile(directory + "/" + keyringFileName(request.name), key.exportPublic(), 0644);
+    replaceFile(directory + "/" + request.name + ".repo", repo, 0644);
+    addSigned(tools, key, request, lock.scratch(), added);
+    std::vector<repositoryPackage> packages = listRepository(tools, directory);
+    sortPackages(packages, olderRpm, const_cast<rpmTools*>(&tools));
+    std::vector<repositoryPackage> kept;
+    std::vector<repositoryPackage> outdated;
+    splitByAge(packages, request.keep, kept, outdated);
+    writeMetadata(tools, key, directory, lock.scratch(), kept);
+    publishMetadata(directory, lock.scratch());
+    for (const repositoryPackage& package : outdated) {
+        unlink((directory + "/" + package.path).c_str());
+        report(request.quiet, directory, "removed " + package.path);
+    }
+}
+
+} // namespace
+
+void writeRpmRepository(const repositoryRequest& request) {
+    checkSubscriptionName(request.name);
+    checkRepositoryUrl(request.url);
+    rpmTools tools;
+    signingKey key(request.signingKey);
+    std::vector<std::pair<repositoryPackage, std::string>> added = checkNewPackages(tools, request);
+    publish(tools, key, request, added);
+}

@@ -1,0 +1,80 @@
+#include "pack/repository/signingKey.h"
+
+#include "pack/repository/repositoryFiles.h"
+
+#include <sstream>
+#include <vector>
+
+// gpg's messages, which --logger-fd 1 sends to standard output, on one line.
+static std::string oneLine(const std::string& printed) {
+    std::string line;
+    std::istringstream lines(printed);
+    for (std::string part; std::getline(lines, part);) {
+        if (!part.empty()) {
+            line += (line.empty() ? "" : "; ") + part;
+        }
+    }
+    return line.empty() ? "gpg failed and said nothing" : line;
+}
+
+// The fingerprints of the secret keys that a "--with-colons" listing shows.
+static std::vector<std::string> listedFingerprints(const std::string& listing) {
+    std::vector<std::string> found;
+    std::istringstream lines(listing);
+    bool afterKey = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 4, "sec:") == 0) {
+            afterKey = true;
+        } else if (afterKey && line.compare(0, 4, "fpr:") == 0) {
+            size_t end = line.find(':', 12);
+            found.push_back(line.substr(12, end == std::string::npos ? end : end - 12));
+            afterKey = false;
+        }
+    }
+    return found;
+}
+
+signingKey::signingKey(const std::string& keyId) : id(keyId), gpgPath(findProgram("gpg", "gpg")) {
+    std::string printed;
+    int status = runProgramStatus(
+        {gpgPath, "--batch", "--logger-fd", "1", "--with-colons", "--list-secret-keys", "--", id},
+        printed);
+    std::vector<std::string> keys = listedFingerprints(printed);
+    if (status != 0 || keys.empty()) {
+        fail("GnuPG cannot sign with '" + id + "': " + oneLine(printed));
+    }
+    if (keys.size() > 1) {
+        fail("GnuPG cannot sign with '" + id + "': it names " + std::to_string(keys.size()) +
+             " secret keys; give one key's fingerprint");
+    }
+    fingerprintText = keys[0];
+    sign("--detach-sign", "/dev/null", "/dev/null");
+}
+
+std::string signingKey::exportPublic() const {
+    std::string key = runProgram({gpgPath, "--batch", "--export", "--export-options",
+                                  "export-minimal", "--", fingerprintText});
+    if (key.empty()) {
+        fail("GnuPG exported no public key for '" + id + "'");
+    }
+    return key;
+}
+
+void signingKey::clearSign(const std::string& input, const std::string& output) const {
+    sign("--clearsign", input, output);
+}
+
+void signingKey::detachSign(const std::string& input, const std::string& output) const {
+    sign("--detach-sign", input, output);
+}
+
+void signingKey::sign(const char* how, const std::string& input, const std::string& output) const {
+    std::string printed;
+    int status = runProgramStatus({gpgPath, "--batch", "--yes", "--logger-fd", "1", "--armor",
+                                   "--digest-algo", "SHA512", "--local-user", fingerprintText, how,
+                                   "--output", output, "--", input},
+                                  printed);
+    if (status != 0) {
+        fail("GnuPG cannot sign with '" + id + "': " + oneLine(printed));
+    }
+}

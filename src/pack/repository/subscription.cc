@@ -1,0 +1,114 @@
+#include "pack/repository/subscription.h"
+
+#include "pack/repository/repositoryFiles.h"
+#include "pack/zip/printableName.h"
+#include "util/stringBuffer.h"
+
+#include <cstring>
+
+static std::string printable(const std::string& text) {
+    stringBuffer out;
+    appendPrintable(out, text.data(), (int)text.size());
+    return std::string(out.getData(), out.getLength());
+}
+
+static bool isHexDigit(char c) {
+    return c != 0 && strchr("0123456789abcdefABCDEF", c) != nullptr;
+}
+
+// The offset of the first character that the files cannot hold, or npos.
+static size_t findUnsafe(const std::string& rest) {
+    for (size_t i = 0; i < rest.size(); i++) {
+        char c = rest[i];
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     strchr("-._~:/?@!&()*+,=[]", c) != nullptr;
+        bool escape =
+            c == '%' && i + 2 < rest.size() && isHexDigit(rest[i + 1]) && isHexDigit(rest[i + 2]);
+        if (c == 0 || (!plain && !escape)) {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+std::string findUrlProblem(const std::string& url) {
+    static const char* const schemes[] = {"http://", "https://", "file://"};
+    size_t start = 0;
+    for (const char* scheme : schemes) {
+        if (url.compare(0, strlen(scheme), scheme) == 0) {
+            start = strlen(scheme);
+        }
+    }
+    if (start == 0 || url.size() == start) {
+        return "the repository's URL '" + printable(url) +
+               "' is not an http://, https:// or file:// URL";
+    }
+    size_t unsafe = findUnsafe(url.substr(start));
+    if (unsafe == std::string::npos) {
+        return "";
+    }
+    std::string character = printable(url.substr(start + unsafe, 1));
+    return "the repository's URL '" + printable(url) + "' holds '" + character +
+           "', which apt's and dnf's files cannot hold as it is: write it %-encoded";
+}
+
+void checkRepositoryUrl(const std::string& url) {
+    std::string problem = findUrlProblem(url);
+    if (!problem.empty()) {
+        fail(problem);
+    }
+}
+
+void checkSubscriptionName(const std::string& name) {
+    bool valid = name.size() >= 2 && strchr("+-.", name[0]) == nullptr;
+    for (char c : name) {
+        valid = valid && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+                          c == '-' || c == '.');
+    }
+    if (!valid) {
+        fail("the repository's name '" + printable(name) +
+             "' is not a package name (lower-case letters, digits, '+', '-' and '.')");
+    }
+}
+
+std::string aptKeyringPath(const std::string& name) {
+    return "/usr/share/keyrings/" + keyringFileName(name);
+}
+
+std::string aptSourcesPath(const std::string& name) {
+    return "/etc/apt/sources.list.d/" + name + ".sources";
+}
+
+std::string rpmKeyPath(const std::string& name) {
+    return "/etc/pki/rpm-gpg/RPM-GPG-KEY-" + name;
+}
+
+std::string rpmRepoPath(const std::string& name) {
+    return "/etc/yum.repos.d/" + name + ".repo";
+}
+
+std::string keyringFileName(const std::string& name) {
+    return name + "-archive-keyring.pgp";
+}
+
+std::string createAptSources(const std::string& name, const std::string& url,
+                             const std::string& suite) {
+    checkSubscriptionName(name);
+    checkRepositoryUrl(url);
+    checkSubscriptionName(suite);
+    return "Types: deb\nURIs: " + url + "\nSuites: " + suite +
+           "\nComponents: main\nSigned-By: " + aptKeyringPath(name) + "\n";
+}
+
+std::string createRpmRepo(const std::string& name, const std::string& url,
+                          const std::string& keyUrl) {
+    checkSubscriptionName(name);
+    checkRepositoryUrl(url);
+    checkRepositoryUrl(keyUrl);
+    return "[" + name + "]\nname=" + name + "\nbaseurl=" + url +
+           "\nenabled=1\ngpgcheck=1\nrepo_gpgcheck=1\ngpgkey=" + keyUrl + "\n";
+}
+
+std::string joinUrl(const std::string& url, const std::string& file) {
+    return url.back() == '/' ? url + file : url + "/" + file;
+}
