@@ -14,6 +14,8 @@ import os
 import re
 import sys
 
+from check_layers import report
+
 MAX_FILE_LINES = 450
 MAX_FUNCTION_LINES = 60
 
@@ -62,12 +64,7 @@ def violations(src):
 
 
 def main(argv):
-    src = argv[1] if len(argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "..", "src")
-    found = violations(os.path.normpath(src))
-    for line in found:
-        print(line)
-    return 1 if found else 0
+    return report(violations, argv)
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 
 #include "util/stringArray.h"
 
+#include <string>
 #include <vector>
 
 // What the command line of larkwin-pack asks for. Every string is the
@@ -115,5 +116,9 @@ class packOptions {
     char* createTrainingMisuseError() const;
     char* createContentMisuseError() const;
 };
+
+// The message of an option that goes with the others given, such as
+// "--service needs --app-image, --deb or --rpm". Owned.
+char* createNeedsError(const char* option, std::vector<std::string> others);
 
 #endif

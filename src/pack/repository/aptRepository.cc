@@ -25,13 +25,7 @@ struct aptTools {
 // epoch) or architecture may hold: nothing that needs quoting in
 // apt-ftparchive's configuration or a file name.
 bool isPlainField(const std::string& value) {
-    for (char c : value) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              strchr("+-.~", c) != nullptr)) {
-            return false;
-        }
-    }
-    return !value.empty();
+    return isPlainText(value, "+-.~");
 }
 
 // pool/main/L/NAME/NAME_VERSION_ARCH.deb, L being "libX" for a library.

@@ -171,3 +171,13 @@ repositoryLock::~repositoryLock() {
     unregisterRemoval(scratchDirectory.c_str());
     close(descriptor);
 }
+
+bool isPlainText(const std::string& value, const char* marks) {
+    for (char c : value) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              (c != 0 && strchr(marks, c) != nullptr))) {
+            return false;
+        }
+    }
+    return !value.empty();
+}

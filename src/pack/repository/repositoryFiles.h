@@ -21,6 +21,10 @@ std::string runProgram(const std::vector<std::string>& command, const std::strin
 // output.
 int runProgramStatus(const std::vector<std::string>& command, std::string& output);
 
+// True when value is not empty and holds only ASCII letters, digits and
+// the marks given.
+bool isPlainText(const std::string& value, const char* marks);
+
 std::string readFile(const std::string& path);
 // Writes the whole file under a temporary name beside it, then renames it
 // into place: a reader sees the old file or the new one.

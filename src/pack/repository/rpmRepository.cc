@@ -22,13 +22,7 @@ struct rpmTools {
 // What an rpm name, version, release or architecture may hold: nothing
 // that rpm's macros, Lua's strings or createrepo_c's lists read otherwise.
 bool isPlainField(const std::string& value) {
-    for (char c : value) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              strchr("+-.~^_", c) != nullptr)) {
-            return false;
-        }
-    }
-    return !value.empty();
+    return isPlainText(value, "+-.~^_");
 }
 
 const char* const query = "%{NAME}\\t%{VERSION}-%{RELEASE}\\t%{ARCH}\\t%{SHA256HEADER}\\n";
