@@ -1,7 +1,9 @@
 #include "unix/removalOnSignal.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +12,13 @@ const int slotCount = 8;
 // Borrowed names; a directory is removed with everything in it.
 const char* volatile names[slotCount];
 volatile sig_atomic_t isTree[slotCount];
-const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+// Process groups, by their leader's id; 0 for a free slot.
+volatile pid_t groups[slotCount];
+const int signals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+// isTree's value for a directory removed only when it is empty.
+const sig_atomic_t emptyDirectory = 2;
+// How long a group asked to end with SIGTERM may take, in steps of 50 ms.
+const int endingSteps = 100;
 } // namespace
 
 // fork, execve and waitpid are async-signal-safe; rm does what no handler
@@ -28,15 +36,56 @@ static void removeTree(const char* name) {
     }
 }
 
+// 1 when the group's leader has ended (and is reaped) within the steps.
+static int waitForLeader(pid_t leader, int steps) {
+    struct timespec step = {0, 50 * 1000 * 1000};
+    for (int i = 0; i < steps; i++) {
+        int status;
+        pid_t ended = waitpid(leader, &status, WNOHANG);
+        if (ended == leader || (ended < 0 && errno != EINTR)) {
+            return 1;
+        }
+        nanosleep(&step, nullptr);
+    }
+    return 0;
+}
+
+// kill, nanosleep and waitpid are async-signal-safe.
+static void endGroups() {
+    for (int i = 0; i < slotCount; i++) {
+        pid_t group = groups[i];
+        if (group > 0) {
+            kill(-group, SIGTERM);
+            kill(-group, SIGCONT);
+        }
+    }
+    for (int i = 0; i < slotCount; i++) {
+        pid_t group = groups[i];
+        if (group > 0 && !waitForLeader(group, endingSteps)) {
+            kill(-group, SIGKILL);
+            waitForLeader(group, endingSteps);
+        }
+    }
+}
+
 static void removeRegistered(int signalNumber) {
+    endGroups();
     for (int i = 0; i < slotCount; i++) {
         const char* name = names[i];
-        if (name != nullptr) {
+        if (name != nullptr && isTree[i] != emptyDirectory) {
             if (isTree[i]) {
                 removeTree(name);
             } else {
                 unlink(name);
             }
+        }
+    }
+    // Empty directories last, the latest registered first: they may hold
+    // what was removed above.
+    for (int i = slotCount - 1; i >= 0; i--) {
+        const char* name = names[i];
+        if (name != nullptr && isTree[i] == emptyDirectory) {
+            rmdir(name);
         }
     }
     // The signal stays blocked until the handler returns; then its default
@@ -69,6 +118,10 @@ static void registerName(const char* name, int tree) {
             return;
         }
     }
+}
+
+void registerEmptyDirectory(const char* name) {
+    registerName(name, emptyDirectory);
 }
 
 void unregisterRemoval(const char* name) {
@@ -111,4 +164,48 @@ int makeRegisteredDirectory(char* nameTemplate) {
         }
         return made;
     });
+}
+
+pid_t forkRegisteredGroup() {
+    sigset_t held;
+    sigset_t previous;
+    sigemptyset(&held);
+    for (int signalNumber : signals) {
+        sigaddset(&held, signalNumber);
+    }
+    sigprocmask(SIG_BLOCK, &held, &previous);
+    pid_t child = fork();
+    if (child == 0) {
+        // The child removes nothing of its parent's.
+        for (int signalNumber : signals) {
+            struct sigaction action = {};
+            if (sigaction(signalNumber, nullptr, &action) == 0 &&
+                action.sa_handler == removeRegistered) {
+                signal(signalNumber, SIG_DFL);
+            }
+        }
+        setpgid(0, 0);
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        return 0;
+    }
+    if (child > 0) {
+        // Both sides set it, so that it holds whichever runs first.
+        setpgid(child, child);
+        for (int i = 0; i < slotCount; i++) {
+            if (groups[i] == 0) {
+                groups[i] = child;
+                break;
+            }
+        }
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return child;
+}
+
+void unregisterProcessGroup(pid_t group) {
+    for (int i = 0; i < slotCount; i++) {
+        if (groups[i] == group) {
+            groups[i] = 0;
+        }
+    }
 }

@@ -901,7 +901,9 @@ class AppImageRuntimeTest(PackTestCase):
             os.close(reader)
             pack.kill()
             pack.wait(timeout=TIME_LIMIT)
-        os.kill(tool, signal.SIGKILL)
+        # Ended, and waited for, before larkwin-pack ended.
+        with self.assertRaises(ProcessLookupError):
+            os.kill(tool, 0)
         self.assertEqual(-signal.SIGTERM, pack.returncode)
         self.assertEqual(before, sorted(os.listdir(self.dir)))
 
@@ -1032,6 +1034,18 @@ class AppImageRuntimeTest(PackTestCase):
         self.assert_image_refused("Unable to create '%s': Not a directory" % self.path("file"),
                                   "--runtime", home, name="file/image")
         os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+
+    def test_a_failed_training_leaves_no_parent_folder_it_made(self):
+        home = self.make_home()
+        os.chmod(os.path.join(home, "lib", "sealed"), 0o755)
+        before = sorted(os.listdir(self.dir))
+        # The stand-in java exits 3, so the training run fails.
+        result = self.pack("--app-image", self.path("dist/deeper/image"), "--launcher", LAUNCHER,
+                           "--runtime", home, "--main-class", "Main", APP_JAR, "--train", "--",
+                           "x")
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn(b"ended with exit status 3", result.stderr)
+        self.assertEqual(before, sorted(os.listdir(self.dir)))
 
     def test_jars_named_alike_keep_their_order_under_other_names(self):
         home = self.make_home()

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <string>
 #include <sys/stat.h>
 
@@ -78,4 +79,54 @@ TEST(RemovalOnSignal, AnIgnoredSignalStaysIgnored) {
     });
     EXPECT_EQ(0, result.status);
     EXPECT_EQ(3, entriesIn(dir.root));
+}
+
+// A tool and what it started are ended before the tree they write into is
+// removed: the group's leader ignores SIGTERM and is killed, its own child
+// ends by SIGTERM. Both hold a pipe's writing end, whose reader sees its end
+// only when both are gone.
+TEST(RemovalOnSignal, RegisteredProcessGroupsEndBeforeTheTreeIsRemoved) {
+    scratchDir dir;
+    int held[2];
+    ASSERT_EQ(0, pipe(held));
+    pid_t child = startForked(dir, [&] {
+        close(held[0]);
+        removeRegisteredOnTermination();
+        std::string tree = dir.path("work.XXXXXX");
+        int ready[2];
+        if (!makeRegisteredDirectory(&tree[0]) || pipe(ready) != 0) {
+            return 3;
+        }
+        pid_t leader = forkRegisteredGroup();
+        if (leader == 0) {
+            alarm(30);
+            if (fork() == 0) {
+                alarm(30);
+                (void)!write(ready[1], "m", 1);
+                pause();
+                _exit(0);
+            }
+            signal(SIGTERM, SIG_IGN);
+            (void)!write(ready[1], "l", 1);
+            for (;;) {
+                pause();
+            }
+        }
+        char started[2];
+        if (leader < 0 || read(ready[0], started, 1) != 1 || read(ready[0], started + 1, 1) != 1 ||
+            getpgid(leader) != leader) {
+            return 4;
+        }
+        raise(SIGTERM);
+        return 5;
+    });
+    close(held[1]);
+    processResult result = finishForked(dir, child);
+    EXPECT_EQ(128 + SIGTERM, result.status) << result.err;
+    EXPECT_EQ(2, entriesIn(dir.root)) << "only the child's stdout and stderr are left";
+    struct pollfd ended = {held[0], POLLIN, 0};
+    ASSERT_EQ(1, poll(&ended, 1, 30000)) << "the group was not ended";
+    char byte;
+    EXPECT_EQ(0, read(held[0], &byte, 1));
+    close(held[0]);
 }

@@ -2,6 +2,7 @@
 
 #include "pack/image/directoryTree.h"
 #include "pack/image/imageTraining.h"
+#include "pack/image/madeDirectories.h"
 #include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
 #include "pack/zip/bundle.h"
@@ -206,21 +207,6 @@ static void fillImage(const imageRequest& request, const std::string& image,
     }
 }
 
-// The directories above the image, made as "mkdir -p" makes them.
-static void makeParents(const std::string& directory) {
-    for (size_t slash = directory.find('/', 1); slash != std::string::npos;
-         slash = directory.find('/', slash + 1)) {
-        std::string path = directory.substr(0, slash);
-        struct stat status;
-        if (stat(path.c_str(), &status) != 0) {
-            makeDirectory(path);
-        } else if (!S_ISDIR(status.st_mode)) {
-            errno = ENOTDIR;
-            failCreating(path);
-        }
-    }
-}
-
 // mkdtemp makes the directory private; the image gets the usual mode.
 static int publish(const char* temporary, const char* directory) {
     mode_t mask = umask(0);
@@ -248,13 +234,15 @@ class temporaryImage {
     bool published = false;
 };
 
+// parents makes the directories above the image, which a failure removes.
 static void buildImage(const imageRequest& request, const std::string& directory,
-                       const std::string& name, const char* configuration) {
+                       const std::string& name, const char* configuration,
+                       madeDirectories& parents) {
     std::string given = directory;
     if (testFile(&given[0])) {
         fail("'" + directory + "' already exists");
     }
-    makeParents(directory);
+    parents.make(directory, false);
     // An allocation failure too removes it: main reports it.
     temporaryImage temporary(directory);
     fillImage(request, temporary.path, directory, name, configuration);
@@ -303,10 +291,13 @@ static void train(const imageRequest& request, const std::string& directory,
 void writeApplicationDirectory(const imageRequest& request, const char* configuration) {
     std::string directory = directoryPath(request.directory);
     std::string name = bundleName(request, directory);
-    buildImage(request, directory, name, configuration);
+    // Removed again, when empty, unless the image and its training succeed.
+    madeDirectories parents;
+    buildImage(request, directory, name, configuration, parents);
     if (request.training) {
         train(request, directory, name);
     }
+    parents.keep();
     if (!request.quiet) {
         reportSize(directory);
     }

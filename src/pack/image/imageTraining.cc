@@ -1,5 +1,6 @@
 #include "pack/image/imageTraining.h"
 
+#include "unix/removalOnSignal.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -21,11 +22,9 @@ const int trainingSeconds = 600;
 // How long a run that was asked to end may take to do so.
 static const int endingSeconds = 10;
 
-// The child gets the signal mask and the terminal signals' handling that
-// larkwin-pack had, its streams, and the cache's training control.
-[[noreturn]] static void runInChild(char** command, const sigset_t* mask,
-                                    const struct sigaction* savedInterrupt, int quiet) {
-    sigaction(SIGINT, savedInterrupt, nullptr);
+// The child gets the signal mask that larkwin-pack had, its streams, and
+// the cache's training control.
+[[noreturn]] static void runInChild(char** command, const sigset_t* mask, int quiet) {
     sigprocmask(SIG_SETMASK, mask, nullptr);
     int null = open("/dev/null", O_RDWR);
     if (null < 0 || dup2(null, STDIN_FILENO) < 0 ||
@@ -71,18 +70,15 @@ static int runBounded(char** command, int quiet) {
     sigset_t childSignal, saved;
     sigemptyset(&childSignal);
     sigaddset(&childSignal, SIGCHLD);
-    // An interrupt from the terminal ends the run, and so the training.
-    struct sigaction ignore, savedInterrupt;
-    memset(&ignore, 0, sizeof ignore);
-    ignore.sa_handler = SIG_IGN;
     fflush(stdout);
     fflush(stderr);
     sigprocmask(SIG_BLOCK, &childSignal, &saved);
-    sigaction(SIGINT, &ignore, &savedInterrupt);
-    pid_t child = fork();
+    // In a process group of its own, which a termination signal of
+    // larkwin-pack (an interrupt from the terminal too) ends first.
+    pid_t child = forkRegisteredGroup();
     int forkError = errno;
     if (child == 0) {
-        runInChild(command, &saved, &savedInterrupt, quiet);
+        runInChild(command, &saved, quiet);
     }
     int status = 0;
     int result = -1;
@@ -97,7 +93,7 @@ static int runBounded(char** command, int quiet) {
             }
         }
     }
-    sigaction(SIGINT, &savedInterrupt, nullptr);
+    unregisterProcessGroup(child);
     sigprocmask(SIG_SETMASK, &saved, nullptr);
     if (child < 0) {
         throw createMessage("fork failed: %s", strerror(forkError));

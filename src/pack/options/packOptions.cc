@@ -228,6 +228,10 @@ char* packOptions::createMisuseError() const {
     if ((config == nullptr) == (mainClass == nullptr)) {
         return createStringCopy("give exactly one of --config and --main-class");
     }
+    if (mainClass != nullptr && !isOneLine(mainClass)) {
+        return createStringCopy("--main-class takes one line: a control character would end the "
+                                "configuration's line, or the menu entry's");
+    }
     if (noStartupCache && mainClass == nullptr) {
         return createStringCopy("--no-startup-cache goes with --main-class only");
     }
@@ -372,6 +376,27 @@ char* packOptions::createPackageFieldError() const {
         if (lines[i] != nullptr && !isOneLine(lines[i])) {
             return createMessage("%s takes one line of text", lineNames[i]);
         }
+    }
+    // dpkg-gencontrol replaces "${NAME}" in every field of the control file
+    // (${Newline} by a line feed) and knows no escape for it.
+    const char* controlNames[] = {"--description", "--long-description", "--maintainer",
+                                  "--homepage"};
+    const char* controlValues[] = {description, longDescription, maintainer, homepage};
+    for (int i = 0; i < 4; i++) {
+        if (controlValues[i] != nullptr && strstr(controlValues[i], "${") != nullptr) {
+            return createMessage("%s cannot hold '${': dpkg-gencontrol would replace it in the "
+                                 "control file",
+                                 controlNames[i]);
+        }
+    }
+    // rpm's URL tag takes one token.
+    if (homepage != nullptr && strpbrk(homepage, " \t") != nullptr) {
+        return createStringCopy("--homepage takes a URL, which holds no blank");
+    }
+    const char* metainfoName = metainfo != nullptr ? strrchr(metainfo, '/') : nullptr;
+    if (metainfo != nullptr && !isOneLine(metainfoName != nullptr ? metainfoName + 1 : metainfo)) {
+        return createStringCopy("--metainfo's file name holds a control character, which the "
+                                "packages' file lists cannot hold");
     }
     if (icon != nullptr && !endsWith(icon, ".png") && !endsWith(icon, ".svg")) {
         return createStringCopy("--icon takes a .png or an .svg file");

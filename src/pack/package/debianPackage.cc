@@ -213,7 +213,12 @@ static void stageLintianOverrides(const packageRequest& request, const stagedTre
         name + ": shared-library-lacks-prerequisites [opt/" + name + "/bin/" + name +
         "]\n# The application's own jars and those of its private Java runtime, read by\n"
         "# its launcher and runtime alone.\n" +
-        name + ": jar-not-in-usr-share [opt/" + name + "/*]\n";
+        name + ": jar-not-in-usr-share [opt/" + name +
+        "/*]\n# The private Java runtime's own native libraries, as its build made them:\n"
+        "# some JDKs (Temurin, for one) link zlib into libjli.so and libzip.so, and\n"
+        "# freetype, lcms2 and libjpeg into java.desktop's libraries. Only that runtime\n"
+        "# loads them.\n" +
+        name + ": embedded-library * [opt/" + name + "/runtime/lib/*]\n";
     if (request.image.training) {
         text += "# The start-up archive is only ever mapped read-only by the JVM; 0444 keeps\n"
                 "# it so.\n" +

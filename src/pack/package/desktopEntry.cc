@@ -17,11 +17,18 @@ char* createWindowClass(const char* mainClass) {
     return windowClass;
 }
 
-// A string value as a desktop entry writes it: its backslashes doubled, and
-// no line breaks, which the fields' checks have already kept out.
+// A string value as a desktop entry writes it: its backslashes doubled. A
+// control character (a line break would start another key) is refused.
 static void appendKey(stringBuffer& text, const char* key, const char* value) {
     if (value == nullptr) {
         return;
+    }
+    for (const unsigned char* c = (const unsigned char*)value; *c != 0; c++) {
+        if (*c < 0x20 || *c == 0x7F) {
+            throw createMessage("the menu entry's %s would hold a control character, which a "
+                                "desktop entry cannot hold",
+                                key);
+        }
     }
     text.append(key);
     text.append('=');

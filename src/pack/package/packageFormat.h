@@ -35,8 +35,10 @@ struct packageFormat {
     // Adds to the staged tree what this format alone installs, before the
     // tree's modes are made those of a package.
     void (*stage)(const packageRequest& request, const stagedTree& tree);
-    // Builds the package from the staged tree into directory and, unless
-    // quiet, names the file written; returns its path. It may add its own
+    // Builds the package from the staged tree into directory (a scratch
+    // directory, from which every format's package is published once all
+    // are built, so that a failure leaves none) and, unless quiet, names
+    // the file written; returns its path. It may add its own
     // control files to the tree; formats after it leave them out. With an
     // update URL it holds the subscription files of its package manager,
     // which it takes out of the tree again.

@@ -2,6 +2,7 @@
 
 #include "pack/image/applicationDirectory.h"
 #include "pack/image/directoryTree.h"
+#include "pack/image/madeDirectories.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
@@ -14,6 +15,7 @@
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "unix/removalOnSignal.h"
 #include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
@@ -46,7 +48,8 @@ char* createInstalledConfiguration(const char* configuration, const char* name) 
 
 // A scratch directory whose path rpmbuild's recipe and macros take as it
 // is: under TMPDIR when its path is plain, else under /tmp. It is removed
-// with what it holds when the packages are written or have failed.
+// with what it holds when the packages are written or have failed, and on
+// a termination signal.
 class workDirectory {
   public:
     workDirectory() {
@@ -56,12 +59,15 @@ class workDirectory {
             plain = strchr("'\"%$`\\ \t\n", *c) == nullptr;
         }
         path = std::string(plain ? temporary : "/tmp") + "/larkwin-pack-XXXXXX";
-        if (mkdtemp(&path[0]) == nullptr) {
+        if (!makeRegisteredDirectory(&path[0])) {
             std::string message = "Unable to create '" + path + "': " + strerror(errno);
             throw createStringCopy(message.c_str());
         }
     }
-    ~workDirectory() { removeTree(path.c_str()); }
+    ~workDirectory() {
+        removeTree(path.c_str());
+        unregisterRemoval(path.c_str());
+    }
     workDirectory(const workDirectory&) = delete;
     workDirectory& operator=(const workDirectory&) = delete;
     std::string path;
@@ -118,31 +124,54 @@ static void writeImage(const packageRequest& request, const char* configuration,
     strip(runtimeFiles);
 }
 
-// The formats' packages in the order of the table, each into its directory,
-// then into its repository.
+static void joinRepository(const packageRequest& request, const packageOutput& output,
+                           const std::vector<std::string>& packages) {
+    if (output.repository.empty()) {
+        return;
+    }
+    repositoryRequest repository;
+    repository.directory = output.repository;
+    repository.packages = packages;
+    repository.signingKey = request.updates->signingKey;
+    repository.url = request.updates->url;
+    repository.name = request.name;
+    repository.keep = request.updates->keep;
+    repository.quiet = request.image.quiet;
+    output.format->publish(repository);
+}
+
+// The formats' packages in the order of the table, each built into a
+// scratch directory of its own; then all of them are published together
+// (a failure leaves none), and then each joins its repository.
 static void writeFormats(const packageRequest& request, const stagedTree& tree) {
-    std::vector<std::pair<const packageOutput*, std::vector<std::string>>> written;
+    // Quiet while built: each is named once it is published.
+    packageRequest building = request;
+    building.image.quiet = true;
+    std::vector<std::pair<std::string, std::string>> builtAndTo;
+    std::vector<const packageOutput*> outputs;
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         for (const packageOutput& output : request.outputs) {
             if (output.format == *format) {
-                written.emplace_back(&output, (*format)->write(request, tree, output.directory));
+                std::string built =
+                    std::string(tree.work) + "/built-" + std::to_string(builtAndTo.size());
+                makeDirectories(built.c_str());
+                (*format)->write(building, tree, built);
+                builtAndTo.emplace_back(built, output.directory);
+                outputs.push_back(&output);
             }
         }
     }
-    for (const auto& packages : written) {
-        const packageOutput& output = *packages.first;
-        if (output.repository.empty()) {
-            continue;
+    std::vector<std::vector<std::string>> written(builtAndTo.size());
+    for (size_t i = 0; i < builtAndTo.size(); i++) {
+        stringArray files;
+        findFiles(builtAndTo[i].first.c_str(), files, 0);
+        for (int j = 0; j < files.size(); j++) {
+            written[i].push_back(builtAndTo[i].second + "/" + (strrchr(files[j], '/') + 1));
         }
-        repositoryRequest repository;
-        repository.directory = output.repository;
-        repository.packages = packages.second;
-        repository.signingKey = request.updates->signingKey;
-        repository.url = request.updates->url;
-        repository.name = request.name;
-        repository.keep = request.updates->keep;
-        repository.quiet = request.image.quiet;
-        output.format->publish(repository);
+    }
+    publishAll(builtAndTo, request.image.quiet);
+    for (size_t i = 0; i < outputs.size(); i++) {
+        joinRepository(request, *outputs[i], written[i]);
     }
 }
 
@@ -186,7 +215,15 @@ void writePackages(const packageRequest& request, const char* configuration) {
     if (request.updates) {
         publicKey = signingKey(request.updates->signingKey).exportPublic();
     }
-    workDirectory work;
-    buildPackages(request, configuration, work.path.c_str(),
-                  request.updates ? &publicKey : nullptr);
+    // Before any work; removed again, when empty, if the run fails.
+    madeDirectories outputs;
+    for (const packageOutput& output : request.outputs) {
+        outputs.make(output.directory, true);
+    }
+    {
+        workDirectory work;
+        buildPackages(request, configuration, work.path.c_str(),
+                      request.updates ? &publicKey : nullptr);
+    }
+    outputs.keep();
 }

@@ -114,6 +114,43 @@ static void appendChangelog(stringBuffer& text, const packageRequest& request, l
     text.append("-1\n- Packaged by larkwin-pack.\n");
 }
 
+// A path of "%files", which rpmbuild expands as macros more than once and
+// then reads as a glob pattern, split at blanks, with no escape that
+// survives all of that: "%" and the glob characters are written as the
+// bracket expressions that match them alone ("[%]" names no macro), and a
+// blank, a quote, a backslash or a brace (brace expansion) as "?", which
+// matches it. A control character, which rpm refuses in a file's name, is
+// refused.
+static void appendRecipePath(stringBuffer& text, const char* path) {
+    for (const unsigned char* c = (const unsigned char*)path; *c != 0; c++) {
+        if (*c < 0x20 || *c == 0x7F) {
+            throw createMessage("'%s' holds a control character, which an rpm package cannot "
+                                "list",
+                                path);
+        } else if (strchr("%*?[]", *c) != nullptr) {
+            text.append('[');
+            text.append((char)*c);
+            text.append(']');
+        } else if (strchr(" \t\"'\\{}", *c) != nullptr) {
+            text.append('?');
+        } else {
+            text.append((char)*c);
+        }
+    }
+}
+
+// One line of "%files": a path, or a directive ("%dir", "%config(...)")
+// followed by a blank and a path.
+static void appendFilesLine(stringBuffer& text, const char* line) {
+    const char* path = line;
+    if (line[0] == '%') {
+        path = strchr(line, ' ') + 1;
+        text.append(line, (int)(path - line));
+    }
+    appendRecipePath(text, path);
+    text.append('\n');
+}
+
 char* createRpmRecipe(const packageRequest& request, const char* root, const stringArray& files,
                       const stringArray& privateLibraries) {
     stringBuffer text;
@@ -133,8 +170,7 @@ char* createRpmRecipe(const packageRequest& request, const char* root, const str
     text.append("'\n");
     text.append("\n%files\n%defattr(-,root,root,-)\n");
     for (int i = 0; i < files.size(); i++) {
-        text.append(files[i]);
-        text.append('\n');
+        appendFilesLine(text, files[i]);
     }
     appendChangelog(text, request, getPackageTime());
     appendRpmServiceScripts(request, text);

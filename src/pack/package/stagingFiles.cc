@@ -2,6 +2,7 @@
 
 #include "pack/image/directoryTree.h"
 #include "unix/outputFile.h"
+#include "unix/removalOnSignal.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -10,9 +11,11 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 #include <zlib.h>
 
 char* joinPath(const char* directory, const char* name) {
@@ -137,6 +140,82 @@ void moveFiles(const char* from, const char* to, stringArray& moved) {
         moveFile(files[i], target);
         moved.append(createStringCopy(target.c_str()));
     }
+}
+
+// Packages on their way into their directories: each is first moved (or
+// copied) beside its place under a temporary name, registered for removal
+// on a signal; only when all are there are they renamed into place. Unless
+// done, what it moved is removed at its end.
+class publication {
+  public:
+    publication() = default;
+    ~publication() {
+        for (size_t i = 0; i < temporaries.size(); i++) {
+            unregisterRemoval(&(*temporaries[i])[0]);
+            unlink(temporaries[i]->c_str());
+        }
+        for (const std::string& target : placed) {
+            if (!done) {
+                unlink(target.c_str());
+            }
+        }
+    }
+    publication(const publication&) = delete;
+    publication& operator=(const publication&) = delete;
+
+    void bring(const char* from, const std::string& to) {
+        size_t slash = to.rfind('/');
+        temporaries.push_back(std::unique_ptr<std::string>(
+            new std::string(to.substr(0, slash + 1) + "." + to.substr(slash + 1) + ".XXXXXX")));
+        targets.push_back(to);
+        std::string& temporary = *temporaries.back();
+        int file = openRegisteredFile(&temporary[0]);
+        if (file < 0) {
+            failCreating(to);
+        }
+        close(file);
+        if (rename(from, temporary.c_str()) != 0) {
+            if (errno != EXDEV || unlink(temporary.c_str()) != 0) {
+                failCreating(to);
+            }
+            copyTree(from, temporary.c_str());
+        }
+    }
+    const std::vector<std::string>& place() {
+        for (size_t i = 0; i < temporaries.size(); i++) {
+            if (rename(temporaries[i]->c_str(), targets[i].c_str()) != 0) {
+                failCreating(targets[i]);
+            }
+            placed.push_back(targets[i]);
+        }
+        done = true;
+        return placed;
+    }
+
+  private:
+    std::vector<std::unique_ptr<std::string>> temporaries;
+    std::vector<std::string> targets;
+    std::vector<std::string> placed;
+    bool done = false;
+};
+
+std::vector<std::string>
+publishAll(const std::vector<std::pair<std::string, std::string>>& builtAndTo, int quiet) {
+    publication moving;
+    for (const auto& pair : builtAndTo) {
+        stringArray files;
+        findFiles(pair.first.c_str(), files, 0);
+        for (int i = 0; i < files.size(); i++) {
+            moving.bring(files[i], pair.second + "/" + (strrchr(files[i], '/') + 1));
+        }
+    }
+    std::vector<std::string> written = moving.place();
+    for (const std::string& path : written) {
+        if (!quiet) {
+            printf("larkwin-pack: wrote '%s'\n", path.c_str());
+        }
+    }
+    return written;
 }
 
 std::vector<std::string> publishPackages(const char* built, const char* to, int quiet) {

@@ -4,6 +4,7 @@
 #include "unix/files.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // Files of the tree that becomes a package. Failures throw "Unable to
@@ -37,5 +38,13 @@ void moveFiles(const char* from, const char* to, class stringArray& moved);
 // directory to (see moveFiles) and, unless quiet, names each one written;
 // returns their new paths.
 std::vector<std::string> publishPackages(const char* built, const char* to, int quiet);
+
+// Moves the packages that tools built, every file of each pair's first
+// directory into its second, all or none: none is in place until all have
+// been brought beside their places, and a failure or a termination signal
+// leaves none of them. Unless quiet, names each one written. Returns the
+// paths written, in order.
+std::vector<std::string>
+publishAll(const std::vector<std::pair<std::string, std::string>>& builtAndTo, int quiet);
 
 #endif

@@ -70,7 +70,16 @@ static void checkUserName(const char* user) {
 }
 
 // ExecStart= takes the path quoted; '%' and '$' would otherwise be expanded.
+// A control character would end the setting or the line (systemd reads
+// both line feed and carriage return as line ends): refused.
 static void appendExecutable(stringBuffer& text, const char* executable) {
+    for (const unsigned char* c = (const unsigned char*)executable; *c != 0; c++) {
+        if (*c < 0x20 || *c == 0x7F) {
+            throw createMessage("'%s' holds a control character, which a systemd unit cannot "
+                                "hold: the unit would run something else",
+                                executable);
+        }
+    }
     text.append("ExecStart=\"");
     for (const char* c = executable; *c != 0; c++) {
         if (*c == '"' || *c == '\\') {

@@ -1,5 +1,6 @@
 #include "pack/tools/toolProcess.h"
 
+#include "unix/removalOnSignal.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -7,35 +8,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
-// The signals that a terminal sends to the whole process group. While a tool
-// runs they are left to it: it ends, and larkwin-pack then fails as it does
-// for any failed tool, removing what it has begun.
-static const int terminalSignals[] = {SIGINT, SIGQUIT};
-static const int terminalSignalCount = sizeof terminalSignals / sizeof terminalSignals[0];
-
-static void ignoreTerminalSignals(struct sigaction* saved) {
-    struct sigaction ignore;
-    memset(&ignore, 0, sizeof ignore);
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    for (int i = 0; i < terminalSignalCount; i++) {
-        sigaction(terminalSignals[i], &ignore, &saved[i]);
-    }
-}
-
-static void restoreTerminalSignals(const struct sigaction* saved) {
-    for (int i = 0; i < terminalSignalCount; i++) {
-        sigaction(terminalSignals[i], &saved[i], nullptr);
-    }
-}
-
 [[noreturn]] static void runInChild(const char* directory, char** arguments, int pipeEnds[2],
-                                    int errorsToo, const struct sigaction* saved) {
-    // Ignored signals stay ignored across exec.
-    restoreTerminalSignals(saved);
+                                    int errorsToo) {
     close(pipeEnds[0]);
     if (directory != nullptr && chdir(directory) != 0) {
         fprintf(stderr, "larkwin-pack: cannot enter '%s': %s\n", directory, strerror(errno));
@@ -86,24 +64,23 @@ static int runToolWith(const char* directory, char** arguments, stringBuffer* ou
     }
     fflush(stdout);
     fflush(stderr);
-    struct sigaction saved[terminalSignalCount];
-    ignoreTerminalSignals(saved);
-    pid_t child = fork();
+    // In a process group of its own, which a termination signal of
+    // larkwin-pack's ends with all the tool started.
+    pid_t child = forkRegisteredGroup();
     if (child < 0) {
         int reason = errno;
-        restoreTerminalSignals(saved);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
         throw createMessage("fork failed: %s", strerror(reason));
     }
     if (child == 0) {
-        runInChild(directory, arguments, pipeEnds, errorsToo, saved);
+        runInChild(directory, arguments, pipeEnds, errorsToo);
     }
     close(pipeEnds[1]);
     readAll(pipeEnds[0], output);
     close(pipeEnds[0]);
     int status = waitForChild(child);
-    restoreTerminalSignals(saved);
+    unregisterProcessGroup(child);
     return status;
 }
 

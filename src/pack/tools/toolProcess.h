@@ -7,9 +7,10 @@ class stringBuffer;
 // null) and waits for it. What it writes on standard output is appended to
 // output; its standard error stays larkwin-pack's own. Returns its exit
 // status, 128 + n when signal n ended it, or 127 when it could not be
-// executed. Meanwhile larkwin-pack ignores the interrupt and quit signals,
-// which the tool receives from a terminal as well. Throws "fork failed: " or
-// "pipe failed: " followed by the system's reason.
+// executed. The tool runs in a process group of its own, which a
+// termination signal of larkwin-pack ends (removalOnSignal.h) with all that
+// the tool started. Throws "fork failed: " or "pipe failed: " followed by
+// the system's reason.
 int runTool(char** arguments, stringBuffer* output);
 
 // As runTool, with the tool's working directory (null: larkwin-pack's own).

@@ -34,6 +34,30 @@ TEST(RpmPackageTest, ChangelogOfThePackagerAtThePackageTime) {
     EXPECT_EQ(std::string::npos, recipeFor(options).find("%changelog")) << recipeFor(options);
 }
 
+// rpmbuild expands "%files" as macros more than once and reads it as glob
+// patterns split at blanks: each path is a pattern that matches it alone.
+TEST(RpmPackageTest, FilesArePatternsThatMatchThemselvesAlone) {
+    packageRequest options;
+    options.name = "myapp";
+    options.version = "1";
+    options.description = "d";
+    stringArray files;
+    files.append(createStringCopy("/usr/share/metainfo/a b%(x)[y]*?{z}'\"\\.xml"));
+    files.append(createStringCopy("%config(noreplace) /etc/my app/my%app.config"));
+    stringArray libraries;
+    ownedString recipe(createRpmRecipe(options, "/tmp/root", files, libraries));
+    EXPECT_NE(std::string::npos,
+              std::string(recipe.get())
+                  .find("\n/usr/share/metainfo/a?b[%](x)[[]y[]][*][?]?z????.xml\n"
+                        "%config(noreplace) /etc/my?app/my[%]app.config\n"))
+        << recipe.get();
+    files.append(createStringCopy("/usr/share/metainfo/line\nbreak.xml"));
+    EXPECT_EQ(
+        "'/usr/share/metainfo/line\nbreak.xml' holds a control character, which an rpm "
+        "package cannot list",
+        thrownMessage([&] { delete[] createRpmRecipe(options, "/tmp/root", files, libraries); }));
+}
+
 TEST(RpmPackageTest, ADateBeyondTheCalendarIsRefused) {
     environmentVariable epoch("SOURCE_DATE_EPOCH", "9000000000000000000");
     packageRequest options;
