@@ -378,13 +378,13 @@ class DnfTest(RepositoryCase):
         library: it provides the dynamic loader that the launcher's ELF
         header names (rtld(GNU_HASH)), the .rpm's one requirement."""
         top = os.path.join(self.dir, "loader")
-        spec = os.path.join(self.dir, "loader.spec")
-        with open(spec, "w") as file:
+        recipe = os.path.join(self.dir, "loader.recipe")
+        with open(recipe, "w") as file:
             file.write("Name: larkwin-test-loader\nVersion: 1\nRelease: 1\nSummary: loader\n"
                        "License: MIT\nBuildArch: noarch\nProvides: rtld(GNU_HASH)\n"
                        "%description\nA stand-in.\n%files\n")
         checked("rpmbuild", "-bb", "--quiet", "--define", "_topdir " + top, "--define",
-                "_rpmdir " + top, spec)
+                "_rpmdir " + top, recipe)
         os.makedirs(self.root)
         checked("rpm", "--root", self.root, "--install",
                 *glob.glob(os.path.join(top, "**", "*.rpm"), recursive=True))
