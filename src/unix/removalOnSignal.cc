@@ -132,15 +132,20 @@ void unregisterRemoval(const char* name) {
     }
 }
 
-// Runs make with the termination signals held back.
-template <typename F> static auto withSignalsHeld(F make) {
+// Holds the termination signals back; previous receives the mask to restore.
+static void holdSignals(sigset_t* previous) {
     sigset_t held;
-    sigset_t previous;
     sigemptyset(&held);
     for (int signalNumber : signals) {
         sigaddset(&held, signalNumber);
     }
-    sigprocmask(SIG_BLOCK, &held, &previous);
+    sigprocmask(SIG_BLOCK, &held, previous);
+}
+
+// Runs make with the termination signals held back.
+template <typename F> static auto withSignalsHeld(F make) {
+    sigset_t previous;
+    holdSignals(&previous);
     auto made = make();
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     return made;
@@ -167,13 +172,8 @@ int makeRegisteredDirectory(char* nameTemplate) {
 }
 
 pid_t forkRegisteredGroup() {
-    sigset_t held;
     sigset_t previous;
-    sigemptyset(&held);
-    for (int signalNumber : signals) {
-        sigaddset(&held, signalNumber);
-    }
-    sigprocmask(SIG_BLOCK, &held, &previous);
+    holdSignals(&previous);
     pid_t child = fork();
     if (child == 0) {
         // The child removes nothing of its parent's.
