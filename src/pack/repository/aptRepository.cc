@@ -251,10 +251,7 @@ void publish(const aptTools& tools, const signingKey& key, const repositoryReque
         named.push_back(entry.first);
     }
     pruneByHash(directory, request.suite, named);
-    for (const repositoryPackage& package : outdated) {
-        unlink((directory + "/" + package.path).c_str());
-        report(request.quiet, directory, "removed " + package.path);
-    }
+    removeOutdated(directory, outdated, request.quiet);
 }
 
 } // namespace

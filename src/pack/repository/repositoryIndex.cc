@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <unistd.h>
 
 static bool sameGroup(const repositoryPackage& a, const repositoryPackage& b) {
     return a.name == b.name && a.architecture == b.architecture;
@@ -73,5 +74,13 @@ std::vector<std::string> findRepomdFiles(const std::string& repomd) {
 void report(bool quiet, const std::string& directory, const std::string& text) {
     if (!quiet) {
         printf("larkwin-pack: %s: %s\n", directory.c_str(), text.c_str());
+    }
+}
+
+void removeOutdated(const std::string& directory, const std::vector<repositoryPackage>& outdated,
+                    bool quiet) {
+    for (const repositoryPackage& package : outdated) {
+        unlink((directory + "/" + package.path).c_str());
+        report(quiet, directory, "removed " + package.path);
     }
 }

@@ -39,4 +39,9 @@ std::vector<std::string> findRepomdFiles(const std::string& repomd);
 // Prints "larkwin-pack: DIRECTORY: " and the text, unless quiet.
 void report(bool quiet, const std::string& directory, const std::string& text);
 
+// Removes the packages that left the index from the repository's folder,
+// naming each unless quiet.
+void removeOutdated(const std::string& directory, const std::vector<repositoryPackage>& outdated,
+                    bool quiet);
+
 #endif

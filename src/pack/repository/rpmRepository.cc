@@ -190,10 +190,7 @@ void publish(const rpmTools& tools, const signingKey& key, const repositoryReque
     splitByAge(packages, request.keep, kept, outdated);
     writeMetadata(tools, key, directory, lock.scratch(), kept);
     publishMetadata(directory, lock.scratch());
-    for (const repositoryPackage& package : outdated) {
-        unlink((directory + "/" + package.path).c_str());
-        report(request.quiet, directory, "removed " + package.path);
-    }
+    removeOutdated(directory, outdated, request.quiet);
 }
 
 } // namespace
