@@ -39,28 +39,32 @@ def allowed(folder):
     return None
 
 
-def violations(src):
-    found = []
+def source_files(src):
+    """(folder relative to src, path) of every .h and .cc under src, in a
+    stable order."""
     for root, _, names in os.walk(src):
         for name in sorted(names):
-            if not name.endswith((".h", ".cc")):
-                continue
-            path = os.path.join(root, name)
-            folder = os.path.relpath(root, src)
-            may = allowed(folder)
-            if may is None:
-                found.append("%s: folder '%s' has no place in the layers" % (path, folder))
-                continue
-            with open(path, encoding="utf-8", errors="replace") as text:
-                for number, line in enumerate(text, 1):
-                    match = INCLUDE.match(line)
-                    if not match:
-                        continue
-                    header = match.group(1)
-                    if (os.path.dirname(header) not in may
-                            or folder not in ONLY_IN.get(header, [folder])):
-                        found.append("%s:%d: %s may not include %s"
-                                     % (path, number, folder, header))
+            if name.endswith((".h", ".cc")):
+                yield os.path.relpath(root, src), os.path.join(root, name)
+
+
+def violations(src):
+    found = []
+    for folder, path in source_files(src):
+        may = allowed(folder)
+        if may is None:
+            found.append("%s: folder '%s' has no place in the layers" % (path, folder))
+            continue
+        with open(path, encoding="utf-8", errors="replace") as text:
+            for number, line in enumerate(text, 1):
+                match = INCLUDE.match(line)
+                if not match:
+                    continue
+                header = match.group(1)
+                if (os.path.dirname(header) not in may
+                        or folder not in ONLY_IN.get(header, [folder])):
+                    found.append("%s:%d: %s may not include %s"
+                                 % (path, number, folder, header))
     return found
 
 

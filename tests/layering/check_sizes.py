@@ -14,7 +14,7 @@ import os
 import re
 import sys
 
-from check_layers import report
+from check_layers import report, source_files
 
 MAX_FILE_LINES = 450
 MAX_FUNCTION_LINES = 60
@@ -48,18 +48,14 @@ def long_functions(lines):
 
 def violations(src):
     found = []
-    for root, _, names in os.walk(src):
-        for name in sorted(names):
-            if not name.endswith((".h", ".cc")):
-                continue
-            path = os.path.join(root, name)
-            with open(path, encoding="utf-8", errors="replace") as text:
-                lines = text.read().split("\n")
-            if len(lines) - 1 > MAX_FILE_LINES:
-                found.append("%s: %d lines (at most %d)" % (path, len(lines) - 1, MAX_FILE_LINES))
-            for start, length, head in long_functions(lines):
-                found.append("%s:%d: %s: a body of %d lines (at most %d)"
-                             % (path, start, head, length, MAX_FUNCTION_LINES))
+    for _, path in source_files(src):
+        with open(path, encoding="utf-8", errors="replace") as text:
+            lines = text.read().split("\n")
+        if len(lines) - 1 > MAX_FILE_LINES:
+            found.append("%s: %d lines (at most %d)" % (path, len(lines) - 1, MAX_FILE_LINES))
+        for start, length, head in long_functions(lines):
+            found.append("%s:%d: %s: a body of %d lines (at most %d)"
+                         % (path, start, head, length, MAX_FUNCTION_LINES))
     return found
 
 
