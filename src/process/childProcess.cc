@@ -97,12 +97,12 @@ static int reap(pid_t child) {
     return WEXITSTATUS(status);
 }
 
-int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* childPid) {
+int runChildProcess(signalForwarding& forwarding, char* path, char** arguments,
+                    applicationChannel& channel, pid_t* childPid) {
     // What is buffered now would otherwise be written after the child's own
     // output.
     fflush(stdout);
     fflush(stderr);
-    signalForwarding forwarding;
     pid_t launcher = getpid();
     noteChildStart();
     pid_t child = vfork();
@@ -122,7 +122,8 @@ int runChildProcess(char* path, char** arguments, applicationChannel& channel, p
 }
 
 int runChildProcess(char* path, char** arguments) {
+    signalForwarding forwarding;
     applicationChannel none(0);
     pid_t child = 0;
-    return runChildProcess(path, arguments, none, &child);
+    return runChildProcess(forwarding, path, arguments, none, &child);
 }

@@ -2,6 +2,7 @@
 #define LARKWIN_PROCESS_CHILDPROCESS_H
 
 #include "notify/applicationChannel.h"
+#include "process/signalForwarding.h"
 
 #include <sys/types.h>
 
@@ -12,8 +13,11 @@
 // Throws "fork failed: %s", "waitpid failed: %s", and the failures of setting up
 // the signal forwarding: "sigprocmask failed: %s", "sigaction failed: %s".
 int runChildProcess(char* path, char** arguments);
-// The same, relaying the application's messages on channel (when open) to
-// the service manager while the child runs; *childPid is its pid afterwards.
-int runChildProcess(char* path, char** arguments, applicationChannel& channel, pid_t* childPid);
+// The same with a forwarding the caller made beforehand (so that the stop
+// signals are held while it prepares what the child needs), relaying the
+// application's messages on channel (when open) to the service manager while
+// the child runs; *childPid is its pid afterwards.
+int runChildProcess(signalForwarding& forwarding, char* path, char** arguments,
+                    applicationChannel& channel, pid_t* childPid);
 
 #endif

@@ -130,6 +130,18 @@ void moveLongOptionsToFile(commandLine& line, int mainClassIndex, argumentFile& 
     }
     line.replace(first, last, file.createReference(items + first, last - first), "%s ");
 }
+// The stop signals are held from before the argument file exists until java
+// runs, so that a signal on the way never leaves the file behind: it reaches
+// java, and the file goes when java has ended.
+int runJava(char* javaPath, commandLine& line, int mainClassIndex, javaRuntime& runtime,
+            applicationChannel& channel, pid_t* child) {
+    signalForwarding forwarding;
+    argumentFile file;
+    moveLongOptionsToFile(line, mainClassIndex, file, runtime);
+    line.echo();
+    return runChildProcess(forwarding, javaPath, line.getItems(), channel, child);
+}
+
 // "crashdir": the JVM's reports and heap dumps go to directory, made when
 // missing. Where it cannot be made they go where they would without it.
 void useCrashDirectory(stringArray* options, const char* directory) {
@@ -188,12 +200,9 @@ void jniVmUnix::run() {
     int mainClassIndex = line.size();
     line.add(mainClass, "%s");
     appendEach(line, params, " %s");
-    argumentFile file;
-    moveLongOptionsToFile(line, mainClassIndex, file, runtime);
-    line.echo();
     time_t started = time(nullptr);
     pid_t child = 0;
-    int status = runChildProcess(javaPath, line.getItems(), channel, &child);
+    int status = runJava(javaPath, line, mainClassIndex, runtime, channel, &child);
     if (status != 0) {
         const char* errorFile = findErrorFilePattern(vmOptions);
         reportCrash(errorFile != nullptr ? errorFile : findErrorFilePattern(crashOptions), child,

@@ -345,6 +345,22 @@ class LongArguments(ProcessFaultTest):
             self.assertFalse(os.path.exists(args[1][1:]))
         self.assertEqual([], argument_files_of(self.dir))
 
+    def test_stop_signal_while_the_file_is_being_announced_reaches_java(self):
+        self.stand_in_java(exits=[0])
+        self.write("jre/release", 'JAVA_VERSION="17.0.2"\n')
+        self.write("app.config", "javapath jre/bin/java\n" + four_thousand_jars(self))
+        # +DEBUG writes the file's 300 KB to a pipe that nobody reads yet, so
+        # the launcher waits there with the file made and java not started.
+        launcher = self.start(["+DEBUG"])
+        deadline = time.monotonic() + BOUND
+        while not argument_files_of(self.dir) and time.monotonic() < deadline:
+            time.sleep(0.01)
+        self.assertNotEqual([], argument_files_of(self.dir))
+        launcher.send_signal(signal.SIGHUP)
+        launcher.communicate(timeout=BOUND)
+        self.assertGreaterEqual(launcher.returncode, 0, "the hangup ended the launcher itself")
+        self.assertEqual([], argument_files_of(self.dir))
+
 
 @ON_JAVA_9
 class BootPathOnTheRealJdk(ProcessFaultTest):
