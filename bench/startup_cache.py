@@ -65,8 +65,36 @@ def timed(command, cwd):
 
 
 class Workload:
-    def __init__(self, name, main, class_path, args):
+    def __init__(self, name, main, class_path, args, options=()):
         self.name, self.main, self.class_path, self.args = name, main, class_path, args
+        self.options = list(options)
+
+
+GROOVY = "/usr/share/groovy"
+ANT = "/usr/share/ant"
+
+
+def starter_workloads():
+    """Groovy's and Ant's own start scripts' commands: a starter class on the
+    class path that loads the rest with a class loader of its own."""
+    build_xml = os.path.join(WORK, "build.xml")
+    with open(build_xml, "w") as out:
+        out.write('<project name="bench" default="all"><target name="all">'
+                  '<echo message="built"/><mkdir dir="out"/></target></project>\n')
+    groovy_jar = glob.glob(GROOVY + "/lib/groovy-2*.jar")
+    return [
+        Workload("Groovy starter", "org.codehaus.groovy.tools.GroovyStarter", groovy_jar[:1],
+                 ["--main", "groovy.ui.GroovyMain", "--conf", GROOVY + "/conf/groovy-starter.conf",
+                  "--classpath", ".", "-e", "println([3,1,2].sort())"],
+                 ["-Dscript.name=/usr/bin/groovy", "-Dprogram.name=groovy",
+                  "-Dgroovy.starter.conf=" + GROOVY + "/conf/groovy-starter.conf",
+                  "-Dgroovy.home=" + GROOVY]),
+        Workload("Ant starter", "org.apache.tools.ant.launch.Launcher",
+                 [ANT + "/lib/ant-launcher.jar"], ["-f", build_xml],
+                 # Debian's script also gives -Djava.security.manager=allow,
+                 # which JDK 24 and later refuse; an echo needs no security manager.
+                 ["-Dant.home=" + ANT, "-Dant.library.dir=" + ANT + "/lib"]),
+    ]
 
 
 def build_workloads():
@@ -89,25 +117,30 @@ def build_workloads():
         source.write(text)
     out = os.path.join(WORK, "javac-out")
     os.makedirs(out, exist_ok=True)
-    return [
+    workloads = [
         Workload("Hello", "Hello", [jar], []),
         Workload("javac", "com.sun.tools.javac.Main", [],
                  ["-d", out, os.path.join(WORK, "Compiled.java")]),
         Workload("Jetty 9", "JettyFirstRequest", [jar] + jars(JETTY), []),
         Workload("Jackson", "JacksonRoundTrip", [jar] + jars(JACKSON), []),
-    ]
+    ] + starter_workloads()
+    chosen = os.environ.get("LARKWIN_BENCH_CACHE_WORKLOADS")
+    if chosen:
+        workloads = [w for w in workloads if w.name in chosen.split(",")]
+    return workloads
 
 
 def java_command(home, workload, options=()):
     command = [home + "/bin/java"]
     if workload.class_path:
         command += ["-cp", ":".join(workload.class_path)]
-    return command + list(options) + [workload.main] + workload.args
+    return command + workload.options + list(options) + [workload.main] + workload.args
 
 
 def larkwin_config(directory, home, workload, cache):
     lines = ["javapath %s/bin/java" % home]
     lines += ["addpath %s" % entry for entry in workload.class_path]
+    lines += ["vmparam %s" % option for option in workload.options]
     lines += ["mainclass %s" % workload.main]
     lines += ["addparam %s" % arg for arg in workload.args]
     if cache is not None:

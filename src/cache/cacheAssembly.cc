@@ -3,6 +3,7 @@
 #include "cache/cacheEviction.h"
 #include "cache/cacheRecord.h"
 #include "cache/cacheReport.h"
+#include "cache/loaderClasses.h"
 #include "unix/exePath.h"
 #include "util/owned.h"
 #include "util/strings.h"
@@ -90,7 +91,7 @@ void cacheAssembly::start() {
     int lock = open(order.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
         reportStartupCache("not assembled: another start assembles '%s'", order.archive);
-        unlink(order.classList);
+        discardLists();
         if (lock >= 0) {
             close(lock);
         }
@@ -120,7 +121,7 @@ void cacheAssembly::start() {
         _exit(0);
     }
     if (middle < 0) {
-        unlink(order.classList);
+        discardLists();
     } else {
         while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
         }
@@ -151,10 +152,17 @@ static int runQuietly(char** command) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-int cacheAssembly::dumpArchive(const char* trainee) {
+void cacheAssembly::discardLists() {
+    unlink(order.classList);
+    if (order.loadLog != nullptr) {
+        unlink(order.loadLog);
+    }
+}
+
+int cacheAssembly::dumpArchive(const char* trainee, const char* classList) {
     stringArray added;
     added.append(createStringCopy("-Xshare:dump"));
-    added.append(createString("-XX:SharedClassListFile=", order.classList));
+    added.append(createString("-XX:SharedClassListFile=", classList));
     added.append(createString("-XX:SharedArchiveFile=", trainee));
     if (order.mechanism == linkedStaticArchive) {
         added.append(createStringCopy("-XX:+AOTClassLinking"));
@@ -213,13 +221,33 @@ int cacheAssembly::putInPlace(const char* trainee) {
     return 1;
 }
 
+// The classes of the application's own loaders go in where the log names
+// them; a dump that fails on them is made again from the run's own list.
+int cacheAssembly::dumpComplete(const char* trainee) {
+    if (order.loadLog != nullptr) {
+        ownedString merged(createString(order.classList, ".merged"));
+        int added = writeListWithLoaderClasses(order.classList, order.loadLog, merged.get());
+        char count[24];
+        snprintf(count, sizeof count, "%d", added);
+        reportStartupCache("classes of other class loaders added to the list: %s", count);
+        int dumped = added > 0 && dumpArchive(trainee, merged.get()) && isComplete(trainee);
+        unlink(merged.get());
+        if (dumped) {
+            return 1;
+        }
+        if (added > 0) {
+            reportStartupCache("made again without them: '%s'", order.archive);
+        }
+    }
+    return dumpArchive(trainee, order.classList) && isComplete(trainee);
+}
+
 void cacheAssembly::assemble() {
     ownedString trainee(createString(order.archive, ".XXXXXX.tmp"));
     int fd = mkstemps(trainee.get(), (int)strlen(".tmp"));
     if (fd >= 0) {
         close(fd);
-        int placed =
-            dumpArchive(trainee.get()) && isComplete(trainee.get()) && putInPlace(trainee.get());
+        int placed = dumpComplete(trainee.get()) && putInPlace(trainee.get());
         if (placed) {
             reportStartupCache("assembled '%s'", order.archive);
         } else {
@@ -228,7 +256,7 @@ void cacheAssembly::assemble() {
             reportStartupCache("assembly left no complete archive for '%s'", order.archive);
         }
     }
-    unlink(order.classList);
+    discardLists();
     if (order.evictedDirectory != nullptr) {
         evictArchives(order.evictedDirectory, getCacheSizeLimit());
     }

@@ -13,6 +13,9 @@ struct assemblyOrder {
     const char* recordPath;
     const char* lockPath;
     const char* classList;
+    // The run's class loading, for the classes of the application's own
+    // class loaders (removed too); null for none.
+    const char* loadLog;
     // The java that dumps it, with the launch's paths and VM options.
     const stringArray* dumpCommand;
     cacheMechanism mechanism;
@@ -47,7 +50,9 @@ class cacheAssembly {
 
   private:
     void assemble();
-    int dumpArchive(const char* trainee);
+    int dumpArchive(const char* trainee, const char* classList);
+    int dumpComplete(const char* trainee);
+    void discardLists();
     int putInPlace(const char* trainee);
 
     const assemblyOrder& order;

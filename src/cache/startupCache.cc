@@ -6,6 +6,7 @@
 #include "cache/cacheRecord.h"
 #include "cache/cacheRefusal.h"
 #include "cache/cacheReport.h"
+#include "cache/loaderClasses.h"
 #include "cache/shippedArchive.h"
 #include "cache/vmShape.h"
 #include "unix/exePath.h"
@@ -48,7 +49,14 @@ startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
 // A launch that never reached finish() leaves no class list behind.
 startupCache::~startupCache() {
     if (recording || relisting) {
-        unlink(classList.get());
+        discardClassList();
+    }
+}
+
+void startupCache::discardClassList() const {
+    unlink(classList.get());
+    if (loadLog != nullptr) {
+        unlink(loadLog.get());
     }
 }
 
@@ -240,6 +248,7 @@ void startupCache::prepareRecording() {
         return;
     }
     reportStartupCache("recording the classes for '%s'", archive.get());
+    reportLoadLog();
     recording = 1;
 }
 
@@ -252,7 +261,34 @@ int startupCache::createClassList() {
     close(fd);
     options.append(createString("-XX:DumpLoadedClassList=", list.get()));
     classList = std::move(list);
+    if (mechanism == staticArchive && logsLoaderClasses(featureVersion)) {
+        createLoadLog();
+    }
     return 1;
+}
+
+void startupCache::reportLoadLog() const {
+    if (loadLog != nullptr) {
+        reportStartupCache("logging the classes of other class loaders too, in '%s'",
+                           loadLog.get());
+    }
+}
+
+// Beside the class list, for the classes that the list leaves out.
+void startupCache::createLoadLog() {
+    ownedString log(createString(classList.get(), ".log"));
+    int fd = open(log.get(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return;
+    }
+    close(fd);
+    ownedString option(createLoadLogOption(log.get()));
+    if (option == nullptr) {
+        unlink(log.get());
+        return;
+    }
+    options.append(option.release());
+    loadLog = std::move(log);
 }
 
 // The use is counted in the record (a small write, for these few starts).
@@ -267,6 +303,7 @@ void startupCache::prepareRelisting(cacheRecord& record) {
     if (refusal == nullptr && record.write(recordPath.get()) && createClassList()) {
         reportStartupCache("listing the classes too, to see whether '%s' is too small",
                            archive.get());
+        reportLoadLog();
         relisting = 1;
     }
 }
@@ -296,7 +333,7 @@ void startupCache::finish(int status) {
             remakes++;
             startAssembly();
         } else {
-            unlink(classList.get());
+            discardClassList();
         }
         return;
     }
@@ -308,7 +345,7 @@ void startupCache::finish(int status) {
         startAssembly();
         return;
     }
-    unlink(classList.get());
+    discardClassList();
     reportStartupCache("no archive for '%s': the run did not load its main class", archive.get());
 }
 
@@ -326,6 +363,7 @@ void startupCache::startAssembly() {
     order.recordPath = recordPath.get();
     order.lockPath = lockPath.get();
     order.classList = classList.get();
+    order.loadLog = loadLog.get();
     order.dumpCommand = &dumpCommand;
     order.mechanism = mechanism;
     order.mainClass = mainClass;

@@ -56,6 +56,9 @@ class startupCache {
     void prepare();
     void prepareRecording();
     int createClassList();
+    void createLoadLog();
+    void reportLoadLog() const;
+    void discardClassList() const;
     void prepareRelisting(cacheRecord& record);
     int isClearlyLarger() const;
     void startAssembly();
@@ -83,6 +86,8 @@ class startupCache {
     ownedString recordPath;
     ownedString lockPath;
     ownedString classList;
+    // The recording run's class loading, where the list leaves classes out.
+    ownedString loadLog;
     const char* mainClass;
     ownedString runtimeHome;
     ownedString runtimeVersion;

@@ -308,3 +308,63 @@ TEST_F(CacheAssembly, ADetachedAssemblyHoldsTheLockUntilItsArchiveIsInPlace) {
 }
 
 } // namespace
+
+// On JDK 17 the run also logs its class loading; the dump is given the list
+// with the classes of the application's own loaders, and made again from the
+// run's own list when it fails on them.
+TEST_F(CacheAssembly, ClassesOfOtherLoadersGoInAndADumpThatFailsOnThemIsMadeAgain) {
+    dir.write("jdk/release", "JAVA_VERSION=\"17.0.2\"\n");
+    const char* const own = " loader: [loader data: 0x1 for instance a 'p/Loader'{0x2}]\n";
+    struct {
+        const char* java;
+        const char* listEnding;
+        bool madeAgain;
+    } cases[] = {
+        {"cp \"${a#*=}\" \"$d/list-seen\"", "merged", false},
+        {"case \"$a\" in *.merged) cp \"${a#*=}\" \"$d/list-seen\"; exit 1;; esac", "classlist",
+         true},
+    };
+    for (const auto& c : cases) {
+        useJava(std::string("for a in \"$@\"; do case \"$a\" in -XX:SharedClassListFile=*) ") +
+                c.java + ";; esac; done\n" + complete);
+        environmentVariable wait("LARKWIN_STARTUP_CACHE", "wait");
+        processResult result = runForked(dir, [&] {
+            debug = 1;
+            javaRuntime runtime(vm.javaPath);
+            startupCache first(vm, runtime);
+            const stringArray& options = first.getOptions();
+            std::string list = std::string(options[0]).substr(strlen("-XX:DumpLoadedClassList="));
+            std::string log = list + ".log";
+            EXPECT_EQ("-Xlog:class+load=debug:file=\"" + log + "\":none:filecount=0",
+                      std::string(options[1]));
+            dir.write(list.substr(dir.root.size() + 1), "java/lang/Object\norg/demo/App\n");
+            dir.write(log.substr(dir.root.size() + 1),
+                      std::string("java.lang.Object source: jrt:/java.base\n klass: 0x10 super: "
+                                  "0x0 loader: [loader data: 0x3 of 'bootstrap']\n"
+                                  "p.A source: file:/lib/p.jar\n klass: 0x20 super: 0x10") +
+                          own);
+            first.finish(0);
+            return 0;
+        });
+        EXPECT_EQ(0, result.status) << result.err;
+        takeArchiveFrom(result.out);
+        EXPECT_NE(std::string::npos,
+                  result.out.find("startupcache: classes of other class loaders added to the "
+                                  "list: 1\n"))
+            << result.out;
+        EXPECT_EQ(c.madeAgain, result.out.find("made again without them") != std::string::npos)
+            << result.out;
+        EXPECT_NE(std::string::npos, result.out.find("startupcache: assembled '")) << result.out;
+        EXPECT_EQ("java/lang/Object id: 1\norg/demo/App id: 2\np/A id: 3 super: 1 source: "
+                  "/lib/p.jar\n",
+                  readFile(dir.path("jdk/bin/list-seen")));
+        std::string command = readFile(dir.path("jdk/bin/dump-command"));
+        EXPECT_NE(std::string::npos, command.find(std::string(".") + c.listEnding + "\n-XX:Shared"))
+            << command;
+        EXPECT_EQ((std::set<std::string>{name(archive), name(archive) + ".info",
+                                         name(archive) + ".lock"}),
+                  filesIn(cache));
+        unlink(archive.c_str());
+        unlink((archive + ".info").c_str());
+    }
+}

@@ -535,8 +535,8 @@ class Start:
             if name.endswith(".lock") and len(content) == 0:
                 continue  # the empty file whose lock says an archive is being made
             if self.kill and KILLED_LEFTOVER.search(name):
-                # A launcher killed by SIGKILL cannot remove the class list or
-                # archive it was writing; eviction sweeps such files after a day.
+                # A launcher killed by SIGKILL cannot remove the class list, its log or
+                # the archive it was writing; eviction sweeps such files after a day.
                 continue
             if not name.endswith((".jsa", ".aot")) or content[1:4] != ARCHIVE_MAGIC:
                 failures.append("cache holds %s (%d bytes, %r...), not a complete archive" % (
@@ -555,7 +555,7 @@ class Start:
         shutil.rmtree(self.dir, True)
 
 
-KILLED_LEFTOVER = re.compile(r"\.[A-Za-z0-9]{6}\.(classlist|tmp)$")
+KILLED_LEFTOVER = re.compile(r"\.[A-Za-z0-9]{6}\.(classlist|classlist\.log|tmp)$")
 
 
 class CampaignTest(unittest.TestCase):

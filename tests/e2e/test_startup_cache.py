@@ -40,6 +40,32 @@ class Greeting {
 """
 
 
+# An application that loads its plugin with a class loader of its own, from a
+# jar that is not on its class path.
+LOADER_APP = """
+package demo;
+import java.net.*;
+import java.nio.file.*;
+public class Loads {
+    public static void main(String[] args) throws Exception {
+        URL jar = Paths.get(args[0]).toUri().toURL();
+        try (URLClassLoader loader = new URLClassLoader(new URL[] {jar})) {
+            Object plugin = loader.loadClass("plugin.Plugin").getDeclaredConstructor().newInstance();
+            System.out.println("plugin: " + plugin);
+        }
+    }
+}
+"""
+
+PLUGIN = """
+package plugin;
+public class Plugin implements Runnable {
+    public void run() {}
+    public String toString() { return "%s"; }
+}
+"""
+
+
 def newer_java():
     """The java of the newest JDK 24 or later under /usr/lib/jvm, or None."""
     homes = [h for h in glob.glob("/usr/lib/jvm/*") if not os.path.islink(h)]
@@ -131,6 +157,40 @@ class StartupCacheCases:
         self.assertIn("demo.App source: %s\n" % self.shared_source, loaded)
         self.assertIn("demo.Greeting source: %s\n" % self.shared_source, loaded)
         self.assertTrue(self.cached("+DEBUG").stdout.decode().startswith("startupcache: using '"))
+
+    def plugin_jar(self, text):
+        """plugin.jar, out of the class path, whose Plugin says text."""
+        source = self.path("plugin-src")
+        os.makedirs(os.path.join(source, "plugin"), exist_ok=True)
+        with open(os.path.join(source, "plugin", "Plugin.java"), "w") as out:
+            out.write(PLUGIN % text)
+        classes = self.path("plugin-classes")
+        shutil.rmtree(classes, ignore_errors=True)
+        subprocess.run([os.path.join(os.path.dirname(self.java), "javac"), "-d", classes,
+                        os.path.join(source, "plugin", "Plugin.java")], check=True,
+                       timeout=TIMEOUT)
+        jar = self.path("plugin.jar")
+        subprocess.run([os.path.join(os.path.dirname(self.java), "jar"), "cf", jar + ".new",
+                        "-C", classes, "."], check=True, timeout=TIMEOUT)
+        os.replace(jar + ".new", jar)
+        return jar
+
+    def test_classes_of_the_applications_own_loader_are_mapped_until_their_jar_changes(self):
+        self.compile_java({"Loads.java": LOADER_APP}, jar_name="app.jar")
+        plugin = self.plugin_jar("first")
+        log = self.path("load.txt")
+        self.configure(extra="mainclass demo.Loads\naddparam %s\n"
+                       "vmparam -Xlog:class+load=info:file=%s\n" % (plugin, log))
+        for text in ("first", "other"):
+            if text == "other":
+                self.plugin_jar(text)
+            expected = self.plain()
+            self.assertEqual(("plugin: %s\n" % text).encode(), expected.stdout)
+            self.trained()
+            self.assertSameAs(expected, self.cached())
+            with open(log) as loaded:
+                source = re.search(r"\] plugin\.Plugin source: (.*)$", loaded.read(), re.M)[1]
+            self.assertEqual(self.shared_source if text == "first" else "file:" + plugin, source)
 
     def test_a_restart_maps_what_the_first_run_trained(self):
         self.configure(extra="restartcode 3\nvmparam -Xlog:class+load=info:file=%s\n"

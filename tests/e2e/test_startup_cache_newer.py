@@ -18,6 +18,7 @@ class StartupCacheNewerJdk(cases.StartupCacheCases, LauncherTest):
         "test_the_second_start_maps_the_first_starts_classes_and_both_show_what_plain_java_shows",
         "test_options_that_keep_the_base_archive_from_loading_make_the_cache_stand_aside",
         "test_the_vms_own_errors_still_show",
+        "test_classes_of_the_applications_own_loader_are_mapped_until_their_jar_changes",
         "test_a_cut_or_zeroed_archive_changes_nothing_and_is_made_again",
         "test_an_unwritable_cache_directory_keeps_the_exit_code",
         "test_properties_and_heap_sizes_share_an_archive_and_another_collector_keeps_its_own",

@@ -1,0 +1,311 @@
+#include "cache/loaderClasses.h"
+
+#include "util/owned.h"
+#include "util/stringArray.h"
+#include "util/strings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// An array that grows by doubling; T is a plain value.
+template <typename T> class growingArray {
+  public:
+    int size() const { return count; }
+    const T& operator[](int i) const { return items[i]; }
+    void insert(int at, const T& item) {
+        if (count == capacity) {
+            capacity = capacity == 0 ? 256 : capacity * 2;
+            ownedArray<T> grown(new T[capacity]);
+            for (int i = 0; i < count; i++) {
+                grown[i] = items[i];
+            }
+            items = std::move(grown);
+        }
+        for (int i = count; i > at; i--) {
+            items[i] = items[i - 1];
+        }
+        items[at] = item;
+        count++;
+    }
+    void append(const T& item) { insert(count, item); }
+
+  private:
+    ownedArray<T> items;
+    int count = 0;
+    int capacity = 0;
+};
+
+struct namedId {
+    const char* name;
+    int id;
+};
+
+struct addressId {
+    unsigned long long address;
+    int id;
+};
+
+// The ids of the list's classes by name, and of the log's classes by their
+// address while the run loaded them.
+class classIds {
+  public:
+    // 0 for a name without an id.
+    int ofName(const char* name) const {
+        int at = positionOf(name);
+        return at < byName.size() && strcmp(byName[at].name, name) == 0 ? byName[at].id : 0;
+    }
+    void addName(const char* name, int id) {
+        names.append(createStringCopy(name));
+        byName.insert(positionOf(name), {names[names.size() - 1], id});
+    }
+    // The latest class at the address: an unloaded class's may be reused.
+    int ofAddress(unsigned long long address) const {
+        for (int i = byAddress.size() - 1; i >= 0; i--) {
+            if (byAddress[i].address == address) {
+                return byAddress[i].id;
+            }
+        }
+        return 0;
+    }
+    void addAddress(unsigned long long address, int id) { byAddress.append({address, id}); }
+
+  private:
+    // Where name is or would go in byName, which is sorted.
+    int positionOf(const char* name) const {
+        int low = 0;
+        int high = byName.size();
+        while (low < high) {
+            int middle = low + (high - low) / 2;
+            if (strcmp(byName[middle].name, name) < 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        return low;
+    }
+
+    stringArray names;
+    growingArray<namedId> byName;
+    growingArray<addressId> byAddress;
+};
+
+// One line of a file, read with getline into a buffer it owns.
+class lineReader {
+  public:
+    explicit lineReader(FILE* file) : file(file) {}
+    ~lineReader() { free(line); }
+    lineReader(const lineReader&) = delete;
+    lineReader& operator=(const lineReader&) = delete;
+    // The next line without its line end, or null at the end.
+    char* next() {
+        ssize_t length = getline(&line, &capacity, file);
+        if (length < 0) {
+            return nullptr;
+        }
+        if (length > 0 && line[length - 1] == '\n') {
+            line[length - 1] = 0;
+        }
+        return line;
+    }
+
+  private:
+    FILE* file;
+    char* line = nullptr;
+    size_t capacity = 0;
+};
+
+// A file opened with fopen, closed with the owner.
+class openFile {
+  public:
+    explicit openFile(FILE* file) : file(file) {}
+    ~openFile() {
+        if (file != nullptr) {
+            fclose(file);
+        }
+    }
+    openFile(const openFile&) = delete;
+    openFile& operator=(const openFile&) = delete;
+    FILE* get() const { return file; }
+    // 0 when a write failed or the file could not be closed.
+    int close() {
+        int closed = file != nullptr && !ferror(file) && fclose(file) == 0;
+        file = nullptr;
+        return closed;
+    }
+
+  private:
+    FILE* file;
+};
+
+int isClassLine(const char* line) {
+    return line[0] != 0 && line[0] != '#' && line[0] != '@';
+}
+
+// The list's lines, each class with an id: the ones the JVM wrote keep theirs.
+int copyListWithIds(FILE* list, FILE* out, classIds& ids) {
+    stringArray lines;
+    lineReader reader(list);
+    int highest = 0;
+    for (char* line = reader.next(); line != nullptr; line = reader.next()) {
+        const char* id = strstr(line, " id: ");
+        if (isClassLine(line) && id != nullptr) {
+            int value = atoi(id + 5);
+            highest = value > highest ? value : highest;
+        }
+        lines.append(createStringCopy(line));
+    }
+    for (int i = 0; i < lines.size(); i++) {
+        char* line = lines[i];
+        char* id = strstr(line, " id: ");
+        if (!isClassLine(line)) {
+            fprintf(out, "%s\n", line);
+        } else if (id != nullptr) {
+            fprintf(out, "%s\n", line);
+            *id = 0;
+            ids.addName(line, atoi(id + 5));
+        } else if (strchr(line, ' ') == nullptr && ids.ofName(line) == 0) {
+            fprintf(out, "%s id: %d\n", line, ++highest);
+            ids.addName(line, highest);
+        }
+    }
+    return highest;
+}
+
+// One class as the log describes it: "NAME source: SOURCE", then
+// " klass: ADDRESS super: ADDRESS [interfaces: ADDRESS...] loader: [...]".
+struct loadedClass {
+    ownedString name;
+    ownedString source;
+    unsigned long long address = 0;
+    unsigned long long super = 0;
+    growingArray<unsigned long long> interfaces;
+    int builtIn = 0;
+};
+
+void readNameLine(const char* line, loadedClass& loaded) {
+    const char* source = strstr(line, " source: ");
+    size_t length = source != nullptr ? (size_t)(source - line) : strlen(line);
+    loaded.name.reset(new char[length + 1]);
+    for (size_t i = 0; i < length; i++) {
+        loaded.name[i] = line[i] == '.' ? '/' : line[i];
+    }
+    loaded.name[length] = 0;
+    loaded.source.reset(createStringCopy(source != nullptr ? source + 9 : ""));
+}
+
+int readKlassLine(char* line, loadedClass& loaded) {
+    const char* loader = strstr(line, " loader: ");
+    if (strncmp(line, " klass: ", 8) != 0 || loader == nullptr) {
+        return 0;
+    }
+    loaded.builtIn = strstr(loader, "of 'bootstrap'") != nullptr ||
+                     strstr(loader, "ClassLoaders$AppClassLoader'") != nullptr ||
+                     strstr(loader, "ClassLoaders$PlatformClassLoader'") != nullptr;
+    char* word = line + 8;
+    loaded.address = strtoull(word, &word, 16);
+    if (strncmp(word, " super: ", 8) != 0) {
+        return 0;
+    }
+    loaded.super = strtoull(word + 8, &word, 16);
+    if (strncmp(word, " interfaces:", 12) == 0) {
+        for (word += 12; strncmp(word, " 0x", 3) == 0;) {
+            loaded.interfaces.append(strtoull(word, &word, 16));
+        }
+    }
+    return 1;
+}
+
+// The jar of a "file:" URL, when the list can name it: a path with no
+// space and nothing escaped.
+const char* jarOfSource(const char* source) {
+    size_t length = strlen(source);
+    if (strncmp(source, "file:/", 6) != 0 || length < 10 ||
+        strcmp(source + length - 4, ".jar") != 0 || strpbrk(source, " \t%") != nullptr) {
+        return nullptr;
+    }
+    return source + 5;
+}
+
+// The line that describes loaded to -Xshare:dump; 0 when it cannot be told.
+int writeLoaderClass(FILE* out, const loadedClass& loaded, const classIds& ids, int id) {
+    const char* jar = jarOfSource(loaded.source.get());
+    int super = ids.ofAddress(loaded.super);
+    if (jar == nullptr || super == 0 || ids.ofName(loaded.name.get()) != 0) {
+        return 0;
+    }
+    for (int i = 0; i < loaded.interfaces.size(); i++) {
+        if (ids.ofAddress(loaded.interfaces[i]) == 0) {
+            return 0;
+        }
+    }
+    fprintf(out, "%s id: %d super: %d", loaded.name.get(), id, super);
+    if (loaded.interfaces.size() > 0) {
+        fprintf(out, " interfaces:");
+        for (int i = 0; i < loaded.interfaces.size(); i++) {
+            fprintf(out, " %d", ids.ofAddress(loaded.interfaces[i]));
+        }
+    }
+    fprintf(out, " source: %s\n", jar);
+    return 1;
+}
+
+int appendLoaderClasses(FILE* log, FILE* out, classIds& ids, int highest) {
+    lineReader reader(log);
+    int added = 0;
+    loadedClass loaded;
+    for (char* line = reader.next(); line != nullptr; line = reader.next()) {
+        if (line[0] != ' ') {
+            loaded = loadedClass();
+            readNameLine(line, loaded);
+            continue;
+        }
+        if (loaded.name == nullptr || !readKlassLine(line, loaded)) {
+            continue;
+        }
+        if (loaded.builtIn) {
+            ids.addAddress(loaded.address, ids.ofName(loaded.name.get()));
+        } else if (writeLoaderClass(out, loaded, ids, highest + 1)) {
+            highest++;
+            added++;
+            ids.addName(loaded.name.get(), highest);
+            ids.addAddress(loaded.address, highest);
+        }
+        loaded.name.reset();
+    }
+    return added;
+}
+} // namespace
+
+int logsLoaderClasses(int featureVersion) {
+    return featureVersion >= 13 && featureVersion < 24;
+}
+
+char* createLoadLogOption(const char* path) {
+    if (strchr(path, '"') != nullptr) {
+        return nullptr;
+    }
+    ownedString start(createString("-Xlog:class+load=debug:file=\"", path));
+    return createString(start.get(), "\":none:filecount=0");
+}
+
+int writeListWithLoaderClasses(const char* classList, const char* loadLog, const char* merged) {
+    openFile list(fopen(classList, "re"));
+    openFile log(fopen(loadLog, "re"));
+    int fd = open(merged, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    openFile out(fd >= 0 ? fdopen(fd, "w") : nullptr);
+    if (fd >= 0 && out.get() == nullptr) {
+        close(fd);
+    }
+    if (list.get() == nullptr || log.get() == nullptr || out.get() == nullptr) {
+        return -1;
+    }
+    classIds ids;
+    int highest = copyListWithIds(list.get(), out.get(), ids);
+    int added = appendLoaderClasses(log.get(), out.get(), ids, highest);
+    return out.close() ? added : -1;
+}
