@@ -27,6 +27,8 @@ JDK17 = "/usr/lib/jvm/java-17-openjdk-amd64"
 JDK25 = "/usr/lib/jvm/temurin-25-jdk-amd64"
 SHARE = "/usr/share/java"
 TIME_LIMIT = 120
+# A run of some workloads only keeps its figures apart from the whole run's.
+TSV = os.environ.get("LARKWIN_BENCH_CACHE_TSV", "startup-cache.tsv")
 
 JETTY = ["jetty9-server", "jetty9-http", "jetty9-io", "jetty9-util", "servlet-api"]
 JACKSON = ["jackson-databind", "jackson-core", "jackson-annotations"]
@@ -274,7 +276,7 @@ def ms(seconds):
 
 
 def write_tsv(results):
-    with open(os.path.join(BENCH, "startup-cache.tsv"), "w") as out:
+    with open(os.path.join(BENCH, TSV), "w") as out:
         out.write("jdk\tworkload\tvariant\tmedian_ms\tq1_ms\tq3_ms\tmin_ms\tmax_ms\truns\n")
         for feature, name, result in results:
             for variant in VARIANTS:
