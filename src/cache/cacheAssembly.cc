@@ -222,24 +222,32 @@ int cacheAssembly::putInPlace(const char* trainee) {
 }
 
 // The classes of the application's own loaders go in where the log names
-// them; a dump that fails on them is made again from the run's own list.
-int cacheAssembly::dumpComplete(const char* trainee) {
-    if (order.loadLog != nullptr) {
-        ownedString merged(createString(order.classList, ".merged"));
-        int added = writeListWithLoaderClasses(order.classList, order.loadLog, merged.get());
-        char count[24];
-        snprintf(count, sizeof count, "%d", added);
-        reportStartupCache("classes of other class loaders added to the list: %s", count);
-        int dumped = added > 0 && dumpArchive(trainee, merged.get()) && isComplete(trainee);
-        unlink(merged.get());
-        if (dumped) {
-            return 1;
-        }
-        if (added > 0) {
-            reportStartupCache("made again without them: '%s'", order.archive);
-        }
+// them, those the run mapped with the jars of the list that the archive in
+// place was made from. 1 when the archive was made from merged, that list.
+int cacheAssembly::dumpWithLoaderClasses(const char* trainee, const char* merged) {
+    if (order.loadLog == nullptr) {
+        return 0;
     }
-    return dumpArchive(trainee, order.classList) && isComplete(trainee);
+    ownedString earlier(createString(order.archive, ".loaders"));
+    int added = writeListWithLoaderClasses(order.classList, order.loadLog, earlier.get(), merged);
+    char count[24];
+    snprintf(count, sizeof count, "%d", added);
+    reportStartupCache("classes of other class loaders added to the list: %s", count);
+    int dumped = added > 0 && dumpArchive(trainee, merged) && isComplete(trainee);
+    if (added > 0 && !dumped) {
+        reportStartupCache("made again without them: '%s'", order.archive);
+    }
+    return dumped;
+}
+
+// The merged list stays beside the archive made from it, for the next
+// assembly of the same key; an image ships none.
+void cacheAssembly::keepLoaderList(const char* merged, int keep) {
+    ownedString loaders(createString(order.archive, ".loaders"));
+    if (!keep || order.publish || rename(merged, loaders.get()) != 0) {
+        unlink(merged);
+        unlink(loaders.get());
+    }
 }
 
 void cacheAssembly::assemble() {
@@ -247,7 +255,11 @@ void cacheAssembly::assemble() {
     int fd = mkstemps(trainee.get(), (int)strlen(".tmp"));
     if (fd >= 0) {
         close(fd);
-        int placed = dumpComplete(trainee.get()) && putInPlace(trainee.get());
+        ownedString merged(createString(order.classList, ".merged"));
+        int withLoaders = dumpWithLoaderClasses(trainee.get(), merged.get());
+        int placed = (withLoaders || dumpArchive(trainee.get(), order.classList)) &&
+                     isComplete(trainee.get()) && putInPlace(trainee.get());
+        keepLoaderList(merged.get(), placed && withLoaders);
         if (placed) {
             reportStartupCache("assembled '%s'", order.archive);
         } else {

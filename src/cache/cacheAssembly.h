@@ -51,7 +51,8 @@ class cacheAssembly {
   private:
     void assemble();
     int dumpArchive(const char* trainee, const char* classList);
-    int dumpComplete(const char* trainee);
+    int dumpWithLoaderClasses(const char* trainee, const char* merged);
+    void keepLoaderList(const char* merged, int keep);
     void discardLists();
     int putInPlace(const char* trainee);
 

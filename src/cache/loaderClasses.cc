@@ -39,9 +39,37 @@ template <typename T> class growingArray {
     int capacity = 0;
 };
 
-struct namedId {
-    const char* name;
-    int id;
+// Values by name, sorted for a binary search; the names are borrowed.
+template <typename V> class nameIndex {
+  public:
+    struct entry {
+        const char* name;
+        V value;
+    };
+    // Null for a name it lacks.
+    const V* find(const char* name) const {
+        int at = positionOf(name);
+        return at < entries.size() && strcmp(entries[at].name, name) == 0 ? &entries[at].value
+                                                                          : nullptr;
+    }
+    void add(const char* name, V value) { entries.insert(positionOf(name), {name, value}); }
+
+  private:
+    int positionOf(const char* name) const {
+        int low = 0;
+        int high = entries.size();
+        while (low < high) {
+            int middle = low + (high - low) / 2;
+            if (strcmp(entries[middle].name, name) < 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        return low;
+    }
+
+    growingArray<entry> entries;
 };
 
 struct addressId {
@@ -55,12 +83,12 @@ class classIds {
   public:
     // 0 for a name without an id.
     int ofName(const char* name) const {
-        int at = positionOf(name);
-        return at < byName.size() && strcmp(byName[at].name, name) == 0 ? byName[at].id : 0;
+        const int* id = byName.find(name);
+        return id != nullptr ? *id : 0;
     }
     void addName(const char* name, int id) {
         names.append(createStringCopy(name));
-        byName.insert(positionOf(name), {names[names.size() - 1], id});
+        byName.add(names[names.size() - 1], id);
     }
     // The latest class at the address: an unloaded class's may be reused.
     int ofAddress(unsigned long long address) const {
@@ -74,23 +102,8 @@ class classIds {
     void addAddress(unsigned long long address, int id) { byAddress.append({address, id}); }
 
   private:
-    // Where name is or would go in byName, which is sorted.
-    int positionOf(const char* name) const {
-        int low = 0;
-        int high = byName.size();
-        while (low < high) {
-            int middle = low + (high - low) / 2;
-            if (strcmp(byName[middle].name, name) < 0) {
-                low = middle + 1;
-            } else {
-                high = middle;
-            }
-        }
-        return low;
-    }
-
     stringArray names;
-    growingArray<namedId> byName;
+    nameIndex<int> byName;
     growingArray<addressId> byAddress;
 };
 
@@ -140,6 +153,42 @@ class openFile {
 
   private:
     FILE* file;
+};
+
+// The jars of the classes of other loaders in the list an archive was made
+// from: a run that maps them logs them as "shared objects file".
+class knownJars {
+  public:
+    // Reads the list at path, if there is one.
+    explicit knownJars(const char* path) {
+        FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
+        if (file == nullptr) {
+            return;
+        }
+        lineReader reader(file);
+        for (char* line = reader.next(); line != nullptr; line = reader.next()) {
+            const char* source = strstr(line, " source: ");
+            const char* id = strstr(line, " id: ");
+            if (source != nullptr && id != nullptr) {
+                ownedString name(createStringCopy(line));
+                name[id - line] = 0;
+                lines.append(name.release());
+                lines.append(createStringCopy(source + 9));
+                jars.add(lines[lines.size() - 2], lines[lines.size() - 1]);
+            }
+        }
+        fclose(file);
+    }
+    knownJars(const knownJars&) = delete;
+    knownJars& operator=(const knownJars&) = delete;
+    const char* jarOf(const char* name) const {
+        const char* const* jar = jars.find(name);
+        return jar != nullptr ? *jar : nullptr;
+    }
+
+  private:
+    stringArray lines;
+    nameIndex<const char*> jars;
 };
 
 int isClassLine(const char* line) {
@@ -232,8 +281,11 @@ const char* jarOfSource(const char* source) {
 }
 
 // The line that describes loaded to -Xshare:dump; 0 when it cannot be told.
-int writeLoaderClass(FILE* out, const loadedClass& loaded, const classIds& ids, int id) {
-    const char* jar = jarOfSource(loaded.source.get());
+int writeLoaderClass(FILE* out, const loadedClass& loaded, const classIds& ids,
+                     const knownJars& known, int id) {
+    const char* jar = strcmp(loaded.source.get(), "shared objects file") == 0
+                          ? known.jarOf(loaded.name.get())
+                          : jarOfSource(loaded.source.get());
     int super = ids.ofAddress(loaded.super);
     if (jar == nullptr || super == 0 || ids.ofName(loaded.name.get()) != 0) {
         return 0;
@@ -254,7 +306,7 @@ int writeLoaderClass(FILE* out, const loadedClass& loaded, const classIds& ids, 
     return 1;
 }
 
-int appendLoaderClasses(FILE* log, FILE* out, classIds& ids, int highest) {
+int appendLoaderClasses(FILE* log, FILE* out, classIds& ids, const knownJars& known, int highest) {
     lineReader reader(log);
     int added = 0;
     loadedClass loaded;
@@ -269,7 +321,7 @@ int appendLoaderClasses(FILE* log, FILE* out, classIds& ids, int highest) {
         }
         if (loaded.builtIn) {
             ids.addAddress(loaded.address, ids.ofName(loaded.name.get()));
-        } else if (writeLoaderClass(out, loaded, ids, highest + 1)) {
+        } else if (writeLoaderClass(out, loaded, ids, known, highest + 1)) {
             highest++;
             added++;
             ids.addName(loaded.name.get(), highest);
@@ -293,7 +345,8 @@ char* createLoadLogOption(const char* path) {
     return createString(start.get(), "\":none:filecount=0");
 }
 
-int writeListWithLoaderClasses(const char* classList, const char* loadLog, const char* merged) {
+int writeListWithLoaderClasses(const char* classList, const char* loadLog, const char* earlierList,
+                               const char* merged) {
     openFile list(fopen(classList, "re"));
     openFile log(fopen(loadLog, "re"));
     int fd = open(merged, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -306,6 +359,7 @@ int writeListWithLoaderClasses(const char* classList, const char* loadLog, const
     }
     classIds ids;
     int highest = copyListWithIds(list.get(), out.get(), ids);
-    int added = appendLoaderClasses(log.get(), out.get(), ids, highest);
+    knownJars known(earlierList);
+    int added = appendLoaderClasses(log.get(), out.get(), ids, known, highest);
     return out.close() ? added : -1;
 }

@@ -27,8 +27,11 @@ char* createLoadLogOption(const char* path);
 // Writes to merged the class list with an id on each class, followed by the
 // classes of the log that other loaders defined from a jar (by a "file:"
 // URL) and that the list does not name already; a class goes in only when
-// its super class and interfaces have ids. Returns how many it added, or -1
-// when a file could not be read or written.
-int writeListWithLoaderClasses(const char* classList, const char* loadLog, const char* merged);
+// its super class and interfaces have ids. A class the run mapped from the
+// archive ("shared objects file") takes its jar from earlierList, the merged
+// list that archive was made from (null or missing for none). Returns how
+// many it added, or -1 when a file could not be read or written.
+int writeListWithLoaderClasses(const char* classList, const char* loadLog, const char* earlierList,
+                               const char* merged);
 
 #endif

@@ -208,6 +208,7 @@ static int isLocked(const char* path) {
 void startupCache::removeArchive() const {
     unlink(archive.get());
     unlink(recordPath.get());
+    unlink(ownedString(createString(archive.get(), ".loaders")).get());
 }
 
 void startupCache::map(const char* path) {

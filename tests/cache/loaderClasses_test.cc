@@ -38,6 +38,8 @@ struct mergeCase {
     std::string log;
     std::string merged;
     int added;
+    // The list the archive in place was made from; none when empty.
+    std::string earlier;
 };
 
 TEST(LoaderClasses, TheListGainsTheClassesOfOtherLoadersThatItCanDescribe) {
@@ -47,13 +49,13 @@ TEST(LoaderClasses, TheListGainsTheClassesOfOtherLoadersThatItCanDescribe) {
              loaded("p.B", "file:/lib/p.jar", "0x50", "0x40", own, "0x20"),
          listWithIds + "p/A id: 4 super: 1 source: /lib/p.jar\n"
                        "p/B id: 5 super: 4 interfaces: 2 source: /lib/p.jar\n",
-         2},
+         2, ""},
         {"a super class the list lacks leaves the class out, and its subclasses", list,
          builtIns + loaded("java.lang.Gone", "__JVM_LookupDefineClass__", "0x60", "0x10", boot) +
              loaded("p.A", "file:/lib/p.jar", "0x40", "0x60", own) +
              loaded("p.B", "file:/lib/p.jar", "0x50", "0x40", own) +
              loaded("p.C", "file:/lib/p.jar", "0x70", "0x10", own, "0x20 0x60"),
-         listWithIds, 0},
+         listWithIds, 0, ""},
         {"only a jar named by a plain file: URL is a source", list,
          builtIns + loaded("p.A", "jrt:/java.xml", "0x40", "0x10", own) +
              loaded("p.B", "file:/lib/classes/", "0x41", "0x10", own) +
@@ -61,19 +63,19 @@ TEST(LoaderClasses, TheListGainsTheClassesOfOtherLoadersThatItCanDescribe) {
              loaded("p.D", "jar:file:/lib/outer.jar!/inner.jar", "0x43", "0x10", own) +
              loaded("p.E", "shared objects file", "0x44", "0x10", own) +
              loaded("p.F", "__dynamic_proxy__", "0x45", "0x10", own),
-         listWithIds, 0},
+         listWithIds, 0, ""},
         {"a name the list or the log had already is left out", list,
          builtIns + loaded("org.x.Main", "file:/lib/p.jar", "0x40", "0x10", own) +
              loaded("p.A", "file:/lib/p.jar", "0x41", "0x10", own) +
              loaded("p.A", "file:/lib/q.jar", "0x42", "0x10", own) +
              loaded("p.B", "file:/lib/p.jar", "0x43", "0x40", own),
-         listWithIds + "p/A id: 4 super: 1 source: /lib/p.jar\n", 1},
+         listWithIds + "p/A id: 4 super: 1 source: /lib/p.jar\n", 1, ""},
         {"ids the JVM wrote stay, and new ones follow the highest",
          "java/lang/Object id: 7\njava/lang/Runnable id: 3\n",
          builtIns + loaded("p.A", "file:/lib/p.jar", "0x40", "0x10", own, "0x20"),
          "java/lang/Object id: 7\njava/lang/Runnable id: 3\n"
          "p/A id: 8 super: 7 interfaces: 3 source: /lib/p.jar\n",
-         1},
+         1, ""},
         {"an address reused after an unloading names the latest class", list,
          builtIns + loaded("p.A", "file:/lib/p.jar", "0x40", "0x10", own) +
              loaded("p.Other", "file:/lib/p.jar", "0x40", "0x10", own) +
@@ -81,15 +83,22 @@ TEST(LoaderClasses, TheListGainsTheClassesOfOtherLoadersThatItCanDescribe) {
          listWithIds + "p/A id: 4 super: 1 source: /lib/p.jar\n"
                        "p/Other id: 5 super: 1 source: /lib/p.jar\n"
                        "p/B id: 6 super: 5 source: /lib/p.jar\n",
-         3},
+         3, ""},
+        {"a class the run mapped takes its jar from the list the archive was made from", list,
+         builtIns + loaded("p.A", "shared objects file", "0x40", "0x10", own) +
+             loaded("p.B", "shared objects file", "0x41", "0x10", own),
+         listWithIds + "p/A id: 4 super: 1 source: /lib/old.jar\n", 1,
+         "java/lang/Object id: 1\np/A id: 9 super: 1 source: /lib/old.jar\n"},
         {"a log cut short in a class's lines", list,
-         builtIns + "p.A source: file:/lib/p.jar\n klass: 0x40 sup", listWithIds, 0},
+         builtIns + "p.A source: file:/lib/p.jar\n klass: 0x40 sup", listWithIds, 0, ""},
     };
     for (const mergeCase& c : cases) {
         scratchDir dir;
         std::string merged = dir.path("merged");
-        int added = writeListWithLoaderClasses(dir.write("list", c.list).c_str(),
-                                               dir.write("log", c.log).c_str(), merged.c_str());
+        std::string earlier = c.earlier.empty() ? "" : dir.write("earlier", c.earlier);
+        int added = writeListWithLoaderClasses(
+            dir.write("list", c.list).c_str(), dir.write("log", c.log).c_str(),
+            earlier.empty() ? nullptr : earlier.c_str(), merged.c_str());
         EXPECT_EQ(c.merged, readFile(merged)) << c.what;
         EXPECT_EQ(c.added, added) << c.what;
     }
@@ -100,12 +109,12 @@ TEST(LoaderClasses, AFileThatCannotBeReadOrWrittenIsAFailure) {
     std::string present = dir.write("list", list);
     std::string log = dir.write("log", builtIns);
     std::string taken = dir.write("taken", "");
-    EXPECT_EQ(-1, writeListWithLoaderClasses(dir.path("none").c_str(), log.c_str(),
+    EXPECT_EQ(-1, writeListWithLoaderClasses(dir.path("none").c_str(), log.c_str(), nullptr,
                                              dir.path("a").c_str()));
-    EXPECT_EQ(-1, writeListWithLoaderClasses(present.c_str(), dir.path("none").c_str(),
+    EXPECT_EQ(-1, writeListWithLoaderClasses(present.c_str(), dir.path("none").c_str(), nullptr,
                                              dir.path("b").c_str()));
     // The merged list is a new file, never one that is there already.
-    EXPECT_EQ(-1, writeListWithLoaderClasses(present.c_str(), log.c_str(), taken.c_str()));
+    EXPECT_EQ(-1, writeListWithLoaderClasses(present.c_str(), log.c_str(), nullptr, taken.c_str()));
     EXPECT_EQ("", readFile(taken));
 }
 

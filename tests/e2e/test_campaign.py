@@ -530,8 +530,9 @@ class Start:
             content = self.fingerprint(full)
             if found.get(name) == content:
                 continue  # what the start found there, untouched
-            if name.endswith(".info") and self.is_complete(cache, name[:-len(".info")]):
-                continue  # the record kept beside a complete archive
+            if name.endswith((".info", ".loaders")) and \
+                    self.is_complete(cache, name.rsplit(".", 1)[0]):
+                continue  # the record and list kept beside a complete archive
             if name.endswith(".lock") and len(content) == 0:
                 continue  # the empty file whose lock says an archive is being made
             if self.kill and KILLED_LEFTOVER.search(name):
