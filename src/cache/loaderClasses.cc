@@ -191,6 +191,14 @@ class knownJars {
     nameIndex<const char*> jars;
 };
 
+// An id the JVM wrote, as a number far from overflowing when counted on
+// from it; 0 for anything else.
+int parseId(const char* text) {
+    char* end;
+    long value = strtol(text, &end, 10);
+    return end != text && value > 0 && value < 100000000 ? (int)value : 0;
+}
+
 int isClassLine(const char* line) {
     return line[0] != 0 && line[0] != '#' && line[0] != '@';
 }
@@ -203,7 +211,7 @@ int copyListWithIds(FILE* list, FILE* out, classIds& ids) {
     for (char* line = reader.next(); line != nullptr; line = reader.next()) {
         const char* id = strstr(line, " id: ");
         if (isClassLine(line) && id != nullptr) {
-            int value = atoi(id + 5);
+            int value = parseId(id + 5);
             highest = value > highest ? value : highest;
         }
         lines.append(createStringCopy(line));
@@ -211,15 +219,18 @@ int copyListWithIds(FILE* list, FILE* out, classIds& ids) {
     for (int i = 0; i < lines.size(); i++) {
         char* line = lines[i];
         char* id = strstr(line, " id: ");
-        if (!isClassLine(line)) {
-            fprintf(out, "%s\n", line);
-        } else if (id != nullptr) {
-            fprintf(out, "%s\n", line);
-            *id = 0;
-            ids.addName(line, atoi(id + 5));
-        } else if (strchr(line, ' ') == nullptr && ids.ofName(line) == 0) {
+        if (isClassLine(line) && id == nullptr && strchr(line, ' ') == nullptr &&
+            ids.ofName(line) == 0) {
             fprintf(out, "%s id: %d\n", line, ++highest);
             ids.addName(line, highest);
+            continue;
+        }
+        // Anything else goes to the dump as the JVM wrote it.
+        fprintf(out, "%s\n", line);
+        int value = isClassLine(line) && id != nullptr ? parseId(id + 5) : 0;
+        if (value != 0) {
+            *id = 0;
+            ids.addName(line, value);
         }
     }
     return highest;

@@ -84,6 +84,13 @@ TEST(LoaderClasses, TheListGainsTheClassesOfOtherLoadersThatItCanDescribe) {
                        "p/Other id: 5 super: 1 source: /lib/p.jar\n"
                        "p/B id: 6 super: 5 source: /lib/p.jar\n",
          3, ""},
+        {"lines of other forms pass as they are, and an id out of range counts for none",
+         "java/lang/Object\nfoo/Bar extra words\njava/lang/Object\n"
+         "java/lang/Runnable id: 99999999999\n",
+         builtIns + loaded("p.A", "file:/lib/p.jar", "0x40", "0x10", own, "0x20"),
+         "java/lang/Object id: 1\nfoo/Bar extra words\njava/lang/Object\n"
+         "java/lang/Runnable id: 99999999999\n",
+         0, ""},
         {"a class the run mapped takes its jar from the list the archive was made from", list,
          builtIns + loaded("p.A", "shared objects file", "0x40", "0x10", own) +
              loaded("p.B", "shared objects file", "0x41", "0x10", own),
