@@ -13,6 +13,22 @@ std::string messageFor(const char* line, int watchdog) {
     ownedString message(createManagerMessage(line, watchdog));
     return message ? message.get() : "(none)";
 }
+
+// A datagram socket bound where NOTIFY_SOCKET will point, as the service
+// manager's; -1 when it cannot be made.
+int bindManagerSocket(const std::string& socketPath) {
+    int manager = socket(AF_UNIX, SOCK_DGRAM, 0);
+    struct sockaddr_un address;
+    unsigned int length = 0;
+    if (manager < 0 || parseNotifyAddress(socketPath.c_str(), &address, &length) != 1 ||
+        bind(manager, (struct sockaddr*)&address, length) != 0) {
+        if (manager >= 0) {
+            close(manager);
+        }
+        return -1;
+    }
+    return manager;
+}
 } // namespace
 
 // Only the four words become assignments; nothing else the application
@@ -95,11 +111,8 @@ TEST(ManagerMessageTest, NothingTheApplicationWritesBecomesAnotherAssignment) {
 TEST(ServiceManagerTest, SendsNeverWaitForAManagerThatDoesNotRead) {
     scratchDir dir;
     std::string socketPath = dir.path("notify");
-    int manager = socket(AF_UNIX, SOCK_DGRAM, 0);
-    struct sockaddr_un address;
-    unsigned int length = 0;
-    ASSERT_EQ(1, parseNotifyAddress(socketPath.c_str(), &address, &length));
-    ASSERT_EQ(0, bind(manager, (struct sockaddr*)&address, length));
+    int manager = bindManagerSocket(socketPath);
+    ASSERT_LE(0, manager);
     processResult result = runForked(
         dir,
         [&]() {
@@ -151,11 +164,8 @@ TEST(NotifyAddressTest, PathsAndAbstractNames) {
 TEST(ApplicationChannelTest, RelaysLinesUntilTheChildEnds) {
     scratchDir dir;
     std::string socketPath = dir.path("notify");
-    int manager = socket(AF_UNIX, SOCK_DGRAM, 0);
-    struct sockaddr_un address;
-    unsigned int length = 0;
-    ASSERT_EQ(1, parseNotifyAddress(socketPath.c_str(), &address, &length));
-    ASSERT_EQ(0, bind(manager, (struct sockaddr*)&address, length));
+    int manager = bindManagerSocket(socketPath);
+    ASSERT_LE(0, manager);
     pid_t relay = startForked(dir, [&]() {
         environmentVariable notifySocket("NOTIFY_SOCKET", socketPath.c_str());
         environmentVariable watchdog("WATCHDOG_USEC", "1000000");
