@@ -91,7 +91,7 @@ void cacheAssembly::start() {
     int lock = open(order.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
         reportStartupCache("not assembled: another start assembles '%s'", order.archive);
-        discardLists();
+        removeClassList(order.classList, order.loadLog);
         if (lock >= 0) {
             close(lock);
         }
@@ -121,7 +121,7 @@ void cacheAssembly::start() {
         _exit(0);
     }
     if (middle < 0) {
-        discardLists();
+        removeClassList(order.classList, order.loadLog);
     } else {
         while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
         }
@@ -150,13 +150,6 @@ static int runQuietly(char** command) {
         }
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void cacheAssembly::discardLists() {
-    unlink(order.classList);
-    if (order.loadLog != nullptr) {
-        unlink(order.loadLog);
-    }
 }
 
 int cacheAssembly::dumpArchive(const char* trainee, const char* classList) {
@@ -222,14 +215,14 @@ int cacheAssembly::putInPlace(const char* trainee) {
 }
 
 // The classes of the application's own loaders go in where the log names
-// them, those the run mapped with the jars of the list that the archive in
-// place was made from. 1 when the archive was made from merged, that list.
-int cacheAssembly::dumpWithLoaderClasses(const char* trainee, const char* merged) {
+// them, those the run mapped with the jars of loaders, the list that the
+// archive in place was made from. 1 when the archive was made from merged.
+int cacheAssembly::dumpWithLoaderClasses(const char* trainee, const char* merged,
+                                         const char* loaders) {
     if (order.loadLog == nullptr) {
         return 0;
     }
-    ownedString earlier(createString(order.archive, ".loaders"));
-    int added = writeListWithLoaderClasses(order.classList, order.loadLog, earlier.get(), merged);
+    int added = writeListWithLoaderClasses(order.classList, order.loadLog, loaders, merged);
     char count[24];
     snprintf(count, sizeof count, "%d", added);
     reportStartupCache("classes of other class loaders added to the list: %s", count);
@@ -242,11 +235,10 @@ int cacheAssembly::dumpWithLoaderClasses(const char* trainee, const char* merged
 
 // The merged list stays beside the archive made from it, for the next
 // assembly of the same key; an image ships none.
-void cacheAssembly::keepLoaderList(const char* merged, int keep) {
-    ownedString loaders(createString(order.archive, ".loaders"));
-    if (!keep || order.publish || rename(merged, loaders.get()) != 0) {
+void cacheAssembly::keepLoaderList(const char* merged, const char* loaders, int keep) {
+    if (!keep || order.publish || rename(merged, loaders) != 0) {
         unlink(merged);
-        unlink(loaders.get());
+        unlink(loaders);
     }
 }
 
@@ -256,10 +248,11 @@ void cacheAssembly::assemble() {
     if (fd >= 0) {
         close(fd);
         ownedString merged(createString(order.classList, ".merged"));
-        int withLoaders = dumpWithLoaderClasses(trainee.get(), merged.get());
+        ownedString loaders(createLoaderListPath(order.archive));
+        int withLoaders = dumpWithLoaderClasses(trainee.get(), merged.get(), loaders.get());
         int placed = (withLoaders || dumpArchive(trainee.get(), order.classList)) &&
                      isComplete(trainee.get()) && putInPlace(trainee.get());
-        keepLoaderList(merged.get(), placed && withLoaders);
+        keepLoaderList(merged.get(), loaders.get(), placed && withLoaders);
         if (placed) {
             reportStartupCache("assembled '%s'", order.archive);
         } else {
@@ -268,7 +261,7 @@ void cacheAssembly::assemble() {
             reportStartupCache("assembly left no complete archive for '%s'", order.archive);
         }
     }
-    discardLists();
+    removeClassList(order.classList, order.loadLog);
     if (order.evictedDirectory != nullptr) {
         evictArchives(order.evictedDirectory, getCacheSizeLimit());
     }

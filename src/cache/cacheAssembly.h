@@ -51,9 +51,8 @@ class cacheAssembly {
   private:
     void assemble();
     int dumpArchive(const char* trainee, const char* classList);
-    int dumpWithLoaderClasses(const char* trainee, const char* merged);
-    void keepLoaderList(const char* merged, int keep);
-    void discardLists();
+    int dumpWithLoaderClasses(const char* trainee, const char* merged, const char* loaders);
+    void keepLoaderList(const char* merged, const char* loaders, int keep);
     int putInPlace(const char* trainee);
 
     const assemblyOrder& order;

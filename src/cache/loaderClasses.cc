@@ -161,11 +161,11 @@ class knownJars {
   public:
     // Reads the list at path, if there is one.
     explicit knownJars(const char* path) {
-        FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
-        if (file == nullptr) {
+        openFile file(path != nullptr ? fopen(path, "re") : nullptr);
+        if (file.get() == nullptr) {
             return;
         }
-        lineReader reader(file);
+        lineReader reader(file.get());
         for (char* line = reader.next(); line != nullptr; line = reader.next()) {
             const char* source = strstr(line, " source: ");
             const char* id = strstr(line, " id: ");
@@ -177,7 +177,6 @@ class knownJars {
                 jars.add(lines[lines.size() - 2], lines[lines.size() - 1]);
             }
         }
-        fclose(file);
     }
     knownJars(const knownJars&) = delete;
     knownJars& operator=(const knownJars&) = delete;
@@ -343,6 +342,17 @@ int appendLoaderClasses(FILE* log, FILE* out, classIds& ids, const knownJars& kn
     return added;
 }
 } // namespace
+
+char* createLoaderListPath(const char* archive) {
+    return createString(archive, ".loaders");
+}
+
+void removeClassList(const char* classList, const char* loadLog) {
+    unlink(classList);
+    if (loadLog != nullptr) {
+        unlink(loadLog);
+    }
+}
 
 int logsLoaderClasses(int featureVersion) {
     return featureVersion >= 13 && featureVersion < 24;

@@ -16,6 +16,13 @@
 // (the archive keeps their size and checksum), so a jar changed since then
 // costs the archived copy, never the application's behaviour.
 
+// "<archive>.loaders": the merged list an archive was made from, kept beside
+// it for the next assembly of the same key. Owned by the caller.
+char* createLoaderListPath(const char* archive);
+
+// Removes a class list and its log (null for none).
+void removeClassList(const char* classList, const char* loadLog);
+
 // Whether the recording run of a runtime of this version logs its classes
 // for the list.
 int logsLoaderClasses(int featureVersion);

@@ -49,14 +49,7 @@ startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
 // A launch that never reached finish() leaves no class list behind.
 startupCache::~startupCache() {
     if (recording || relisting) {
-        discardClassList();
-    }
-}
-
-void startupCache::discardClassList() const {
-    unlink(classList.get());
-    if (loadLog != nullptr) {
-        unlink(loadLog.get());
+        removeClassList(classList.get(), loadLog.get());
     }
 }
 
@@ -208,7 +201,7 @@ static int isLocked(const char* path) {
 void startupCache::removeArchive() const {
     unlink(archive.get());
     unlink(recordPath.get());
-    unlink(ownedString(createString(archive.get(), ".loaders")).get());
+    unlink(ownedString(createLoaderListPath(archive.get())).get());
 }
 
 void startupCache::map(const char* path) {
@@ -334,7 +327,7 @@ void startupCache::finish(int status) {
             remakes++;
             startAssembly();
         } else {
-            discardClassList();
+            removeClassList(classList.get(), loadLog.get());
         }
         return;
     }
@@ -346,7 +339,7 @@ void startupCache::finish(int status) {
         startAssembly();
         return;
     }
-    discardClassList();
+    removeClassList(classList.get(), loadLog.get());
     reportStartupCache("no archive for '%s': the run did not load its main class", archive.get());
 }
 

@@ -58,7 +58,6 @@ class startupCache {
     int createClassList();
     void createLoadLog();
     void reportLoadLog() const;
-    void discardClassList() const;
     void prepareRelisting(cacheRecord& record);
     int isClearlyLarger() const;
     void startAssembly();
