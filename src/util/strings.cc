@@ -1,5 +1,6 @@
 #include "util/strings.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -19,13 +20,19 @@ char* createString(const char* a, const char* b) {
     return joined;
 }
 
-char* createMessage(const char* format, const char* argument) {
-    int length = snprintf(nullptr, 0, format, argument);
+char* createMessage(const char* format, ...) {
+    va_list measured;
+    va_start(measured, format);
+    int length = vsnprintf(nullptr, 0, format, measured);
+    va_end(measured);
     if (length < 0) {
         return createStringCopy(format);
     }
     char* message = new char[length + 1];
-    snprintf(message, length + 1, format, argument);
+    va_list written;
+    va_start(written, format);
+    vsnprintf(message, length + 1, format, written);
+    va_end(written);
     return message;
 }
 

@@ -7,9 +7,10 @@
 char* createStringCopy(const char* s);
 char* createString(const char* a, const char* b);
 
-// Formats a message with one "%s" (or none) into an array of exactly the size
-// it needs, so a message naming a long path is never cut or overflowed.
-char* createMessage(const char* format, const char* argument);
+// Formats a message (printf conversions, usually "%s") into an array of
+// exactly the size it needs, so a message naming a long path is never cut or
+// overflowed. The one way both programs make a message from several parts.
+char* createMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // 1 when text begins with prefix, else 0.
 int startsWith(const char* text, const char* prefix);
