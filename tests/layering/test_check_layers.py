@@ -100,3 +100,34 @@ class SizeCheckTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+SHAPE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "check_shape.py")
+
+
+class ShapeCheckTest(unittest.TestCase):
+    """check_shape.py: an option declared twice, a circle of includes and a
+    delete[] outside a destructor are each named; their absence passes."""
+    tree = LayeringCheckTest.tree
+
+    def shape(self, files):
+        return subprocess.run([sys.executable, SHAPE, self.tree(files)], capture_output=True,
+                              text=True, timeout=60)
+
+    def test_shapes_are_counted(self):
+        table = 'valueOption("-o", "OUTPUT", bundleJob, &o::output, "x"),\n'
+        clean = {"pack/options/optionTable.cc": table,
+                 "pack/options/optionChecks.cc": '#include "pack/options/packRequests.h"\n',
+                 "pack/image/tree.cc": "tree::~tree() {\n    delete[] path;\n}\n"}
+        result = self.shape(clean)
+        self.assertEqual(("", 0), (result.stdout, result.returncode))
+        faults = [
+            ({"pack/options/optionTable.cc": table + table}, "option -o: 2 rows"),
+            ({"pack/cli/main.cc": 'if (strcmp(a, "-o") == 0) {}\n'}, 'the literal "-o"'),
+            ({"pack/options/packRequests.h": '#include "pack/options/optionChecks.h"\n'},
+             "optionChecks -> packRequests -> optionChecks"),
+        ]
+        for extra, fault in faults:
+            result = self.shape(dict(clean, **extra))
+            self.assertEqual(1, result.returncode, fault)
+            self.assertIn(fault, result.stdout)

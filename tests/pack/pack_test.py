@@ -12,6 +12,7 @@ Every process runs with a time limit.
 """
 
 import os
+import re
 import select
 import shutil
 import signal
@@ -330,6 +331,21 @@ class CommandLineTest(PackTestCase):
         for option in ("--main-class", "--java-version"):
             self.assertIn(option, example[:200])
 
+
+    def test_help_and_page_list_the_same_options(self):
+        # --help: one option a line, its name first ("  --name NAME ..."),
+        # each once; the page: the tag after each .TP of its OPTIONS.
+        usage = self.pack("--help").stdout.decode().split("\n")
+        listed = [line.split()[0] for line in usage if line.startswith("  -")]
+        self.assertEqual(len(listed), len(set(listed)), listed)
+        page = read(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                                 "larkwin-pack.1")).decode()
+        lines = page[page.index(".SH OPTIONS"):page.index("\n.SH ", page.index(".SH OPTIONS") + 1)]
+        lines = lines.split("\n")
+        tag = re.compile(r"^(?:\.BI? |\\fB)((?:\\-|[a-z])+)")
+        tagged = {tag.match(lines[i + 1]).group(1).replace("\\-", "-")
+                  for i in range(len(lines) - 1) if lines[i] == ".TP"}
+        self.assertEqual(sorted(listed), sorted(tagged))
 
     def test_help_and_version(self):
         result = self.pack("--help")

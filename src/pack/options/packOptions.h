@@ -1,124 +1,101 @@
 #ifndef LARKWIN_PACK_OPTIONS_PACKOPTIONS_H
 #define LARKWIN_PACK_OPTIONS_PACKOPTIONS_H
 
-#include "util/stringArray.h"
-
+#include <optional>
 #include <string>
 #include <vector>
 
-// What the command line of larkwin-pack asks for. Every string is the
-// object's own; an option that was not given is null.
-class packOptions {
-  public:
+// What the command line of larkwin-pack says, option by option: each field
+// is the slot of one row of the option table (optionTable.h); an option that
+// was not given is false, empty or nullopt. optionParser.h fills it,
+// optionChecks.h says whether it makes sense, and the requests
+// (packRequests.h) are made from it.
+struct packOptions {
     packOptions();
-    ~packOptions();
-    packOptions(const packOptions&) = delete;
-    packOptions& operator=(const packOptions&) = delete;
 
-    // Null when the command line makes sense, otherwise an owned message
-    // saying what is wrong with it.
-    char* createUsageError(int argc, char** argv);
-
-    int help;
-    int version;
-    int noStartupCache;
-    char* show;
-    char* output;
-    char* launcher;
-    char* config;
-    char* mainClass;
+    bool help = false;
+    bool version = false;
+    bool noStartupCache = false;
+    std::optional<std::string> show;
+    std::optional<std::string> output;
+    std::optional<std::string> launcher;
+    std::optional<std::string> config;
+    std::optional<std::string> mainClass;
     // The application's jar first, then its dependencies.
-    stringArray archives;
+    std::vector<std::string> archives;
 
     // Bundles of several jars.
-    int quiet;
+    bool quiet = false;
 
     // App images: the directory, the bundle's name in its bin directory, and
     // where the runtime comes from ("auto" or a runtime's home).
-    char* appImage;
-    char* name;
-    char* runtime;
-    char* addModules;
+    std::optional<std::string> appImage;
+    std::optional<std::string> name;
+    std::optional<std::string> runtime;
+    std::optional<std::string> addModules;
     // Modules the linked runtime leaves out, whatever found or named them.
-    char* excludeModules;
+    std::optional<std::string> excludeModules;
     // The linked runtime keeps the JDK's debug information (line numbers
     // in stack traces).
-    int keepDebug;
+    bool keepDebug = false;
 
     // --train -- ARGS: after the app image is made, its launcher runs once
     // with these arguments and makes the start-up archive the image ships.
     // dashes: "--" was given.
-    int train;
-    int dashes;
-    stringArray trainArguments;
+    bool train = false;
+    bool dashes = false;
+    std::vector<std::string> trainArguments;
 
     // The Java version the configuration made by --main-class requires.
-    char* javaVersion;
+    std::optional<std::string> javaVersion;
 
     // Packages: the directory that receives each format's package, in the
-    // order of packageFormats (null when its option was not given; the
-    // packages use name too), and what the packages say about the
-    // application.
-    std::vector<char*> packageDirectories;
-    char* appVersion;
-    char* description;
-    char* longDescription;
-    char* maintainer;
-    char* vendor;
-    char* homepage;
-    char* licenseFile;
-    char* license;
-    char* icon;
-    char* wmClass;
-    char* categories;
-    char* metainfo;
+    // order of packageFormats (the packages use name too), and what the
+    // packages say about the application.
+    std::vector<std::optional<std::string>> packageDirectories;
+    std::optional<std::string> appVersion;
+    std::optional<std::string> description;
+    std::optional<std::string> longDescription;
+    std::optional<std::string> maintainer;
+    std::optional<std::string> vendor;
+    std::optional<std::string> homepage;
+    std::optional<std::string> licenseFile;
+    std::optional<std::string> license;
+    std::optional<std::string> icon;
+    std::optional<std::string> wmClass;
+    std::optional<std::string> categories;
+    std::optional<std::string> metainfo;
     // Each "EXTENSION,MIME-TYPE,DESCRIPTION".
-    stringArray fileTypes;
-    stringArray urlSchemes;
+    std::vector<std::string> fileTypes;
+    std::vector<std::string> urlSchemes;
 
     // Files and folders copied into the image, each "SRC" or "SRC=DEST".
-    stringArray appContents;
+    std::vector<std::string> appContents;
     // Packages: whether a menu entry is forced (--menu-entry) or left out
     // (--no-menu-entry), and whether it runs in a terminal (--terminal).
-    int menuEntry;
-    int noMenuEntry;
-    int terminal;
+    bool menuEntry = false;
+    bool noMenuEntry = false;
+    bool terminal = false;
 
     // Services: a systemd unit for the application (--service), run as a
     // named user instead of a dynamic one, of Type=notify, allowed to bind
     // ports below 1024.
-    int service;
-    char* serviceUser;
-    int serviceNotify;
-    int serviceLowPort;
+    bool service = false;
+    std::optional<std::string> serviceUser;
+    bool serviceNotify = false;
+    bool serviceLowPort = false;
 
     // Updates: the repository that each format's packages join, in the
-    // order of packageFormats (null when its option was not given), the
-    // GnuPG key that signs them, the address they are served at (which
-    // the packages subscribe to), and how many versions stay.
-    std::vector<char*> repositoryDirectories;
-    char* signKey;
-    char* updateUrl;
-    char* keep;
+    // order of packageFormats, the GnuPG key that signs them, the address
+    // they are served at (which the packages subscribe to), and how many
+    // versions stay.
+    std::vector<std::optional<std::string>> repositoryDirectories;
+    std::optional<std::string> signKey;
+    std::optional<std::string> updateUrl;
+    std::optional<std::string> keep;
 
     // Whether a package was asked for.
-    int packages() const;
-
-  private:
-    char* createMisuseError() const;
-    char* createImageMisuseError() const;
-    char* createJavaVersionError() const;
-    char* createPackageMisuseError() const;
-    char* createPackageFieldError() const;
-    int packageOptionCount() const;
-    char* createServiceMisuseError() const;
-    char* createRepositoryMisuseError() const;
-    char* createTrainingMisuseError() const;
-    char* createContentMisuseError() const;
+    bool packages() const;
 };
-
-// The message of an option that goes with the others given, such as
-// "--service needs --app-image, --deb or --rpm". Owned.
-char* createNeedsError(const char* option, std::vector<std::string> others);
 
 #endif

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class packOptions;
+struct packOptions;
 
 // The requests that the command line makes of the layers below, one per
 // job; each names only what its job reads.

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The tool's path along PATH; throws naming the Debian package that has it.
@@ -230,11 +231,27 @@ static void stageLintianOverrides(const packageRequest& request, const stagedTre
     writeTextFile((directory + "/" + name).c_str(), text.c_str(), 0644);
 }
 
+// dpkg-gencontrol replaces "${NAME}" in every field of the control file
+// (${Newline} by a line feed) and knows no escape for it.
 static std::string checkDebianRequest(const packageRequest& request) {
-    return request.maintainer && request.licenseFile
-               ? ""
-               : "--deb needs --maintainer 'NAME <EMAIL>' and --license-file FILE";
+    if (!request.maintainer || !request.licenseFile) {
+        return "--deb needs --maintainer 'NAME <EMAIL>' and --license-file FILE";
+    }
+    const std::pair<const char*, std::optional<std::string>> fields[] = {
+        {"--description", request.description},
+        {"--long-description", request.longDescription},
+        {"--maintainer", request.maintainer},
+        {"--homepage", request.homepage}};
+    for (const auto& field : fields) {
+        if (field.second.has_value() && field.second->find("${") != std::string::npos) {
+            return std::string(field.first) +
+                   " cannot hold '${': dpkg-gencontrol would replace it in the control file";
+        }
+    }
+    return "";
 }
+
+static const char* const debianNeeds[] = {"--maintainer", "--license-file", nullptr};
 
 extern const packageFormat debianFormat = {
     "--deb",
@@ -244,4 +261,5 @@ extern const packageFormat debianFormat = {
     writeDebianPackage,
     "--apt-repo",
     "  --apt-repo REPO    with --deb: add the .deb to the signed apt repository REPO\n",
-    writeAptRepository};
+    writeAptRepository,
+    debianNeeds};

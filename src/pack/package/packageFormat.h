@@ -50,6 +50,9 @@ struct packageFormat {
     const char* repositoryOption;
     const char* repositoryHelp;
     void (*publish)(const repositoryRequest& request);
+    // The options its check requires, which --help says it needs; null
+    // ends them.
+    const char* const* neededOptions;
 };
 
 // Every format, in the order their packages are written; null ends it.

@@ -234,12 +234,19 @@ static std::vector<std::string> writeRpmPackage(const packageRequest& request,
                            request.image.quiet);
 }
 
+// rpm's URL tag takes one token.
 static std::string checkRpmRequest(const packageRequest& request) {
-    return request.license ? "" : "--rpm needs --license NAME, such as MIT or GPL-2.0-or-later";
+    if (!request.license) {
+        return "--rpm needs --license NAME, such as MIT or GPL-2.0-or-later";
+    }
+    bool blank = request.homepage && request.homepage->find_first_of(" \t") != std::string::npos;
+    return blank ? "--homepage takes a URL, which holds no blank" : "";
 }
 
 // All it installs is in the staged tree already.
 static void stageNothing(const packageRequest&, const stagedTree&) {}
+
+static const char* const rpmNeeds[] = {"--license", nullptr};
 
 extern const packageFormat rpmFormat = {
     "--rpm",
@@ -250,4 +257,5 @@ extern const packageFormat rpmFormat = {
     "--rpm-repo",
     "  --rpm-repo REPO    with --rpm: add the .rpm, signed, to the rpm repository REPO\n"
     "                     (it may be the folder of --apt-repo)\n",
-    writeRpmRepository};
+    writeRpmRepository,
+    rpmNeeds};

@@ -1,3 +1,5 @@
+#include "pack/options/optionChecks.h"
+#include "pack/options/optionParser.h"
 #include "pack/options/packOptions.h"
 #include "pack/options/packRequests.h"
 #include "pack/package/packageFormat.h"
@@ -9,9 +11,9 @@
 namespace {
 std::string usageError(packOptions& options, std::vector<const char*> arguments) {
     arguments.insert(arguments.begin(), "larkwin-pack");
-    ownedString error(
-        options.createUsageError((int)arguments.size(), const_cast<char**>(arguments.data())));
-    return error ? error.get() : "";
+    std::string error =
+        parseCommandLine((int)arguments.size(), const_cast<char**>(arguments.data()), &options);
+    return error.empty() ? checkCommandLine(options) : error;
 }
 } // namespace
 
@@ -22,15 +24,12 @@ TEST(PackOptions, TrainingArgumentsAreTakenAsTheyAre) {
     EXPECT_EQ("", usageError(options, {"--app-image", "d", "--main-class", "a.B", "app.jar",
                                        "--train", "--", "--name", "x", "", "-o"}));
     ASSERT_TRUE(options.train);
-    ASSERT_EQ(4, options.trainArguments.size());
-    EXPECT_STREQ("--name", options.trainArguments[0]);
-    EXPECT_STREQ("", options.trainArguments[2]);
-    EXPECT_STREQ("-o", options.trainArguments[3]);
-    EXPECT_EQ(nullptr, options.name);
+    EXPECT_EQ((std::vector<std::string>{"--name", "x", "", "-o"}), options.trainArguments);
+    EXPECT_FALSE(options.name.has_value());
     packOptions none;
     EXPECT_EQ("",
               usageError(none, {"--app-image", "d", "--main-class", "a.B", "app.jar", "--train"}));
-    EXPECT_EQ(0, none.trainArguments.size());
+    EXPECT_TRUE(none.trainArguments.empty());
 }
 
 TEST(PackOptions, TrainingNeedsAnImageWithTheCache) {
@@ -50,11 +49,8 @@ TEST(PackOptions, TrainingNeedsAnImageWithTheCache) {
 }
 
 static std::string usageError(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "larkwin-pack");
     packOptions options;
-    ownedString error(
-        options.createUsageError((int)arguments.size(), const_cast<char**>(arguments.data())));
-    return error ? error.get() : "";
+    return usageError(options, arguments);
 }
 
 TEST(packageFieldsTest, packagesNeedWhatTheirFormatsRequire) {
@@ -92,8 +88,7 @@ TEST(packageFieldsTest, packageOptionsAreRefusedAlone) {
 // Each job's request holds what its options said; the packages name their
 // formats in the table's order, whatever the command line's.
 TEST(packRequestsTest, requestsCarryTheirJobsOptions) {
-    std::vector<const char*> arguments = {"larkwin-pack",
-                                          "--rpm",
+    std::vector<const char*> arguments = {"--rpm",
                                           "r",
                                           "--deb",
                                           "d",
@@ -119,9 +114,7 @@ TEST(packRequestsTest, requestsCarryTheirJobsOptions) {
                                           "app.jar",
                                           "dep.jar"};
     packOptions options;
-    ownedString error(
-        options.createUsageError((int)arguments.size(), const_cast<char**>(arguments.data())));
-    ASSERT_EQ(nullptr, error.get()) << error.get();
+    ASSERT_EQ("", usageError(options, arguments));
     packageRequest package = createPackageRequest(options);
     ASSERT_EQ(2u, package.outputs.size());
     EXPECT_EQ(packageFormats[0], package.outputs[0].format);

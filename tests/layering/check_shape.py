@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Counts the shapes that keep larkwin-pack's options and files simple.
+
+Usage: check_shape.py [SRC]   (SRC defaults to the src/ beside tests/)
+
+- An option is one row: each name of the option table (a row made by
+  flagOption, valueOption or listOption in pack/options/optionTable.cc, or a
+  package format's option) stands as the literal "NAME" once under
+  pack/options and pack/cli; other places find the row (findOption,
+  goesWith, refusedAs) or say it inside a message.
+- No circle of includes among the files of a folder of NO_CIRCLES (a file
+  and its header count as one).
+- No delete[] in src/pack outside a destructor's body.
+Prints one line per fault and exits 1 when there is any.
+"""
+import os
+import re
+import sys
+
+from check_layers import INCLUDE, report, source_files
+
+TABLE = os.path.join("pack", "options", "optionTable.cc")
+ROW = re.compile(r'(?:flag|value|list)Option\(\s*"(-[^"]*)"')
+# A format's row: its option and its repository's, in its packageFormat.
+FORMAT_ROW = re.compile(r'extern const packageFormat \w+ = \{\s*"(-[^"]*)"(?:.|\n)*?"(-[^"]*)",\s*"  ')
+# Folders whose files include one another only downwards.
+NO_CIRCLES = ["pack/options"]
+# A reference to a row by name, not a second declaration of it.
+REFERENCE = re.compile(r'(?:goesWith|findOption|refusedAs)\(\s*"(-[^"]*)"|//.*')
+# The folders where options are declared; the layers below may pass the same
+# words to the tools they run.
+DECLARING = ["pack/options", "pack/cli"]
+
+
+def read(path):
+    with open(path, encoding="utf-8", errors="replace") as text:
+        return text.read()
+
+
+def option_rows(src):
+    """Each option name with the files that declare it as a row."""
+    rows = {}
+    for folder, path in source_files(src):
+        text = read(path)
+        names = ROW.findall(text) if os.path.relpath(path, src) == TABLE else []
+        if folder == os.path.join("pack", "package"):
+            for match in FORMAT_ROW.finditer(text):
+                names += [match.group(1), match.group(2)]
+        for name in names:
+            rows.setdefault(name, []).append(path)
+    return rows
+
+
+def option_faults(src):
+    rows = option_rows(src)
+    found = []
+    for name, paths in sorted(rows.items()):
+        if len(paths) != 1:
+            found.append("option %s: %d rows" % (name, len(paths)))
+    literals = {}
+    for folder, path in source_files(src):
+        if folder not in DECLARING:
+            continue
+        text = REFERENCE.sub("", read(path))
+        for name in rows:
+            count = text.count('"%s"' % name)
+            if count:
+                literals.setdefault(name, []).extend([path] * count)
+    for name, paths in sorted(literals.items()):
+        if len(paths) > 1:
+            found.append('option %s: the literal "%s" in %s'
+                         % (name, name, ", ".join(sorted(set(paths)))))
+    return found
+
+
+def circle_faults(src):
+    found = []
+    for folder in NO_CIRCLES:
+        edges = {}
+        for file_folder, path in source_files(src):
+            if file_folder != folder:
+                continue
+            module = os.path.splitext(os.path.basename(path))[0]
+            for line in read(path).split("\n"):
+                match = INCLUDE.match(line)
+                if match and os.path.dirname(match.group(1)) == folder:
+                    other = os.path.splitext(os.path.basename(match.group(1)))[0]
+                    if other != module:
+                        edges.setdefault(module, set()).add(other)
+        for start in sorted(edges):
+            path = find_path(edges, [start])
+            if path:
+                found.append("%s: a circle of includes: %s" % (folder, " -> ".join(path)))
+                break
+    return found
+
+
+def find_path(edges, path):
+    """A circle that leads from the last of path back to its first, or None."""
+    for after in sorted(edges.get(path[-1], ())):
+        if after == path[0]:
+            return path + [after]
+        if after not in path:
+            found = find_path(edges, path + [after])
+            if found:
+                return found
+    return None
+
+
+def delete_faults(src):
+    found = []
+    for folder, path in source_files(src):
+        if not folder.startswith("pack"):
+            continue
+        depth, destructor, head = 0, False, ""
+        for number, line in enumerate(read(path).split("\n"), 1):
+            if depth == 0 and line and not line[0].isspace():
+                head = line
+            for ch in re.sub(r'"(\\.|[^"\\])*"|//.*', "", line):
+                if ch == "{":
+                    if depth == 0:
+                        destructor = "::~" in head
+                    depth += 1
+                elif ch == "}" and depth > 0:
+                    depth -= 1
+            if "delete[]" in re.sub(r"//.*", "", line) and not destructor:
+                found.append("%s:%d: delete[] outside a destructor" % (path, number))
+    return found
+
+
+def violations(src):
+    return option_faults(src) + circle_faults(src)
+
+
+if __name__ == "__main__":
+    sys.exit(report(violations, sys.argv))
