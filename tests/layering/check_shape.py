@@ -129,7 +129,7 @@ def delete_faults(src):
 
 
 def violations(src):
-    return option_faults(src) + circle_faults(src)
+    return option_faults(src) + circle_faults(src) + delete_faults(src)
 
 
 if __name__ == "__main__":

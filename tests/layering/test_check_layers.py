@@ -126,6 +126,8 @@ class ShapeCheckTest(unittest.TestCase):
             ({"pack/cli/main.cc": 'if (strcmp(a, "-o") == 0) {}\n'}, 'the literal "-o"'),
             ({"pack/options/packRequests.h": '#include "pack/options/optionChecks.h"\n'},
              "optionChecks -> packRequests -> optionChecks"),
+            ({"pack/zip/a.cc": "void f(char* p) {\n    delete[] p;\n}\n"},
+             "a.cc:2: delete[] outside a destructor"),
         ]
         for extra, fault in faults:
             result = self.shape(dict(clean, **extra))

@@ -35,10 +35,8 @@ struct copyScope {
 static const int deepestLinkChain = 32;
 
 static char* createChildPath(const char* directory, const char* name) {
-    char* prefix = createString(directory, "/");
-    char* path = createString(prefix, name);
-    delete[] prefix;
-    return path;
+    ownedString prefix(createString(directory, "/"));
+    return createString(prefix.get(), name);
 }
 
 static int isDotOrDotDot(const char* name) {
@@ -100,14 +98,13 @@ static void copyFile(const char* from, const char* to, const struct stat& status
 
 static void copyLink(const char* from, const char* to, const struct stat& status) {
     long length = status.st_size > 0 ? status.st_size : 255;
-    char* target = new char[length + 1];
-    ssize_t got = readlink(from, target, length + 1);
+    ownedString target(new char[length + 1]);
+    ssize_t got = readlink(from, target.get(), length + 1);
     int copied = got >= 0 && got <= length;
     if (copied) {
         target[got] = 0;
-        copied = symlink(target, to) == 0;
+        copied = symlink(target.get(), to) == 0;
     }
-    delete[] target;
     struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (!copied || utimensat(AT_FDCWD, to, times, AT_SYMLINK_NOFOLLOW) != 0) {
         failCopying(from);
@@ -130,13 +127,12 @@ static void copyEntry(const char* directory, const char* name, void* destination
 
 // 1 when path, with its links resolved, lies outside the root.
 static int leadsOutside(const char* path, const char* root) {
-    char* canonical = createCanonicalPath(path);
+    ownedString canonical(createCanonicalPath(path));
     size_t rootLength = strlen(root);
-    int outside = canonical == nullptr || strncmp(canonical, root, rootLength) != 0 ||
+    int outside = canonical == nullptr || strncmp(canonical.get(), root, rootLength) != 0 ||
                   (canonical[rootLength] != '/' && canonical[rootLength] != 0);
     // A link that leads nowhere stays a link.
     int dangling = canonical == nullptr;
-    delete[] canonical;
     return outside && !dangling;
 }
 
@@ -199,9 +195,8 @@ void copySelfContainedTree(const char* from, const char* to) {
 }
 
 static void removeEntry(const char* directory, const char* name, void*) {
-    char* path = createChildPath(directory, name);
-    removeTree(path);
-    delete[] path;
+    ownedString path(createChildPath(directory, name));
+    removeTree(path.get());
 }
 
 void removeTree(const char* path) {
@@ -220,9 +215,8 @@ void removeTree(const char* path) {
 }
 
 static void addEntrySize(const char* directory, const char* name, void* total) {
-    char* path = createChildPath(directory, name);
-    *(long*)total += getTreeSize(path);
-    delete[] path;
+    ownedString path(createChildPath(directory, name));
+    *(long*)total += getTreeSize(path.get());
 }
 
 long getTreeSize(const char* path) {

@@ -56,15 +56,13 @@ static int endsWith(const char* text, const char* ending) {
 
 // An SVG that shows the PNG at its size, for rsvg-convert to scale.
 static char* createPngWrapper(const char* icon, const char* work, int* size) {
-    char* bytes = createWholeFileContent(const_cast<char*>(icon), (size_t)longestIcon);
+    ownedString bytes(createWholeFileContent(const_cast<char*>(icon), (size_t)longestIcon));
     long length = bytes != nullptr ? getFileSize(const_cast<char*>(icon)) : 0;
-    *size = bytes != nullptr ? getSquarePngSize((const unsigned char*)bytes, length) : 0;
+    *size = bytes != nullptr ? getSquarePngSize((const unsigned char*)bytes.get(), length) : 0;
     if (*size == 0) {
-        delete[] bytes;
         throw createMessage("the icon '%s' is not a square PNG", icon);
     }
-    char* base64 = createBase64((const unsigned char*)bytes, length);
-    delete[] bytes;
+    ownedString base64(createBase64((const unsigned char*)bytes.get(), length));
     char number[16];
     snprintf(number, sizeof number, "%d", *size);
     stringBuffer svg;
@@ -78,17 +76,15 @@ static char* createPngWrapper(const char* icon, const char* work, int* size) {
                            "\" height=\"",
                            number,
                            "\" xlink:href=\"data:image/png;base64,",
-                           base64,
+                           base64.get(),
                            "\"/></svg>\n"};
     for (const char* part : parts) {
         svg.append(part);
     }
-    delete[] base64;
-    char* text = svg.createString();
-    char* wrapper = joinPath(work, "icon.svg");
-    writeTextFile(wrapper, text, 0644);
-    delete[] text;
-    return wrapper;
+    ownedString text(svg.createString());
+    ownedString wrapper(joinPath(work, "icon.svg"));
+    writeTextFile(wrapper.get(), text.get(), 0644);
+    return wrapper.release();
 }
 
 static void renderIcon(const char* converter, const char* svg, int size, const char* output) {
@@ -115,13 +111,12 @@ static char* createThemePath(const char* root, const char* size, const char* nam
     for (const char* part : parts) {
         relative.append(part);
     }
-    char* inPackage = relative.createString();
-    char* path = createString(root, inPackage);
-    installed.append(inPackage);
-    char* directory = createParentPath(path);
-    makeDirectories(directory);
-    delete[] directory;
-    return path;
+    ownedString inPackage(relative.createString());
+    ownedString path(createString(root, inPackage.get()));
+    installed.append(inPackage.release());
+    ownedString directory(createParentPath(path.get()));
+    makeDirectories(directory.get());
+    return path.release();
 }
 
 void installIcons(const char* icon, const char* name, const char* root, const char* work,

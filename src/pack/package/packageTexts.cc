@@ -1,5 +1,6 @@
 #include "pack/package/packageTexts.h"
 
+#include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 static void appendAll(stringBuffer& text, const char* const* parts) {
     for (int i = 0; parts[i] != nullptr; i++) {
@@ -83,18 +85,17 @@ static char* createLineArgument(const char* start, const char* end, const char* 
 }
 
 char* createDirectiveArgument(const char* configuration, const char* word) {
-    char* found = nullptr;
+    ownedString found;
     const char* line = configuration;
     while (*line != 0) {
         const char* end = line + strcspn(line, "\r\n");
-        char* argument = createLineArgument(line, end, word);
+        ownedString argument(createLineArgument(line, end, word));
         if (argument != nullptr) {
-            delete[] found;
-            found = argument;
+            found = std::move(argument);
         }
         line = end + strspn(end, "\r\n");
     }
-    return found;
+    return found.release();
 }
 
 // Text for roff: a backslash and a leading dot or quote would be read as

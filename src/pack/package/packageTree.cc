@@ -87,10 +87,8 @@ static char* createEntryWindowClass(const packageRequest& request, const char* c
 }
 
 static int hasSocket(const char* configuration) {
-    char* port = createDirectiveArgument(configuration, "socket");
-    int has = port != nullptr && atoi(port) != 0;
-    delete[] port;
-    return has;
+    ownedString port(createDirectiveArgument(configuration, "socket"));
+    return port != nullptr && atoi(port.get()) != 0;
 }
 
 static void writeEntry(const char* root, const std::string& name, const char* suffix,

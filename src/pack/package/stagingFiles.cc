@@ -3,6 +3,7 @@
 #include "pack/image/directoryTree.h"
 #include "unix/outputFile.h"
 #include "unix/removalOnSignal.h"
+#include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
@@ -19,10 +20,8 @@
 #include <zlib.h>
 
 char* joinPath(const char* directory, const char* name) {
-    char* prefix = createString(directory, "/");
-    char* path = createString(prefix, name);
-    delete[] prefix;
-    return path;
+    ownedString prefix(createString(directory, "/"));
+    return createString(prefix.get(), name);
 }
 
 void writeTextFile(const char* path, const char* text, int mode) {
@@ -61,9 +60,8 @@ static void walk(const char* path, void (*visit)(const char*, const struct stat&
     }
     for (dirent* entry = readdir(listing); entry != nullptr; entry = readdir(listing)) {
         if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) {
-            char* child = joinPath(path, entry->d_name);
-            walk(child, visit, context);
-            delete[] child;
+            ownedString child(joinPath(path, entry->d_name));
+            walk(child.get(), visit, context);
         }
     }
     closedir(listing);
