@@ -168,6 +168,7 @@ static const char* usage =
     "  --sign-key ID      the GnuPG key (of GNUPGHOME) that signs them\n"
     "  --update-url URL   where the repository is served; the packages subscribe\n"
     "  --keep N           versions of each package that stay (default: 3)\n"
+    "  --next-sign-key ID also sign with ID, and ship its key: a change of keys\n"
     "\n"
 
     "Services, with {installed}:\n"

@@ -19,7 +19,7 @@ packOptions::packOptions()
       licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
       metainfo(nullptr), menuEntry(0), noMenuEntry(0), terminal(0), service(0),
       serviceUser(nullptr), serviceNotify(0), serviceLowPort(0), signKey(nullptr),
-      updateUrl(nullptr), keep(nullptr) {
+      updateUrl(nullptr), keep(nullptr), nextSignKey(nullptr) {
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         packageDirectories.push_back(nullptr);
         repositoryDirectories.push_back(nullptr);
@@ -53,6 +53,7 @@ packOptions::~packOptions() {
     delete[] signKey;
     delete[] updateUrl;
     delete[] keep;
+    delete[] nextSignKey;
     delete[] serviceUser;
 }
 
@@ -85,9 +86,10 @@ static char** imageValueSlot(packOptions& options, const char* name) {
 }
 
 static const char* const packageNames[] = {
-    "--app-version", "--description",  "--long-description", "--maintainer", "--vendor",
-    "--homepage",    "--license-file", "--license",          "--icon",       "--wm-class",
-    "--categories",  "--metainfo",     "--sign-key",         "--update-url", "--keep"};
+    "--app-version",  "--description",  "--long-description", "--maintainer", "--vendor",
+    "--homepage",     "--license-file", "--license",          "--icon",       "--wm-class",
+    "--categories",   "--metainfo",     "--sign-key",         "--update-url", "--keep",
+    "--next-sign-key"};
 static const int packageNameCount = sizeof packageNames / sizeof packageNames[0];
 
 // The value slots of the packages' options, in the order of packageNames.
@@ -96,7 +98,8 @@ static void getPackageSlots(packOptions& options, char** slots[]) {
                     &options.maintainer,  &options.vendor,      &options.homepage,
                     &options.licenseFile, &options.license,     &options.icon,
                     &options.wmClass,     &options.categories,  &options.metainfo,
-                    &options.signKey,     &options.updateUrl,   &options.keep};
+                    &options.signKey,     &options.updateUrl,   &options.keep,
+                    &options.nextSignKey};
     for (int i = 0; i < packageNameCount; i++) {
         slots[i] = all[i];
     }
@@ -352,7 +355,9 @@ char* packOptions::createRepositoryMisuseError() const {
         : keep != nullptr && !repository ? "--keep needs a repository"
         : !one ? "the repositories are served at one --update-url: give them one folder"
         : signKey != nullptr && !isOneLine(signKey) ? "--sign-key takes one line of text"
-                                                    : nullptr;
+        : nextSignKey != nullptr && (signKey == nullptr || !isOneLine(nextSignKey))
+            ? "--next-sign-key takes one line of text, with --sign-key"
+            : nullptr;
     if (problem == nullptr && keep != nullptr) {
         bool digits = strspn(keep, "0123456789") == strlen(keep) && strlen(keep) <= 3;
         problem = digits && atoi(keep) >= 1 ? nullptr : "--keep takes a number from 1 to 999";

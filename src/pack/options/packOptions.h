@@ -100,6 +100,7 @@ class packOptions {
     char* signKey;
     char* updateUrl;
     char* keep;
+    char* nextSignKey;
 
     // Whether a package was asked for.
     int packages() const;

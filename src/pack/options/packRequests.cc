@@ -84,7 +84,8 @@ packageRequest createPackageRequest(const packOptions& options) {
     }
     if (options.updateUrl != nullptr && options.signKey != nullptr) {
         request.updates = updatesRequest{options.updateUrl, options.signKey,
-                                         options.keep != nullptr ? atoi(options.keep) : 3};
+                                         options.keep != nullptr ? atoi(options.keep) : 3,
+                                         options.nextSignKey != nullptr ? options.nextSignKey : ""};
     }
     return request;
 }

@@ -157,7 +157,7 @@ static void writeFileLists(const packageRequest& request, const char* root) {
     std::string conffiles = "/etc/" + request.name + "/" + request.name + ".config\n";
     // The subscription to updates, when the package has one.
     if (fileExists(root + aptSourcesPath(request.name))) {
-        conffiles += aptSourcesPath(request.name) + "\n";
+        conffiles += aptSourcesPath(request.name) + "\n" + aptKeyringPath(request.name) + "\n";
     }
     writeTextFile((std::string(root) + "/DEBIAN/conffiles").c_str(), conffiles.c_str(), 0644);
     argumentList md5sum("md5sum", "coreutils");
@@ -244,4 +244,5 @@ extern const packageFormat debianFormat = {
     writeDebianPackage,
     "--apt-repo",
     "  --apt-repo REPO    with --deb: add the .deb to the signed apt repository REPO\n",
-    writeAptRepository};
+    writeAptRepository,
+    prepareAptRepository};
