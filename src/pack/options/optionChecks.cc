@@ -149,7 +149,9 @@ static std::string checkRepositories(const packOptions& options) {
         : options.keep.has_value() && !repository ? "--keep needs a repository"
         : !one ? "the repositories are served at one --update-url: give them one folder"
         : key && !isOneLine(options.signKey->c_str()) ? "--sign-key takes one line of text"
-                                                      : nullptr;
+        : options.nextSignKey.has_value() && (!key || !isOneLine(options.nextSignKey->c_str()))
+            ? "--next-sign-key takes one line of text, with --sign-key"
+            : nullptr;
     return problem != nullptr ? problem : "";
 }
 

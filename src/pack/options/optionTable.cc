@@ -230,6 +230,9 @@ static const optionRow rows[] = {
     valueOption("--keep", "N", packageJob, &o::keep,
                 "versions of each package that stay (default: 3)")
         .checkedBy(checkKeep),
+    valueOption("--next-sign-key", "ID", packageJob, &o::nextSignKey,
+                "also sign with ID, and ship its key: a change of keys")
+        .goesWith("--sign-key"),
 
     flagOption("--service", installedJobs, &o::service,
                "also write DIR/lib/systemd/system/NAME.service, a systemd\n"

@@ -93,6 +93,9 @@ struct packOptions {
     std::optional<std::string> signKey;
     std::optional<std::string> updateUrl;
     std::optional<std::string> keep;
+    // A second key that also signs, whose public key ships too: a change of
+    // keys in two publishes.
+    std::optional<std::string> nextSignKey;
 
     // Whether a package was asked for.
     bool packages() const;

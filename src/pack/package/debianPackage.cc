@@ -158,7 +158,7 @@ static void writeFileLists(const packageRequest& request, const char* root) {
     std::string conffiles = "/etc/" + request.name + "/" + request.name + ".config\n";
     // The subscription to updates, when the package has one.
     if (fileExists(root + aptSourcesPath(request.name))) {
-        conffiles += aptSourcesPath(request.name) + "\n";
+        conffiles += aptSourcesPath(request.name) + "\n" + aptKeyringPath(request.name) + "\n";
     }
     writeTextFile((std::string(root) + "/DEBIAN/conffiles").c_str(), conffiles.c_str(), 0644);
     argumentList md5sum("md5sum", "coreutils");
@@ -262,4 +262,5 @@ extern const packageFormat debianFormat = {
     "--apt-repo",
     "  --apt-repo REPO    with --deb: add the .deb to the signed apt repository REPO\n",
     writeAptRepository,
+    prepareAptRepository,
     debianNeeds};

@@ -50,6 +50,9 @@ struct packageFormat {
     const char* repositoryOption;
     const char* repositoryHelp;
     void (*publish)(const repositoryRequest& request);
+    // The refusals of publish, run on the packages just built, before any
+    // is published, with the repository locked.
+    void (*prepare)(const repositoryRequest& request);
     // The options its check requires, which --help says it needs; null
     // ends them.
     const char* const* neededOptions;

@@ -24,6 +24,8 @@ struct updatesRequest {
     std::string url;
     std::string signingKey;
     int keep = 3;
+    // While the repositories change keys, the key that signs them too.
+    std::string nextSigningKey;
 };
 
 // What the packages say about the application and what they hold. image

@@ -10,7 +10,8 @@ class stringArray;
 // format adds its own to the staged tree while it builds its package.
 
 // For the .deb: /etc/apt/sources.list.d/NAME.sources (a conffile, removed
-// by a purge) and /usr/share/keyrings/NAME-archive-keyring.pgp, under root,
+// by a purge) and /etc/apt/keyrings/NAME-archive-keyring.pgp (one too, so
+// that a removed package leaves the two together), under root,
 // and the lintian override that says why a package installs apt sources.
 void addAptSubscription(const char* root, const std::string& name, const std::string& url,
                         const std::string& publicKey);

@@ -4,13 +4,13 @@
 #include "pack/image/directoryTree.h"
 #include "pack/image/madeDirectories.h"
 #include "pack/package/packageFormat.h"
+#include "pack/package/packageRepositories.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTraining.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
-#include "pack/repository/repositoryRequest.h"
 #include "pack/repository/signingKey.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
@@ -124,25 +124,10 @@ static void writeImage(const packageRequest& request, const char* configuration,
     strip(runtimeFiles);
 }
 
-static void joinRepository(const packageRequest& request, const packageOutput& output,
-                           const std::vector<std::string>& packages) {
-    if (output.repository.empty()) {
-        return;
-    }
-    repositoryRequest repository;
-    repository.directory = output.repository;
-    repository.packages = packages;
-    repository.signingKey = request.updates->signingKey;
-    repository.url = request.updates->url;
-    repository.name = request.name;
-    repository.keep = request.updates->keep;
-    repository.quiet = request.image.quiet;
-    output.format->publish(repository);
-}
-
 // The formats' packages in the order of the table, each built into a
-// scratch directory of its own; then all of them are published together
-// (a failure leaves none), and then each joins its repository.
+// scratch directory of its own; then, once the repositories have refused
+// nothing, all of them are published together (a failure leaves none), and
+// then each joins its repository.
 static void writeFormats(const packageRequest& request, const stagedTree& tree) {
     // Quiet while built: each is named once it is published.
     packageRequest building = request;
@@ -161,18 +146,19 @@ static void writeFormats(const packageRequest& request, const stagedTree& tree) 
             }
         }
     }
+    std::vector<std::vector<std::string>> built(builtAndTo.size());
     std::vector<std::vector<std::string>> written(builtAndTo.size());
     for (size_t i = 0; i < builtAndTo.size(); i++) {
         stringArray files;
         findFiles(builtAndTo[i].first.c_str(), files, 0);
         for (int j = 0; j < files.size(); j++) {
+            built[i].push_back(files[j]);
             written[i].push_back(builtAndTo[i].second + "/" + (strrchr(files[j], '/') + 1));
         }
     }
+    packageRepositories repositories(request, outputs, built);
     publishAll(builtAndTo, request.image.quiet);
-    for (size_t i = 0; i < outputs.size(); i++) {
-        joinRepository(request, *outputs[i], written[i]);
-    }
+    repositories.publish(written);
 }
 
 static void buildPackages(const packageRequest& request, const char* configuration,
@@ -210,10 +196,15 @@ std::string checkPackageFormats(const packageRequest& request) {
 void writePackages(const packageRequest& request, const char* configuration) {
     checkServiceNames(request);
     checkPackageTraining(request);
-    // The key is tried before anything is made.
+    // The keys are tried before anything is made.
+    checkPackageRepositories(request);
     std::string publicKey;
     if (request.updates) {
-        publicKey = signingKey(request.updates->signingKey).exportPublic();
+        signingKey key(request.updates->signingKey);
+        if (!request.updates->nextSigningKey.empty()) {
+            key.alsoSignWith(request.updates->nextSigningKey);
+        }
+        publicKey = key.exportPublic();
     }
     // Before any work; removed again, when empty, if the run fails.
     madeDirectories outputs;

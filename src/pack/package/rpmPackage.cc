@@ -258,4 +258,5 @@ extern const packageFormat rpmFormat = {
     "  --rpm-repo REPO    with --rpm: add the .rpm, signed, to the rpm repository REPO\n"
     "                     (it may be the folder of --apt-repo)\n",
     writeRpmRepository,
+    prepareRpmRepository,
     rpmNeeds};

@@ -2,6 +2,7 @@
 
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/repositoryIndex.h"
+#include "pack/repository/repositoryKey.h"
 #include "pack/repository/repositoryRequest.h"
 #include "pack/repository/signingKey.h"
 #include "pack/repository/subscription.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <unistd.h>
 
@@ -72,10 +74,15 @@ std::vector<repositoryPackage> listPool(const std::string& directory) {
                 repositoryPackage package = {
                     file.substr(0, first), file.substr(first + 1, second - first - 1),
                     file.substr(second + 1, file.size() - 4 - second - 1), folder + "/" + file};
-                if (isPlainField(package.name) && isPlainField(package.version) &&
-                    isPlainField(package.architecture)) {
-                    found.push_back(package);
+                if (!isPlainField(package.name) || !isPlainField(package.version) ||
+                    !isPlainField(package.architecture)) {
+                    continue;
                 }
+                if (package.name != name) {
+                    fail("'" + folder + "/" + file + "' in the repository '" + directory +
+                         "' belongs to another package than " + name + ": remove it");
+                }
+                found.push_back(package);
             }
         }
     }
@@ -88,20 +95,45 @@ bool olderDebian(const std::string& a, const std::string& b, void* context) {
     return runProgramStatus({tools.dpkg, "--compare-versions", a, "lt", b}, printed) == 0;
 }
 
+bool sameDebianVersion(const aptTools& tools, const std::string& a, const std::string& b) {
+    std::string printed;
+    return runProgramStatus({tools.dpkg, "--compare-versions", a, "eq", b}, printed) == 0;
+}
+
+// A file of the pool that holds package's name and architecture at a
+// version that dpkg counts as the same under another spelling ("1.00" is
+// "1.0"), or null.
+const repositoryPackage* findSameVersion(const aptTools& tools,
+                                         const std::vector<repositoryPackage>& pool,
+                                         const repositoryPackage& package) {
+    std::string version = package.version.substr(package.version.find(':') + 1);
+    for (const repositoryPackage& other : pool) {
+        if (other.name == package.name && other.architecture == package.architecture &&
+            other.path != package.path && sameDebianVersion(tools, other.version, version)) {
+            return &other;
+        }
+    }
+    return nullptr;
+}
+
 // The new packages, each with the file it comes from. Refuses a version
 // that the pool holds with other content; one it holds as it is stays.
 std::vector<std::pair<repositoryPackage, std::string>>
 checkNewPackages(const aptTools& tools, const repositoryRequest& request) {
     std::vector<std::pair<repositoryPackage, std::string>> added;
+    std::vector<repositoryPackage> pool = listPool(request.directory);
     for (const std::string& path : request.packages) {
         repositoryPackage package = readDebian(tools, path);
         std::string inPool = request.directory + "/" + package.path;
+        const repositoryPackage* same = findSameVersion(tools, pool, package);
+        if (same != nullptr || (fileExists(inPool) && !sameContent(inPool, path))) {
+            fail(package.name + " " + package.version + " (" + package.architecture +
+                 ") is in the repository '" + request.directory + "' already" +
+                 (same != nullptr ? " as " + same->version : "") +
+                 ", with other content: give the package a new version");
+        }
         if (!fileExists(inPool)) {
             added.emplace_back(package, path);
-        } else if (!sameContent(inPool, path)) {
-            fail(package.name + " " + package.version + " (" + package.architecture +
-                 ") is in the repository '" + request.directory +
-                 "' already, with other content: give the package a new version");
         } else {
             report(request.quiet, request.directory,
                    package.name + " " + package.version + " is there already");
@@ -116,6 +148,49 @@ std::vector<std::string> architectures(const std::vector<repositoryPackage>& pac
     for (const repositoryPackage& package : packages) {
         if (std::find(found.begin(), found.end(), package.architecture) == found.end()) {
             found.push_back(package.architecture);
+        }
+    }
+    return found;
+}
+
+// Throws unless each stanza's Package names the pool folder its Filename
+// is in: a file put there under a name of its own must not bring another
+// package into the index.
+void checkPackageNames(const std::string& directory, const std::string& packages) {
+    std::istringstream lines(packages + "\n");
+    std::string name;
+    std::string file;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 9, "Package: ") == 0) {
+            name = line.substr(9);
+        } else if (line.compare(0, 10, "Filename: ") == 0) {
+            file = line.substr(10);
+        } else if (line.empty() && !file.empty()) {
+            if (file.compare(0, poolDirectory(name).size() + 1, poolDirectory(name) + "/") != 0) {
+                fail("'" + file + "' in the repository '" + directory + "' holds the package " +
+                     name + ", which belongs elsewhere: remove it");
+            }
+            name.clear();
+            file.clear();
+        }
+    }
+}
+
+// The pool files that the indexes now in place name: what a client may
+// still fetch, so that they stay until the next update.
+std::vector<std::string> findIndexedFiles(const std::string& directory, const std::string& suite) {
+    std::vector<std::string> found;
+    std::string main = directory + "/dists/" + suite + "/main";
+    for (const std::string& binary : listDirectory(main)) {
+        std::string packages = main + "/" + binary + "/Packages";
+        if (binary.compare(0, 7, "binary-") != 0 || !fileExists(packages)) {
+            continue;
+        }
+        std::istringstream lines(readFile(packages));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.compare(0, 10, "Filename: ") == 0) {
+                found.push_back(line.substr(10));
+            }
         }
     }
     return found;
@@ -144,6 +219,7 @@ void generatePackages(const aptTools& tools, const std::string& directory,
                 0644);
     runProgram({tools.ftparchive, "--quiet", "generate", scratch + "/" + architecture + ".conf"},
                directory, true);
+    checkPackageNames(directory, readFile(directory + "/" + output + "/Packages"));
 }
 
 // scratch/Release, naming the indexes by their SHA-256 alone, which is
@@ -189,6 +265,7 @@ std::vector<std::string> publishIndexes(const std::string& directory, const std:
     for (const auto& entry : findReleaseHashes(readFile(staged + "/Release"))) {
         renameFile(staged + "/dist/" + entry.second, dists + "/" + entry.second);
     }
+    heldSignals together;
     renameFile(staged + "/Release.gpg", dists + "/Release.gpg");
     renameFile(staged + "/Release", dists + "/Release");
     renameFile(staged + "/InRelease", dists + "/InRelease");
@@ -220,9 +297,8 @@ void writeSubscription(const repositoryRequest& request, const signingKey& key) 
 
 void publish(const aptTools& tools, const signingKey& key, const repositoryRequest& request,
              const std::vector<std::pair<repositoryPackage, std::string>>& added) {
-    repositoryLock lock(request.directory);
     const std::string& directory = request.directory;
-    std::string scratch = lock.scratch().substr(directory.size() + 1);
+    std::string scratch = request.lock->scratch().substr(directory.size() + 1);
     writeSubscription(request, key);
     for (const auto& addition : added) {
         std::string inPool = directory + "/" + addition.first.path;
@@ -246,21 +322,38 @@ void publish(const aptTools& tools, const signingKey& key, const repositoryReque
     if (fileExists(before)) {
         previous = findReleaseHashes(readFile(before));
     }
+    std::vector<std::string> indexed = findIndexedFiles(directory, request.suite);
     std::vector<std::string> named = publishIndexes(directory, scratch, request.suite);
     for (const auto& entry : previous) {
         named.push_back(entry.first);
     }
     pruneByHash(directory, request.suite, named);
-    removeOutdated(directory, outdated, request.quiet);
+    removeOutdated(directory, outdated, indexed, request.quiet);
 }
 
 } // namespace
+
+void prepareAptRepository(const repositoryRequest& request) {
+    checkSubscriptionName(request.name);
+    checkRepositoryUrl(request.url);
+    aptTools tools;
+    signingKey key = openRepositoryKey(request);
+    checkRepositoryKey(request, key);
+    checkNewPackages(tools, request);
+}
 
 void writeAptRepository(const repositoryRequest& request) {
     checkSubscriptionName(request.name);
     checkRepositoryUrl(request.url);
     aptTools tools;
-    signingKey key(request.signingKey);
-    std::vector<std::pair<repositoryPackage, std::string>> added = checkNewPackages(tools, request);
-    publish(tools, key, request, added);
+    signingKey key = openRepositoryKey(request);
+    std::unique_ptr<repositoryLock> own;
+    repositoryRequest locked = request;
+    if (locked.lock == nullptr) {
+        own.reset(new repositoryLock(request.directory));
+        locked.lock = own.get();
+    }
+    checkRepositoryKey(locked, key);
+    std::vector<std::pair<repositoryPackage, std::string>> added = checkNewPackages(tools, locked);
+    publish(tools, key, locked, added);
 }

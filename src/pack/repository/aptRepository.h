@@ -13,10 +13,15 @@ struct repositoryRequest;
 //
 // Refused before anything is written: a key that cannot sign (GnuPG's
 // reason), a package that is not a .deb, a version that the repository
-// holds with other content. A reader sees the old repository or the new
+// holds with other content ("1.00" is "1.0"), a folder others may
+// write, a pool file of another package. A reader sees the old repository or the new
 // one: files are added under new names, InRelease is renamed into place
-// last, and what the old index named stays until then (by-hash files one
-// update longer).
+// last, and what the old index named stays until the next update.
 void writeAptRepository(const repositoryRequest& request);
+
+// The refusals of writeAptRepository, made before the packages are
+// published anywhere (request.packages are the files just built): the
+// key, and a version held with other content, as dpkg compares versions.
+void prepareAptRepository(const repositoryRequest& request);
 
 #endif

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -151,6 +152,16 @@ repositoryLock::repositoryLock(const std::string& directory) : descriptor(-1) {
     if (descriptor < 0) {
         failWithReason("Unable to open", directory);
     }
+    struct stat status = {};
+    if (fstat(descriptor, &status) != 0 || (status.st_mode & 022) != 0 ||
+        (status.st_uid != geteuid() && status.st_uid != 0)) {
+        close(descriptor);
+        char mode[8];
+        snprintf(mode, sizeof mode, "%04o", (unsigned)(status.st_mode & 07777));
+        fail("the repository '" + directory + "' may be written by others (mode " + mode +
+             ", owner " + std::to_string(status.st_uid) +
+             "): they could change what is signed; make it yours and chmod go-w it");
+    }
     if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         int reason = errno;
         close(descriptor);
@@ -170,6 +181,19 @@ repositoryLock::~repositoryLock() {
     removeTree(scratchDirectory.c_str());
     unregisterRemoval(scratchDirectory.c_str());
     close(descriptor);
+}
+
+heldSignals::heldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        sigaddset(&held, signal);
+    }
+    sigprocmask(SIG_BLOCK, &held, &before);
+}
+
+heldSignals::~heldSignals() {
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 bool isPlainText(const std::string& value, const char* marks) {

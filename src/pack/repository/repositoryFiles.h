@@ -1,6 +1,7 @@
 #ifndef LARKWIN_PACK_REPOSITORY_REPOSITORYFILES_H
 #define LARKWIN_PACK_REPOSITORY_REPOSITORYFILES_H
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -39,10 +40,26 @@ bool fileExists(const std::string& path);
 std::vector<std::string> listDirectory(const std::string& path);
 void makeDirectory(const std::string& path);
 
+// Holds back the termination signals while it lives, so that files that a
+// reader needs together (an index and its signature) are renamed into place
+// both or neither.
+class heldSignals {
+  public:
+    heldSignals();
+    ~heldSignals();
+    heldSignals(const heldSignals&) = delete;
+    heldSignals& operator=(const heldSignals&) = delete;
+
+  private:
+    sigset_t before;
+};
+
 // Holds an exclusive lock on the repository's folder while it lives, so
 // that two larkwin-pack runs never write one repository at once, and a
 // scratch folder inside it (on its file system, so that renames are
-// atomic), removed at the end.
+// atomic), removed at the end. A folder that others may write (group or
+// world, or owned by another user than this one or root) is refused: they
+// could change what is signed.
 class repositoryLock {
   public:
     explicit repositoryLock(const std::string& directory);

@@ -78,8 +78,11 @@ void report(bool quiet, const std::string& directory, const std::string& text) {
 }
 
 void removeOutdated(const std::string& directory, const std::vector<repositoryPackage>& outdated,
-                    bool quiet) {
+                    const std::vector<std::string>& namedBefore, bool quiet) {
     for (const repositoryPackage& package : outdated) {
+        if (std::find(namedBefore.begin(), namedBefore.end(), package.path) != namedBefore.end()) {
+            continue;
+        }
         unlink((directory + "/" + package.path).c_str());
         report(quiet, directory, "removed " + package.path);
     }

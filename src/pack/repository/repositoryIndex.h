@@ -40,8 +40,10 @@ std::vector<std::string> findRepomdFiles(const std::string& repomd);
 void report(bool quiet, const std::string& directory, const std::string& text);
 
 // Removes the packages that left the index from the repository's folder,
-// naming each unless quiet.
+// naming each unless quiet, but for those that the index before it named
+// (paths within the folder): a client that read that index a moment ago
+// still finds them; the next update removes them.
 void removeOutdated(const std::string& directory, const std::vector<repositoryPackage>& outdated,
-                    bool quiet);
+                    const std::vector<std::string>& namedBefore, bool quiet);
 
 #endif

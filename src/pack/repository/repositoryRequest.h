@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+class repositoryLock;
+
 // What adding packages to an apt or rpm repository needs to know.
 struct repositoryRequest {
     // The repository's folder, made when missing; what a web server serves
@@ -14,6 +16,9 @@ struct repositoryRequest {
     // A GnuPG key (fingerprint, key id or user id) of the user's GNUPGHOME
     // with its secret part, which signs the indexes and the .rpm files.
     std::string signingKey;
+    // While the repository changes keys: the key that signs too and joins
+    // the keyring (repositoryKey.h); else empty.
+    std::string nextSigningKey;
     // The address the folder is served at, named by the subscription files.
     std::string url;
     // The subscription files' name: NAME-archive-keyring.pgp, NAME.sources,
@@ -25,6 +30,10 @@ struct repositoryRequest {
     int keep = 3;
     // Nothing printed but failures.
     bool quiet = false;
+    // The lock on directory when the caller holds it already (from before
+    // the packages were published, so that a refusal leaves them
+    // unpublished); null: the writer takes it.
+    const repositoryLock* lock = nullptr;
 };
 
 #endif

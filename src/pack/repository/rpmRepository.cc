@@ -2,12 +2,15 @@
 
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/repositoryIndex.h"
+#include "pack/repository/repositoryKey.h"
 #include "pack/repository/repositoryRequest.h"
 #include "pack/repository/signingKey.h"
 #include "pack/repository/subscription.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <unistd.h>
 
@@ -61,28 +64,74 @@ std::string fileName(const repositoryPackage& package) {
     return package.name + "-" + package.version + "." + package.architecture + ".rpm";
 }
 
+// rpm.vercmp's answer for a and b: below, at or above 0 as a is older,
+// the same or newer.
+int compareRpm(const rpmTools& tools, const std::string& a, const std::string& b) {
+    std::string code = "%{lua: local a, b = rpm.ver('" + a + "'), rpm.ver('" + b +
+                       "'); print(a < b and -1 or a == b and 0 or 1)}";
+    return atoi(runProgram({tools.rpm, "--eval", code}).c_str());
+}
+
 bool olderRpm(const std::string& a, const std::string& b, void* context) {
-    const rpmTools& tools = *static_cast<const rpmTools*>(context);
-    std::string code = "%{lua: print(rpm.ver('" + a + "') < rpm.ver('" + b + "') and 1 or 0)}";
-    return runProgram({tools.rpm, "--eval", code}) == "1\n";
+    return compareRpm(*static_cast<const rpmTools*>(context), a, b) < 0;
+}
+
+// The .rpm files in the folder, by name.
+std::vector<std::string> listRpmFiles(const std::string& directory) {
+    std::vector<std::string> files;
+    for (const std::string& name : listDirectory(directory)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".rpm") == 0) {
+            files.push_back(name);
+        }
+    }
+    return files;
+}
+
+// Every .rpm in the folder, with its header's digest in path; refuses one
+// whose name is not that of the package it holds.
+std::vector<repositoryPackage> readRepository(const rpmTools& tools, const std::string& directory,
+                                              const std::vector<std::string>& files) {
+    if (files.empty()) {
+        return {};
+    }
+    std::vector<repositoryPackage> packages = readRpms(tools, directory, files);
+    for (size_t i = 0; i < files.size(); i++) {
+        if (fileName(packages[i]) != files[i]) {
+            fail("'" + files[i] + "' in the repository '" + directory + "' holds the package " +
+                 fileName(packages[i]) + ", which belongs elsewhere: remove it");
+        }
+    }
+    return packages;
 }
 
 // The new packages, each with the file it comes from. Refuses a version
-// that the repository holds with other content; one it holds as it is
-// stays.
+// that the repository holds with other content, under its own name or
+// under a version that rpm counts as the same ("1.00" is "1.0"); one it
+// holds as it is stays.
 std::vector<std::pair<repositoryPackage, std::string>>
 checkNewPackages(const rpmTools& tools, const repositoryRequest& request) {
     std::vector<repositoryPackage> packages = readRpms(tools, "", request.packages);
+    std::vector<std::string> files = listRpmFiles(request.directory);
+    std::vector<repositoryPackage> held = readRepository(tools, request.directory, files);
     std::vector<std::pair<repositoryPackage, std::string>> added;
     for (size_t i = 0; i < packages.size(); i++) {
         const repositoryPackage& package = packages[i];
-        std::string inRepository = request.directory + "/" + fileName(package);
-        if (!fileExists(inRepository)) {
+        bool there = false;
+        for (size_t j = 0; j < held.size(); j++) {
+            const repositoryPackage& other = held[j];
+            if (other.name != package.name || other.architecture != package.architecture ||
+                compareRpm(tools, other.version, package.version) != 0) {
+                continue;
+            }
+            if (files[j] != fileName(package) || other.path != package.path) {
+                fail(package.name + " " + package.version + " (" + package.architecture +
+                     ") is in the repository '" + request.directory + "' already as " +
+                     other.version + ", with other content: give the package a new version");
+            }
+            there = true;
+        }
+        if (!there) {
             added.emplace_back(package, request.packages[i]);
-        } else if (readRpms(tools, "", {inRepository})[0].path != package.path) {
-            fail(package.name + " " + package.version + " (" + package.architecture +
-                 ") is in the repository '" + request.directory +
-                 "' already, with other content: give the package a new version");
         } else {
             report(request.quiet, request.directory,
                    package.name + " " + package.version + " is there already");
@@ -100,16 +149,20 @@ std::string macroText(const std::string& text) {
     return escaped;
 }
 
+void signPackage(const rpmTools& tools, const signingKey& key, const std::string& path) {
+    runProgram({tools.rpmsign, "--define", "__gpg " + macroText(key.gpg()), "--define",
+                "_gpg_name " + key.fingerprint(), "--define", "_gpg_sign_cmd_extra_args --batch",
+                "--addsign", path},
+               "", true);
+}
+
 void addSigned(const rpmTools& tools, const signingKey& key, const repositoryRequest& request,
                const std::string& scratch,
                const std::vector<std::pair<repositoryPackage, std::string>>& added) {
     for (const auto& addition : added) {
         std::string staged = scratch + "/new.rpm";
         copyFile(addition.second, staged);
-        runProgram({tools.rpmsign, "--define", "__gpg " + macroText(key.gpg()), "--define",
-                    "_gpg_name " + key.fingerprint(), "--define",
-                    "_gpg_sign_cmd_extra_args --batch", "--addsign", staged},
-                   "", true);
+        signPackage(tools, key, staged);
         std::string name = fileName(addition.first);
         renameFile(staged, request.directory + "/" + name);
         report(request.quiet, request.directory, "added " + name);
@@ -119,20 +172,31 @@ void addSigned(const rpmTools& tools, const signingKey& key, const repositoryReq
 // Every .rpm in the folder, by name, version and architecture; path is the
 // file's name.
 std::vector<repositoryPackage> listRepository(const rpmTools& tools, const std::string& directory) {
-    std::vector<std::string> files;
-    for (const std::string& name : listDirectory(directory)) {
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".rpm") == 0) {
-            files.push_back(name);
-        }
-    }
-    if (files.empty()) {
-        return {};
-    }
-    std::vector<repositoryPackage> packages = readRpms(tools, directory, files);
+    std::vector<std::string> files = listRpmFiles(directory);
+    std::vector<repositoryPackage> packages = readRepository(tools, directory, files);
     for (size_t i = 0; i < files.size(); i++) {
         packages[i].path = files[i];
     }
     return packages;
+}
+
+// The files the index names, one a line: createrepo_c's metadata is
+// compressed, and this is what the next update needs of it.
+const char* const indexedList = ".larkwin-pack-rpm-index";
+
+// What the index in place names: none for a new repository; every .rpm of
+// one written before that list was kept.
+std::vector<std::string> findIndexedFiles(const std::string& directory) {
+    if (!fileExists(directory + "/" + indexedList)) {
+        return fileExists(directory + "/repodata/repomd.xml") ? listRpmFiles(directory)
+                                                              : std::vector<std::string>();
+    }
+    std::vector<std::string> found;
+    std::istringstream lines(readFile(directory + "/" + indexedList));
+    for (std::string line; std::getline(lines, line);) {
+        found.push_back(line);
+    }
+    return found;
 }
 
 // scratch/repodata by createrepo_c, of the kept packages alone, and the
@@ -144,6 +208,7 @@ void writeMetadata(const rpmTools& tools, const signingKey& key, const std::stri
         list += package.path + "\n";
     }
     replaceFile(scratch + "/packages.list", list, 0644);
+    replaceFile(scratch + "/" + indexedList, list, 0644);
     runProgram({tools.createrepo, "--quiet", "--no-database", "--outputdir", scratch, "--pkglist",
                 scratch + "/packages.list", directory},
                "", true);
@@ -165,8 +230,12 @@ void publishMetadata(const std::string& directory, const std::string& scratch) {
         renameFile(scratch + "/repodata/" + file, repodata + "/" + file);
         named.push_back(file);
     }
-    renameFile(scratch + "/repodata/repomd.xml", repodata + "/repomd.xml");
-    renameFile(scratch + "/repodata/repomd.xml.asc", repodata + "/repomd.xml.asc");
+    {
+        heldSignals together;
+        renameFile(scratch + "/repodata/repomd.xml", repodata + "/repomd.xml");
+        renameFile(scratch + "/repodata/repomd.xml.asc", repodata + "/repomd.xml.asc");
+    }
+    renameFile(scratch + "/" + indexedList, directory + "/" + indexedList);
     for (const std::string& file : listDirectory(repodata)) {
         if (std::find(named.begin(), named.end(), file) == named.end()) {
             unlink((repodata + "/" + file).c_str());
@@ -176,30 +245,49 @@ void publishMetadata(const std::string& directory, const std::string& scratch) {
 
 void publish(const rpmTools& tools, const signingKey& key, const repositoryRequest& request,
              const std::vector<std::pair<repositoryPackage, std::string>>& added) {
-    repositoryLock lock(request.directory);
     const std::string& directory = request.directory;
+    const std::string& scratch = request.lock->scratch();
     std::string keyUrl = joinUrl(request.url, keyringFileName(request.name));
     std::string repo = createRpmRepo(request.name, request.url, keyUrl);
     replaceFile(directory + "/" + keyringFileName(request.name), key.exportPublic(), 0644);
     replaceFile(directory + "/" + request.name + ".repo", repo, 0644);
-    addSigned(tools, key, request, lock.scratch(), added);
+    addSigned(tools, key, request, scratch, added);
     std::vector<repositoryPackage> packages = listRepository(tools, directory);
     sortPackages(packages, olderRpm, const_cast<rpmTools*>(&tools));
     std::vector<repositoryPackage> kept;
     std::vector<repositoryPackage> outdated;
     splitByAge(packages, request.keep, kept, outdated);
-    writeMetadata(tools, key, directory, lock.scratch(), kept);
-    publishMetadata(directory, lock.scratch());
-    removeOutdated(directory, outdated, request.quiet);
+    std::vector<std::string> indexed = findIndexedFiles(directory);
+    writeMetadata(tools, key, directory, scratch, kept);
+    publishMetadata(directory, scratch);
+    removeOutdated(directory, outdated, indexed, request.quiet);
 }
 
 } // namespace
+
+void prepareRpmRepository(const repositoryRequest& request) {
+    checkSubscriptionName(request.name);
+    checkRepositoryUrl(request.url);
+    rpmTools tools;
+    signingKey key = openRepositoryKey(request);
+    checkRepositoryKey(request, key);
+    for (const auto& addition : checkNewPackages(tools, request)) {
+        signPackage(tools, key, addition.second);
+    }
+}
 
 void writeRpmRepository(const repositoryRequest& request) {
     checkSubscriptionName(request.name);
     checkRepositoryUrl(request.url);
     rpmTools tools;
-    signingKey key(request.signingKey);
-    std::vector<std::pair<repositoryPackage, std::string>> added = checkNewPackages(tools, request);
-    publish(tools, key, request, added);
+    signingKey key = openRepositoryKey(request);
+    std::unique_ptr<repositoryLock> own;
+    repositoryRequest locked = request;
+    if (locked.lock == nullptr) {
+        own.reset(new repositoryLock(request.directory));
+        locked.lock = own.get();
+    }
+    checkRepositoryKey(locked, key);
+    std::vector<std::pair<repositoryPackage, std::string>> added = checkNewPackages(tools, locked);
+    publish(tools, key, locked, added);
 }

@@ -18,4 +18,11 @@ struct repositoryRequest;
 // update longer.
 void writeRpmRepository(const repositoryRequest& request);
 
+// The refusals of writeRpmRepository, made before the packages are
+// published anywhere (request.packages are the files just built): the
+// key, a version held with other content, as rpm compares versions. The
+// packages that the repository will add are signed where they are, so
+// that a package folder that is the repository's holds them signed too.
+void prepareRpmRepository(const repositoryRequest& request);
+
 #endif

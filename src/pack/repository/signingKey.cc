@@ -2,6 +2,7 @@
 
 #include "pack/repository/repositoryFiles.h"
 
+#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -17,14 +18,32 @@ static std::string oneLine(const std::string& printed) {
     return line.empty() ? "gpg failed and said nothing" : line;
 }
 
-// The fingerprints of the secret keys that a "--with-colons" listing shows.
-static std::vector<std::string> listedFingerprints(const std::string& listing) {
+// The "--with-colons" field (from 0) of a line, or empty.
+static std::string colonField(const std::string& line, int index) {
+    size_t start = 0;
+    for (int i = 0; i < index && start != std::string::npos; i++) {
+        start = line.find(':', start);
+        start = start == std::string::npos ? start : start + 1;
+    }
+    if (start == std::string::npos) {
+        return "";
+    }
+    size_t end = line.find(':', start);
+    return line.substr(start, end == std::string::npos ? end : end - start);
+}
+
+// The fingerprints of the secret keys that a "--with-colons" listing shows;
+// the first one's expiry (0: never) in expiry.
+static std::vector<std::string> listedFingerprints(const std::string& listing, long& expiry) {
     std::vector<std::string> found;
     std::istringstream lines(listing);
     bool afterKey = false;
     for (std::string line; std::getline(lines, line);) {
         if (line.compare(0, 4, "sec:") == 0) {
             afterKey = true;
+            if (found.empty()) {
+                expiry = atol(colonField(line, 6).c_str());
+            }
         } else if (afterKey && line.compare(0, 4, "fpr:") == 0) {
             size_t end = line.find(':', 12);
             found.push_back(line.substr(12, end == std::string::npos ? end : end - 12));
@@ -39,7 +58,7 @@ signingKey::signingKey(const std::string& keyId) : id(keyId), gpgPath(findProgra
     int status = runProgramStatus(
         {gpgPath, "--batch", "--logger-fd", "1", "--with-colons", "--list-secret-keys", "--", id},
         printed);
-    std::vector<std::string> keys = listedFingerprints(printed);
+    std::vector<std::string> keys = listedFingerprints(printed, expiry);
     if (status != 0 || keys.empty()) {
         fail("GnuPG cannot sign with '" + id + "': " + oneLine(printed));
     }
@@ -51,9 +70,26 @@ signingKey::signingKey(const std::string& keyId) : id(keyId), gpgPath(findProgra
     sign("--detach-sign", "/dev/null", "/dev/null");
 }
 
+void signingKey::alsoSignWith(const std::string& otherId) {
+    signingKey other(otherId);
+    if (other.fingerprint() != fingerprintText) {
+        others.push_back(other.fingerprint());
+    }
+}
+
+std::vector<std::string> signingKey::fingerprints() const {
+    std::vector<std::string> all = {fingerprintText};
+    all.insert(all.end(), others.begin(), others.end());
+    return all;
+}
+
 std::string signingKey::exportPublic() const {
-    std::string key = runProgram({gpgPath, "--batch", "--export", "--export-options",
-                                  "export-minimal", "--", fingerprintText});
+    std::vector<std::string> command = {gpgPath,          "--batch", "--export", "--export-options",
+                                        "export-minimal", "--"};
+    for (const std::string& fingerprint : fingerprints()) {
+        command.push_back(fingerprint);
+    }
+    std::string key = runProgram(command);
     if (key.empty()) {
         fail("GnuPG exported no public key for '" + id + "'");
     }
@@ -69,11 +105,18 @@ void signingKey::detachSign(const std::string& input, const std::string& output)
 }
 
 void signingKey::sign(const char* how, const std::string& input, const std::string& output) const {
+    std::vector<std::string> command = {gpgPath, "--batch", "--yes",         "--logger-fd",
+                                        "1",     "--armor", "--digest-algo", "SHA512"};
+    for (const std::string& fingerprint : fingerprints()) {
+        command.push_back("--local-user");
+        command.push_back(fingerprint);
+    }
+    for (const std::string& word :
+         {std::string(how), std::string("--output"), output, std::string("--"), input}) {
+        command.push_back(word);
+    }
     std::string printed;
-    int status = runProgramStatus({gpgPath, "--batch", "--yes", "--logger-fd", "1", "--armor",
-                                   "--digest-algo", "SHA512", "--local-user", fingerprintText, how,
-                                   "--output", output, "--", input},
-                                  printed);
+    int status = runProgramStatus(command, printed);
     if (status != 0) {
         fail("GnuPG cannot sign with '" + id + "': " + oneLine(printed));
     }

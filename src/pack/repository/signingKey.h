@@ -2,6 +2,7 @@
 #define LARKWIN_PACK_REPOSITORY_SIGNINGKEY_H
 
 #include <string>
+#include <vector>
 
 // A key of the user's GnuPG (GNUPGHOME, else ~/.gnupg) with its secret
 // part, used through gpg. Signatures use SHA-512, which apt and rpm accept.
@@ -16,8 +17,16 @@ class signingKey {
 
     const std::string& fingerprint() const { return fingerprintText; }
     const std::string& gpg() const { return gpgPath; }
-    // The public key, binary, without other signatures than its own: what
-    // apt's Signed-By and dnf's gpgkey read.
+    // When the key stops being valid (seconds since the epoch), or 0: never.
+    long expires() const { return expiry; }
+    // Signs with the key that id names too, after checking it as the
+    // constructor does: while a repository moves to that key, its indexes
+    // carry both signatures and its keyring both keys.
+    void alsoSignWith(const std::string& id);
+    // The fingerprints of every key that signs: this one first.
+    std::vector<std::string> fingerprints() const;
+    // The public keys, binary, without other signatures than their own:
+    // what apt's Signed-By and dnf's gpgkey read.
     std::string exportPublic() const;
     // InRelease: the text with its signature inline.
     void clearSign(const std::string& input, const std::string& output) const;
@@ -29,6 +38,8 @@ class signingKey {
     std::string id;
     std::string gpgPath;
     std::string fingerprintText;
+    long expiry = 0;
+    std::vector<std::string> others;
 };
 
 #endif

@@ -60,19 +60,22 @@ void checkRepositoryUrl(const std::string& url) {
 }
 
 void checkSubscriptionName(const std::string& name) {
-    bool valid = name.size() >= 2 && strchr("+-.", name[0]) == nullptr;
+    // apt reads sources.list.d/NAME.sources only when NAME is of
+    // [A-Za-z0-9_.-], and dnf takes such a repository id: a package name
+    // with "+" would subscribe to nothing, without a word.
+    bool valid = name.size() >= 2 && strchr("-.", name[0]) == nullptr;
     for (char c : name) {
-        valid = valid && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-                          c == '-' || c == '.');
+        valid = valid && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.');
     }
     if (!valid) {
-        fail("the repository's name '" + printable(name) +
-             "' is not a package name (lower-case letters, digits, '+', '-' and '.')");
+        fail("the name '" + printable(name) +
+             "' cannot name the subscription files that apt and dnf read: with updates, a "
+             "package name takes lower-case letters, digits, '-' and '.' alone (no '+')");
     }
 }
 
 std::string aptKeyringPath(const std::string& name) {
-    return "/usr/share/keyrings/" + keyringFileName(name);
+    return "/etc/apt/keyrings/" + keyringFileName(name);
 }
 
 std::string aptSourcesPath(const std::string& name) {

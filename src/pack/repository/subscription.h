@@ -16,15 +16,17 @@ void checkRepositoryUrl(const std::string& url);
 // What checkRepositoryUrl would throw, or the empty string.
 std::string findUrlProblem(const std::string& url);
 
-// Throws unless name can name a package and the subscription files: two or
-// more of lower-case letters, digits, "+", "-" and ".", beginning with a
-// letter or digit.
+// Throws unless name can name a package, the subscription files (apt reads
+// sources.list.d/ files named of [A-Za-z0-9_.-] alone) and a dnf
+// repository id: two or more of lower-case letters, digits, "-" and ".",
+// beginning with a letter or digit.
 void checkSubscriptionName(const std::string& name);
 
-// Where an installed package keeps the files: /usr/share/keyrings/
+// Where an installed package keeps the files: /etc/apt/keyrings/
 // NAME-archive-keyring.pgp and /etc/apt/sources.list.d/NAME.sources for
-// apt; /etc/pki/rpm-gpg/RPM-GPG-KEY-NAME and /etc/yum.repos.d/NAME.repo
-// for dnf.
+// apt, both conffiles, so that a package removed but not purged, or
+// upgraded to a version without them, leaves the two together; /etc/pki/rpm-gpg/RPM-GPG-KEY-NAME
+// and /etc/yum.repos.d/NAME.repo for dnf.
 std::string aptKeyringPath(const std::string& name);
 std::string aptSourcesPath(const std::string& name);
 std::string rpmKeyPath(const std::string& name);

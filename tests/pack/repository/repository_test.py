@@ -15,6 +15,7 @@ root, with the guard of installing.py). Every process runs with a time
 limit.
 """
 
+import fcntl
 import functools
 import glob
 import gzip
@@ -37,7 +38,7 @@ from package_test import DEMO_JAR, PACK, TIME_LIMIT, checked, run  # noqa: E402
 
 NAME = "larkwin-test-updates"
 SOURCES = "/etc/apt/sources.list.d/%s.sources" % NAME
-KEYRING = "/usr/share/keyrings/%s-archive-keyring.pgp" % NAME
+KEYRING = "/etc/apt/keyrings/%s-archive-keyring.pgp" % NAME
 
 
 class Server:
@@ -96,7 +97,25 @@ class RepositoryCase(unittest.TestCase):
                           env=dict(os.environ, GNUPGHOME=home))
         return re.search(r"^fpr:+([0-9A-F]+):", listing, re.MULTILINE).group(1)
 
-    def pack(self, version, *options, runnable=True, status=0, key=None):
+    def add_key(self, user, expiry="never"):
+        """A second signing key in the test's GNUPGHOME; its fingerprint."""
+        checked("gpg", "--batch", "--passphrase", "", "--quick-gen-key", user, "rsa2048", "sign",
+                expiry, env=dict(os.environ, GNUPGHOME=self.gnupg))
+        listing = checked("gpg", "--batch", "--with-colons", "--list-secret-keys", user,
+                          env=dict(os.environ, GNUPGHOME=self.gnupg))
+        return re.search(r"^fpr:+([0-9A-F]+):", listing, re.MULTILINE).group(1)
+
+    def snapshot(self, folder):
+        """Every file under folder with its SHA-256."""
+        found = {}
+        for top, _, files in os.walk(folder):
+            for name in files:
+                with open(os.path.join(top, name), "rb") as file:
+                    found[os.path.relpath(os.path.join(top, name), folder)] = hashlib.sha256(
+                        file.read()).hexdigest()
+        return found
+
+    def pack(self, version, *options, runnable=True, status=0, key=None, signed=True):
         """Runs larkwin-pack for the demo at version with the options, its
         stand-in runtime printing that version (an rpm's runtime is left
         unrunnable: an executable script would require /bin/sh, which an
@@ -115,8 +134,9 @@ class RepositoryCase(unittest.TestCase):
         command = [PACK, "--name", NAME, "--app-version", version, "--description",
                    "Updates test", "--maintainer", "Larkwin Tests <tests@example.org>",
                    "--license-file", self.licence, "--license", "MIT", "--runtime", runtime,
-                   "--main-class", "com.larkwin.demo.Demo", "--quiet",
-                   "--sign-key", key or self.key] + list(options) + [DEMO_JAR]
+                   "--main-class", "com.larkwin.demo.Demo", "--quiet"] + (
+                       ["--sign-key", key or self.key] if signed else []) + list(options) + [
+                       DEMO_JAR]
         result = run(*command, env=dict(os.environ, GNUPGHOME=self.gnupg))
         self.assertEqual(status, result.returncode, result.stdout + result.stderr)
         return out, result.stderr
@@ -161,14 +181,20 @@ class AptCase(RepositoryCase):
 
 class AptRepositoryTest(AptCase):
     def test_versions_beyond_keep_leave_and_apt_reads_the_rest(self):
-        for version in ("1.0", "1.1", "2.0~rc1", "2.0"):
-            self.publish_deb(version, "--keep", "3")
-        pool = sorted(os.listdir(os.path.join(self.repo, "pool", "main", "l", NAME)))
-        self.assertEqual(["%s_%s_amd64.deb" % (NAME, v) for v in ("1.1", "2.0", "2.0~rc1")], pool)
+        folder = os.path.join(self.repo, "pool", "main", "l", NAME)
         binary = os.path.join(self.repo, "dists", "stable", "main", "binary-amd64")
+        for version in ("1.0", "1.1", "2.0~rc1", "2.0", "2.1"):
+            self.publish_deb(version, "--keep", "3")
+            if version == "2.0":
+                # 1.0 left the index, but the index before named it: it
+                # stays for the clients that read that one, until the next update.
+                self.assertIn("%s_1.0_amd64.deb" % NAME, os.listdir(folder))
+        pool = sorted(os.listdir(folder))
+        self.assertEqual(["%s_%s_amd64.deb" % (NAME, v) for v in ("1.1", "2.0", "2.0~rc1", "2.1")],
+                         pool)
         with open(os.path.join(binary, "Packages")) as file:
             versions = re.findall(r"^Version: (.*)$", file.read(), re.MULTILINE)
-        self.assertEqual(["1.1", "2.0", "2.0~rc1"], sorted(versions))
+        self.assertEqual(["2.0", "2.0~rc1", "2.1"], sorted(versions))
         # InRelease is signed by the key that the repository's keyring holds.
         keyring = os.path.join(self.repo, NAME + "-archive-keyring.pgp")
         checked("gpgv", "--keyring", keyring, os.path.join(self.repo, "dists/stable/InRelease"))
@@ -180,11 +206,53 @@ class AptRepositoryTest(AptCase):
         self.assertEqual([], glob.glob(os.path.join(self.repo, ".larkwin-pack-*")))
         # The package subscribes itself: its sources file is a conffile.
         deb = os.path.join(self.repo, "pool", "main", "l", NAME, pool[1])
-        self.assertIn(SOURCES, checked("dpkg-deb", "--info", deb, "conffiles").splitlines())
+        conffiles = checked("dpkg-deb", "--info", deb, "conffiles").splitlines()
+        # Both, so that a package removed, not purged, keeps the two together.
+        self.assertIn(SOURCES, conffiles)
+        self.assertIn(KEYRING, conffiles)
         self.assertIn("." + KEYRING, checked("dpkg-deb", "--contents", deb))
         self.apt("update")
         policy = self.apt("install", "--simulate", NAME)
-        self.assertIn("Inst %s (2.0 " % NAME, policy)
+        self.assertIn("Inst %s (2.1 " % NAME, policy)
+
+    def test_keys_change_in_two_publishes_and_apt_follows(self):
+        self.publish_deb("1.0")
+        keyring = os.path.join(self.repo, NAME + "-archive-keyring.pgp")
+        old_keyring = os.path.join(self.dir, "old.pgp")
+        shutil.copy(keyring, old_keyring)
+        # The next key expires within 90 days: it is used, with a warning.
+        new = self.add_key("Larkwin Next <next@example.org>", "30d")
+        out, errors = self.pack("2.0", "--deb", os.path.join(self.dir, "out-2.0"), "--apt-repo",
+                                self.repo, "--update-url", self.url, "--next-sign-key", new)
+        # Both signatures: a machine that trusts the old key alone reads it.
+        self.apt("update", sources=self.sources(old_keyring))
+        both_keyring = os.path.join(self.dir, "both.pgp")
+        shutil.copy(keyring, both_keyring)
+        shipped = os.path.join(self.dir, "shipped")
+        checked("dpkg-deb", "-x", os.path.join(out, "%s_2.0_amd64.deb" % NAME), shipped)
+        for path in (both_keyring, shipped + KEYRING):
+            listing = checked("gpg", "--batch", "--with-colons", "--show-keys", path)
+            self.assertEqual({self.key, new}, set(re.findall(r"^fpr:+([0-9A-F]+):", listing,
+                                                               re.MULTILINE)))
+        _, errors = self.pack("3.0", "--deb", os.path.join(self.dir, "out-3.0"), "--apt-repo",
+                              self.repo, "--update-url", self.url, key=new)
+        self.assertIn("expires in", errors)
+        self.apt("update", sources=self.sources(both_keyring))
+        # (apt keeps the lists it has, with a warning: status 0.)
+        printed = self.apt("update", sources=self.sources(old_keyring))
+        self.assertIn("NO_PUBKEY " + new[-16:], printed)
+        # The old key is the repository's no longer.
+        _, errors = self.pack("4.0", "--deb", os.path.join(self.dir, "out-4.0"), "--apt-repo",
+                              self.repo, "--update-url", self.url, status=1)
+        self.assertIn("--next-sign-key", errors)
+
+    def sources(self, keyring):
+        path = os.path.join(self.dir, "apt", os.path.basename(keyring) + ".sources")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as file:
+            file.write("Types: deb\nURIs: %s\nSuites: stable\nComponents: main\n"
+                       "Signed-By: %s\n" % (self.url, keyring))
+        return path
 
     def test_packages_changed_after_signing_are_refused(self):
         self.publish_deb("1.0")
@@ -238,6 +306,69 @@ class RepositoryRefusalTest(RepositoryCase):
                               self.url, key="nobody@example.org", status=1)
         self.assertIn("No secret key", errors)
         self.assertFalse(os.path.exists(self.repo))
+        self.assertEqual([], os.listdir(out))
+
+    def test_refused_runs_leave_packages_and_repository_as_they_were(self):
+        # One folder for the packages and both repositories: the .rpm
+        # there is the indexed one, signed.
+        both = ("--deb", self.repo, "--rpm", self.repo, "--apt-repo", self.repo, "--rpm-repo",
+                self.repo, "--update-url", self.url, "--keep", "1")
+        self.pack("1.0", *both, runnable=False)
+        rpm = os.path.join(self.repo, "%s-1.0-1.x86_64.rpm" % NAME)
+        self.assertNotIn("(none)", checked("rpm", "-qp", "--qf", "%{RSAHEADER:pgpsig}", rpm))
+        before = self.snapshot(self.repo)
+        other = self.add_key("Someone Else <else@example.org>")
+        holder = os.open(self.repo, os.O_RDONLY)
+        self.addCleanup(os.close, holder)
+
+        def hold_lock():
+            fcntl.flock(holder, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            self.addCleanup(fcntl.flock, holder, fcntl.LOCK_UN)
+
+        refusals = [
+            ("1.0", ["--long-description", "Another build."], "already, with other content"),
+            # dpkg and rpm count 1.00 as 1.0.
+            ("1.00", [], "already as 1.0, with other content"),
+            ("2.0", [], "--next-sign-key NEW"),
+            ("2.0", [], "may be written by others"),
+            ("2.0", [], "Another larkwin-pack is writing"),
+        ]
+        for version, options, reason in refusals:
+            if reason.startswith("may"):
+                os.chmod(self.repo, 0o775)
+            if reason.startswith("Another"):
+                os.chmod(self.repo, 0o755)
+                hold_lock()
+            key = other if reason.startswith("--next") else None
+            _, errors = self.pack(version, *(list(both) + options), runnable=False, status=1,
+                                  key=key)
+            self.assertIn(reason, errors)
+            self.assertEqual(before, self.snapshot(self.repo), reason)
+
+    def test_file_of_another_package_in_the_pool_is_refused(self):
+        self.publish_deb("1.0")
+        folder = os.path.join(self.repo, "pool", "main", "l", NAME)
+        shutil.copy(os.path.join(folder, "%s_1.0_amd64.deb" % NAME),
+                    os.path.join(folder, "other_1.0_amd64.deb"))
+        _, errors = self.pack("2.0", "--deb", os.path.join(self.dir, "out-2.0"), "--apt-repo",
+                              self.repo, "--update-url", self.url, status=1)
+        self.assertIn("belongs to another package", errors)
+
+    def test_name_that_apt_would_pass_over_is_refused_before_any_work(self):
+        out = os.path.join(self.dir, "out")
+        os.makedirs(os.path.join(self.dir, "runtime", "bin"))
+        with open(os.path.join(self.dir, "runtime", "bin", "java"), "w") as file:
+            file.write("#!/bin/sh\n")
+        os.chmod(os.path.join(self.dir, "runtime", "bin", "java"), 0o755)
+        os.makedirs(out)
+        result = run(PACK, "--name", "c++app", "--app-version", "1.0", "--description", "C",
+                     "--maintainer", "Larkwin Tests <tests@example.org>", "--license-file",
+                     self.licence, "--license", "MIT", "--runtime", os.path.join(self.dir, "runtime"),
+                     "--main-class", "com.larkwin.demo.Demo", "--quiet", "--deb", out,
+                     "--apt-repo", self.repo, "--sign-key", self.key, "--update-url", self.url,
+                     DEMO_JAR, env=dict(os.environ, GNUPGHOME=self.gnupg))
+        self.assertEqual(1, result.returncode, result.stdout + result.stderr)
+        self.assertIn("cannot name the subscription files", result.stderr)
         self.assertEqual([], os.listdir(out))
 
     def test_same_version_with_other_content_is_refused(self):
@@ -351,6 +482,15 @@ class AptInstallTest(AptCase):
         self.apt("update", sources=SOURCES)
         self.apt("upgrade", sources=SOURCES)
         self.assertIn("demo 2.0: ", checked("/usr/bin/" + NAME, "one"))
+        # Upgraded to a version made without --update-url, then removed but
+        # not purged: the subscription's two conffiles stay together, and apt
+        # still reads every repository.
+        out, _ = self.pack("3.0", "--deb", os.path.join(self.dir, "out-3.0"), signed=False)
+        self.apt("install", os.path.join(out, "%s_3.0_amd64.deb" % NAME), sources=SOURCES)
+        self.assertIn("demo 3.0: ", checked("/usr/bin/" + NAME, "one"))
+        self.apt("update", sources=SOURCES)
+        self.apt("remove", NAME, sources=SOURCES)
+        self.apt("update", sources=SOURCES)
         purge(NAME)
         for path in (SOURCES, KEYRING, "/opt/" + NAME):
             self.assertFalse(os.path.lexists(path), path)
