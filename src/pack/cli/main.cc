@@ -32,13 +32,15 @@ static const long longestConfiguration = 65535;
 // The formats' options and lines take the places in braces.
 static const char* usage =
     "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
-    "                    [DEPENDENCY.jar...] [--java-version N] [--no-startup-cache] [--quiet]\n"
+    "                    [DEPENDENCY.jar...] [--java-version N] [--no-startup-cache | "
+    "--short-runs]\n"
+    "                    [--quiet]\n"
     "       larkwin-pack --app-image DIR [--name NAME] [--runtime auto|HOME]\n"
     "                    [--add-modules MODULE,...] [--exclude-modules MODULE,...]\n"
     "                    [--keep-debug] [--launcher PATH]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
     "                    [--app-content SRC[=DEST]...]\n"
-    "                    [--java-version N] [--no-startup-cache] [--quiet]\n"
+    "                    [--java-version N] [--no-startup-cache | --short-runs] [--quiet]\n"
     "                    [--service [--service-user USER] [--service-notify]\n"
     "                    [--service-low-port]] [--train -- [ARGS...]]\n"
     "       larkwin-pack {formats} --name NAME --app-version VERSION\n"
@@ -72,6 +74,8 @@ static const char* usage =
     "                     \"startupcache\", which keeps the application's classes\n"
     "                     ready for its next start\n"
     "  --no-startup-cache with --main-class: leave \"startupcache\" out\n"
+    "  --short-runs       with --main-class, add \"shortruns\": each start measures\n"
+    "                     whether C1 alone starts it cheaper, and keeps what does\n"
     "  --java-version N   with --main-class, add the line \"javaversion N\": the\n"
     "                     application needs Java N or later (N-M: N to M)\n"
     "  --quiet            do not name the duplicates left out, nor print an app\n"
@@ -242,6 +246,9 @@ static char* createConfiguration(packOptions& options) {
         }
         if (!options.noStartupCache) {
             appendLine(text, "startupcache", "");
+        }
+        if (options.shortRuns) {
+            appendLine(text, "shortruns", "");
         }
     } else {
         ownedString content(createWholeFileContent(options.config, (size_t)longestConfiguration));

@@ -11,10 +11,10 @@
 #include <string>
 
 packOptions::packOptions()
-    : help(0), version(0), noStartupCache(0), show(nullptr), output(nullptr), launcher(nullptr),
-      config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr), name(nullptr),
-      runtime(nullptr), addModules(nullptr), excludeModules(nullptr), keepDebug(0), train(0),
-      dashes(0), javaVersion(nullptr), appVersion(nullptr), description(nullptr),
+    : help(0), version(0), noStartupCache(0), shortRuns(0), show(nullptr), output(nullptr),
+      launcher(nullptr), config(nullptr), mainClass(nullptr), quiet(0), appImage(nullptr),
+      name(nullptr), runtime(nullptr), addModules(nullptr), excludeModules(nullptr), keepDebug(0),
+      train(0), dashes(0), javaVersion(nullptr), appVersion(nullptr), description(nullptr),
       longDescription(nullptr), maintainer(nullptr), vendor(nullptr), homepage(nullptr),
       licenseFile(nullptr), license(nullptr), icon(nullptr), wmClass(nullptr), categories(nullptr),
       metainfo(nullptr), menuEntry(0), noMenuEntry(0), terminal(0), service(0),
@@ -154,11 +154,13 @@ static int* flagSlot(packOptions& options, const char* name) {
                                         "--train",
                                         "--menu-entry",
                                         "--no-menu-entry",
-                                        "--terminal"};
+                                        "--terminal",
+                                        "--short-runs"};
     int* const slots[] = {&options.help,           &options.version,     &options.quiet,
                           &options.noStartupCache, &options.service,     &options.serviceNotify,
                           &options.serviceLowPort, &options.keepDebug,   &options.train,
-                          &options.menuEntry,      &options.noMenuEntry, &options.terminal};
+                          &options.menuEntry,      &options.noMenuEntry, &options.terminal,
+                          &options.shortRuns};
     for (size_t i = 0; i < sizeof names / sizeof names[0]; i++) {
         if (strcmp(name, names[i]) == 0) {
             return slots[i];
@@ -217,9 +219,9 @@ char* packOptions::createMisuseError() const {
                     mainClass == nullptr && archives.size() == 0 && !quiet && appImage == nullptr &&
                     name == nullptr && runtime == nullptr && addModules == nullptr &&
                     excludeModules == nullptr && javaVersion == nullptr && !noStartupCache &&
-                    !keepDebug && packageOptionCount() == 0 && !service && serviceUser == nullptr &&
-                    !serviceNotify && !serviceLowPort && !train && !dashes &&
-                    appContents.size() == 0;
+                    !shortRuns && !keepDebug && packageOptionCount() == 0 && !service &&
+                    serviceUser == nullptr && !serviceNotify && !serviceLowPort && !train &&
+                    !dashes && appContents.size() == 0;
         return alone ? nullptr : createStringCopy("--show takes no other options");
     }
     if (output == nullptr && appImage == nullptr && !packages()) {
@@ -234,6 +236,10 @@ char* packOptions::createMisuseError() const {
     }
     if (noStartupCache && mainClass == nullptr) {
         return createStringCopy("--no-startup-cache goes with --main-class only");
+    }
+    if (shortRuns && (mainClass == nullptr || noStartupCache)) {
+        return createStringCopy("--short-runs goes with --main-class and the start-up cache only "
+                                "(with --config, write \"shortruns\" into it)");
     }
     if (archives.size() == 0) {
         return createStringCopy("no application archive given");

@@ -22,6 +22,8 @@ class packOptions {
     int help;
     int version;
     int noStartupCache;
+    // --short-runs: "shortruns" joins "startupcache".
+    int shortRuns;
     char* show;
     char* output;
     char* launcher;
