@@ -32,9 +32,8 @@ static const long longestConfiguration = 65535;
 // The formats' options and lines take the places in braces.
 static const char* usage =
     "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
-    "                    [DEPENDENCY.jar...] [--java-version N] [--no-startup-cache | "
-    "--short-runs]\n"
-    "                    [--quiet]\n"
+    "                    [DEPENDENCY.jar...] [--java-version N]\n"
+    "                    [--no-startup-cache | --short-runs] [--quiet]\n"
     "       larkwin-pack --app-image DIR [--name NAME] [--runtime auto|HOME]\n"
     "                    [--add-modules MODULE,...] [--exclude-modules MODULE,...]\n"
     "                    [--keep-debug] [--launcher PATH]\n"
