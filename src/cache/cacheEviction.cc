@@ -71,7 +71,7 @@ long long ageOf(int directory, const char* name, long long now) {
 }
 
 void removeAt(int directory, const char* archiveName) {
-    const char* endings[] = {"", ".info", ".lock", ".loaders"};
+    const char* endings[] = {"", ".info", ".lock", ".loaders", ".runs"};
     for (const char* ending : endings) {
         ownedString name(createString(archiveName, ending));
         unlinkat(directory, name.get(), 0);

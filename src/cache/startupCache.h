@@ -42,6 +42,11 @@ class startupCache {
     // archive that a JVM crashed on during its start-up is removed; a class
     // list that holds the main class is handed to the assembly.
     void finish(int status);
+    // The user's archive of this start (also where the image's is mapped);
+    // null when the cache stands aside or makes an image's archive.
+    const char* getUserArchive() const { return training ? nullptr : archive.get(); }
+    // Whether the run maps an archive and lists no classes: one to time.
+    int mapsArchiveOnly() const { return mapping && !relisting; }
 
   private:
     void decide(const javaVm& vm, javaRuntime& runtime);

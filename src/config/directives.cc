@@ -127,6 +127,7 @@ static const directive directives[] = {
     {"javaversion", applyJavaVersion},
     {"javasearch", applyJavaSearch},
     {"startupcache", applyStartupCache},
+    {"shortruns", applyShortRuns},
 };
 
 const directive* findDirective(const char* word) {

@@ -50,6 +50,13 @@ void applyStartupCache(configFile& file, javaVm& vm, char* argument) {
     }
 }
 
+void applyShortRuns(configFile&, javaVm& vm, char* argument) {
+    if (argument[0] != 0) {
+        throw createMessage("shortruns takes no argument: '%s'", argument);
+    }
+    vm.useShortRuns = 1;
+}
+
 char* createDefaultCrashDirectory(const char* stateDirectory, const char* xdgStateHome,
                                   const char* home, const char* name) {
     ownedString service(createServiceDirectory(stateDirectory));

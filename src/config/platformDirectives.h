@@ -16,6 +16,9 @@ void applyCrashDir(configFile& file, javaVm& vm, char* argument);
 void applyJavaVersion(configFile& file, javaVm& vm, char* argument);
 void applyJavaSearch(configFile& file, javaVm& vm, char* argument);
 void applyStartupCache(configFile& file, javaVm& vm, char* argument);
+// "shortruns": with "startupcache", the runs choose their compilers by
+// measuring. It takes no argument.
+void applyShortRuns(configFile& file, javaVm& vm, char* argument);
 
 // The first directory of a variable that systemd sets for a service
 // ("CACHE_DIRECTORY", "STATE_DIRECTORY": absolute paths separated by ':');

@@ -11,6 +11,7 @@
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
+#include <sys/resource.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,12 +85,19 @@ static void waitUntilEnded(pid_t child) {
     }
 }
 
-static int reap(pid_t child) {
+// wait4 tells the CPU time (user and system) that the child and the
+// children it waited for spent.
+static int reap(pid_t child, long long* cpuMicroseconds) {
     int status;
-    while (waitpid(child, &status, 0) != child) {
+    struct rusage usage;
+    while (wait4(child, &status, 0, &usage) != child) {
         if (errno != EINTR) {
             throwWaitFailure();
         }
+    }
+    if (cpuMicroseconds != nullptr) {
+        *cpuMicroseconds = ((long long)usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 +
+                           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
     }
     if (WIFSIGNALED(status)) {
         return exitSignalBase + WTERMSIG(status);
@@ -98,7 +106,7 @@ static int reap(pid_t child) {
 }
 
 int runChildProcess(signalForwarding& forwarding, char* path, char** arguments,
-                    applicationChannel& channel, pid_t* childPid) {
+                    applicationChannel& channel, pid_t* childPid, long long* cpuMicroseconds) {
     // What is buffered now would otherwise be written after the child's own
     // output.
     fflush(stdout);
@@ -118,7 +126,7 @@ int runChildProcess(signalForwarding& forwarding, char* path, char** arguments,
     channel.relayUntilEnded(child);
     waitUntilEnded(child);
     forwarding.stop();
-    return reap(child);
+    return reap(child, cpuMicroseconds);
 }
 
 int runChildProcess(char* path, char** arguments) {

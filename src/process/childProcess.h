@@ -16,8 +16,10 @@ int runChildProcess(char* path, char** arguments);
 // The same with a forwarding the caller made beforehand (so that the stop
 // signals are held while it prepares what the child needs), relaying the
 // application's messages on channel (when open) to the service manager while
-// the child runs; *childPid is its pid afterwards.
+// the child runs; *childPid is its pid afterwards, and *cpuMicroseconds
+// (when given) the CPU time, user and system, that it spent.
 int runChildProcess(signalForwarding& forwarding, char* path, char** arguments,
-                    applicationChannel& channel, pid_t* childPid);
+                    applicationChannel& channel, pid_t* childPid,
+                    long long* cpuMicroseconds = nullptr);
 
 #endif

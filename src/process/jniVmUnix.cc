@@ -2,6 +2,7 @@
 
 #include "cache/cacheControl.h"
 #include "cache/cacheDirectory.h"
+#include "cache/shortRuns.h"
 #include "cache/startupCache.h"
 #include "notify/applicationChannel.h"
 #include "process/argumentFile.h"
@@ -134,12 +135,12 @@ void moveLongOptionsToFile(commandLine& line, int mainClassIndex, argumentFile& 
 // runs, so that a signal on the way never leaves the file behind: it reaches
 // java, and the file goes when java has ended.
 int runJava(char* javaPath, commandLine& line, int mainClassIndex, javaRuntime& runtime,
-            applicationChannel& channel, pid_t* child) {
+            applicationChannel& channel, pid_t* child, long long* cpuMicroseconds) {
     signalForwarding forwarding;
     argumentFile file;
     moveLongOptionsToFile(line, mainClassIndex, file, runtime);
     line.echo();
-    return runChildProcess(forwarding, javaPath, line.getItems(), channel, child);
+    return runChildProcess(forwarding, javaPath, line.getItems(), channel, child, cpuMicroseconds);
 }
 
 // "crashdir": the JVM's reports and heap dumps go to directory, made when
@@ -183,15 +184,17 @@ void jniVmUnix::run() {
     }
     javaRuntime runtime(javaPath);
     startupCache cache(*this, runtime);
+    shortRuns compilers(*this, cache);
     stringArray crashOptions;
     useCrashDirectory(&crashOptions, crashDirectory);
     applicationChannel channel(1);
-    commandLine line(cache.getOptions().size() + crashOptions.size() + vmOptions.size() +
-                     params.size() + 6);
+    commandLine line(cache.getOptions().size() + compilers.getOptions().size() +
+                     crashOptions.size() + vmOptions.size() + params.size() + 6);
     line.add(javaPath, "%s ");
     appendClassPath(line, *this);
     appendBootPath(line, *this, runtime);
     appendEach(line, cache.getOptions(), "%s ");
+    appendEach(line, compilers.getOptions(), "%s ");
     appendEach(line, crashOptions, "%s ");
     appendEach(line, vmOptions, "%s ");
     if (channel.isOpen()) {
@@ -202,7 +205,9 @@ void jniVmUnix::run() {
     appendEach(line, params, " %s");
     time_t started = time(nullptr);
     pid_t child = 0;
-    int status = runJava(javaPath, line, mainClassIndex, runtime, channel, &child);
+    long long cpuMicroseconds = -1;
+    int status =
+        runJava(javaPath, line, mainClassIndex, runtime, channel, &child, &cpuMicroseconds);
     if (status != 0) {
         const char* errorFile = findErrorFilePattern(vmOptions);
         reportCrash(errorFile != nullptr ? errorFile : findErrorFilePattern(crashOptions), child,
@@ -211,6 +216,7 @@ void jniVmUnix::run() {
     if (crashDirectory != nullptr) {
         boundCrashDirectory(crashDirectory, keptCrashFiles, keptCrashBytes, started);
     }
+    compilers.finish(status, cpuMicroseconds);
     cache.finish(status);
     setExitCode(status);
 }

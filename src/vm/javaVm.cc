@@ -11,7 +11,8 @@ stringArray HACKtempFileArray;
 
 javaVm::javaVm()
     : exitCode(0), restartCode(0), socketPort(0), javaPath(nullptr), mainClass(nullptr),
-      firstParams(0), useStartupCache(0), startupCacheDir(nullptr), crashDirectory(nullptr) {}
+      firstParams(0), useStartupCache(0), startupCacheDir(nullptr), useShortRuns(0),
+      crashDirectory(nullptr) {}
 
 // Members are destroyed in reverse declaration order: params, vmOptions,
 // skipPath, bootPath, classPath and tempFiles, after javaPath and mainClass.

@@ -74,6 +74,8 @@ class javaVm {
     // "startupcache" (see setStartupCache).
     int useStartupCache;
     char* startupCacheDir;
+    // "shortruns": the compilers' set-up is chosen by measuring (cache/shortRuns.h).
+    int useShortRuns;
 
     // "crashdir" (see setCrashDirectory).
     char* crashDirectory;

@@ -175,6 +175,8 @@ class ShowTest(PackTestCase):
         self.assert_shows(b"mainclass Main\nstartupcache\n", self.bundle("--main-class", "Main"))
         self.assert_shows(b"mainclass Main\n",
                           self.bundle("--main-class", "Main", "--no-startup-cache", name="plain"))
+        self.assert_shows(b"mainclass Main\nstartupcache\nshortruns\n",
+                          self.bundle("--main-class", "Main", "--short-runs", name="short"))
 
     def test_longest_configuration_round_trips(self):
         text = (b"# " + b"x" * 65531 + b"\n") + b"\n"
@@ -318,13 +320,14 @@ class CommandLineTest(PackTestCase):
         synopsis = page[page.index(".SH SYNOPSIS"):page.index(".SH DESCRIPTION")]
         image_synopsis = synopsis[synopsis.index("--app-image"):synopsis.index("--show")]
         # The --app-image form: its lines up to the next form's.
-        end = next(i for i in range(3, len(usage)) if "larkwin-pack" in usage[i])
-        image_usage = "\n".join(usage[2:end])
+        start = next(i for i in range(len(usage)) if "larkwin-pack --app-image" in usage[i])
+        end = next(i for i in range(start + 1, len(usage)) if "larkwin-pack" in usage[i])
+        image_usage = "\n".join(usage[start:end])
         self.assertIn("--exclude-modules", image_usage)
         self.assertIn("--exclude-modules", image_synopsis)
         self.assertIn("--app-image", image_usage)
-        for option in ("--java-version", "--no-startup-cache", "--quiet"):
-            self.assertIn(option, "\n".join(usage[:2]))
+        for option in ("--java-version", "--no-startup-cache", "--short-runs", "--quiet"):
+            self.assertIn(option, "\n".join(usage[:start]))
             self.assertIn(option, image_usage)
             self.assertIn(option, image_synopsis)
         example = page[page.index("larkwin-pack --app-image dist/myapp"):]

@@ -65,6 +65,9 @@ static char* createConfiguration(packOptions& options) {
         if (!options.noStartupCache) {
             appendLine(text, "startupcache", "");
         }
+        if (options.shortRuns) {
+            appendLine(text, "shortruns", "");
+        }
     } else {
         ownedString content(
             createWholeFileContent(&(*options.config)[0], (size_t)longestConfiguration));

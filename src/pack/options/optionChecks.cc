@@ -92,6 +92,9 @@ static const char* checkImage(const packOptions& options) {
     bool linked = !options.runtime.has_value() || *options.runtime == "auto";
     return options.noStartupCache && !options.mainClass.has_value()
                ? "--no-startup-cache goes with --main-class only"
+           : options.shortRuns && (!options.mainClass.has_value() || options.noStartupCache)
+               ? "--short-runs goes with --main-class and the start-up cache only (with "
+                 "--config, write \"shortruns\" into it)"
            : options.addModules.has_value() && !linked ? "--add-modules needs --runtime auto"
            : options.excludeModules.has_value() && !linked
                ? "--exclude-modules needs --runtime auto"

@@ -7,13 +7,14 @@
 // lines follow (optionTable.cc). The formats' options take "{formats}".
 static const char* usage =
     "Usage: larkwin-pack -o OUTPUT [--launcher PATH] (--config FILE | --main-class NAME) APP.jar\n"
-    "                    [DEPENDENCY.jar...] [--java-version N] [--no-startup-cache] [--quiet]\n"
+    "                    [DEPENDENCY.jar...] [--java-version N]\n"
+    "                    [--no-startup-cache | --short-runs] [--quiet]\n"
     "       larkwin-pack --app-image DIR [--name NAME] [--runtime auto|HOME]\n"
     "                    [--add-modules MODULE,...] [--exclude-modules MODULE,...]\n"
     "                    [--keep-debug] [--launcher PATH]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
     "                    [--app-content SRC[=DEST]...]\n"
-    "                    [--java-version N] [--no-startup-cache] [--quiet]\n"
+    "                    [--java-version N] [--no-startup-cache | --short-runs] [--quiet]\n"
     "                    [--service [--service-user USER] [--service-notify]\n"
     "                    [--service-low-port]] [--train -- [ARGS...]]\n"
     "       larkwin-pack {formats} --name NAME --app-version VERSION\n"

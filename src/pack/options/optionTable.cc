@@ -86,6 +86,9 @@ static const optionRow rows[] = {
         .checkedBy(checkMainClass),
     flagOption("--no-startup-cache", madeJobs, &o::noStartupCache,
                "with --main-class: leave \"startupcache\" out"),
+    flagOption("--short-runs", madeJobs, &o::shortRuns,
+               "with --main-class, add \"shortruns\": each start measures\n"
+               "whether C1 alone starts it cheaper, and keeps what does"),
     valueOption("--java-version", "N", madeJobs, &o::javaVersion,
                 "with --main-class, add the line \"javaversion N\": the\n"
                 "application needs Java N or later (N-M: N to M)")

@@ -16,6 +16,8 @@ struct packOptions {
     bool help = false;
     bool version = false;
     bool noStartupCache = false;
+    // --short-runs: "shortruns" joins "startupcache".
+    bool shortRuns = false;
     std::optional<std::string> show;
     std::optional<std::string> output;
     std::optional<std::string> launcher;

@@ -231,3 +231,13 @@ TEST(PackOptions, AppContentAndMenuEntryOptions) {
     EXPECT_EQ("/d/e", request.contents[1].source);
     EXPECT_FALSE(request.contents[1].destination.has_value());
 }
+
+TEST(PackOptions, ShortRunsGoWithTheMainClassAndTheCache) {
+    const std::string refused = "--short-runs goes with --main-class and the start-up cache only "
+                                "(with --config, write \"shortruns\" into it)";
+    EXPECT_EQ("", usageError({"-o", "out", "--main-class", "a.B", "app.jar", "--short-runs"}));
+    EXPECT_EQ(refused, usageError({"-o", "out", "--config", "c", "app.jar", "--short-runs"}));
+    EXPECT_EQ(refused, usageError({"-o", "out", "--main-class", "a.B", "--no-startup-cache",
+                                   "app.jar", "--short-runs"}));
+    EXPECT_EQ("--show takes no other options", usageError({"--show", "f", "--short-runs"}));
+}
