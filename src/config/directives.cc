@@ -4,6 +4,7 @@
 #include "config/decimal.h"
 #include "config/includes.h"
 #include "config/platformDirectives.h"
+#include "config/unpackDirective.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/strings.h"
@@ -127,6 +128,7 @@ static const directive directives[] = {
     {"javaversion", applyJavaVersion},
     {"javasearch", applyJavaSearch},
     {"startupcache", applyStartupCache},
+    {"unpack", applyUnpack},
 };
 
 const directive* findDirective(const char* word) {

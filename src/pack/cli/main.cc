@@ -2,6 +2,7 @@
 // an application archive that carries its configuration as its comment.
 #include "launcher/zipComment.h"
 #include "pack/image/applicationDirectory.h"
+#include "pack/onefile/oneFile.h"
 #include "pack/options/packOptions.h"
 #include "pack/options/packRequests.h"
 #include "pack/package/packageFormat.h"
@@ -274,6 +275,8 @@ static void writeOutput(const packOptions& options, const char* configuration) {
         writePackages(createPackageRequest(options), configuration);
     } else if (options.appImage != nullptr) {
         writeApplicationDirectory(createImageRequest(options), configuration);
+    } else if (options.oneFile()) {
+        writeOneFile(createOneFileRequest(options), configuration);
     } else {
         bundleRequest request = createBundleRequest(options);
         stringArray archives;

@@ -16,7 +16,7 @@ char* packOptions::createContentMisuseError() const {
         return createStringCopy("--no-menu-entry leaves nothing to open the --file-type or "
                                 "--url-scheme with");
     }
-    if (appContents.size() > 0 && appImage == nullptr && !packages()) {
+    if (appContents.size() > 0 && appImage == nullptr && !packages() && !oneFile()) {
         return createStringCopy("--app-content needs --app-image, --deb or --rpm: a bundle is "
                                 "one file, with no folder to hold it");
     }

@@ -41,7 +41,7 @@ static int isFileName(const char* name) {
 
 // A package holds an app image: the image's options serve it too.
 char* packOptions::createImageMisuseError() const {
-    if (appImage == nullptr && !packages()) {
+    if (appImage == nullptr && !packages() && !oneFile()) {
         const char* imageOnly = name != nullptr             ? "--name"
                                 : runtime != nullptr        ? "--runtime"
                                 : addModules != nullptr     ? "--add-modules"
@@ -50,7 +50,7 @@ char* packOptions::createImageMisuseError() const {
                                                             : nullptr;
         return imageOnly != nullptr ? createMessage("%s needs --app-image", imageOnly) : nullptr;
     }
-    if (output != nullptr && !packages()) {
+    if (output != nullptr && appImage != nullptr && !packages()) {
         return createStringCopy("give either -o or --app-image, not both");
     }
     if (name != nullptr && !isFileName(name)) {

@@ -117,6 +117,10 @@ static char** packageValueSlot(packOptions& options, const char* name) {
     return findSlot(name, packageNames, slots, packageNameCount);
 }
 
+int packOptions::oneFile() const {
+    return output != nullptr && runtime != nullptr && appImage == nullptr && !packages();
+}
+
 int packOptions::packages() const {
     for (const char* directory : packageDirectories) {
         if (directory != nullptr) {

@@ -103,6 +103,8 @@ class packOptions {
 
     // Whether a package was asked for.
     int packages() const;
+    // Whether -o asks for the one file that carries its runtime (--runtime).
+    int oneFile() const;
 
   private:
     char* createMisuseError() const;

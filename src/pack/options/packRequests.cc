@@ -52,6 +52,13 @@ imageRequest createImageRequest(const packOptions& options) {
     return request;
 }
 
+oneFileRequest createOneFileRequest(const packOptions& options) {
+    oneFileRequest request;
+    request.image = createImageRequest(options);
+    request.output = options.output != nullptr ? options.output : "";
+    return request;
+}
+
 packageRequest createPackageRequest(const packOptions& options) {
     packageRequest request;
     request.image = createImageRequest(options);
