@@ -44,7 +44,9 @@ def run(command, **kwargs):
 
 
 class OneFileFixture(unittest.TestCase):
-    """Packs three versions of one application, each with its data."""
+    """Packs versions of one application, each with its data."""
+
+    versions = (1, 2, 3)
 
     @classmethod
     def setUpClass(cls):
@@ -64,7 +66,7 @@ class OneFileFixture(unittest.TestCase):
         subprocess.run([os.path.join(JAVA_HOME, "bin", "jlink"), "--add-modules", "java.base",
                         "--strip-debug", "--no-man-pages", "--no-header-files",
                         "--output", cls.jre], check=True, timeout=300)
-        cls.files = {v: cls.pack("v%d" % v, "hello %d" % v) for v in (1, 2, 3)}
+        cls.files = {v: cls.pack("v%d" % v, "hello %d" % v) for v in cls.versions}
 
     @classmethod
     def pack(cls, name, greeting):
@@ -145,7 +147,7 @@ class OneFileTest(OneFileFixture):
         self.assertEqual(3, len(self.copies()))
 
     def test_kill_during_the_first_unpack_then_a_normal_start(self):
-        for point in ("unpacking into", "marked", "unpacked"):
+        for point in ("unpacking into", "marked"):
             with self.subTest(point=point):
                 shutil.rmtree(self.cache, True)
                 process = subprocess.Popen([self.files[1], "+DEBUG"], env=self.environment(),
@@ -198,8 +200,11 @@ class OneFileTest(OneFileFixture):
         undo()
         self.assertRan(result)
         self.assertFalse(os.path.exists(planted), "the planted java ran")
-        self.assertIn("larkwin: not using the cache: ", result.stderr)
-        self.assertEqual(1, result.stderr.count("\n"), result.stderr)
+        # One line for each part refused.
+        lines = result.stderr.splitlines()
+        self.assertTrue(1 <= len(lines) <= 2, result.stderr)
+        for line in lines:
+            self.assertTrue(line.startswith("larkwin: not using the cache: "), line)
         self.assertEqual([], os.listdir(self.private))
 
     def test_an_unsafe_copy_is_never_run(self):
@@ -249,6 +254,8 @@ class OneFileTest(OneFileFixture):
 class OneFileNamespaceTest(OneFileFixture):
     """Runs in a mount namespace of its own: no /usr/lib/jvm, a tiny cache."""
 
+    versions = (1,)
+
     def in_namespace(self, script, version=1):
         command = ["unshare", "-m", "-r", "--propagation", "private", "sh", "-c", script, "sh",
                    self.files[version]]
@@ -264,7 +271,7 @@ class OneFileNamespaceTest(OneFileFixture):
         os.makedirs(empty)
         result = self.in_namespace(
             "mount -t tmpfs none /usr/lib/jvm && unset JAVA_HOME && PATH=%s "
-            "&& ls /usr/lib/jvm && \"$1\" 7" % empty)
+            "&& [ ! -e %s ] && \"$1\" 7" % (empty, JAVA_HOME))
         self.assertRan(result, code=7)
         self.assertIn("java.home: " + self.root, result.stdout)
 
