@@ -30,6 +30,8 @@ TEST(CopyRules, ADigestIsSixtyFourLowerCaseHexDigits) {
 }
 
 TEST(CopyRules, TheRootFollowsXdgCacheHomeThenHome) {
+    const char* home = getenv("HOME");
+    std::string savedHome = home != nullptr ? home : "";
     setenv("XDG_CACHE_HOME", "/c", 1);
     ownedString root(createCopyRoot());
     EXPECT_STREQ("/c/larkwin/unpacked", root.get());
@@ -40,6 +42,11 @@ TEST(CopyRules, TheRootFollowsXdgCacheHomeThenHome) {
     ownedString top(createCacheTop(root.get()));
     EXPECT_STREQ("/h/.cache/larkwin", top.get());
     unsetenv("XDG_CACHE_HOME");
+    if (home != nullptr) {
+        setenv("HOME", savedHome.c_str(), 1);
+    } else {
+        unsetenv("HOME");
+    }
 }
 
 TEST(CopyRules, OnlyAFolderOfRootOrTheUserThatNoOneElseMayWriteIsTrusted) {
