@@ -135,6 +135,21 @@ class OneFileTest(OneFileFixture):
         self.assertEqual(2, len(self.copies()))
         self.assertNoLeftovers()
 
+    def test_a_malformed_unpack_line_is_refused(self):
+        digest = "a" * 64
+        for line in ("unpack runtime %s 1" % digest, "unpack lib %s 1 2" % digest,
+                     "unpack runtime %s -1 2" % digest, "unpack runtime %s 1 2 3" % digest,
+                     "unpack runtime %s 1 2" % digest[:63]):
+            with self.subTest(line=line):
+                config = os.path.join(self.home, "bad.config")
+                with open(config, "w") as out:
+                    out.write("mainclass App\n" + line + "\n")
+                result = run([LARKWIN, "+CONFIG", config], env=self.environment())
+                self.assertEqual(254, result.returncode, result)
+                self.assertEqual("Malformed unpack '%s'\n" % line[len("unpack "):],
+                                 result.stdout)
+                self.assertFalse(os.path.exists(self.root))
+
     def test_a_new_version_written_over_the_old_file(self):
         moved = os.path.join(self.home, "app")
         shutil.copy(self.files[1], moved)
