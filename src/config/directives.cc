@@ -4,6 +4,7 @@
 #include "config/decimal.h"
 #include "config/includes.h"
 #include "config/platformDirectives.h"
+#include "config/unpackDirective.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "util/strings.h"
@@ -128,6 +129,7 @@ static const directive directives[] = {
     {"javasearch", applyJavaSearch},
     {"startupcache", applyStartupCache},
     {"shortruns", applyShortRuns},
+    {"unpack", applyUnpack},
 };
 
 const directive* findDirective(const char* word) {

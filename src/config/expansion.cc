@@ -1,5 +1,7 @@
 #include "config/expansion.h"
 
+#include "config/unpackDirective.h"
+
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/userDirectories.h"
@@ -72,6 +74,9 @@ const char* expansionValues::lookUpExeDirectory(const char* piece) {
 // An image's launcher is IMAGE/bin/NAME, an installed one PREFIX/bin/NAME: the
 // folder above bin is the one whose share/ holds the application's data.
 const char* expansionValues::lookUpAppDirectory(const char* piece) {
+    if (appDirectory == nullptr && getUnpackedAppDirectory() != nullptr) {
+        appDirectory.reset(createStringCopy(getUnpackedAppDirectory()));
+    }
     if (appDirectory == nullptr) {
         const char* bin = lookUpExeDirectory(piece);
         const char* last = strrchr(bin, '/');

@@ -8,6 +8,7 @@
 #include "process/restartPace.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "unpack/unpackedCopy.h"
 #include "util/owned.h"
 #include "util/strings.h"
 
@@ -47,6 +48,8 @@ static int launch(int argc, char** argv) {
         restart = vm.shouldRestart();
     }
     if (restart) {
+        // A private copy of the runtime is made again by the next start.
+        removeTemporaryCopies();
         restartUnlessStopped(exitCode);
     }
     return exitCode;

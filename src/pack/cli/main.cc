@@ -5,6 +5,7 @@
 #include "pack/options/optionChecks.h"
 #include "pack/options/optionParser.h"
 #include "pack/options/optionTable.h"
+#include "pack/onefile/oneFile.h"
 #include "pack/options/packOptions.h"
 #include "pack/options/packRequests.h"
 #include "pack/package/packages.h"
@@ -100,6 +101,8 @@ static void writeOutput(const packOptions& options, const char* configuration) {
         writePackages(createPackageRequest(options), configuration);
     } else if (options.appImage.has_value()) {
         writeApplicationDirectory(createImageRequest(options), configuration);
+    } else if (options.oneFile()) {
+        writeOneFile(createOneFileRequest(options), configuration);
     } else {
         bundleRequest request = createBundleRequest(options);
         stringArray archives;

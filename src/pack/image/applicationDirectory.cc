@@ -110,6 +110,15 @@ static void copyRuntime(const std::string& givenHome, const std::string& runtime
     copySelfContainedTree(home.get(), runtime.c_str());
 }
 
+void writeImageRuntime(const imageRequest& request, const stringArray& jars,
+                       const std::string& scratch, const std::string& runtime) {
+    if (!request.runtime || *request.runtime == "auto") {
+        linkAutomaticRuntime(request, jars, scratch, runtime);
+    } else {
+        copyRuntime(*request.runtime, runtime);
+    }
+}
+
 // --service: DIR/lib/systemd/system/NAME.service, which runs DIR/bin/NAME
 // where DIR is now; systemd takes a unit linked into /etc/systemd/system.
 static void addServiceUnit(const serviceRequest& service, const std::string& image,
@@ -200,11 +209,7 @@ static void fillImage(const imageRequest& request, const std::string& image,
     if (request.service) {
         addServiceUnit(*request.service, image, directory, name);
     }
-    if (!request.runtime || *request.runtime == "auto") {
-        linkAutomaticRuntime(request, copies, image, runtime);
-    } else {
-        copyRuntime(*request.runtime, runtime);
-    }
+    writeImageRuntime(request, copies, image, runtime);
 }
 
 // mkdtemp makes the directory private; the image gets the usual mode.

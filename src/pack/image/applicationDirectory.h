@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class stringArray;
+
 // The relative path by which an application directory's bundle names its
 // runtime; the launcher resolves it against the directory of its executable.
 extern const char* applicationDirectoryJavaPath;
@@ -34,6 +36,12 @@ struct imageRequest {
     std::optional<std::vector<std::string>> training;
     std::vector<appContent> contents;
 };
+
+// Makes the runtime folder (which must not exist) that the request asks
+// for: linked by jlink from the modules the jars need (scratch is a folder
+// for jlink's helper files) or copied from a runtime's home.
+void writeImageRuntime(const imageRequest& request, const stringArray& jars,
+                       const std::string& scratch, const std::string& runtime);
 
 // Writes the application directory that the request asks for: DIR/bin/NAME,
 // the bundle with the configuration, DIR/lib, the jars (without a Class-Path

@@ -13,6 +13,7 @@ static unsigned findJob(const packOptions& options) {
     return options.show.has_value()       ? (unsigned)showJob
            : options.packages()           ? packageJob
            : options.appImage.has_value() ? imageJob
+           : options.oneFile()            ? oneFileJob
            : options.output.has_value()   ? bundleJob
                                           : 0u;
 }

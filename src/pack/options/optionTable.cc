@@ -74,7 +74,7 @@ using o = packOptions;
 // The options, in the order of --help. The formats' rows come after
 // --name's and --keep's neighbours (optionTable() puts them in).
 static const optionRow rows[] = {
-    valueOption("-o", "OUTPUT", bundleJob, &o::output, "the file to write").choosing(),
+    valueOption("-o", "OUTPUT", bundleJob | oneFileJob, &o::output, "the file to write").choosing(),
     valueOption("--launcher", "PATH", madeJobs, &o::launcher,
                 "the launcher executable (default: the larkwin beside\n"
                 "larkwin-pack)"),
@@ -116,13 +116,13 @@ static const optionRow rows[] = {
                 "is reported.")
         .choosing()
         .under("App images, which run where no Java is installed:"),
-    valueOption("--name", "NAME", installedJobs, &o::name,
+    valueOption("--name", "NAME", carriedJobs, &o::name,
                 "the bundle's name in DIR/bin (default: DIR's last part);\n"
                 "a package's name and command (lower-case letters, digits,\n"
                 "+-.)")
         .checkedBy(checkFileName)
         .refusedAs("--app-image", nullptr),
-    valueOption("--runtime", "auto|HOME", installedJobs, &o::runtime,
+    valueOption("--runtime", "auto|HOME", carriedJobs, &o::runtime,
                 "auto (the default): link a runtime with the jlink of the\n"
                 "JDK that JAVA_HOME names or, when JAVA_HOME is unset or\n"
                 "empty, of the JDK whose java is found on the PATH (links\n"
@@ -136,10 +136,10 @@ static const optionRow rows[] = {
                 "(modes, times and links kept; links that lead outside HOME\n"
                 "are copied as what they point to)")
         .refusedAs("--app-image", nullptr),
-    flagOption("--keep-debug", installedJobs, &o::keepDebug,
+    flagOption("--keep-debug", carriedJobs, &o::keepDebug,
                "with --runtime auto: keep the JDK's debug data")
         .refusedAs("--app-image", nullptr),
-    listOption("--app-content", "SRC[=DEST]", installedJobs, &o::appContents,
+    listOption("--app-content", "SRC[=DEST]", carriedJobs, &o::appContents,
                "copy the file or folder SRC into DIR as DEST (a path\n"
                "under DIR, outside bin, lib and runtime; default:\n"
                "share/NAME/ and SRC's last part), with modes, times and\n"
@@ -149,12 +149,12 @@ static const optionRow rows[] = {
                "(repeatable; a bundle, one file, refuses it)")
         .checkedBy(checkAppContent)
         .refusedAs(nullptr, ": a bundle is one file, with no folder to hold it"),
-    valueOption("--add-modules", "MODULE,...", installedJobs, &o::addModules,
+    valueOption("--add-modules", "MODULE,...", carriedJobs, &o::addModules,
                 "modules to link beyond those jdeps finds (with\n"
                 "--runtime auto), such as those only reached by\n"
                 "reflection or as services, which jdeps cannot see")
         .refusedAs("--app-image", nullptr),
-    valueOption("--exclude-modules", "MODULE,...", installedJobs, &o::excludeModules,
+    valueOption("--exclude-modules", "MODULE,...", carriedJobs, &o::excludeModules,
                 "modules to leave out of the runtime (with --runtime\n"
                 "auto) whatever found or named them, as java.desktop\n"
                 "for a headless tool; a warning names each that a\n"
@@ -324,7 +324,7 @@ bool isGiven(const packOptions& options, const optionRow& row) {
 std::string joinJobOptions(unsigned jobs, const char* lastJoin) {
     std::vector<const char*> names;
     for (const optionRow& row : optionTable()) {
-        if (row.choosesJob && (row.jobs & jobs & madeJobs) != 0) {
+        if (row.choosesJob && (row.jobs & jobs & madeJobs & ~oneFileJob) != 0) {
             names.push_back(row.name);
         }
     }

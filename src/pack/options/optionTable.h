@@ -13,8 +13,13 @@ enum optionJob : unsigned {
     imageJob = 2,
     packageJob = 4,
     showJob = 8,
+    // -o with --runtime: the one file that carries its runtime. No option of
+    // its own chooses it, so refusals never name it.
+    oneFileJob = 16,
     installedJobs = imageJob | packageJob,
-    madeJobs = bundleJob | imageJob | packageJob,
+    // The jobs whose output carries a runtime and data folders.
+    carriedJobs = installedJobs | oneFileJob,
+    madeJobs = bundleJob | imageJob | packageJob | oneFileJob,
     anyJob = madeJobs | showJob,
 };
 

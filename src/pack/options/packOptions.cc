@@ -17,3 +17,7 @@ bool packOptions::packages() const {
     }
     return false;
 }
+
+bool packOptions::oneFile() const {
+    return output.has_value() && runtime.has_value() && !appImage.has_value() && !packages();
+}

@@ -101,6 +101,8 @@ struct packOptions {
 
     // Whether a package was asked for.
     bool packages() const;
+    // Whether -o asks for the one file that carries its runtime (--runtime).
+    bool oneFile() const;
 };
 
 #endif

@@ -40,6 +40,13 @@ imageRequest createImageRequest(const packOptions& options) {
     return request;
 }
 
+oneFileRequest createOneFileRequest(const packOptions& options) {
+    oneFileRequest request;
+    request.image = createImageRequest(options);
+    request.output = options.output.value_or("");
+    return request;
+}
+
 packageRequest createPackageRequest(const packOptions& options) {
     packageRequest request;
     request.image = createImageRequest(options);

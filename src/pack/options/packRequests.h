@@ -2,6 +2,7 @@
 #define LARKWIN_PACK_OPTIONS_PACKREQUESTS_H
 
 #include "pack/image/applicationDirectory.h"
+#include "pack/onefile/oneFile.h"
 #include "pack/package/packageRequest.h"
 
 #include <string>
@@ -24,6 +25,9 @@ bundleRequest createBundleRequest(const packOptions& options);
 
 // --app-image DIR (and the application directory of a package).
 imageRequest createImageRequest(const packOptions& options);
+
+// -o OUTPUT --runtime: the one file that carries its runtime.
+oneFileRequest createOneFileRequest(const packOptions& options);
 
 // The formats' options: the packages and the application directory they hold.
 packageRequest createPackageRequest(const packOptions& options);
