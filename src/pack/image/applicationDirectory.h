@@ -33,6 +33,8 @@ struct imageRequest {
     std::optional<serviceRequest> service;
     std::optional<std::vector<std::string>> training;
     std::vector<appContent> contents;
+    // The image goes into a package, whose files every user reads.
+    bool package = false;
 };
 
 // Writes the application directory that the request asks for: DIR/bin/NAME,

@@ -3,6 +3,7 @@
 #include "util/strings.h"
 
 #include <cstring>
+#include <string>
 
 // What the image's options (training, service, naming, runtime) and the
 // bundle's --java-version need of the others.
@@ -39,6 +40,12 @@ static int isFileName(const char* name) {
            strcmp(name, "..") != 0;
 }
 
+// Whether the comma-separated list names java.base.
+static bool namesJavaBase(const char* list) {
+    std::string text = std::string(",") + list + ",";
+    return text.find(",java.base,") != std::string::npos;
+}
+
 // A package holds an app image: the image's options serve it too.
 char* packOptions::createImageMisuseError() const {
     if (appImage == nullptr && !packages()) {
@@ -61,6 +68,10 @@ char* packOptions::createImageMisuseError() const {
     }
     if (excludeModules != nullptr && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--exclude-modules needs --runtime auto");
+    }
+    if (excludeModules != nullptr && namesJavaBase(excludeModules)) {
+        return createStringCopy("--exclude-modules cannot leave out java.base: every runtime "
+                                "holds it, and every other module needs it");
     }
     if (keepDebug && runtime != nullptr && strcmp(runtime, "auto") != 0) {
         return createStringCopy("--keep-debug needs --runtime auto");
