@@ -291,7 +291,7 @@ static void expandArchives(packOptions& options) {
     stringArray expanded;
     stringArray notes;
     expandClassPath(options.archives, &expanded, &notes);
-    for (int i = 0; i < notes.size(); i++) {
+    for (int i = 0; i < notes.size() && !options.quiet; i++) {
         fprintf(stderr, "larkwin-pack: %s\n", notes[i]);
     }
     while (options.archives.size() > 0) {
