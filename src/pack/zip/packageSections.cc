@@ -80,7 +80,8 @@ char* createWithoutPackageAttributes(const char* manifest, long* length) {
         return nullptr;
     }
     ownedString text(new char[*length + 1]);
-    memcpy(text.get(), manifest, *length + 1);
+    memcpy(text.get(), manifest, *length);
+    text[*length] = 0;
     for (const char* name : packageAttributes) {
         ownedString value(createMainAttribute(text.get(), *length, name));
         if (value != nullptr) {

@@ -241,11 +241,14 @@ void zipMerge::addPackageSections() {
     }
     long length = manifestLength;
     int entry = -1;
-    ownedString text(manifest == nullptr ? createManifestText(*archives[0], &length, &entry)
-                                         : createStringCopy(manifest.get()));
-    text.reset(createWithoutPackageAttributes(text.get(), &length));
+    ownedString original(manifest == nullptr ? createManifestText(*archives[0], &length, &entry)
+                                             : nullptr);
+    ownedString text(createWithoutPackageAttributes(
+        manifest != nullptr ? manifest.get() : original.get(), &length));
+    // A manifest may hold any byte, a zero too: lengths, not terminators.
     std::string withSections = appendSections(text.get(), length, sections);
-    manifest.reset(createStringCopy(withSections.c_str()));
+    manifest.reset(new char[withSections.size() + 1]);
+    memcpy(manifest.get(), withSections.c_str(), withSections.size() + 1);
     manifestLength = (long)withSections.size();
     if (manifestItem >= 0) {
         action[manifestItem] = manifestEntryItem;
