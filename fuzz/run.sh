@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the fuzz targets and runs each for SECONDS:
 #   fuzz/run.sh SECONDS [TARGET...]      (targets: config zipComment
-#                                         absolutePath unicodeDump driver release merge)
+#                                         absolutePath unicodeDump driver release merge
+#                                         packOptions)
 # The build is build-fuzz/ (clang; the "fuzz" preset). Each target grows its
 # own corpus in build-fuzz/fuzz/corpus/<target>, seeded from fuzz/corpus/;
 # logs go to build-fuzz/fuzz/logs/, crash inputs to build-fuzz/fuzz/crash-*.
@@ -10,7 +11,7 @@ set -u
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-targets=${*:-config zipComment absolutePath unicodeDump driver release merge}
+targets=${*:-config zipComment absolutePath unicodeDump driver release merge packOptions}
 cd "$source_dir" || exit 2
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null || exit 2
 out=$source_dir/build-fuzz/fuzz

@@ -1,5 +1,6 @@
 #include "config/configFile.h"
 #include "unix/environment.h"
+#include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/tempFile.h"
 #include "util/owned.h"
@@ -7,11 +8,15 @@
 #include "util/stringBuffer.h"
 #include "util/strings.h"
 
+#include <cstdio>
 #include <cstring>
 
 void configFile::copyEnvironment(char* name) {
     ownedString value(createEnvironmentValue(name));
     if (value == nullptr) {
+        if (debug) {
+            printf("copyenv: %s is not set; no property\n", name);
+        }
         return;
     }
     stringBuffer option;

@@ -57,6 +57,19 @@ TEST(CopyEnv, AddsTheValueAsItIs) {
               joined(vm.vmOptions));
 }
 
+// +DEBUG says why an unset variable gives no property.
+TEST(CopyEnv, AnUnsetVariableIsNotedUnderDebug) {
+    environmentVariable unset("LARKWIN_UNSET", nullptr);
+    debugFlag on(1);
+    testVm vm;
+    testing::internal::CaptureStdout();
+    parseText(&vm, "/app.config", "copyenv LARKWIN_UNSET");
+    std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(std::string::npos, printed.find("copyenv: LARKWIN_UNSET is not set; no property\n"))
+        << printed;
+    EXPECT_EQ(0, vm.vmOptions.size());
+}
+
 TEST(ExportEnv, WritesEveryEntryEscapedInEnvironmentOrder) {
     EXPECT_EQ("A=x\\\\y\n"
               "B=line\\u000abreak\n"

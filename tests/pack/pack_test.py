@@ -698,12 +698,50 @@ class MergeTest(PackTestCase):
                  (self.path("app/../outside/dep.jar"), False)]
         for entry, followed in cases:
             app = with_class_path(MERGE_APP_JAR, self.path("app/app.jar"), entry)
-            output, errors = self.merge(app, extra=("--quiet",))
+            output, errors = self.merge(app)
             names = entry_names(output)
             self.assertEqual(followed, "merge/dep/DepGreeter.class" in names, entry)
             left_out = ("larkwin-pack: Class-Path entry '%s' of '%s' leads out of that jar's "
                         "folder: left out; name the jar to take it in\n" % (entry, app))
-            self.assertEqual("" if followed else left_out, errors, entry)
+            said = "".join(line for line in errors.splitlines(True) if "Class-Path" in line)
+            self.assertEqual("" if followed else left_out, said, entry)
+            # --quiet silences these lines; a jar named on the command line
+            # is taken in, and not said to be left out.
+            self.assertEqual("", self.merge(app, extra=("--quiet",))[1], entry)
+            if not followed:
+                output, errors = self.merge(app, self.path("outside/dep.jar"))
+                self.assertIn("merge/dep/DepGreeter.class", entry_names(output))
+                self.assertNotIn("Class-Path", errors, entry)
+
+    def test_each_package_keeps_the_versions_of_the_jar_that_defines_it(self):
+        def with_main(source, target, lines):
+            with zipfile.ZipFile(source) as opened, zipfile.ZipFile(target, "w") as copy:
+                for info in opened.infolist():
+                    if info.filename != "META-INF/MANIFEST.MF":
+                        copy.writestr(info, opened.read(info))
+                copy.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n" + lines + "\r\n")
+            return target
+        shown = self.path("Shown.java")
+        with open(shown, "w") as source:
+            source.write("public class Shown { public static void main(String[] a) throws "
+                         "Exception { for (String c : a) { Package p = Class.forName(c)"
+                         ".getPackage(); System.out.println(p.getImplementationVersion() + "
+                         "\" \" + p.getSpecificationTitle()); } } }\n")
+        app = with_main(MERGE_APP_JAR, self.path("app.jar"),
+                        "Implementation-Version: 1.0-app\r\nSpecification-Title: App\r\n")
+        # A dependency with versions of its own, and one with none: on the
+        # class path its package has none, not the first jar's.
+        for lines, expected in [("Implementation-Version: 2.0-dep\r\n", b"2.0-dep null"),
+                                ("", b"null null")]:
+            dep = with_main(MERGE_DEP_JAR, self.path("dep.jar"), lines)
+            output, _ = self.merge(app, dep, extra=("--quiet",))
+            for class_path in [os.pathsep.join([app, dep]), output]:
+                result = subprocess.run([JAVA, "-cp", class_path, shown, "merge.ServiceMain",
+                                         "merge.dep.DepGreeter"], capture_output=True,
+                                        timeout=TIME_LIMIT)
+                self.assertEqual(b"1.0-app App\n" + expected + b"\n", result.stdout,
+                                 result.stderr)
+            os.remove(output)
 
     def test_a_jar_only_its_owner_may_read_is_refused(self):
         os.mkdir(self.path("app"))

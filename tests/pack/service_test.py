@@ -85,6 +85,36 @@ class ServiceTest(unittest.TestCase):
                 self.assertNotIn("orders.service", output)
                 shutil.rmtree(image)
 
+    def pack_into(self, folder, name):
+        image = os.path.join(os.fsencode(self.dir), folder, name.encode())
+        result = run(PACK, "--app-image", image, "--runtime", self.runtime, "--launcher",
+                     LAUNCHER, "--main-class", "Main", "--quiet", "--service", APP_JAR)
+        return image, result
+
+    # ExecStart= names the program in a quoted path: systemd's checker runs
+    # once over the units of every folder name it can express; the names it
+    # cannot ('$', quotes, backslashes, bytes that are not UTF-8) are refused
+    # before the image is made.
+    @unittest.skipUnless(shutil.which("systemd-analyze"), "systemd-analyze is not installed")
+    def test_hostile_folder_names_are_verified_or_refused(self):
+        units = []
+        for n, folder in enumerate(["my app", "100%", "%n%%", "caf\u00e9", "semi;colon",
+                                    "back`tick`", "a=b", "-dash", "(x)|&<>"]):
+            image, result = self.pack_into(folder.encode(), "orders%d" % n)
+            self.assertEqual(0, result.returncode, (folder, result.stderr.decode()))
+            units.append(os.path.join(image, b"lib/systemd/system/orders%d.service" % n))
+        result = run("systemd-analyze", "verify", *units)
+        output = (result.stdout + result.stderr).decode(errors="replace")
+        self.assertEqual(0, result.returncode, output)
+        self.assertNotIn(".service", output)
+        for folder, reason in [(b"$HOME", "holds $"), (b'say"hi"', 'holds "'),
+                               (b"it's", "holds '"), (b"back\\slash", "holds \\"),
+                               (b"caf\xe9", "is not UTF-8")]:
+            image, result = self.pack_into(folder, "refused")
+            self.assertEqual(1, result.returncode, folder)
+            self.assertIn(reason, result.stderr.decode(errors="replace"))
+            self.assertFalse(os.path.lexists(image), folder)
+
 
 if __name__ == "__main__":
     unittest.main()

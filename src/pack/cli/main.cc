@@ -124,7 +124,7 @@ static void expandArchives(packOptions& options) {
     stringArray expanded;
     stringArray notes;
     expandClassPath(archives, &expanded, &notes);
-    for (int i = 0; i < notes.size(); i++) {
+    for (int i = 0; i < notes.size() && !options.quiet; i++) {
         fprintf(stderr, "larkwin-pack: %s\n", notes[i]);
     }
     options.archives.clear();

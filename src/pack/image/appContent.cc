@@ -1,13 +1,14 @@
 #include "pack/image/appContent.h"
 
-#include "pack/image/directoryTree.h"
+#include "pack/image/contentCopy.h"
+#include "pack/image/contentLinks.h"
 #include "unix/files.h"
 #include "util/owned.h"
 #include "util/strings.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,88 +73,64 @@ std::string parseAppContent(const std::string& text, appContent* content) {
     return "";
 }
 
-// Refuses a link that leads out of the copied tree: an absolute target, or
-// one that climbs above the tree's root. within is the link's path from the
-// root's own name on.
-static void checkLink(const std::string& link, const std::string& within,
-                      const std::string& source) {
-    char target[4096];
-    ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
-    if (length < 0) {
-        fail("Unable to read the link '" + link + "': " + strerror(errno));
+// The content's source with its links resolved, and the path under the
+// image that receives it.
+static std::string canonicalSource(const appContent& content) {
+    ownedString canonical(createCanonicalPath(content.source.c_str()));
+    if (canonical == nullptr) {
+        fail("Unable to copy '" + content.source + "': " + strerror(errno));
     }
-    target[length] = 0;
-    std::vector<std::string> at = pathParts(within);
-    at.pop_back();
-    bool outside = target[0] == '/';
-    for (const std::string& part : pathParts(target)) {
-        if (outside || part.empty() || part == ".") {
-            continue;
-        }
-        if (part == "..") {
-            // at[0] is the copied root's own name: climbing past it leaves.
-            outside = at.size() <= 1;
-            if (!outside) {
-                at.pop_back();
-            }
-        } else {
-            at.push_back(part);
-        }
+    return canonical.get();
+}
+
+static std::string destinationOf(const appContent& content, const std::string& source,
+                                 const std::string& name) {
+    std::string last = source.substr(source.rfind('/') + 1);
+    return content.destination ? *content.destination : "share/" + name + "/" + last;
+}
+
+// As cp, a copy into the tree it copies is refused: it would copy itself.
+// The place need not exist yet; its nearest existing folder is resolved.
+static void refuseInside(const std::string& place, const std::string& source,
+                         const appContent& content) {
+    std::string existing = place;
+    ownedString canonical(createCanonicalPath(existing.c_str()));
+    while (canonical == nullptr && existing.find('/') != std::string::npos) {
+        existing = existing.substr(0, existing.rfind('/'));
+        canonical.reset(createCanonicalPath(existing.empty() ? "/" : existing.c_str()));
     }
-    if (outside) {
-        fail("--app-content: '" + link + "' is a link to '" + target + "', outside '" + source +
-             "'; copy what it leads to instead");
+    std::string resolved = canonical != nullptr ? canonical.get() : "";
+    if (resolved == source || resolved.compare(0, source.size() + 1, source + "/") == 0 ||
+        source == "/") {
+        fail("--app-content: '" + content.source + "' holds '" + place +
+             "', where the copy goes: name a place outside it");
     }
 }
 
-// Walks the tree at path (within: its path under the copied root) and
-// refuses what the copy may not hold.
-static void checkTree(const std::string& path, const std::string& within,
-                      const std::string& source) {
-    struct stat status;
-    if (lstat(path.c_str(), &status) != 0) {
-        fail("Unable to copy '" + path + "': " + strerror(errno));
-    }
-    if (hasControlCharacter(within)) {
-        fail("--app-content: '" + path + "' has a name that a package cannot list");
-    }
-    if (S_ISLNK(status.st_mode)) {
-        checkLink(path, within, source);
-    } else if (S_ISDIR(status.st_mode)) {
-        DIR* directory = opendir(path.c_str());
-        if (directory == nullptr) {
-            fail("Unable to copy '" + path + "': " + strerror(errno));
+void checkAppContents(const std::vector<appContent>& contents,
+                      const std::vector<std::string>& places, bool package) {
+    for (const appContent& content : contents) {
+        std::string source = canonicalSource(content);
+        for (const std::string& place : places) {
+            refuseInside(place, source, content);
         }
-        std::vector<std::string> names;
-        for (struct dirent* entry = readdir(directory); entry != nullptr;
-             entry = readdir(directory)) {
-            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) {
-                names.push_back(entry->d_name);
-            }
-        }
-        closedir(directory);
-        for (const std::string& name : names) {
-            checkTree(path + "/" + name, within + "/" + name, source);
-        }
-    } else if (!S_ISREG(status.st_mode)) {
-        fail("--app-content: '" + path + "' is neither a file, a folder nor a link");
+        contentWalk walk;
+        walk.package = package;
+        walkContent(source, nullptr, walk);
+        checkContentLinks(source, source, content.source);
     }
 }
 
 void copyAppContents(const std::vector<appContent>& contents, const std::string& image,
-                     const std::string& name) {
+                     const std::string& name, bool package) {
+    struct stat imageStatus;
+    if (stat(image.c_str(), &imageStatus) != 0) {
+        fail("Unable to copy into '" + image + "': " + strerror(errno));
+    }
     for (const appContent& content : contents) {
         // The source itself may be a link, such as a folder linked into place.
-        ownedString canonical(createCanonicalPath(content.source.c_str()));
-        if (canonical == nullptr) {
-            fail("Unable to copy '" + content.source + "': " + strerror(errno));
-        }
-        std::string source = canonical.get();
-        size_t slash = source.rfind('/');
-        std::string last = source.substr(slash + 1);
-        std::string destination =
-            content.destination ? *content.destination : "share/" + name + "/" + last;
-        checkTree(source, last, content.source);
+        std::string source = canonicalSource(content);
+        std::string destination = destinationOf(content, source, name);
         std::string path = image + "/" + destination;
         ownedString parent(createParentPath(path.c_str()));
         makeDirectories(parent.get());
@@ -161,6 +138,15 @@ void copyAppContents(const std::vector<appContent>& contents, const std::string&
         if (lstat(path.c_str(), &status) == 0) {
             fail("--app-content: '" + destination + "' is in the image already");
         }
-        copyTree(source.c_str(), path.c_str());
+        contentWalk walk;
+        walk.package = package;
+        walk.avoidDevice = imageStatus.st_dev;
+        walk.avoidInode = imageStatus.st_ino;
+        walkContent(source, &path, walk);
+        // The copy is judged, not the source, which its owner may change.
+        checkContentLinks(path, source, content.source);
+        for (const std::string& note : walk.notes) {
+            fprintf(stderr, "larkwin-pack: %s\n", note.c_str());
+        }
     }
 }

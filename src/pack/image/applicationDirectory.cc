@@ -205,7 +205,7 @@ static void fillImage(const imageRequest& request, const std::string& image,
     std::string jarLines;
     copyJars(request.archives, lib, &copies, jarLines);
     writeLauncher(request, bin + "/" + name, jarLines, configuration);
-    copyAppContents(request.contents, image, name);
+    copyAppContents(request.contents, image, name, request.package);
     if (request.service) {
         addServiceUnit(*request.service, image, directory, name);
     }
@@ -296,6 +296,7 @@ static void train(const imageRequest& request, const std::string& directory,
 void writeApplicationDirectory(const imageRequest& request, const char* configuration) {
     std::string directory = directoryPath(request.directory);
     std::string name = bundleName(request, directory);
+    checkAppContents(request.contents, {directory}, request.package);
     // Removed again, when empty, unless the image and its training succeed.
     madeDirectories parents;
     buildImage(request, directory, name, configuration, parents);

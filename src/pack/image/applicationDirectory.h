@@ -35,6 +35,8 @@ struct imageRequest {
     std::optional<serviceRequest> service;
     std::optional<std::vector<std::string>> training;
     std::vector<appContent> contents;
+    // The image goes into a package, whose files every user reads.
+    bool package = false;
 };
 
 // Makes the runtime folder (which must not exist) that the request asks

@@ -159,6 +159,7 @@ static const optionRow rows[] = {
                 "auto) whatever found or named them, as java.desktop\n"
                 "for a headless tool; a warning names each that a\n"
                 "class in the jars still refers to")
+        .checkedBy(checkExcludedModules)
         .refusedAs("--app-image", nullptr),
     flagOption("--train", installedJobs, &o::train,
                "once the image is made, run DIR/bin/NAME ARGS (after\n"

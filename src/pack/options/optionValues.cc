@@ -91,3 +91,12 @@ std::string checkKeep(const char* name, const std::string& value) {
     bool fit = digits && value.find_first_not_of('0') != std::string::npos;
     return fit ? "" : message(createMessage("%s takes a number from 1 to 999", name));
 }
+
+// java.base cannot be left out: every other module needs it.
+std::string checkExcludedModules(const char*, const std::string& value) {
+    std::string list = "," + value + ",";
+    return list.find(",java.base,") == std::string::npos
+               ? ""
+               : "--exclude-modules cannot leave out java.base: every runtime holds it, and every "
+                 "other module needs it";
+}

@@ -19,4 +19,7 @@ std::string checkFileType(const char* name, const std::string& value);
 std::string checkUrlScheme(const char* name, const std::string& value);
 std::string checkKeep(const char* name, const std::string& value);
 
+// --exclude-modules: a list that leaves java.base in.
+std::string checkExcludedModules(const char* name, const std::string& value);
+
 #endif

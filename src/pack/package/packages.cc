@@ -1,5 +1,6 @@
 #include "pack/package/packages.h"
 
+#include "pack/image/appContent.h"
 #include "pack/image/applicationDirectory.h"
 #include "pack/image/directoryTree.h"
 #include "pack/image/madeDirectories.h"
@@ -116,6 +117,7 @@ static void writeImage(const packageRequest& request, const char* configuration,
     image.directory = opt + "/" + request.name;
     image.launcher = strippedLauncher(request.image.launcher, work);
     image.quiet = true;
+    image.package = true;
     image.service.reset();
     image.training.reset();
     writeApplicationDirectory(image, configuration);
@@ -193,9 +195,22 @@ std::string checkPackageFormats(const packageRequest& request) {
     return "";
 }
 
+// The folders that receive the packages and repositories.
+static std::vector<std::string> packagePlaces(const packageRequest& request) {
+    std::vector<std::string> places;
+    for (const packageOutput& output : request.outputs) {
+        places.push_back(output.directory);
+        if (!output.repository.empty()) {
+            places.push_back(output.repository);
+        }
+    }
+    return places;
+}
+
 void writePackages(const packageRequest& request, const char* configuration) {
     checkServiceNames(request);
     checkPackageTraining(request);
+    checkAppContents(request.image.contents, packagePlaces(request), true);
     // The keys are tried before anything is made.
     checkPackageRepositories(request);
     std::string publicKey;

@@ -1,5 +1,6 @@
 #include "pack/service/serviceUnit.h"
 
+#include "pack/zip/utf8Text.h"
 #include "unix/files.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
@@ -69,10 +70,13 @@ static void checkUserName(const char* user) {
     }
 }
 
-// ExecStart= takes the path quoted; '%' and '$' would otherwise be expanded.
-// A control character would end the setting or the line (systemd reads
-// both line feed and carriage return as line ends): refused.
-static void appendExecutable(stringBuffer& text, const char* executable) {
+// ExecStart= takes the path quoted, '%' doubled and blanks kept. A control
+// character would end the setting or the line (systemd reads both line feed
+// and carriage return as line ends). systemd takes '$', quotes and
+// backslashes in the program's path as they are written, so no escape makes
+// them mean themselves, and a unit must be UTF-8: all refused, before the
+// unit would run another path.
+static void checkExecutable(const char* executable) {
     for (const unsigned char* c = (const unsigned char*)executable; *c != 0; c++) {
         if (*c < 0x20 || *c == 0x7F) {
             throw createMessage("'%s' holds a control character, which a systemd unit cannot "
@@ -80,11 +84,25 @@ static void appendExecutable(stringBuffer& text, const char* executable) {
                                 executable);
         }
     }
+    const char* unsafe = strpbrk(executable, "$\"'\\");
+    if (unsafe != nullptr) {
+        throw createMessage("'%s' holds %c, which a systemd unit's ExecStart= cannot express: "
+                            "make the image in a folder whose path has no '$', quote or "
+                            "backslash",
+                            executable, *unsafe);
+    }
+    if (!isUtf8(executable, strlen(executable))) {
+        throw createMessage("'%s' is not UTF-8, and a systemd unit must be: make the image in "
+                            "a folder whose path is",
+                            executable);
+    }
+}
+
+static void appendExecutable(stringBuffer& text, const char* executable) {
+    checkExecutable(executable);
     text.append("ExecStart=\"");
     for (const char* c = executable; *c != 0; c++) {
-        if (*c == '"' || *c == '\\') {
-            text.append('\\');
-        } else if (*c == '%' || *c == '$') {
+        if (*c == '%') {
             text.append(*c);
         }
         text.append(*c);

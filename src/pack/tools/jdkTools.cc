@@ -138,8 +138,12 @@ static char* runJdeps(const char* jdkHome, const stringArray& roots) {
     return createJdepsModuleList(printed.getData(), printed.getLength(), nullptr);
 }
 
+// An empty name is in no list: strstr would find it everywhere, without end.
 static int listHas(const char* list, const char* module, char separator) {
     size_t length = strlen(module);
+    if (length == 0) {
+        return 0;
+    }
     for (const char* at = strstr(list, module); at != nullptr; at = strstr(at + 1, module)) {
         int starts = at == list || at[-1] == separator;
         int ends = at[length] == 0 || at[length] == separator;
@@ -240,13 +244,16 @@ char* createModuleList(const char* jdkHome, const stringArray& jars, const char*
     ownedString reached(createWithReflectionModules(found.get(), roots));
     removal.reset();
     std::string kept = withoutModules(reached.get(), excludedModules, referenced);
+    // A module named on the command line brings the same companions as one
+    // that jdeps found.
+    std::string extra =
+        withoutModules(extraModules != nullptr ? extraModules : "", excludedModules, nullptr);
+    if (!extra.empty()) {
+        kept += (kept.empty() ? "" : ",") + extra;
+    }
     ownedString available(createAvailableModules(jdkHome));
     ownedString implied(createImpliedModules(kept.c_str(), available.get()));
-    std::string list = withoutModules(implied.get(), excludedModules, nullptr);
-    if (extraModules != nullptr && extraModules[0] != 0) {
-        list += (list.empty() ? "" : ",") + withoutModules(extraModules, excludedModules, nullptr);
-    }
-    return createStringCopy(list.c_str());
+    return createStringCopy(withoutModules(implied.get(), excludedModules, nullptr).c_str());
 }
 
 int runtimeHasModule(const char* runtime, const char* module) {

@@ -119,7 +119,21 @@ struct classPathWalk {
     stringArray* expanded;
     stringArray* notes;
     std::set<std::string> seen;
+    // The jars named on the command line, links resolved: taken in anyway.
+    std::set<std::string> named;
 };
+
+// 1 when the entry, a path relative to the jar's folder or absolute, names
+// a jar of the command line.
+static int isNamedJar(const std::string& jar, const std::string& entry, const classPathWalk& walk) {
+    std::string path = entry;
+    if (path[0] != '/') {
+        ownedString parent(createParentPath(jar.c_str()));
+        path = std::string(parent.get()) + "/" + path;
+    }
+    ownedString canonical(createCanonicalPath(path.c_str()));
+    return canonical != nullptr && walk.named.count(canonical.get()) > 0;
+}
 
 static void addJar(const std::string& path, classPathWalk& walk, int depth);
 
@@ -133,6 +147,9 @@ static void addEntry(const std::string& jar, const char* url, int length, classP
     // Relative to the jar's directory as named, links not resolved, as the
     // class loader resolves the jar's URL.
     std::string path = entry.get();
+    if (!path.empty() && !staysInFolder(jar, path) && isNamedJar(jar, path, walk)) {
+        return;
+    }
     if (path.empty() || !staysInFolder(jar, path)) {
         addNote(walk.notes, url, length, jar.c_str(),
                 "leads out of that jar's folder: left out; name the jar to take it in");
@@ -201,7 +218,11 @@ static void addJar(const std::string& path, classPathWalk& walk, int depth) {
 }
 
 void expandClassPath(const stringArray& jars, stringArray* expanded, stringArray* notes) {
-    classPathWalk walk = {expanded, notes, {}};
+    classPathWalk walk = {expanded, notes, {}, {}};
+    for (int i = 0; i < jars.size(); i++) {
+        ownedString canonical(createCanonicalPath(jars[i]));
+        walk.named.insert(canonical != nullptr ? canonical.get() : jars[i]);
+    }
     for (int i = 0; i < jars.size(); i++) {
         addJar(jars[i], walk, 0);
     }

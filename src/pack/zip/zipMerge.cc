@@ -3,6 +3,7 @@
 #include "pack/zip/jarManifest.h"
 #include "pack/zip/mergeMessages.h"
 #include "pack/zip/mergeRules.h"
+#include "pack/zip/packageSections.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipMergeItems.h"
 #include "util/owned.h"
@@ -11,6 +12,8 @@
 #include "util/strings.h"
 
 #include <cstring>
+#include <map>
+#include <set>
 
 static const char* versionsDirectory = "META-INF/versions/";
 
@@ -216,7 +219,40 @@ void zipMerge::plan(stringArray* dropped, stringArray* notes) {
             planItem(item, dropped, notes);
         }
     }
+    addPackageSections();
     dropChangedSignature(notes);
+}
+
+// On the class path each package takes its attributes from the jar whose
+// class defines it; the merged jar names them per package, and its main
+// section keeps none, so that a package of a jar without them has none.
+void zipMerge::addPackageSections() {
+    std::map<std::string, int> packages;
+    for (int item = 0; item < total; item++) {
+        const unsigned char* header = getHeader(item);
+        std::string package = getClassPackage(getEntryName(header), getEntryNameLength(header));
+        if (!package.empty() && (archiveOf[item] == 0 || action[item] == copyItem)) {
+            packages.emplace(package, archiveOf[item]);
+        }
+    }
+    std::string sections = count > 1 ? createPackageSections(archives, packages) : "";
+    if (sections.empty()) {
+        return;
+    }
+    long length = manifestLength;
+    int entry = -1;
+    ownedString original(manifest == nullptr ? createManifestText(*archives[0], &length, &entry)
+                                             : nullptr);
+    ownedString text(createWithoutPackageAttributes(
+        manifest != nullptr ? manifest.get() : original.get(), &length));
+    // A manifest may hold any byte, a zero too: lengths, not terminators.
+    std::string withSections = appendSections(text.get(), length, sections);
+    manifest.reset(new char[withSections.size() + 1]);
+    memcpy(manifest.get(), withSections.c_str(), withSections.size() + 1);
+    manifestLength = (long)withSections.size();
+    if (manifestItem >= 0) {
+        action[manifestItem] = manifestEntryItem;
+    }
 }
 
 // The name of the first archive's first entry that the merge changes, or

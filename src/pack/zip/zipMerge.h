@@ -50,6 +50,7 @@ class zipMerge {
     void planItem(int item, stringArray* dropped, stringArray* notes);
     void planDuplicate(int item, int first, mergeRule rule, stringArray* dropped);
     void planRename(int item, stringArray* dropped);
+    void addPackageSections();
     int isUnreadVersion(int item, stringArray* notes) const;
     const char* findChangedEntry(int* length) const;
     void dropChangedSignature(stringArray* notes);

@@ -241,3 +241,17 @@ TEST(PackOptions, ShortRunsGoWithTheMainClassAndTheCache) {
                                    "app.jar", "--short-runs"}));
     EXPECT_EQ("--show takes no other options", usageError({"--show", "f", "--short-runs"}));
 }
+
+// Every runtime holds java.base: excluding it is refused by name, wherever
+// the list names it, and a module that only begins with its name is not it.
+TEST(PackOptions, JavaBaseCannotBeExcluded) {
+    const char* refused = "--exclude-modules cannot leave out java.base: every runtime holds it, "
+                          "and every other module needs it";
+    for (const char* list : {"java.base", "java.sql,java.base", "java.base,java.sql"}) {
+        EXPECT_EQ(refused, usageError({"--app-image", "d", "--exclude-modules", list,
+                                       "--main-class", "a.B", "app.jar"}))
+            << list;
+    }
+    EXPECT_EQ("", usageError({"--app-image", "d", "--exclude-modules", "java.base2,java.sql",
+                              "--main-class", "a.B", "app.jar"}));
+}

@@ -44,12 +44,39 @@ TEST(ServiceUnitTest, AskedForNotifyAUserAndALowPort) {
     EXPECT_FALSE(hasLine(unit, "DynamicUser=yes"));
 }
 
-// systemd would expand '%' and '$', and split the path at a blank.
-TEST(ServiceUnitTest, TheExecutablesPathIsQuoted) {
+// systemd would expand '%' and split the path at a blank; '$', quotes,
+// backslashes and bytes that are not UTF-8 cannot be written so that systemd
+// runs the path they are in.
+TEST(ServiceUnitTest, TheExecutablesPathIsQuotedOrRefused) {
     serviceRequest options;
-    std::string unit = unitFor(options, "app", "/opt/my app/100%/$HOME/\"q\"\\/bin/app");
-    EXPECT_TRUE(hasLine(unit, "ExecStart=\"/opt/my app/100%%/$$HOME/\\\"q\\\"\\\\/bin/app\""))
-        << unit;
+    std::string unit = unitFor(options, "app", "/opt/my app/100%/caf\xc3\xa9/bin/app");
+    EXPECT_TRUE(hasLine(unit, "ExecStart=\"/opt/my app/100%%/caf\xc3\xa9/bin/app\"")) << unit;
+    struct {
+        const char* path;
+        const char* message;
+    } refused[] = {
+        {"/opt/$HOME/bin/app", "'/opt/$HOME/bin/app' holds $, which a systemd unit's ExecStart= "
+                               "cannot express: make the image in a folder whose path has no "
+                               "'$', quote or backslash"},
+        {"/opt/\"q\"/bin/app", "'/opt/\"q\"/bin/app' holds \", which a systemd unit's ExecStart= "
+                               "cannot express: make the image in a folder whose path has no "
+                               "'$', quote or backslash"},
+        {"/opt/it's/bin/app", nullptr},
+        {"/opt/a\\b/bin/app", nullptr},
+        {"/opt/caf\xe9/bin/app", "'/opt/caf\xe9/bin/app' is not UTF-8, and a systemd unit must be: "
+                                 "make the image in a folder whose path is"},
+        {"/opt/a\rb/bin/app", "'/opt/a\rb/bin/app' holds a control character, which a systemd "
+                              "unit cannot hold: the unit would run something else"},
+    };
+    for (const auto& test : refused) {
+        std::string message =
+            thrownMessage([&]() { delete[] createServiceUnit(options, "app", test.path); });
+        if (test.message != nullptr) {
+            EXPECT_EQ(test.message, message) << test.path;
+        } else {
+            EXPECT_NE("", message) << test.path;
+        }
+    }
 }
 
 TEST(ServiceUnitTest, NamesSystemdCannotTakeAreRefused) {

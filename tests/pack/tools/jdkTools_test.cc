@@ -2,9 +2,11 @@
 
 #include "testSupport.h"
 #include "unix/replacedEnvironment.h"
+#include "util/stringArray.h"
 
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 
 static std::string moduleList(const std::string& printed, const char* extra = nullptr) {
     ownedString list(createJdepsModuleList(printed.data(), (int)printed.size(), extra));
@@ -80,4 +82,36 @@ TEST(ImpliedModules, ServiceAndReflectionModulesFollowTheModulesThatReachThem) {
     EXPECT_EQ("java.base,jdk.zipfs,jdk.compiler,java.compilerx,jdk.charsets",
               implied("java.base,jdk.zipfs,jdk.compiler,java.compilerx",
                       "java.base jdk.zipfs jdk.charsets jdk.compiler"));
+}
+
+// A stand-in JDK whose jdeps finds java.base in any jars: the modules named
+// on the command line bring their companions as found ones do, and an
+// excluded module stays out whoever names it.
+TEST(ModuleList, NamedModulesBringTheirCompanions) {
+    scratchDir dir;
+    dir.mkdir("jdk");
+    dir.mkdir("jdk/bin");
+    dir.write("jdk/release", "JAVA_VERSION=\"17.0.2\"\nMODULES=\"java.base java.compiler "
+                             "java.naming jdk.compiler jdk.naming.dns jdk.zipfs\"\n");
+    dir.write("jdk/bin/jdeps", "#!/bin/sh\necho java.base\n");
+    ASSERT_EQ(0, chmod(dir.path("jdk/bin/jdeps").c_str(), 0755));
+    stringArray jars;
+    struct {
+        const char* extra;
+        const char* excluded;
+        const char* list;
+    } cases[] = {
+        {nullptr, nullptr, "java.base,jdk.zipfs"},
+        {"java.compiler", nullptr, "java.base,java.compiler,jdk.zipfs,jdk.compiler"},
+        {"java.naming,java.compiler", "jdk.compiler",
+         "java.base,java.naming,java.compiler,jdk.zipfs,jdk.naming.dns"},
+        // Empty names in either list are no modules.
+        {",java.naming,,", ",", "java.base,java.naming,jdk.zipfs,jdk.naming.dns"},
+        {nullptr, "java.base", "jdk.zipfs"},
+    };
+    for (const auto& test : cases) {
+        ownedString list(createModuleList(dir.path("jdk").c_str(), jars, test.extra, test.excluded,
+                                          dir.path("scratch.jar").c_str(), nullptr));
+        EXPECT_EQ(test.list, std::string(list.get())) << (test.extra ? test.extra : "");
+    }
 }
