@@ -112,7 +112,9 @@ void writeParts(const oneFileRequest& request, const std::string& scratch, bool 
 } // namespace
 
 void writeOneFile(const oneFileRequest& request, const char* configuration) {
-    // The jars are checked before the slower runtime is made.
+    // The jars and the data folders are checked before the slower runtime is
+    // made.
+    checkAppContents(request.image.contents, {request.output}, false);
     stringArray jars;
     for (const std::string& jar : request.image.archives) {
         zipArchive check(jar.c_str());
@@ -129,7 +131,7 @@ void writeOneFile(const oneFileRequest& request, const char* configuration) {
         if (mkdir(app.c_str(), 0755) != 0) {
             fail("Unable to create '" + app + "': " + strerror(errno));
         }
-        copyAppContents(request.image.contents, app, lastPart(request));
+        copyAppContents(request.image.contents, app, lastPart(request), false);
     }
     writeParts(request, scratch.path, hasData, configuration);
     parents.keep();
