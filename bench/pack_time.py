@@ -46,7 +46,7 @@ def traced_pack(work, extra):
     with open(licence, "w") as file:
         file.write("Apache-2.0\n")
     log = os.path.join(work, "trace")
-    command = ["strace", "-f", "-qq", "--seccomp-bpf", "-ttt", "-e", "trace=execve", "-o", log,
+    command = ["strace", "-f", "-q", "--seccomp-bpf", "-ttt", "-e", "trace=execve", "-o", log,
                PACK, "--deb", out, "--rpm", out, "--name", NAME, "--app-version", "2.4.21",
                "--description", "Groovy", "--maintainer", "Bench <bench@example.org>",
                "--license-file", licence, "--license", "Apache-2.0", "--main-class",
@@ -67,8 +67,10 @@ def program_times(log):
         if not match:
             continue
         pid, stamp, rest = match.group(1), float(match.group(2)), match.group(3)
-        execve = re.match(r'execve\("([^"]+)".* = 0$', rest)
-        if execve:
+        # Traced with -f, a call may be cut into "<unfinished ...>" and
+        # "<... execve resumed>": the program counts from the call.
+        execve = re.match(r'execve\("([^"]+)"', rest)
+        if execve and not re.search(r"= -1 \w+", rest):
             if pid in started:
                 name, since = started[pid]
                 spent[name] += stamp - since

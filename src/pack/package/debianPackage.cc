@@ -22,6 +22,7 @@
 #include "util/strings.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -192,6 +193,14 @@ static std::vector<std::string> writeDebianPackage(const packageRequest& request
     makeDirectories(built.c_str());
     argumentList build("dpkg-deb", "dpkg");
     build.add("--root-owner-group");
+    // xz -1 rather than dpkg-deb's -6: a third of the time (a runtime's
+    // 130 MB, bench/PACK_TIME.md) for a package 14% larger. The
+    // environment's choice, when it makes one, holds.
+    if (getenv("DPKG_DEB_COMPRESSOR_LEVEL") == nullptr &&
+        getenv("DPKG_DEB_COMPRESSOR_TYPE") == nullptr) {
+        build.add("-Zxz");
+        build.add("-z1");
+    }
     build.add("--build");
     build.add(tree.root);
     build.add(built);

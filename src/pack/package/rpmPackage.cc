@@ -197,9 +197,13 @@ static void runRpmbuild(const char* work, const std::string& recipe, stringBuffe
     std::string topdir = std::string("_topdir ") + work;
     std::string rpmdir = std::string("_rpmdir ") + work;
     // Built into work/rpm, from where it is moved whole.
+    // zstd -3 rather than rpm's gzip -9: smaller, and a fraction of the time
+    // (bench/PACK_TIME.md); rpm reads it since 4.14.
     char* arguments[] = {rpmbuild.get(),
                          const_cast<char*>("-bb"),
                          const_cast<char*>("--quiet"),
+                         const_cast<char*>("--define"),
+                         const_cast<char*>("_binary_payload w3.zstdio"),
                          const_cast<char*>("--define"),
                          &topdir[0],
                          const_cast<char*>("--define"),
