@@ -1,5 +1,6 @@
 #include "launcher/zipComment.h"
 
+#include "unix/failureReason.h"
 #include "unix/files.h"
 #include "util/owned.h"
 #include "util/strings.h"
@@ -57,7 +58,7 @@ long findZipEndRecord(char* fileName, long fileSize) {
     long reachStart = fileSize > reach ? fileSize - reach : 0;
     FILE* file = fopen(fileName, "r");
     if (file == nullptr) {
-        throw createMessage("Unable to open '%s'", fileName);
+        throwUnableToOpen(fileName);
     }
     // Each chunk is read straight into the buffer, without stdio's own.
     setvbuf(file, nullptr, _IONBF, 0);

@@ -1,5 +1,6 @@
 #include "unix/files.h"
 
+#include "unix/failureReason.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -26,10 +27,6 @@ int (*getFileStrCmp())(const char*, const char*) {
     return strcasecmp;
 }
 
-[[noreturn]] static void throwUnableToOpen(const char* path) {
-    throw createMessage("Unable to open '%s'", path);
-}
-
 // fopen() succeeds on a directory on this platform, but reading it fails;
 // such a file counts as one that cannot be opened.
 static FILE* openForReading(const char* path) {
@@ -38,8 +35,11 @@ static FILE* openForReading(const char* path) {
         throwUnableToOpen(path);
     }
     struct stat status;
-    if (fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode)) {
+    int unknown = fstat(fileno(file), &status) != 0;
+    if (unknown || S_ISDIR(status.st_mode)) {
+        int cause = unknown ? errno : EISDIR;
         fclose(file);
+        errno = cause;
         throwUnableToOpen(path);
     }
     return file;
@@ -247,7 +247,8 @@ void makeDirectories(const char* path) {
             *slash = 0;
         }
         if (mkdir(partial.get(), 0755) != 0 && errno != EEXIST) {
-            throw createMessage("Unable to create '%s'", path);
+            int cause = errno;
+            throwWithReason(createMessage("Unable to create '%s'", path), cause);
         }
         if (slash == nullptr) {
             break;

@@ -4,7 +4,8 @@
 #include <cstddef>
 
 // File names and file contents. The create* functions return owned strings;
-// failures to open a file throw "Unable to open '%s'".
+// failures to open a file throw "Unable to open '%s'". Every failure thrown
+// here leaves errno at its reason (failureReason.h).
 
 const char* getPathSeparator();
 const char* getLineTerminator();
