@@ -45,7 +45,7 @@ static FILE* openForReading(const char* path) {
     return file;
 }
 
-long getFileSize(char* path) {
+long getFileSize(const char* path) {
     FILE* file = openForReading(path);
     long size = -1;
     if (fseeko(file, 0, SEEK_END) == 0) {
@@ -55,7 +55,7 @@ long getFileSize(char* path) {
     return size;
 }
 
-char* createFileContent(char* path, long offset, int length) {
+char* createFileContent(const char* path, long offset, int length) {
     FILE* file = openForReading(path);
     if (length < 0) {
         length = 0;
@@ -115,7 +115,7 @@ static char* createStreamContent(FILE* file, size_t limit) {
 
 // A regular file is read in one piece into a buffer of its size; one larger
 // than the limit is not read at all.
-char* createWholeFileContent(char* path, size_t limit, long* owner) {
+char* createWholeFileContent(const char* path, size_t limit, long* owner) {
     FILE* file = openForReading(path);
     struct stat status;
     char* content = nullptr;
@@ -168,7 +168,7 @@ char* createCanonicalPath(const char* path) {
 // The canonical form of base; when it cannot be resolved, base itself made
 // absolute, so that a base that names nothing yields a result that names
 // nothing either.
-static char* createCanonicalBase(char* base) {
+static char* createCanonicalBase(const char* base) {
     char* canonical = createCanonicalPath(base);
     if (canonical != nullptr || base[0] == '/') {
         return canonical != nullptr ? canonical : createStringCopy(base);
@@ -202,7 +202,7 @@ static void applyComponent(stringBuffer& result, const char* component, int leng
     result.append(component, length);
 }
 
-char* createAbsolutePath(char* base, char* path) {
+char* createAbsolutePath(const char* base, const char* path) {
     if (path[0] == '/') {
         return createStringCopy(path);
     }
@@ -223,7 +223,7 @@ char* createAbsolutePath(char* base, char* path) {
     return result.createString();
 }
 
-void deleteTempFile(char* path) {
+void deleteTempFile(const char* path) {
     unlink(path);
 }
 

@@ -26,11 +26,10 @@ std::pair<int, std::string> failureOf(const std::function<void()>& f) {
 // errno at its cause, so that its message can name it.
 TEST(FailureReason, ErrnoHoldsTheCauseAfterEveryFailure) {
     const failingCall calls[] = {
-        {"open a missing file", [](const scratchDir& dir) { getFileSize(&dir.path("missing")[0]); },
-         ENOENT},
+        {"open a missing file",
+         [](const scratchDir& dir) { getFileSize(dir.path("missing").c_str()); }, ENOENT},
         {"open a directory",
-         [](const scratchDir& dir) { delete[] createFileContent(&std::string(dir.root)[0], 0, 1); },
-         EISDIR},
+         [](const scratchDir& dir) { delete[] createFileContent(dir.root.c_str(), 0, 1); }, EISDIR},
         {"make a directory below a file",
          [](const scratchDir& dir) { makeDirectories((dir.write("f", "") + "/sub").c_str()); },
          ENOTDIR},
@@ -78,7 +77,7 @@ TEST(FailureReason, DebugNamesTheReasonOnItsOwnLine) {
         debugFlag flag(on);
         processResult result = outputOf([&] {
             EXPECT_EQ("Unable to open '" + missing + "'",
-                      thrownMessage([&] { getFileSize(&missing[0]); }));
+                      thrownMessage([&] { getFileSize(missing.c_str()); }));
             EXPECT_EQ("Unable to create temporary file.",
                       thrownMessage([&] { delete[] writeTempFileFrom(pattern.c_str(), "x"); }));
         });
