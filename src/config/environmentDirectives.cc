@@ -1,15 +1,18 @@
-#include "config/configFile.h"
+#include "config/environmentDirectives.h"
+
 #include "unix/environment.h"
+#include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/tempFile.h"
 #include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
+#include "vm/javaVm.h"
 
 #include <cstring>
 
-void configFile::copyEnvironment(char* name) {
+void applyCopyEnv(configFile&, javaVm& vm, char* name) {
     ownedString value(createEnvironmentValue(name));
     if (value == nullptr) {
         return;
@@ -19,7 +22,7 @@ void configFile::copyEnvironment(char* name) {
     option.append(name);
     option.append('=');
     option.append(value.get());
-    vm->addVmOption(option.createString());
+    vm.addVmOption(option.createString());
 }
 
 static char* createDumpLine(char* name, char* value) {
@@ -58,10 +61,10 @@ static char* createEnvironmentDump() {
     return dump;
 }
 
-void configFile::exportEnvironment() {
+void applyExportEnv(configFile&, javaVm& vm, char*) {
     ownedString path(writeTempFile(ownedString(createEnvironmentDump()).get()));
-    vm->addVmOption(createString("-Dlarkwin.exportenv=", path.get()));
+    vm.addVmOption(createString("-Dlarkwin.exportenv=", path.get()));
     // addTempFile keeps its own copy, so the process-wide list takes this one.
-    vm->addTempFile(path.get());
+    vm.addTempFile(path.get());
     HACKtempFileArray.append(path.release());
 }
