@@ -67,8 +67,10 @@ char* createLaunchRefusal(const javaVm& vm) {
 }
 
 char* createDirectoryRefusal(const char* directory) {
-    if (makeCacheDirectory(directory) != 0) {
-        return createMessage("the cache directory '%s' cannot be created", directory);
+    int failure = makeCacheDirectory(directory);
+    if (failure != 0) {
+        return createMessage("the cache directory '%s' cannot be created: %s", directory,
+                             strerror(failure));
     }
     if (!isTrustedDirectory(directory)) {
         return createMessage(

@@ -2,12 +2,16 @@
 
 #include "unix/exePath.h"
 
+#include <cstdarg>
 #include <cstdio>
 
-void reportStartupCache(const char* format, const char* argument) {
+void reportStartupCache(const char* format, ...) {
     if (debug) {
         printf("startupcache: ");
-        printf(format, argument);
+        va_list arguments;
+        va_start(arguments, format);
+        vprintf(format, arguments);
+        va_end(arguments);
         printf("\n");
     }
 }

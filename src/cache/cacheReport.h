@@ -1,7 +1,8 @@
 #ifndef LARKWIN_CACHE_CACHEREPORT_H
 #define LARKWIN_CACHE_CACHEREPORT_H
 
-// Under +DEBUG: "startupcache: ", the format with its argument, a line end.
-void reportStartupCache(const char* format, const char* argument);
+// Under +DEBUG: "startupcache: ", the format with its arguments (printf
+// conversions), a line end.
+void reportStartupCache(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 #endif

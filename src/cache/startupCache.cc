@@ -13,6 +13,7 @@
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -56,7 +57,7 @@ startupCache::~startupCache() {
 void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
     const char* control = getenv("LARKWIN_STARTUP_CACHE");
     if (control != nullptr && strcmp(control, "off") == 0) {
-        reportStartupCache("not used: %s", "LARKWIN_STARTUP_CACHE is off");
+        reportStartupCache("not used: LARKWIN_STARTUP_CACHE is off");
         return;
     }
     training = control != nullptr && strcmp(control, "ship") == 0;
@@ -238,7 +239,8 @@ void startupCache::prepareRecording() {
         return;
     }
     if (!createClassList()) {
-        reportStartupCache("not recorded: no class list can be made beside '%s'", archive.get());
+        reportStartupCache("not recorded: no class list can be made beside '%s': %s", archive.get(),
+                           strerror(errno));
         return;
     }
     reportStartupCache("recording the classes for '%s'", archive.get());

@@ -1,9 +1,5 @@
 #include "config/configFile.h"
 
-#include "config/directives.h"
-#include "config/expansion.h"
-#include "config/parseChain.h"
-#include "config/platformDirectives.h"
 #include "unix/exePath.h"
 #include "unix/fileOwners.h"
 #include "unix/files.h"
@@ -76,62 +72,4 @@ configFile::~configFile() {
     delete[] directory;
     delete[] content;
     delete[] canonicalName;
-}
-
-static int isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-void configFile::parse() {
-    parseMark mark(canonicalName);
-    char* next = content;
-    while (*next != 0) {
-        char* begin = next;
-        char* end = begin + strcspn(begin, "\r\n");
-        next = end + strspn(end, "\r\n");
-        while (isBlank(*begin)) {
-            begin++;
-        }
-        while (end > begin && isBlank(end[-1])) {
-            end--;
-        }
-        *end = 0;
-        parseLine(begin);
-    }
-}
-
-void configFile::parseLine(char* line) {
-    if (line[0] == 0 || line[0] == '#') {
-        return;
-    }
-    char empty[] = "";
-    char* argument = empty;
-    char* space = strchr(line, ' ');
-    if (space != nullptr) {
-        *space = 0;
-        argument = space + 1;
-        while (isBlank(*argument)) {
-            argument++;
-        }
-    }
-    if (!expanding) {
-        applyDirective(line, argument);
-        return;
-    }
-    ownedString expanded(createExpandedText(argument, directory));
-    if (debug && strchr(argument, '$') != nullptr) {
-        printf("expand: %s %s\n", line, expanded.get());
-    }
-    applyDirective(line, expanded.get());
-}
-
-void configFile::applyDirective(char* word, char* argument) {
-    const directive* known = findDirective(word);
-    if (known != nullptr) {
-        known->apply(*this, *vm, argument);
-        return;
-    }
-    if (specialDirective(vm, this, word, argument) != 0) {
-        throw createMessage("Unrecognized directive '%s'", word);
-    }
 }

@@ -24,13 +24,12 @@ class configFile {
     configFile& operator=(const configFile&) = delete;
 
     // Applies the whole text; it cuts the text into lines in place, so it
-    // runs once per reader.
+    // runs once per reader. These two belong to the owner of the directive
+    // table (directives.cc), which the directives call down from: a reader
+    // knows its text, the table knows what a line does.
     void parse();
     // Applies one trimmed line, which it may modify.
     void parseLine(char* line);
-
-    void copyEnvironment(char* name);
-    void exportEnvironment();
 
     javaVm* vm;
     char* fileName;

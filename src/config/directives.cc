@@ -1,12 +1,17 @@
 #include "config/directives.h"
 
 #include "config/configFile.h"
+#include "config/configLines.h"
 #include "config/decimal.h"
+#include "config/environmentDirectives.h"
+#include "config/expansion.h"
 #include "config/includes.h"
+#include "config/parseChain.h"
 #include "config/platformDirectives.h"
 #include "config/unpackDirective.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
+#include "util/owned.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
 
@@ -61,14 +66,6 @@ static void javaPath(configFile& file, javaVm& vm, char* argument) {
     vm.setJavaPath(createResolved(file, argument));
 }
 
-static void copyEnv(configFile& file, javaVm&, char* argument) {
-    file.copyEnvironment(argument);
-}
-
-static void exportEnv(configFile& file, javaVm&, char*) {
-    file.exportEnvironment();
-}
-
 static void addParam(configFile&, javaVm& vm, char* argument) {
     vm.addParam(createStringCopy(argument));
 }
@@ -115,8 +112,8 @@ static const directive directives[] = {
     {"vmparam", vmParam},
     {"mainclass", mainClass},
     {"javapath", javaPath},
-    {"copyenv", copyEnv},
-    {"exportenv", exportEnv},
+    {"copyenv", applyCopyEnv},
+    {"exportenv", applyExportEnv},
     {"addparam", addParam},
     {"clearparams", clearParams},
     {"restartcode", restartCode},
@@ -139,4 +136,40 @@ const directive* findDirective(const char* word) {
         }
     }
     return nullptr;
+}
+
+void configFile::parse() {
+    parseMark mark(canonicalName);
+    forEachDirectiveLine(
+        content,
+        [](void* reader, char* word, char* argument) {
+            static_cast<configFile*>(reader)->applyDirective(word, argument);
+        },
+        this);
+}
+
+void configFile::parseLine(char* line) {
+    splitDirectiveLine(
+        line,
+        [](void* reader, char* word, char* argument) {
+            static_cast<configFile*>(reader)->applyDirective(word, argument);
+        },
+        this);
+}
+
+// After "expand", the argument is expanded before the directive sees it.
+void configFile::applyDirective(char* word, char* argument) {
+    ownedString expanded(expanding ? createExpandedText(argument, directory) : nullptr);
+    if (expanded != nullptr && debug && strchr(argument, '$') != nullptr) {
+        printf("expand: %s %s\n", word, expanded.get());
+    }
+    argument = expanded != nullptr ? expanded.get() : argument;
+    const directive* known = findDirective(word);
+    if (known != nullptr) {
+        known->apply(*this, *vm, argument);
+        return;
+    }
+    if (specialDirective(vm, this, word, argument) != 0) {
+        throw createMessage("Unrecognized directive '%s'", word);
+    }
 }

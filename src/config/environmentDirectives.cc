@@ -1,4 +1,5 @@
-#include "config/configFile.h"
+#include "config/environmentDirectives.h"
+
 #include "unix/environment.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -7,11 +8,12 @@
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
+#include "vm/javaVm.h"
 
 #include <cstdio>
 #include <cstring>
 
-void configFile::copyEnvironment(char* name) {
+void applyCopyEnv(configFile&, javaVm& vm, char* name) {
     ownedString value(createEnvironmentValue(name));
     if (value == nullptr) {
         if (debug) {
@@ -24,7 +26,7 @@ void configFile::copyEnvironment(char* name) {
     option.append(name);
     option.append('=');
     option.append(value.get());
-    vm->addVmOption(option.createString());
+    vm.addVmOption(option.createString());
 }
 
 static char* createDumpLine(char* name, char* value) {
@@ -63,10 +65,10 @@ static char* createEnvironmentDump() {
     return dump;
 }
 
-void configFile::exportEnvironment() {
+void applyExportEnv(configFile&, javaVm& vm, char*) {
     ownedString path(writeTempFile(ownedString(createEnvironmentDump()).get()));
-    vm->addVmOption(createString("-Dlarkwin.exportenv=", path.get()));
+    vm.addVmOption(createString("-Dlarkwin.exportenv=", path.get()));
     // addTempFile keeps its own copy, so the process-wide list takes this one.
-    vm->addTempFile(path.get());
+    vm.addTempFile(path.get());
     HACKtempFileArray.append(path.release());
 }

@@ -10,7 +10,12 @@
 #include "util/stringArray.h"
 #include "util/strings.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Far deeper than any real configuration nests, and shallow enough that the
 // readers' frames on the stack stay well inside its limit.
@@ -29,12 +34,39 @@ void includeFile(configFile& file, char* path) {
     nested.parse();
 }
 
+// A directory on the way that may not be searched (a service with
+// ProtectHome=yes, nobody with HOME=/root) hides the file as absence does.
+static int isOutOfReach(const char* path) {
+    struct stat status;
+    return stat(path, &status) != 0 && errno == EACCES;
+}
+
+// A file that is there but may not be read; opened without waiting, since
+// it may be a FIFO.
+static int isUnreadable(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        close(fd);
+    }
+    return fd < 0 && errno == EACCES;
+}
+
 void includeFileIfPresent(configFile& file, char* path) {
     ownedString owned(path);
     if (isMissingFile(path)) {
         if (debug) {
             printf("tryinclude: '%s' does not exist; skipped\n", path);
         }
+        return;
+    }
+    if (isOutOfReach(path)) {
+        if (debug) {
+            printf("tryinclude: '%s' cannot be reached (%s); skipped\n", path, strerror(EACCES));
+        }
+        return;
+    }
+    if (isUnreadable(path)) {
+        fprintf(stderr, "Not reading '%s': %s\n", path, strerror(EACCES));
         return;
     }
     includeFile(file, owned.release());

@@ -12,8 +12,10 @@ class configFile;
 // include deeper than 1000 levels ("Refusing '%s': includes may nest at
 // most 1000 deep").
 void includeFile(configFile& file, char* path);
-// "tryinclude": as includeFile, but a path where nothing exists is skipped
-// (+DEBUG says so).
+// "tryinclude": as includeFile, but a path where nothing exists, or that a
+// directory on the way keeps out of reach (EACCES), is skipped (+DEBUG says
+// so); a file that is there but may not be read is skipped with one line on
+// standard error, "Not reading '%s': Permission denied".
 void includeFileIfPresent(configFile& file, char* path);
 // "includedir": every file of the directory (argument resolved against the
 // reader's directory) whose name ends in ".config", in listing order.

@@ -31,7 +31,7 @@ struct driverState {
 
 // Every "+CONFIG" file is read when its switch is met; only the last is used.
 void useConfigFile(driverState& state, const char* path) {
-    state.configName.reset(createAbsolutePath(nullptr, const_cast<char*>(path)));
+    state.configName.reset(createAbsolutePath(nullptr, path));
     state.config.reset(new configFile(createStringCopy(state.configName.get()), state.vm));
 }
 

@@ -28,13 +28,13 @@ static int getSchemeLength(const char* parameter) {
 
 int isUrlParameter(const char* parameter) {
     // A file that exists is what the user named, colon or not.
-    return getSchemeLength(parameter) >= 2 && !testFile(const_cast<char*>(parameter));
+    return getSchemeLength(parameter) >= 2 && !testFile(parameter);
 }
 
 char* createOpenCommand(const char* parameter) {
     if (isUrlParameter(parameter)) {
         return createString("open ", parameter);
     }
-    ownedString absolute(createAbsolutePath(nullptr, const_cast<char*>(parameter)));
+    ownedString absolute(createAbsolutePath(nullptr, parameter));
     return createString("open ", absolute.get());
 }

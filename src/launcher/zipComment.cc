@@ -1,5 +1,6 @@
 #include "launcher/zipComment.h"
 
+#include "unix/failureReason.h"
 #include "unix/files.h"
 #include "util/owned.h"
 #include "util/strings.h"
@@ -14,11 +15,11 @@ static const int endRecordSize = 22;
 // them can qualify, and a file without an archive is not read any further.
 static const int reach = endRecordSize + 65535;
 
-int get2LE(unsigned char* buffer, int position) {
+int get2LE(const unsigned char* buffer, int position) {
     return buffer[position] | buffer[position + 1] << 8;
 }
 
-int get4LE(unsigned char* buffer, int position) {
+int get4LE(const unsigned char* buffer, int position) {
     unsigned int value = (unsigned int)buffer[position] | (unsigned int)buffer[position + 1] << 8 |
                          (unsigned int)buffer[position + 2] << 16 |
                          (unsigned int)buffer[position + 3] << 24;
@@ -53,11 +54,11 @@ static long findInChunk(unsigned char* chunk, int length, long chunkStart, long 
 // sits in the last few hundred bytes, and every page of fresh memory costs a
 // fault at each start. Consecutive chunks overlap by a record less one byte,
 // so that a record lying across their border is seen whole.
-long findZipEndRecord(char* fileName, long fileSize) {
+long findZipEndRecord(const char* fileName, long fileSize) {
     long reachStart = fileSize > reach ? fileSize - reach : 0;
     FILE* file = fopen(fileName, "r");
     if (file == nullptr) {
-        throw createMessage("Unable to open '%s'", fileName);
+        throwUnableToOpen(fileName);
     }
     // Each chunk is read straight into the buffer, without stdio's own.
     setvbuf(file, nullptr, _IONBF, 0);
@@ -80,7 +81,7 @@ long findZipEndRecord(char* fileName, long fileSize) {
     return found;
 }
 
-char* getZipComment(char* fileName) {
+char* getZipComment(const char* fileName) {
     long fileSize = getFileSize(fileName);
     if (fileSize < endRecordSize) {
         throw createStringCopy("Zip file size is unreasonably small");

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <ctime>
 #include <sys/socket.h>
-#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -81,21 +80,33 @@ static const char* describeRefusal(int reason) {
     }
 }
 
+// Appends length bytes of text to the line of capacity bytes, as far as they
+// fit; returns the new length.
+static size_t appendBounded(char* line, size_t at, size_t capacity, const char* text,
+                            size_t length) {
+    size_t room = capacity - at;
+    size_t taken = length < room ? length : room;
+    memcpy(line + at, text, taken);
+    return at + taken;
+}
+
 // The +DEBUG line for a dropped message: written in one call, without stdio,
-// as in a signal handler; the message up to its first line end.
+// as in a signal handler; the message up to its first line end (a message
+// longer than the line is cut there, the line end kept).
 static void reportDropped(const char* text, int reason) {
-    char intro[] = "Not notifying the service manager of '";
-    char middle[] = "': ";
-    char lineEnd[] = "\n";
+    const char intro[] = "Not notifying the service manager of '";
+    const char middle[] = "': ";
     const char* why = describeRefusal(reason);
-    struct iovec parts[] = {{intro, strlen(intro)},
-                            {const_cast<char*>(text), strcspn(text, "\n")},
-                            {middle, strlen(middle)},
-                            {const_cast<char*>(why), strlen(why)},
-                            {lineEnd, strlen(lineEnd)}};
+    char line[4096];
+    size_t capacity = sizeof line - 1;
+    size_t at = appendBounded(line, 0, capacity, intro, strlen(intro));
+    at = appendBounded(line, at, capacity, text, strcspn(text, "\n"));
+    at = appendBounded(line, at, capacity, middle, strlen(middle));
+    at = appendBounded(line, at, capacity, why, strlen(why));
+    line[at++] = '\n';
     ssize_t written;
     do {
-        written = writev(STDOUT_FILENO, parts, sizeof parts / sizeof parts[0]);
+        written = write(STDOUT_FILENO, line, at);
     } while (written < 0 && errno == EINTR);
 }
 

@@ -87,7 +87,9 @@ int isJava9OrLater(javaRuntime& runtime) {
 // The echo spells out "-classpath" where the argument is "-cp".
 void appendClassPath(commandLine& line, const javaVm& vm) {
     if (vm.classPath.size() > 0) {
-        line.add(const_cast<char*>("-cp"), nullptr);
+        // The argument vector holds char*, as execv takes it.
+        static char classPathOption[] = "-cp";
+        line.add(classPathOption, nullptr);
         line.addOwned(vm.createPath(&vm.classPath), "-classpath %s ");
     }
 }

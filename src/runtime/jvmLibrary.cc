@@ -45,7 +45,7 @@ static jniCreateVmPtr loadFromHome(const char* home, const char* relativeLibrary
     return loadEntryPoint(ownedString(createString(home, relativeLibrary)).get());
 }
 
-jniCreateVmPtr findJniCreateVm(char* javaPath) {
+jniCreateVmPtr findJniCreateVm(const char* javaPath) {
     if (javaPath == nullptr || !testFile(javaPath)) {
         return nullptr;
     }

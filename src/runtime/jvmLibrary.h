@@ -13,6 +13,6 @@ const char* getRuntimeArchitecture();
 // Loads the VM library of the runtime that javaPath belongs to (the home is
 // bin/.. of the java executable once its links are resolved) and returns its
 // JNI_CreateJavaVM; null when there is no such runtime or library.
-jniCreateVmPtr findJniCreateVm(char* javaPath);
+jniCreateVmPtr findJniCreateVm(const char* javaPath);
 
 #endif

@@ -23,11 +23,36 @@ static char* createRefusal(const char* path, const char* why) {
     return text.createString();
 }
 
+// The user's own, or root's: another user could put anything there.
+static int belongsToAnother(const char* path) {
+    long owner = getFileOwner(path);
+    return owner >= 0 && !isRootOrRunningUser((unsigned)owner);
+}
+
+static const char* ownedByAnother = "owned by another user";
+
+// The home, its bin directory or its java when one of them is another
+// user's, or null: that user's java would run as whoever searched, root too.
+static const char* findOthersPart(const char* home, const char* bin, const char* java) {
+    const char* parts[] = {home, bin, java};
+    for (const char* part : parts) {
+        if (belongsToAnother(part)) {
+            return part;
+        }
+    }
+    return nullptr;
+}
+
 // Why others may have put a runtime at home, or null: refusal is what is
 // already known about the place it was found in (it is taken over).
 static char* createHomeRefusal(const char* home, const char* java, char* refusal) {
     if (refusal != nullptr) {
         return refusal;
+    }
+    ownedString binPath(createString(home, "/bin"));
+    const char* othersPart = findOthersPart(home, binPath.get(), java);
+    if (othersPart != nullptr) {
+        return createRefusal(othersPart, ownedByAnother);
     }
     const char* why = whyOthersMayChangeDirectory(home);
     if (why != nullptr) {
@@ -151,12 +176,6 @@ void addRuntimeHomes(runtimeCandidates* candidates, const char* dir) {
     addPlaceHomes(candidates, dir, nullptr);
 }
 
-// The user's own, or root's: another user could put anything there.
-static int belongsToAnother(const char* path) {
-    long owner = getFileOwner(path);
-    return owner >= 0 && !isRootOrRunningUser((unsigned)owner);
-}
-
 // top is the directory right under $HOME that the user made for runtimes.
 static void addHomeRuntimes(runtimeCandidates* candidates, const char* top, const char* below) {
     const char* home = getenv("HOME");
@@ -165,9 +184,8 @@ static void addHomeRuntimes(runtimeCandidates* candidates, const char* top, cons
     }
     ownedString place(createString(home, top));
     ownedString dir(createString(place.get(), below));
-    ownedString refusal(belongsToAnother(place.get())
-                            ? createRefusal(place.get(), "owned by another user")
-                            : nullptr);
+    ownedString refusal(belongsToAnother(place.get()) ? createRefusal(place.get(), ownedByAnother)
+                                                      : nullptr);
     addPlaceHomes(candidates, dir.get(), refusal.get());
 }
 

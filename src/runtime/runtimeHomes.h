@@ -9,8 +9,10 @@
 // dir itself when it is a home, else each of its immediate subdirectories
 // that is one, in the order of their names. Hidden entries are skipped.
 // A home that other users could have put there or changed is added refused
-// (see othersWritable.h): when others may write to dir, to the home, to its
-// bin directory or to bin/java, or may replace one of them.
+// (see othersWritable.h): when the home, its bin directory or bin/java
+// belongs to another user than root and the one running ("owned by another
+// user"), when others may write to dir, to the home, to its bin directory or
+// to bin/java, or may replace one of them.
 void addRuntimeHomes(runtimeCandidates* candidates, const char* dir);
 // The places where Java runtimes are usually installed, in this order:
 // /usr/lib/jvm, /usr/java, /usr/local/java, /opt/java, the directories of

@@ -15,7 +15,7 @@ static int hasExtension(const char* name, const char* extension) {
     return ending[-1] == '.' && strcmp(ending, extension) == 0;
 }
 
-void addFiles(stringArray* files, char* dir, char* extension) {
+void addFiles(stringArray* files, const char* dir, const char* extension) {
     DIR* listing = opendir(dir);
     if (listing == nullptr) {
         return;

@@ -7,6 +7,6 @@
 // longer than extension, ends in it (case-sensitive) and has a dot just
 // before it, in the order of the listing. A directory that cannot be listed
 // adds nothing.
-void addFiles(stringArray* files, char* dir, char* extension);
+void addFiles(stringArray* files, const char* dir, const char* extension);
 
 #endif

@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-char* createEnvironmentValue(char* name) {
+char* createEnvironmentValue(const char* name) {
     const char* value = getenv(name);
     return value != nullptr ? createStringCopy(value) : nullptr;
 }

@@ -16,13 +16,13 @@ int debug = 0;
 int gui = 0;
 int shell = 0;
 
-int testFile(char* path) {
+int testFile(const char* path) {
     struct stat status;
     return stat(path, &status) == 0 ? 1 : 0;
 }
 
 // Joins name to one "PATH" element; an empty element is the working directory.
-static char* createSearchCandidate(const char* element, int length, char* name) {
+static char* createSearchCandidate(const char* element, int length, const char* name) {
     ownedString elementText(new char[length + 1]);
     memcpy(elementText.get(), element, length);
     elementText[length] = 0;
@@ -30,7 +30,7 @@ static char* createSearchCandidate(const char* element, int length, char* name) 
     return createAbsolutePath(directory.get(), name);
 }
 
-static char* searchPath(char* name) {
+static char* searchPath(const char* name) {
     const char* remaining = getenv("PATH");
     while (remaining != nullptr && *remaining != 0) {
         const char* colon = strchr(remaining, ':');
@@ -44,7 +44,7 @@ static char* searchPath(char* name) {
     return nullptr;
 }
 
-char* createExePath(char* name) {
+char* createExePath(const char* name) {
     if (name == nullptr) {
         return nullptr;
     }

@@ -10,10 +10,10 @@ extern int gui;
 extern int shell;
 
 // 1 if a file system entry of that name exists (any type), else 0.
-int testFile(char* path);
+int testFile(const char* path);
 // The absolute path of the executable that name designates, searching "PATH"
 // for a bare name; null when there is none. Owned by the caller.
-char* createExePath(char* name);
+char* createExePath(const char* name);
 // The canonical path of HACKexePath. Owned by the caller.
 char* getExecutablePath();
 // Replaces the process image with HACKexePath and HACKargv; returns only when

@@ -1,5 +1,6 @@
 #include "unix/files.h"
 
+#include "unix/failureReason.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -26,10 +27,6 @@ int (*getFileStrCmp())(const char*, const char*) {
     return strcasecmp;
 }
 
-[[noreturn]] static void throwUnableToOpen(const char* path) {
-    throw createMessage("Unable to open '%s'", path);
-}
-
 // fopen() succeeds on a directory on this platform, but reading it fails;
 // such a file counts as one that cannot be opened.
 static FILE* openForReading(const char* path) {
@@ -38,14 +35,17 @@ static FILE* openForReading(const char* path) {
         throwUnableToOpen(path);
     }
     struct stat status;
-    if (fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode)) {
+    int unknown = fstat(fileno(file), &status) != 0;
+    if (unknown || S_ISDIR(status.st_mode)) {
+        int cause = unknown ? errno : EISDIR;
         fclose(file);
+        errno = cause;
         throwUnableToOpen(path);
     }
     return file;
 }
 
-long getFileSize(char* path) {
+long getFileSize(const char* path) {
     FILE* file = openForReading(path);
     long size = -1;
     if (fseeko(file, 0, SEEK_END) == 0) {
@@ -55,7 +55,7 @@ long getFileSize(char* path) {
     return size;
 }
 
-char* createFileContent(char* path, long offset, int length) {
+char* createFileContent(const char* path, long offset, int length) {
     FILE* file = openForReading(path);
     if (length < 0) {
         length = 0;
@@ -115,7 +115,7 @@ static char* createStreamContent(FILE* file, size_t limit) {
 
 // A regular file is read in one piece into a buffer of its size; one larger
 // than the limit is not read at all.
-char* createWholeFileContent(char* path, size_t limit, long* owner) {
+char* createWholeFileContent(const char* path, size_t limit, long* owner) {
     FILE* file = openForReading(path);
     struct stat status;
     char* content = nullptr;
@@ -168,7 +168,7 @@ char* createCanonicalPath(const char* path) {
 // The canonical form of base; when it cannot be resolved, base itself made
 // absolute, so that a base that names nothing yields a result that names
 // nothing either.
-static char* createCanonicalBase(char* base) {
+static char* createCanonicalBase(const char* base) {
     char* canonical = createCanonicalPath(base);
     if (canonical != nullptr || base[0] == '/') {
         return canonical != nullptr ? canonical : createStringCopy(base);
@@ -202,7 +202,7 @@ static void applyComponent(stringBuffer& result, const char* component, int leng
     result.append(component, length);
 }
 
-char* createAbsolutePath(char* base, char* path) {
+char* createAbsolutePath(const char* base, const char* path) {
     if (path[0] == '/') {
         return createStringCopy(path);
     }
@@ -223,7 +223,7 @@ char* createAbsolutePath(char* base, char* path) {
     return result.createString();
 }
 
-void deleteTempFile(char* path) {
+void deleteTempFile(const char* path) {
     unlink(path);
 }
 
@@ -247,7 +247,8 @@ void makeDirectories(const char* path) {
             *slash = 0;
         }
         if (mkdir(partial.get(), 0755) != 0 && errno != EEXIST) {
-            throw createMessage("Unable to create '%s'", path);
+            int cause = errno;
+            throwWithReason(createMessage("Unable to create '%s'", path), cause);
         }
         if (slash == nullptr) {
             break;

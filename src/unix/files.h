@@ -4,7 +4,8 @@
 #include <cstddef>
 
 // File names and file contents. The create* functions return owned strings;
-// failures to open a file throw "Unable to open '%s'".
+// failures to open a file throw "Unable to open '%s'". Every failure thrown
+// here leaves errno at its reason (failureReason.h).
 
 const char* getPathSeparator();
 const char* getLineTerminator();
@@ -15,17 +16,17 @@ int (*getFileStrCmp())(const char*, const char*);
 
 // The size of a regular file. A directory cannot be opened; a file whose
 // size seeking cannot tell (a pipe, a terminal) gives -1.
-long getFileSize(char* path);
+long getFileSize(const char* path);
 // At most length bytes from offset on, then a NUL; a short read gives a
 // shorter string. A negative length gives the empty string.
-char* createFileContent(char* path, long offset, int length);
+char* createFileContent(const char* path, long offset, int length);
 // Everything the file holds, read to its end: works for pipes and FIFOs too.
 // Null when it holds more than limit bytes; no more than limit + 1 are read.
 // When owner is given, it receives the uid of the file that was opened (-1
 // when that cannot be told), which a name swapped meanwhile cannot change.
-char* createWholeFileContent(char* path, size_t limit, long* owner = nullptr);
-char* createAbsolutePath(char* base, char* path);
-void deleteTempFile(char* path);
+char* createWholeFileContent(const char* path, size_t limit, long* owner = nullptr);
+char* createAbsolutePath(const char* base, const char* path);
+void deleteTempFile(const char* path);
 
 // The current working directory, whatever its length; null if it is gone.
 char* createWorkingDirectory();

@@ -1,6 +1,7 @@
 #include "unix/othersWritable.h"
 
 #include "unix/files.h"
+#include "unix/privateGroup.h"
 #include "util/owned.h"
 #include "util/strings.h"
 
@@ -12,10 +13,18 @@
     throw createMessage(format.get(), path);
 }
 
+// o+w, or g+w for a group that holds users other than the owner.
+static int othersMayWrite(const struct stat& status) {
+    if ((status.st_mode & S_IWOTH) != 0) {
+        return 1;
+    }
+    return (status.st_mode & S_IWGRP) != 0 && !isPrivateGroupOf(status.st_gid, status.st_uid);
+}
+
 static int othersMayReplaceEntries(const char* directory) {
     struct stat status;
-    return stat(directory, &status) == 0 && S_ISDIR(status.st_mode) &&
-           (status.st_mode & S_IWOTH) != 0 && (status.st_mode & S_ISVTX) == 0;
+    return stat(directory, &status) == 0 && S_ISDIR(status.st_mode) && othersMayWrite(status) &&
+           (status.st_mode & S_ISVTX) == 0;
 }
 
 // stat() of the named parent already follows links among the directories
@@ -45,7 +54,7 @@ const char* whyOthersMayChangeFile(const char* path) {
         return nullptr;
     }
     int device = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode);
-    if (!device && (status.st_mode & S_IWOTH) != 0) {
+    if (!device && othersMayWrite(status)) {
         return writableReason;
     }
     return whyReplaceable(path);
@@ -56,7 +65,7 @@ const char* whyOthersMayChangeDirectory(const char* path) {
     if (stat(path, &status) != 0 || !S_ISDIR(status.st_mode)) {
         return nullptr;
     }
-    if ((status.st_mode & S_IWOTH) != 0) {
+    if (othersMayWrite(status)) {
         return writableReason;
     }
     return whyReplaceable(path);

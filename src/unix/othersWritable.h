@@ -3,8 +3,10 @@
 
 // The launcher runs what its configuration names, often as a user other
 // than the one who installed it. A configuration that other users may change
-// is therefore refused before it is read. "Other users may change it" means:
-// - a file or FIFO whose mode lets others write it (o+w); devices are exempt,
+// is therefore refused before it is read. "Others may write" means o+w, or
+// g+w unless the group is the owner's private group (privateGroup.h), as
+// Debian's OpenSSH judges it. "Other users may change it" means:
+// - a file or FIFO whose mode lets others write it; devices are exempt,
 //   since what one writes to /dev/null or /dev/zero is not what the next
 //   reader gets;
 // - a directory whose listing is read (includedir, addjars, addbootjars) and

@@ -2,15 +2,17 @@
 
 #include "unix/fileAssociation.h"
 
+// The interface's table holds char*, so the names live in arrays of their own.
+static char checkName[] = "checkAssociation0";
+static char checkSignature[] =
+    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Z";
+static char addName[] = "addAssociation0";
+static char addSignature[] =
+    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)V";
+
 JNINativeMethod methods[2] = {
-    {const_cast<char*>("checkAssociation0"),
-     const_cast<char*>(
-         "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Z"),
-     reinterpret_cast<void*>(checkAssociation_stub)},
-    {const_cast<char*>("addAssociation0"),
-     const_cast<char*>(
-         "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)V"),
-     reinterpret_cast<void*>(addAssociation_stub)},
+    {checkName, checkSignature, reinterpret_cast<void*>(checkAssociation_stub)},
+    {addName, addSignature, reinterpret_cast<void*>(addAssociation_stub)},
 };
 
 namespace {

@@ -63,7 +63,9 @@ void jniVm::createVm(jniCreateVmPtr create, stringArray& madeOptions) {
 // The exit hook first, then the class path, the boot path and the VM options;
 // the debug echo shows them as a java command line would.
 int jniVm::fillOptions(JavaVMOption* options, stringArray& madeOptions) {
-    options[0].optionString = const_cast<char*>("exit");
+    // The interface's option holds a char*.
+    static char exitOption[] = "exit";
+    options[0].optionString = exitOption;
     options[0].extraInfo = reinterpret_cast<void*>(exitHook);
     HACKvm = this;
     if (debug) {

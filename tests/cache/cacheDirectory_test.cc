@@ -1,4 +1,5 @@
 #include "cache/cacheDirectory.h"
+#include "cache/cacheRefusal.h"
 #include "processSupport.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,11 @@ TEST(CacheDirectory, CannotBeMadeUnderAFile) {
     EXPECT_NE(0, makeCacheDirectory(dir.path("file/larkwin").c_str()));
     EXPECT_NE(0, makeCacheDirectory(dir.path("file").c_str()));
     EXPECT_FALSE(isTrustedDirectory(dir.path("file").c_str()));
+    ownedString refusal(createDirectoryRefusal(dir.path("file/larkwin").c_str()));
+    EXPECT_STREQ(("the cache directory '" + dir.path("file/larkwin") +
+                  "' cannot be created: Not a directory")
+                     .c_str(),
+                 refusal.get());
 }
 
 TEST(CacheDirectory, OneThatOthersMayWriteIsNotTrusted) {

@@ -238,3 +238,36 @@ TEST(TryInclude, ItsPathMayBeExpanded) {
                                            "tryinclude ${xdg.config.home}/other/user.config\n"));
     EXPECT_EQ("-Xmx2g", joined(vm.vmOptions));
 }
+
+// A service with ProtectHome=yes, or nobody with HOME=/root: what may not be
+// reached counts as absent, what may not be read is skipped with one line.
+TEST(TryInclude, WhatTheUserMayNotReachIsSkippedAndAnUnreadableFileIsNamed) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run as another user";
+    }
+    scratchDir dir;
+    chmod(dir.root.c_str(), 0755);
+    dir.mkdir("closed");
+    chmod(dir.path("closed").c_str(), 0700);
+    dir.write("closed/app.config", "addparam hidden");
+    std::string unreadable = dir.write("unreadable.config", "addparam secret");
+    chmod(unreadable.c_str(), 0600);
+    std::string app = dir.write("app.config", "tryinclude closed/app.config\n"
+                                              "tryinclude unreadable.config\naddparam after\n");
+    chmod(app.c_str(), 0644);
+    processResult result = runForked(dir, [&] {
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            return 3;
+        }
+        debugFlag flag(1);
+        testVm vm;
+        parseFile(&vm, app);
+        printf("params: %s\n", joined(vm.params).c_str());
+        return 0;
+    });
+    EXPECT_EQ(0, result.status) << result.err;
+    EXPECT_EQ("tryinclude: '" + dir.path("closed/app.config") +
+                  "' cannot be reached (Permission denied); skipped\nparams: after\n",
+              result.out);
+    EXPECT_EQ("Not reading '" + unreadable + "': Permission denied\n", result.err);
+}

@@ -175,6 +175,39 @@ TEST(RuntimeHomes, InstallPlacesUnderHomeOwnedByAnotherUserAreRefused) {
               refusals(mine, dir.root));
 }
 
+// A home under /opt or in a searched folder that another user owns, or whose
+// bin or java is another user's, is passed over wherever it is found; root's
+// and the running user's are taken.
+TEST(RuntimeHomes, HomesOwnedByAnotherUserAreRefusedInEveryPlace) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a directory to another user";
+    }
+    scratchDir dir;
+    struct ownedPart {
+        const char* home;
+        const char* part;
+    };
+    const ownedPart cases[] = {{"a-jdk", "a-jdk"},
+                               {"b-jdk", "b-jdk/bin"},
+                               {"c-jdk", "c-jdk/bin/java"},
+                               {"d-jdk", nullptr}};
+    for (const ownedPart& row : cases) {
+        makeHome(dir, row.home, "17.0.9");
+        if (row.part != nullptr) {
+            ASSERT_EQ(0, chown(dir.path(row.part).c_str(), 65534, 65534));
+        }
+    }
+    runtimeCandidates candidates;
+    addRuntimeHomes(&candidates, dir.root.c_str());
+    EXPECT_EQ("a-jdk/bin/java!a-jdk: owned by another user|"
+              "b-jdk/bin/java!b-jdk/bin: owned by another user|"
+              "c-jdk/bin/java!c-jdk/bin/java: owned by another user|d-jdk/bin/java",
+              refusals(candidates, dir.root));
+    runtimeCandidates alone;
+    addRuntimeHomes(&alone, dir.path("a-jdk").c_str());
+    EXPECT_EQ("a-jdk/bin/java!a-jdk: owned by another user", refusals(alone, dir.root));
+}
+
 // More entries than any real directory of runtimes holds, made in an order
 // unlike the sorted one: the order stays strcmp's. (How the time grows with
 // the count is measured apart; see docs/reliability.md.)
