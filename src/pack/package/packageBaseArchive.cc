@@ -41,8 +41,8 @@ std::string createBaseArchiveScript(const packageRequest& request, baseArchiveSc
     // The name holds only lower-case letters, digits, '+', '-' and '.'.
     std::string image = "/opt/" + request.name;
     // A failed dump costs only speed: the runtime starts without it.
-    std::string make = "    " + image + "/runtime/bin/java -Xshare:dump >/dev/null 2>&1 || echo \"" +
-                       request.name +
+    std::string make = "    " + image +
+                       "/runtime/bin/java -Xshare:dump >/dev/null 2>&1 || echo \"" + request.name +
                        ": the Java runtime's class-data archive was not made; it starts "
                        "slower\" >&2\n";
     std::string remove = "rm -f " + image + archivePath + "\n";

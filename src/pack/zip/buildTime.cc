@@ -16,8 +16,7 @@ std::optional<long> getSourceDateEpoch() {
     char* end = nullptr;
     long seconds = strtol(epoch, &end, 10);
     if (strspn(epoch, "0123456789") != strlen(epoch) || errno != 0) {
-        throw createMessage("SOURCE_DATE_EPOCH '%s' is not a number of seconds since 1970",
-                            epoch);
+        throw createMessage("SOURCE_DATE_EPOCH '%s' is not a number of seconds since 1970", epoch);
     }
     return seconds;
 }
