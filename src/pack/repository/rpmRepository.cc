@@ -5,9 +5,11 @@
 #include "pack/repository/repositoryRequest.h"
 #include "pack/repository/signingKey.h"
 #include "pack/repository/subscription.h"
+#include "pack/zip/buildTime.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -144,9 +146,16 @@ void writeMetadata(const rpmTools& tools, const signingKey& key, const std::stri
         list += package.path + "\n";
     }
     replaceFile(scratch + "/packages.list", list, 0644);
-    runProgram({tools.createrepo, "--quiet", "--no-database", "--outputdir", scratch, "--pkglist",
-                scratch + "/packages.list", directory},
-               "", true);
+    std::vector<std::string> command = {
+        tools.createrepo,           "--quiet", "--no-database", "--outputdir", scratch, "--pkglist",
+        scratch + "/packages.list", directory};
+    // Else repomd.xml's revision and timestamps are now.
+    std::optional<long> epoch = getSourceDateEpoch();
+    if (epoch) {
+        command.insert(command.begin() + 1,
+                       {"--revision", std::to_string(*epoch), "--set-timestamp-to-revision"});
+    }
+    runProgram(command, "", true);
     key.detachSign(scratch + "/repodata/repomd.xml", scratch + "/repodata/repomd.xml.asc");
 }
 

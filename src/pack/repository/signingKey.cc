@@ -1,7 +1,9 @@
 #include "pack/repository/signingKey.h"
 
 #include "pack/repository/repositoryFiles.h"
+#include "pack/zip/buildTime.h"
 
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -70,10 +72,16 @@ void signingKey::detachSign(const std::string& input, const std::string& output)
 
 void signingKey::sign(const char* how, const std::string& input, const std::string& output) const {
     std::string printed;
-    int status = runProgramStatus({gpgPath, "--batch", "--yes", "--logger-fd", "1", "--armor",
-                                   "--digest-algo", "SHA512", "--local-user", fingerprintText, how,
-                                   "--output", output, "--", input},
-                                  printed);
+    std::vector<std::string> command = {
+        gpgPath,   "--batch",       "--yes",  "--logger-fd",  "1",
+        "--armor", "--digest-algo", "SHA512", "--local-user", fingerprintText,
+        how,       "--output",      output,   "--",           input};
+    // The signature's date, which it carries, is the build's ("!": frozen).
+    std::optional<long> epoch = getSourceDateEpoch();
+    if (epoch) {
+        command.insert(command.begin() + 1, {"--faked-system-time", std::to_string(*epoch) + "!"});
+    }
+    int status = runProgramStatus(command, printed);
     if (status != 0) {
         fail("GnuPG cannot sign with '" + id + "': " + oneLine(printed));
     }

@@ -25,3 +25,14 @@ long getBuildTime() {
     std::optional<long> epoch = getSourceDateEpoch();
     return epoch ? *epoch : (long)time(nullptr);
 }
+
+std::string formatMailDate(long seconds) {
+    time_t when = (time_t)seconds;
+    struct tm utc;
+    if (gmtime_r(&when, &utc) == nullptr) {
+        throw createMessage("%ld is beyond the dates this system knows", seconds);
+    }
+    char date[64];
+    strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S +0000", &utc);
+    return date;
+}
