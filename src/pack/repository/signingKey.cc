@@ -3,6 +3,8 @@
 #include "pack/repository/repositoryFiles.h"
 #include "pack/zip/buildTime.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -34,6 +36,36 @@ static std::vector<std::string> listedFingerprints(const std::string& listing) {
         }
     }
     return found;
+}
+
+// The creation time of the newest key or subkey that a "--with-colons"
+// listing shows (its sixth field), or 0.
+static long newestKeyTime(const std::string& listing) {
+    long newest = 0;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 4, "sec:") == 0 || line.compare(0, 4, "ssb:") == 0) {
+            std::istringstream fields(line);
+            std::string field;
+            for (int i = 0; i < 6 && std::getline(fields, field, ':'); i++) {
+            }
+            newest = std::max(newest, std::atol(field.c_str()));
+        }
+    }
+    return newest;
+}
+
+// The date a signature carries: the build's, yet never before the key was
+// made, which would leave the key unusable then. Nothing without
+// SOURCE_DATE_EPOCH: gpg takes the clock.
+static std::optional<long> signatureTime(const std::string& gpg, const std::string& key) {
+    std::optional<long> epoch = getSourceDateEpoch();
+    if (!epoch) {
+        return std::nullopt;
+    }
+    std::string listing =
+        runProgram({gpg, "--batch", "--with-colons", "--list-secret-keys", "--", key});
+    return std::max(*epoch, newestKeyTime(listing));
 }
 
 signingKey::signingKey(const std::string& keyId) : id(keyId), gpgPath(findProgram("gpg", "gpg")) {
@@ -76,8 +108,8 @@ void signingKey::sign(const char* how, const std::string& input, const std::stri
         gpgPath,   "--batch",       "--yes",  "--logger-fd",  "1",
         "--armor", "--digest-algo", "SHA512", "--local-user", fingerprintText,
         how,       "--output",      output,   "--",           input};
-    // The signature's date, which it carries, is the build's ("!": frozen).
-    std::optional<long> epoch = getSourceDateEpoch();
+    // "!": the faked time stands still while gpg runs.
+    std::optional<long> epoch = signatureTime(gpgPath, fingerprintText);
     if (epoch) {
         command.insert(command.begin() + 1, {"--faked-system-time", std::to_string(*epoch) + "!"});
     }
