@@ -8,9 +8,12 @@
 #include "pack/zip/buildTime.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -110,9 +113,16 @@ void addSigned(const rpmTools& tools, const signingKey& key, const repositoryReq
         copyFile(addition.second, staged);
         runProgram({tools.rpmsign, "--define", "__gpg " + macroText(key.gpg()), "--define",
                     "_gpg_name " + key.fingerprint(), "--define",
-                    "_gpg_sign_cmd_extra_args --batch", "--addsign", staged},
+                    "_gpg_sign_cmd_extra_args --batch" + createSignatureTimeOptions(key),
+                    "--addsign", staged},
                    "", true);
         std::string name = fileName(addition.first);
+        // createrepo_c lists the file's time: the build's, when it has one.
+        std::optional<long> epoch = getSourceDateEpoch();
+        struct timespec times[2] = {{(time_t)epoch.value_or(0), 0}, {(time_t)epoch.value_or(0), 0}};
+        if (epoch && utimensat(AT_FDCWD, staged.c_str(), times, 0) != 0) {
+            fail("Unable to set the time of '" + staged + "': " + strerror(errno));
+        }
         renameFile(staged, request.directory + "/" + name);
         report(request.quiet, request.directory, "added " + name);
     }

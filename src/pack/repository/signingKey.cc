@@ -118,3 +118,8 @@ void signingKey::sign(const char* how, const std::string& input, const std::stri
         fail("GnuPG cannot sign with '" + id + "': " + oneLine(printed));
     }
 }
+
+std::string createSignatureTimeOptions(const signingKey& key) {
+    std::optional<long> time = signatureTime(key.gpg(), key.fingerprint());
+    return time ? " --faked-system-time " + std::to_string(*time) + "!" : "";
+}
