@@ -38,6 +38,12 @@ FILES = {
     "usr/share/man/man1/larkwin-pack.1.gz": "-rw-r--r--",
     "usr/share/man/man1/larkwin.1.gz": "-rw-r--r--",
 }
+# larkwin-maven-plugin, where mvn built it.
+if os.environ.get("PACKAGE_TEST_MAVEN_PLUGIN") == "ON":
+    PLUGIN = "usr/share/maven-repo/com/larkwin/larkwin-maven-plugin/%s/larkwin-maven-plugin-%s" % (
+        VERSION, VERSION)
+    FILES.update({PLUGIN + ".jar": "-rw-r--r--", PLUGIN + ".pom": "-rw-r--r--",
+                  "usr/share/maven-repo/com/larkwin/maven-metadata.xml": "-rw-r--r--"})
 
 
 def run(*command, timeout=TIME_LIMIT, **options):

@@ -3,6 +3,7 @@
 #include "pack/image/directoryTree.h"
 #include "pack/image/imageTraining.h"
 #include "pack/image/madeDirectories.h"
+#include "pack/image/treeTimes.h"
 #include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
 #include "pack/zip/bundle.h"
@@ -251,6 +252,7 @@ static void buildImage(const imageRequest& request, const std::string& directory
     // An allocation failure too removes it: main reports it.
     temporaryImage temporary(directory);
     fillImage(request, temporary.path, directory, name, configuration);
+    clampTreeTimes(temporary.path.c_str());
     if (!publish(temporary.path.c_str(), directory.c_str())) {
         failCreating(directory);
     }

@@ -60,6 +60,9 @@ struct packageRequest {
     bool terminal = false;
     std::vector<packageOutput> outputs;
     std::optional<updatesRequest> updates;
+    // Set while the packages are built: their scripts make the runtime's
+    // base archive once installed (see packageBaseArchive.h).
+    bool baseArchiveAtInstall = false;
 };
 
 // The value, or null when it was not given.

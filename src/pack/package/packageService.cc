@@ -1,5 +1,6 @@
 #include "pack/package/packageService.h"
 
+#include "pack/package/packageBaseArchive.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/service/serviceUnit.h"
@@ -31,33 +32,41 @@ void stageServiceUnit(const packageRequest& request, const char* root, stringArr
     files.append(createStringCopy((unitDirectory + ("/" + name) + ".service").c_str()));
 }
 
-static void writeDebianScript(const std::string& control, const char* scriptName,
-                              serviceScript which, const char* name) {
-    ownedString part(createServiceScript(which, name));
-    std::string text = std::string("#!/bin/sh\nset -e\n\n") + part.get();
-    writeTextFile((control + "/" + scriptName).c_str(), text.c_str(), 0755);
+// The service's part of a script, then the base archive's (with
+// baseArchiveAtInstall, see packageBaseArchive.h); "" when neither applies.
+static std::string createScriptText(const packageRequest& request, serviceScript which,
+                                    const baseArchiveScript* archive) {
+    std::string text;
+    if (request.image.service) {
+        text = ownedString(createServiceScript(which, request.name.c_str())).get();
+    }
+    return archive != nullptr ? text + createBaseArchiveScript(request, *archive) : text;
 }
 
 void writeDebianServiceScripts(const packageRequest& request, const char* root) {
-    if (!request.image.service) {
-        return;
-    }
     std::string control = std::string(root) + "/DEBIAN";
-    writeDebianScript(control, "postinst", debianPostinst, request.name.c_str());
-    writeDebianScript(control, "prerm", debianPrerm, request.name.c_str());
-    writeDebianScript(control, "postrm", debianPostrm, request.name.c_str());
+    const char* names[] = {"postinst", "prerm", "postrm"};
+    const serviceScript scripts[] = {debianPostinst, debianPrerm, debianPostrm};
+    const baseArchiveScript archives[] = {baseArchiveDebianPostinst, baseArchiveDebianPrerm};
+    for (int i = 0; i < 3; i++) {
+        std::string text = createScriptText(request, scripts[i], i < 2 ? &archives[i] : nullptr);
+        if (!text.empty()) {
+            text = "#!/bin/sh\nset -e\n\n" + text;
+            writeTextFile((control + "/" + names[i]).c_str(), text.c_str(), 0755);
+        }
+    }
 }
 
 // The scripts hold no '%': the unit's name cannot, and the texts do not.
 void appendRpmServiceScripts(const packageRequest& request, stringBuffer& recipe) {
-    if (!request.image.service) {
-        return;
-    }
     const char* sections[] = {"\n%post\n", "\n%preun\n", "\n%postun\n"};
     const serviceScript scripts[] = {rpmPost, rpmPreun, rpmPostun};
+    const baseArchiveScript archives[] = {baseArchiveRpmPost, baseArchiveRpmPreun};
     for (int i = 0; i < 3; i++) {
-        ownedString text(createServiceScript(scripts[i], request.name.c_str()));
-        recipe.append(sections[i]);
-        recipe.append(text.get());
+        std::string text = createScriptText(request, scripts[i], i < 2 ? &archives[i] : nullptr);
+        if (!text.empty()) {
+            recipe.append(sections[i]);
+            recipe.append(text.c_str());
+        }
     }
 }

@@ -19,10 +19,12 @@ void checkServiceNames(const packageRequest& request);
 void stageServiceUnit(const packageRequest& request, const char* root, stringArray& files);
 
 // Writes root/DEBIAN/postinst, prerm and postrm (mode 0755), which dpkg-deb
-// takes as the package's maintainer scripts.
+// takes as the package's maintainer scripts. The base archive's lines
+// (packageBaseArchive.h) join them; without either, none is written.
 void writeDebianServiceScripts(const packageRequest& request, const char* root);
 
-// Appends the %post, %preun and %postun sections to an rpm build recipe.
+// Appends the %post, %preun and %postun sections to an rpm build recipe, with
+// the base archive's lines as above.
 void appendRpmServiceScripts(const packageRequest& request, stringBuffer& recipe);
 
 #endif

@@ -1,5 +1,6 @@
 #include "pack/package/packageTexts.h"
 
+#include "pack/zip/buildTime.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -170,8 +171,7 @@ char* createChangelog(const char* name, const char* version, const char* maintai
 }
 
 long getPackageTime() {
-    const char* epoch = getenv("SOURCE_DATE_EPOCH");
-    return epoch != nullptr && epoch[0] != 0 ? atol(epoch) : (long)time(nullptr);
+    return getBuildTime();
 }
 
 void appendWrapped(stringBuffer& text, const char* words, int width, const char* indent) {

@@ -4,6 +4,7 @@
 #include "pack/image/applicationDirectory.h"
 #include "pack/image/directoryTree.h"
 #include "pack/image/madeDirectories.h"
+#include "pack/package/packageBaseArchive.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRepositories.h"
 #include "pack/package/packageRequest.h"
@@ -171,16 +172,18 @@ static void buildPackages(const packageRequest& request, const char* configurati
     makeDirectories(tree.root);
     ownedString installed(createInstalledConfiguration(configuration, request.name.c_str()));
     writeImage(request, installed.get(), tree.root, work);
+    packageRequest staged = request;
+    staged.baseArchiveAtInstall = moveBaseArchiveToInstall(request, tree.root);
     if (request.image.training) {
         trainPackageImage(request, tree.root, tree.epochSeconds);
     }
     stagePackageTree(request, configuration, tree.root, work, tree.epochSeconds, files);
     for (const packageOutput& output : request.outputs) {
-        output.format->stage(request, tree);
+        output.format->stage(staged, tree);
     }
     normalizeModes(tree.root);
     sealShippedArchives(request, tree.root);
-    writeFormats(request, tree);
+    writeFormats(staged, tree);
 }
 
 std::string checkPackageFormats(const packageRequest& request) {

@@ -76,6 +76,10 @@ static void appendHeader(stringBuffer& text, const packageRequest& request,
         // The image's files are made already: no debug package, no build-id
         // links, and none of the distribution's changes to them.
         "%global debug_package %{nil}\n%global _build_id_links none\n"
+        // With SOURCE_DATE_EPOCH (else they do nothing): the build time and
+        // the files' times are that date, as dpkg-deb does by itself.
+        "%global use_source_date_epoch_as_buildtime 1\n"
+        "%global clamp_mtime_to_source_date_epoch 1\n"
         "%global __os_install_post %{nil}\n%global __provides_exclude_from ^/opt/",
         request.name.c_str(), "/.*$\n"};
     appendAll(text, parts, 3);

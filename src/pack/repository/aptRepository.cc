@@ -6,11 +6,13 @@
 #include "pack/repository/repositoryRequest.h"
 #include "pack/repository/signingKey.h"
 #include "pack/repository/subscription.h"
+#include "pack/zip/buildTime.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -232,12 +234,31 @@ void writeRelease(const aptTools& tools, const signingKey& key, const std::strin
         joined += (joined.empty() ? "" : " ") + architecture;
     }
     const std::string prefix = "APT::FTPArchive::Release::";
-    std::string release = runProgram(
-        {tools.ftparchive, "-o", prefix + "Suite=" + suite, "-o", prefix + "Codename=" + suite,
-         "-o", prefix + "Components=main", "-o", prefix + "Architectures=" + joined, "-o",
-         prefix + "Acquire-By-Hash=yes", "-o", prefix + "MD5=false", "-o", prefix + "SHA1=false",
-         "-o", prefix + "SHA512=false", "release", scratch + "/dist"},
-        directory);
+    std::vector<std::string> command = {tools.ftparchive,
+                                        "-o",
+                                        prefix + "Suite=" + suite,
+                                        "-o",
+                                        prefix + "Codename=" + suite,
+                                        "-o",
+                                        prefix + "Components=main",
+                                        "-o",
+                                        prefix + "Architectures=" + joined,
+                                        "-o",
+                                        prefix + "Acquire-By-Hash=yes",
+                                        "-o",
+                                        prefix + "MD5=false",
+                                        "-o",
+                                        prefix + "SHA1=false",
+                                        "-o",
+                                        prefix + "SHA512=false",
+                                        "release",
+                                        scratch + "/dist"};
+    // Else the Date field is now.
+    std::optional<long> epoch = getSourceDateEpoch();
+    if (epoch) {
+        command.insert(command.begin() + 1, {"-o", prefix + "Date=" + formatMailDate(*epoch)});
+    }
+    std::string release = runProgram(command, directory);
     std::string staged = directory + "/" + scratch;
     replaceFile(staged + "/Release", release, 0644);
     key.clearSign(staged + "/Release", staged + "/InRelease");

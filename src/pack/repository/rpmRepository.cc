@@ -6,12 +6,17 @@
 #include "pack/repository/repositoryRequest.h"
 #include "pack/repository/signingKey.h"
 #include "pack/repository/subscription.h"
+#include "pack/zip/buildTime.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -151,8 +156,9 @@ std::string macroText(const std::string& text) {
 
 void signPackage(const rpmTools& tools, const signingKey& key, const std::string& path) {
     runProgram({tools.rpmsign, "--define", "__gpg " + macroText(key.gpg()), "--define",
-                "_gpg_name " + key.fingerprint(), "--define", "_gpg_sign_cmd_extra_args --batch",
-                "--addsign", path},
+                "_gpg_name " + key.fingerprint(), "--define",
+                "_gpg_sign_cmd_extra_args --batch" + createSignatureTimeOptions(key), "--addsign",
+                path},
                "", true);
 }
 
@@ -164,6 +170,12 @@ void addSigned(const rpmTools& tools, const signingKey& key, const repositoryReq
         copyFile(addition.second, staged);
         signPackage(tools, key, staged);
         std::string name = fileName(addition.first);
+        // createrepo_c lists the file's time: the build's, when it has one.
+        std::optional<long> epoch = getSourceDateEpoch();
+        struct timespec times[2] = {{(time_t)epoch.value_or(0), 0}, {(time_t)epoch.value_or(0), 0}};
+        if (epoch && utimensat(AT_FDCWD, staged.c_str(), times, 0) != 0) {
+            fail("Unable to set the time of '" + staged + "': " + strerror(errno));
+        }
         renameFile(staged, request.directory + "/" + name);
         report(request.quiet, request.directory, "added " + name);
     }
@@ -209,9 +221,16 @@ void writeMetadata(const rpmTools& tools, const signingKey& key, const std::stri
     }
     replaceFile(scratch + "/packages.list", list, 0644);
     replaceFile(scratch + "/" + indexedList, list, 0644);
-    runProgram({tools.createrepo, "--quiet", "--no-database", "--outputdir", scratch, "--pkglist",
-                scratch + "/packages.list", directory},
-               "", true);
+    std::vector<std::string> command = {
+        tools.createrepo,           "--quiet", "--no-database", "--outputdir", scratch, "--pkglist",
+        scratch + "/packages.list", directory};
+    // Else repomd.xml's revision and timestamps are now.
+    std::optional<long> epoch = getSourceDateEpoch();
+    if (epoch) {
+        command.insert(command.begin() + 1,
+                       {"--revision", std::to_string(*epoch), "--set-timestamp-to-revision"});
+    }
+    runProgram(command, "", true);
     key.detachSign(scratch + "/repodata/repomd.xml", scratch + "/repodata/repomd.xml.asc");
 }
 

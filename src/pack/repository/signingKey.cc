@@ -1,8 +1,11 @@
 #include "pack/repository/signingKey.h"
 
 #include "pack/repository/repositoryFiles.h"
+#include "pack/zip/buildTime.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -51,6 +54,36 @@ static std::vector<std::string> listedFingerprints(const std::string& listing, l
         }
     }
     return found;
+}
+
+// The creation time of the newest key or subkey that a "--with-colons"
+// listing shows (its sixth field), or 0.
+static long newestKeyTime(const std::string& listing) {
+    long newest = 0;
+    std::istringstream lines(listing);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 4, "sec:") == 0 || line.compare(0, 4, "ssb:") == 0) {
+            std::istringstream fields(line);
+            std::string field;
+            for (int i = 0; i < 6 && std::getline(fields, field, ':'); i++) {
+            }
+            newest = std::max(newest, std::atol(field.c_str()));
+        }
+    }
+    return newest;
+}
+
+// The date a signature carries: the build's, yet never before the key was
+// made, which would leave the key unusable then. Nothing without
+// SOURCE_DATE_EPOCH: gpg takes the clock.
+static std::optional<long> signatureTime(const std::string& gpg, const std::string& key) {
+    std::optional<long> epoch = getSourceDateEpoch();
+    if (!epoch) {
+        return std::nullopt;
+    }
+    std::string listing =
+        runProgram({gpg, "--batch", "--with-colons", "--list-secret-keys", "--", key});
+    return std::max(*epoch, newestKeyTime(listing));
 }
 
 signingKey::signingKey(const std::string& keyId) : id(keyId), gpgPath(findProgram("gpg", "gpg")) {
@@ -116,8 +149,25 @@ void signingKey::sign(const char* how, const std::string& input, const std::stri
         command.push_back(word);
     }
     std::string printed;
+    // "!": the faked time stands still while gpg runs; no key signs before
+    // it was made.
+    std::optional<long> epoch;
+    for (const std::string& fingerprint : fingerprints()) {
+        std::optional<long> time = signatureTime(gpgPath, fingerprint);
+        if (time && (!epoch || *time > *epoch)) {
+            epoch = time;
+        }
+    }
+    if (epoch) {
+        command.insert(command.begin() + 1, {"--faked-system-time", std::to_string(*epoch) + "!"});
+    }
     int status = runProgramStatus(command, printed);
     if (status != 0) {
         fail("GnuPG cannot sign with '" + id + "': " + oneLine(printed));
     }
+}
+
+std::string createSignatureTimeOptions(const signingKey& key) {
+    std::optional<long> time = signatureTime(key.gpg(), key.fingerprint());
+    return time ? " --faked-system-time " + std::to_string(*time) + "!" : "";
 }

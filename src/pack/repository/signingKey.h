@@ -42,4 +42,9 @@ class signingKey {
     std::vector<std::string> others;
 };
 
+// With SOURCE_DATE_EPOCH set, gpg's options that give a signature by key
+// the build's date (never one before the key was made), as
+// " --faked-system-time SECONDS!"; else "".
+std::string createSignatureTimeOptions(const signingKey& key);
+
 #endif
