@@ -742,6 +742,18 @@ class MergeTest(PackTestCase):
                 self.assertEqual(b"1.0-app App\n" + expected + b"\n", result.stdout,
                                  result.stderr)
             os.remove(output)
+        # The first jar's own section of its package keeps its word, and no
+        # attribute is said twice in a section (java warns of that at start).
+        app = with_main(MERGE_APP_JAR, self.path("sealed.jar"),
+                        "Implementation-Version: 1.0-app\r\nSealed: true\r\n\r\n"
+                        "Name: merge/\r\nSealed: false\r\nSpecification-Title: App\r\n")
+        dep = with_main(MERGE_DEP_JAR, self.path("dep.jar"), "")
+        output, _ = self.merge(app, dep, extra=("--quiet",))
+        for class_path in [os.pathsep.join([app, dep]), output]:
+            result = subprocess.run([JAVA, "-cp", class_path, shown, "merge.ServiceMain",
+                                     "merge.dep.DepGreeter"], capture_output=True,
+                                    timeout=TIME_LIMIT)
+            self.assertEqual((b"1.0-app App\nnull null\n", b""), (result.stdout, result.stderr))
 
     def test_a_jar_only_its_owner_may_read_is_refused(self):
         os.mkdir(self.path("app"))

@@ -1,5 +1,6 @@
 #include "pack/image/contentCopy.h"
 
+#include "pack/image/directoryTree.h"
 #include "pack/zip/utf8Text.h"
 #include "util/strings.h"
 
@@ -77,26 +78,6 @@ static mode_t copiedMode(const struct stat& status, const std::string& path, con
     return status.st_mode & 0777;
 }
 
-static int copyBytes(int input, int output) {
-    char chunk[65536];
-    for (;;) {
-        ssize_t got = read(input, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return got == 0;
-        }
-        for (ssize_t done = 0; done < got;) {
-            ssize_t put = write(output, chunk + done, got - done);
-            if (put < 0 && errno != EINTR) {
-                return 0;
-            }
-            done += put > 0 ? put : 0;
-        }
-    }
-}
-
 static void copyLink(int parent, const char* name, int into, const char* as,
                      const std::string& path) {
     char target[4096];
@@ -140,7 +121,7 @@ static void copyFile(int parent, const char* name, int into, const char* as,
     openedEntry output(
         openat(into, as, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     struct timespec times[2] = {status.st_atim, status.st_mtim};
-    if (output.fd < 0 || fcntl(input.fd, F_SETFL, 0) != 0 || !copyBytes(input.fd, output.fd) ||
+    if (output.fd < 0 || fcntl(input.fd, F_SETFL, 0) != 0 || !copyFileBytes(input.fd, output.fd) ||
         fchmod(output.fd, mode) != 0 || futimens(output.fd, times) != 0) {
         failCopying(path);
     }

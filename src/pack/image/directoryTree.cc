@@ -60,7 +60,7 @@ static int forEachEntry(const char* directory, void (*visit)(const char*, const 
     return 1;
 }
 
-static int copyBytes(int input, int output) {
+int copyFileBytes(int input, int output) {
     char chunk[65536];
     for (;;) {
         ssize_t got = read(input, chunk, sizeof chunk);
@@ -87,7 +87,7 @@ static void copyFile(const char* from, const char* to, const struct stat& status
     }
     int output = open(to, O_WRONLY | O_CREAT | O_EXCL, 0600);
     struct timespec times[2] = {status.st_atim, status.st_mtim};
-    int copied = output >= 0 && copyBytes(input, output) &&
+    int copied = output >= 0 && copyFileBytes(input, output) &&
                  fchmod(output, status.st_mode & 07777) == 0 && futimens(output, times) == 0;
     close(input);
     copied = (output >= 0 && close(output) == 0) && copied;

@@ -19,6 +19,10 @@ void copySelfContainedTree(const char* from, const char* to);
 // Removes the tree as far as it can; failures are ignored.
 void removeTree(const char* path);
 
+// Copies what input holds from its offset on to output: 1 when all of it
+// was copied, 0 when a read or a write failed (errno says why).
+int copyFileBytes(int input, int output);
+
 // The bytes that the tree's files and links hold.
 long getTreeSize(const char* path);
 

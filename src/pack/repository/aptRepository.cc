@@ -369,12 +369,6 @@ void writeAptRepository(const repositoryRequest& request) {
     aptTools tools;
     signingKey key = openRepositoryKey(request);
     std::unique_ptr<repositoryLock> own;
-    repositoryRequest locked = request;
-    if (locked.lock == nullptr) {
-        own.reset(new repositoryLock(request.directory));
-        locked.lock = own.get();
-    }
-    checkRepositoryKey(locked, key);
-    std::vector<std::pair<repositoryPackage, std::string>> added = checkNewPackages(tools, locked);
-    publish(tools, key, locked, added);
+    repositoryRequest locked = lockRepository(request, key, &own);
+    publish(tools, key, locked, checkNewPackages(tools, locked));
 }

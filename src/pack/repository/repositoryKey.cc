@@ -63,3 +63,14 @@ std::string findExpiryWarning(const signingKey& key, long now) {
            " days: extend it (gpg --quick-set-expire) and publish again, or change keys with "
            "--next-sign-key, before the machines that subscribe stop taking updates";
 }
+
+repositoryRequest lockRepository(const repositoryRequest& request, const signingKey& key,
+                                 std::unique_ptr<repositoryLock>* own) {
+    repositoryRequest locked = request;
+    if (locked.lock == nullptr) {
+        own->reset(new repositoryLock(request.directory));
+        locked.lock = own->get();
+    }
+    checkRepositoryKey(locked, key);
+    return locked;
+}

@@ -3,10 +3,12 @@
 
 #include "pack/repository/signingKey.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 struct repositoryRequest;
+class repositoryLock;
 
 // The key that signs a repository's indexes, and how it changes. A
 // repository is signed by the keys of its keyring (NAME-archive-keyring.pgp
@@ -25,6 +27,11 @@ std::vector<std::string> readKeyring(const std::string& gpg, const std::string& 
 
 // Throws unless the repository is new or its keyring holds the signing key.
 void checkRepositoryKey(const repositoryRequest& request, const signingKey& key);
+
+// The request with its repository locked (by a lock that own then holds,
+// unless the caller holds one already), once its key is the repository's.
+repositoryRequest lockRepository(const repositoryRequest& request, const signingKey& key,
+                                 std::unique_ptr<repositoryLock>* own);
 
 // The warning, or empty, for a key that expires within 90 days of now.
 std::string findExpiryWarning(const signingKey& key, long now);

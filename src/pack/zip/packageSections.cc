@@ -4,6 +4,7 @@
 #include "util/owned.h"
 
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
 static const char* const packageAttributes[] = {"Specification-Title",
@@ -41,35 +42,123 @@ static void appendLine(std::string& text, const std::string& line) {
     }
 }
 
-// The archive's attribute lines, or an empty string when it has none.
-static std::string attributeLines(const zipArchive& archive) {
-    long length = 0;
-    int entry = -1;
-    ownedString manifest(createManifestText(archive, &length, &entry));
-    std::string lines;
-    for (const char* name : packageAttributes) {
-        ownedString value(manifest != nullptr ? createMainAttribute(manifest.get(), length, name)
-                                              : nullptr);
-        if (value != nullptr) {
-            appendLine(lines, std::string(name) + ": " + value.get());
+static bool isPackageAttribute(const std::string& name) {
+    for (const char* known : packageAttributes) {
+        if (strcasecmp(known, name.c_str()) == 0) {
+            return true;
         }
     }
-    return lines;
+    return false;
+}
+
+// A manifest's sections, each its attributes (names and values, continuation
+// lines joined) in order; the main section first.
+typedef std::vector<std::pair<std::string, std::string>> manifestSection;
+
+static std::vector<manifestSection> readSections(const char* text, long length) {
+    std::vector<manifestSection> sections(1);
+    std::vector<std::string> lines;
+    std::string line;
+    for (long i = 0; i <= length; i++) {
+        char c = i < length ? text[i] : '\n';
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < length && text[i + 1] == '\n') {
+            i++;
+        }
+        if (!line.empty() && line[0] == ' ' && !lines.empty()) {
+            lines.back() += line.substr(1);
+        } else {
+            lines.push_back(line);
+        }
+        line.clear();
+    }
+    for (const std::string& each : lines) {
+        size_t colon = each.find(": ");
+        if (each.empty()) {
+            if (!sections.back().empty()) {
+                sections.emplace_back();
+            }
+        } else if (colon != std::string::npos) {
+            sections.back().emplace_back(each.substr(0, colon), each.substr(colon + 2));
+        }
+    }
+    return sections;
+}
+
+// The package attributes of a package in a jar: those of the main section,
+// overridden by those of the section named after the package.
+static manifestSection packageAttributesOf(const std::vector<manifestSection>& sections,
+                                           const std::string& package) {
+    std::map<std::string, std::string> values;
+    for (const manifestSection& section : sections) {
+        bool main = &section == &sections[0];
+        bool named = !section.empty() && strcasecmp(section[0].first.c_str(), "Name") == 0 &&
+                     section[0].second == package;
+        for (const auto& attribute : section) {
+            if ((main || named) && isPackageAttribute(attribute.first)) {
+                values[attribute.first] = attribute.second;
+            }
+        }
+    }
+    manifestSection ordered;
+    for (const char* name : packageAttributes) {
+        auto found = values.find(name);
+        if (found != values.end()) {
+            ordered.emplace_back(found->first, found->second);
+        }
+    }
+    return ordered;
+}
+
+// Whether the kept manifest's own section of the package names the attribute.
+static bool keptSectionNames(const std::vector<manifestSection>& kept, const std::string& package,
+                             const std::string& attribute) {
+    for (size_t i = 1; i < kept.size(); i++) {
+        if (kept[i].empty() || strcasecmp(kept[i][0].first.c_str(), "Name") != 0 ||
+            kept[i][0].second != package) {
+            continue;
+        }
+        for (const auto& each : kept[i]) {
+            if (strcasecmp(each.first.c_str(), attribute.c_str()) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 std::string createPackageSections(zipArchive** archives,
                                   const std::map<std::string, int>& packages) {
-    std::map<int, std::string> linesOf;
+    std::map<int, std::vector<manifestSection>> sectionsOf;
     std::string sections;
     for (const auto& package : packages) {
-        auto found = linesOf.find(package.second);
-        if (found == linesOf.end()) {
-            found =
-                linesOf.emplace(package.second, attributeLines(*archives[package.second])).first;
+        auto found = sectionsOf.find(package.second);
+        if (found == sectionsOf.end()) {
+            long length = 0;
+            int entry = -1;
+            ownedString manifest(createManifestText(*archives[package.second], &length, &entry));
+            found = sectionsOf
+                        .emplace(package.second, manifest != nullptr
+                                                     ? readSections(manifest.get(), length)
+                                                     : std::vector<manifestSection>(1))
+                        .first;
         }
-        if (!found->second.empty()) {
+        // The first jar's manifest is kept with its sections: a section of
+        // the same name adds only what it lacks, since a name twice in one
+        // section is a fault that java warns of at every start.
+        std::string lines;
+        for (const auto& attribute : packageAttributesOf(found->second, package.first)) {
+            if (package.second != 0 ||
+                !keptSectionNames(found->second, package.first, attribute.first)) {
+                appendLine(lines, attribute.first + ": " + attribute.second);
+            }
+        }
+        if (!lines.empty()) {
             appendLine(sections, "Name: " + package.first);
-            sections += found->second + "\r\n";
+            sections += lines + "\r\n";
         }
     }
     return sections;

@@ -14,9 +14,12 @@ std::string getClassPackage(const char* name, int length);
 // The manifest sections that keep, in a merged jar, what each jar's main
 // section says of its packages: for each package (mapped to the archive
 // whose class defines it on the class path), "Name: PACKAGE" with that
-// archive's Specification-*, Implementation-* and Sealed attributes, so that
+// archive's Specification-*, Implementation-* and Sealed attributes (its
+// section of the package overriding its main section), so that
 // Package.getImplementationVersion() answers as on the class path. Packages
-// of an archive whose main section has none of them get no section. Lines
+// of an archive whose manifest has none of them get no section; for the
+// first archive, whose manifest is kept, what its own section of the package
+// says is not said again. Lines
 // longer than 72 bytes are continued as manifests continue them.
 std::string createPackageSections(zipArchive** archives,
                                   const std::map<std::string, int>& packages);

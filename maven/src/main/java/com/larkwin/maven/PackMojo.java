@@ -61,6 +61,13 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     private boolean noStartupCache;
 
+    /**
+     * With mainClass, add "shortruns": each start measures whether C1 alone starts it cheaper,
+     * and keeps what does.
+     */
+    @Parameter
+    private boolean shortRuns;
+
     /** With mainClass: the Java version the application needs (N, or N-M). */
     @Parameter
     private String javaVersion;
@@ -193,6 +200,10 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     private String signKey;
 
+    /** Also sign with this key, and ship it: a change of keys in two publishes. */
+    @Parameter
+    private String nextSignKey;
+
     /** Where the repository is served; the packages subscribe to it. */
     @Parameter
     private String updateUrl;
@@ -266,6 +277,7 @@ public class PackMojo extends AbstractMojo {
         PackOptions.addFile(command, "--config", config);
         PackOptions.add(command, "--main-class", mainClass);
         PackOptions.addFlag(command, "--no-startup-cache", noStartupCache);
+        PackOptions.addFlag(command, "--short-runs", shortRuns);
         PackOptions.add(command, "--java-version", javaVersion);
         PackOptions.addFlag(command, "--quiet", quiet);
         if (image) {
@@ -318,6 +330,7 @@ public class PackMojo extends AbstractMojo {
         PackOptions.addFile(command, "--apt-repo", aptRepo);
         PackOptions.addFile(command, "--rpm-repo", rpmRepo);
         PackOptions.add(command, "--sign-key", signKey);
+        PackOptions.add(command, "--next-sign-key", nextSignKey);
         PackOptions.add(command, "--update-url", updateUrl);
         PackOptions.add(command, "--keep", keep);
     }
