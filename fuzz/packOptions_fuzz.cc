@@ -1,10 +1,10 @@
 // larkwin-pack's command line: the input, split at line feeds, is the
-// argument list after the program's name. Whatever it holds, the parser
-// either names what is wrong in a message of one or more characters or
-// accepts it, and an accepted command line gives its requests; nothing it
-// does may crash, overflow or leak.
+// argument list after the program's name. Whatever it holds, the parser and
+// the checks either name what is wrong or accept it, and an accepted command
+// line gives its requests; nothing they do may crash, overflow or leak.
 
-#include "fuzzSupport.h"
+#include "pack/options/optionChecks.h"
+#include "pack/options/optionParser.h"
 #include "pack/options/packOptions.h"
 #include "pack/options/packRequests.h"
 
@@ -26,17 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     argv.push_back(nullptr);
     packOptions options;
-    char* error = options.createUsageError((int)words.size(), argv.data());
-    expect(error == nullptr || error[0] != 0, "a refusal says why");
-    if (error == nullptr && !options.help && !options.version && options.show == nullptr) {
-        if (options.packages()) {
-            createPackageRequest(options);
-        } else if (options.appImage != nullptr) {
-            createImageRequest(options);
-        } else {
-            createBundleRequest(options);
+    std::string error = parseCommandLine((int)words.size(), argv.data(), &options);
+    if (error.empty()) {
+        error = checkCommandLine(options);
+        if (error.empty() && !options.help && !options.version && !options.show.has_value()) {
+            if (options.packages()) {
+                createPackageRequest(options);
+            } else if (options.appImage.has_value()) {
+                createImageRequest(options);
+            } else if (options.oneFile()) {
+                createOneFileRequest(options);
+            } else {
+                createBundleRequest(options);
+            }
         }
     }
-    delete[] error;
     return 0;
 }
