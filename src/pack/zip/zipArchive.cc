@@ -1,8 +1,8 @@
 #include "pack/zip/zipArchive.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/zipFormat.h"
 #include "unix/files.h"
-#include "unix/outputFile.h"
 #include "util/owned.h"
 #include "util/strings.h"
 
@@ -18,7 +18,7 @@ static ownedArray<unsigned char> readBytes(const std::string& path, long offset,
     // The file functions take a path they may not change, typed as char*.
     std::string name = path;
     return ownedArray<unsigned char>(
-        (unsigned char*)createFileContent(&name[0], offset, (int)length));
+        (unsigned char*)packCreateFileContent(&name[0], offset, (int)length));
 }
 
 zipArchive::zipArchive(const char* archivePath, const zipLimits& archiveLimits)
@@ -39,7 +39,7 @@ void zipArchive::failSystem(const char* format) const {
 
 void zipArchive::readEndRecord() {
     std::string name = path;
-    long fileSize = getFileSize(&name[0]);
+    long fileSize = packGetFileSize(&name[0]);
     if (fileSize < zipEndRecordSize) {
         fail("'%s' is not a zip archive");
     }
@@ -184,7 +184,7 @@ void zipArchive::locateEntry(int entry, long* start, long* length) const {
     *length = end - *start;
 }
 
-void zipArchive::copyRange(outputFile& out, long offset, long length) const {
+void zipArchive::copyRange(packOutputFile& out, long offset, long length) const {
     FILE* file = getReader();
     if (fseek(file, offset, SEEK_SET) != 0) {
         failSystem("Unable to read '%s'");
@@ -343,7 +343,7 @@ void zipArchive::readContent(int entry, contentConsumer consume, void* context) 
     }
 }
 
-void zipArchive::writeShifted(outputFile& out, long shift, const char* comment) const {
+void zipArchive::writeShifted(packOutputFile& out, long shift, const char* comment) const {
     if (directoryOffset + shift > limits.largestOffset) {
         fail("'%s' is too large to bundle");
     }
