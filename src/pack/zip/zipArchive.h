@@ -50,9 +50,6 @@ class zipArchive {
     // "'%s' holds a damaged entry", or what consume throws.
     typedef void (*contentConsumer)(void* context, const unsigned char* bytes, long length);
     void readContent(int entry, contentConsumer consume, void* context) const;
-    [[noreturn]] void fail(const char* format) const;
-    // As fail, with ": " and the reason errno gives.
-    [[noreturn]] void failSystem(const char* format) const;
 
   private:
     void readEndRecord();
