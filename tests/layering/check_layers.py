@@ -18,7 +18,7 @@ import sys
 # The launcher, from the bottom up.
 LAUNCHER = ["util", "unix", "runtime", "vm", "cache", "unpack", "config", "launcher", "notify", "process"]
 # larkwin-pack, from the bottom up; it stands on the launcher's folders.
-PACK = ["pack/zip", "pack/tools", "pack/service", "pack/image", "pack/onefile", "pack/repository",
+PACK = ["pack/base", "pack/zip", "pack/tools", "pack/service", "pack/image", "pack/onefile", "pack/repository",
         "pack/package", "pack/options", "pack/cli"]
 PACK_MAY_NOT_USE = ["process"]
 # Headers that only some folders may include, whatever the layers allow: the

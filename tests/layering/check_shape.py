@@ -11,6 +11,8 @@ Usage: check_shape.py [SRC]   (SRC defaults to the src/ beside tests/)
 - No circle of includes among the files of a folder of NO_CIRCLES (a file
   and its header count as one).
 - No delete[] in src/pack outside a destructor's body.
+- No [[noreturn]] throw helper (a function whose name begins with "fail")
+  in src/pack but those of pack/base/failure.h, the packer's one way to fail.
 Prints one line per fault and exits 1 when there is any.
 """
 import os
@@ -128,8 +130,26 @@ def delete_faults(src):
     return found
 
 
+FAILURE = os.path.join("pack", "base", "failure.h")
+THROW_HELPER = re.compile(r"\[\[noreturn\]\][^(]*?\b(?:\w+::)?(fail\w*)\(")
+
+
+def throw_helper_faults(src):
+    found = []
+    for folder, path in source_files(src):
+        if not folder.startswith("pack") or os.path.relpath(path, src) == FAILURE:
+            continue
+        for number, line in enumerate(read(path).split("\n"), 1):
+            match = THROW_HELPER.search(line)
+            if match:
+                found.append("%s:%d: a throw helper %s besides pack/base/failure.h"
+                             % (path, number, match.group(1)))
+    return found
+
+
 def violations(src):
-    return option_faults(src) + circle_faults(src) + delete_faults(src)
+    return (option_faults(src) + circle_faults(src) + delete_faults(src)
+            + throw_helper_faults(src))
 
 
 if __name__ == "__main__":

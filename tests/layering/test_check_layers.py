@@ -118,7 +118,9 @@ class ShapeCheckTest(unittest.TestCase):
         table = 'valueOption("-o", "OUTPUT", bundleJob, &o::output, "x"),\n'
         clean = {"pack/options/optionTable.cc": table,
                  "pack/options/optionChecks.cc": '#include "pack/options/packRequests.h"\n',
-                 "pack/image/tree.cc": "tree::~tree() {\n    delete[] path;\n}\n"}
+                 "pack/image/tree.cc": "tree::~tree() {\n    delete[] path;\n}\n",
+                 "pack/base/failure.h": "[[noreturn]] void fail(const std::string& message);\n",
+                 "pack/tools/run.cc": "[[noreturn]] static void runInChild() {\n}\n"}
         result = self.shape(clean)
         self.assertEqual(("", 0), (result.stdout, result.returncode))
         faults = [
@@ -128,6 +130,10 @@ class ShapeCheckTest(unittest.TestCase):
              "optionChecks -> packRequests -> optionChecks"),
             ({"pack/zip/a.cc": "void f(char* p) {\n    delete[] p;\n}\n"},
              "a.cc:2: delete[] outside a destructor"),
+            ({"pack/image/b.cc": "[[noreturn]] static void failCopying(const char* p) {\n}\n"},
+             "b.cc:1: a throw helper failCopying"),
+            ({"pack/zip/z.h": "    [[noreturn]] void fail(const char* format) const;\n"},
+             "z.h:1: a throw helper fail"),
         ]
         for extra, fault in faults:
             result = self.shape(dict(clean, **extra))

@@ -152,7 +152,7 @@ class BundleTest(PackTestCase):
         result = run("pack", "-o", self.path("other"), "--main-class", "Main", APP_JAR,
                      env=environment)
         self.assertEqual(1, result.returncode)
-        self.assertEqual(("larkwin-pack: Unable to open '%s/larkwin'\n" % installed).encode(),
+        self.assertEqual(("larkwin-pack: Unable to open '%s/larkwin': No such file or directory\n" % installed).encode(),
                          result.stderr)
         self.assertFalse(os.path.exists(self.path("other")))
 
@@ -266,22 +266,23 @@ class ErrorsTest(PackTestCase):
     def test_unwritable_output(self):
         plain = write(self.path("plain"), b"not a directory")
         inside = os.path.join(plain, "out")
-        self.assert_refused("Unable to create '%s'" % inside, APP_JAR, output=inside)
+        self.assert_refused("Unable to create '%s': Not a directory" % inside, APP_JAR, output=inside)
         missing = self.path("missing/out")
-        self.assert_refused("Unable to create '%s'" % missing, APP_JAR, output=missing)
+        self.assert_refused("Unable to create '%s': No such file or directory" % missing, APP_JAR, output=missing)
         directory = self.path("directory")
         os.mkdir(directory)
-        self.assert_refused("Unable to write '%s'" % directory, APP_JAR, output=directory)
+        self.assert_refused("Unable to write '%s': Is a directory" % directory, APP_JAR, output=directory)
         self.assertEqual([], os.listdir(directory))
 
     def test_missing_inputs(self):
         missing = self.path("missing")
-        self.assert_refused("Unable to open '%s'" % missing, missing)
-        self.assert_refused("Unable to open '%s'" % missing, APP_JAR, "--config", missing)
+        absent = "Unable to open '%s': No such file or directory" % missing
+        self.assert_refused(absent, missing)
+        self.assert_refused(absent, APP_JAR, "--config", missing)
         result = self.pack("-o", self.path("out"), "--launcher", missing, "--main-class", "Main",
                            APP_JAR)
         self.assertEqual(1, result.returncode)
-        self.assertEqual(("larkwin-pack: Unable to open '%s'\n" % missing).encode(), result.stderr)
+        self.assertEqual(("larkwin-pack: %s\n" % absent).encode(), result.stderr)
         self.assertEqual([], os.listdir(self.dir))
 
 

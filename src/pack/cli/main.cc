@@ -1,11 +1,12 @@
 // larkwin-pack: writes one self-contained executable made of the launcher and
 // an application archive that carries its configuration as its comment.
 #include "launcher/zipComment.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/applicationDirectory.h"
+#include "pack/onefile/oneFile.h"
 #include "pack/options/optionChecks.h"
 #include "pack/options/optionParser.h"
 #include "pack/options/optionTable.h"
-#include "pack/onefile/oneFile.h"
 #include "pack/options/packOptions.h"
 #include "pack/options/packRequests.h"
 #include "pack/package/packages.h"
@@ -71,7 +72,7 @@ static char* createConfiguration(packOptions& options) {
         }
     } else {
         ownedString content(
-            createWholeFileContent(&(*options.config)[0], (size_t)longestConfiguration));
+            packCreateWholeFileContent(&(*options.config)[0], (size_t)longestConfiguration));
         if (content == nullptr) {
             throw createStringCopy("the configuration is longer than 65535 bytes");
         }

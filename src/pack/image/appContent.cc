@@ -1,5 +1,7 @@
 #include "pack/image/appContent.h"
 
+#include "pack/base/failure.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/contentCopy.h"
 #include "pack/image/contentLinks.h"
 #include "unix/files.h"
@@ -11,10 +13,6 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
-
-[[noreturn]] static void fail(const std::string& message) {
-    throw createStringCopy(message.c_str());
-}
 
 static bool hasControlCharacter(const std::string& text) {
     for (char c : text) {
@@ -133,7 +131,7 @@ void copyAppContents(const std::vector<appContent>& contents, const std::string&
         std::string destination = destinationOf(content, source, name);
         std::string path = image + "/" + destination;
         ownedString parent(createParentPath(path.c_str()));
-        makeDirectories(parent.get());
+        packMakeDirectories(parent.get());
         struct stat status;
         if (lstat(path.c_str(), &status) == 0) {
             fail("--app-content: '" + destination + "' is in the image already");

@@ -1,5 +1,6 @@
 #include "pack/image/applicationDirectory.h"
 
+#include "pack/base/failure.h"
 #include "pack/image/directoryTree.h"
 #include "pack/image/imageTraining.h"
 #include "pack/image/madeDirectories.h"
@@ -28,16 +29,6 @@
 const char* applicationDirectoryJavaPath = "../runtime/bin/java";
 
 static const double megabyte = 1e6;
-
-// A message of the caller's own, thrown as main expects.
-[[noreturn]] static void fail(const std::string& message) {
-    throw createStringCopy(message.c_str());
-}
-
-// "Unable to create 'PATH': " and the system's reason.
-[[noreturn]] static void failCreating(const std::string& path) {
-    fail("Unable to create '" + path + "': " + strerror(errno));
-}
 
 // The directory without trailing slashes, so that its last component is
 // its name and a temporary directory can be put beside it.
@@ -133,7 +124,7 @@ static void addServiceUnit(const serviceRequest& service, const std::string& ima
 
 static void makeDirectory(const std::string& path) {
     if (mkdir(path.c_str(), 0777) != 0) {
-        failCreating(path);
+        failWithReason("Unable to create", path);
     }
 }
 
@@ -225,7 +216,7 @@ class temporaryImage {
   public:
     explicit temporaryImage(const std::string& directory) : path(directory + ".XXXXXX") {
         if (!makeRegisteredDirectory(&path[0])) {
-            failCreating(directory);
+            failWithReason("Unable to create", directory);
         }
     }
     ~temporaryImage() {
@@ -254,7 +245,7 @@ static void buildImage(const imageRequest& request, const std::string& directory
     fillImage(request, temporary.path, directory, name, configuration);
     clampTreeTimes(temporary.path.c_str());
     if (!publish(temporary.path.c_str(), directory.c_str())) {
-        failCreating(directory);
+        failWithReason("Unable to create", directory);
     }
     temporary.published = true;
 }

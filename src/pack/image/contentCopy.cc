@@ -1,5 +1,6 @@
 #include "pack/image/contentCopy.h"
 
+#include "pack/base/failure.h"
 #include "pack/image/directoryTree.h"
 #include "pack/zip/utf8Text.h"
 #include "util/strings.h"
@@ -12,14 +13,6 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-
-[[noreturn]] static void fail(const std::string& message) {
-    throw createStringCopy(message.c_str());
-}
-
-[[noreturn]] static void failCopying(const std::string& path) {
-    fail("Unable to copy '" + path + "': " + strerror(errno != 0 ? errno : EIO));
-}
 
 // A descriptor, closed when it goes.
 class openedEntry {
@@ -84,7 +77,7 @@ static void copyLink(int parent, const char* name, int into, const char* as,
     ssize_t length = readlinkat(parent, name, target, sizeof target);
     if (length < 0 || length == (ssize_t)sizeof target) {
         errno = length < 0 ? errno : ENAMETOOLONG;
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     target[length] = 0;
     struct stat status;
@@ -93,11 +86,11 @@ static void copyLink(int parent, const char* name, int into, const char* as,
     }
     if (fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
         symlinkat(target, into, as) != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (utimensat(into, as, times, AT_SYMLINK_NOFOLLOW) != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
 }
 
@@ -108,7 +101,7 @@ static void copyFile(int parent, const char* name, int into, const char* as,
         openat(parent, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status;
     if (input.fd < 0 || fstat(input.fd, &status) != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     if (!S_ISREG(status.st_mode)) {
         fail("--app-content: '" + path + "' is neither a file, a folder nor a link");
@@ -123,7 +116,7 @@ static void copyFile(int parent, const char* name, int into, const char* as,
     struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (output.fd < 0 || fcntl(input.fd, F_SETFL, 0) != 0 || !copyFileBytes(input.fd, output.fd) ||
         fchmod(output.fd, mode) != 0 || futimens(output.fd, times) != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
 }
 
@@ -136,7 +129,7 @@ static std::vector<std::string> listNames(int folder, const std::string& path) {
         if (listed >= 0) {
             close(listed);
         }
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     std::vector<std::string> names;
     errno = 0;
@@ -146,7 +139,7 @@ static std::vector<std::string> listNames(int folder, const std::string& path) {
         }
     }
     if (errno != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -160,7 +153,7 @@ static void copyFolder(int parent, const char* name, int into, const char* as,
     openedEntry folder(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat status;
     if (folder.fd < 0 || fstat(folder.fd, &status) != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     if (status.st_dev == walk.avoidDevice && status.st_ino == walk.avoidInode) {
         fail("--app-content: '" + path + "' is the folder that receives the copy");
@@ -169,19 +162,19 @@ static void copyFolder(int parent, const char* name, int into, const char* as,
     mode_t mode = copiedMode(status, path, walk);
     // Writable while its entries are made; its own mode comes last.
     if (into >= 0 && mkdirat(into, as, 0700) != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     openedEntry copy(into >= 0 ? openat(into, as, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
                                : -1);
     if (into >= 0 && copy.fd < 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     for (const std::string& child : listNames(folder.fd, path)) {
         walkEntry(folder.fd, child.c_str(), copy.fd, child.c_str(), path + "/" + child, walk);
     }
     struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (into >= 0 && (fchmod(copy.fd, mode) != 0 || futimens(copy.fd, times) != 0)) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
 }
 
@@ -191,7 +184,7 @@ static void walkEntry(int parent, const char* name, int into, const char* as,
     struct stat status;
     errno = 0;
     if (fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        failCopying(path);
+        failWithReason("Unable to copy", path);
     }
     if (S_ISLNK(status.st_mode)) {
         copyLink(parent, name, into, as, path);
@@ -217,12 +210,12 @@ void walkContent(const std::string& source, const std::string* destination, cont
     openedEntry parent(openParent(source, &name));
     if (parent.fd < 0 || name.empty()) {
         errno = name.empty() ? EISDIR : errno;
-        failCopying(source);
+        failWithReason("Unable to copy", source);
     }
     std::string copyName;
     openedEntry into(destination != nullptr ? openParent(*destination, &copyName) : -1);
     if (destination != nullptr && into.fd < 0) {
-        failCopying(*destination);
+        failWithReason("Unable to copy", *destination);
     }
     walkEntry(parent.fd, name.c_str(), into.fd, copyName.c_str(), source, walk);
 }

@@ -1,5 +1,6 @@
 #include "pack/image/directoryTree.h"
 
+#include "pack/base/failure.h"
 #include "unix/files.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
@@ -12,17 +13,6 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-
-// "Unable to copy 'PATH': " and the system's reason, taken from errno.
-[[noreturn]] static void failCopying(const char* path) {
-    const char* reason = strerror(errno != 0 ? errno : EIO);
-    stringBuffer message;
-    message.append("Unable to copy '");
-    message.append(path);
-    message.append("': ");
-    message.append(reason);
-    throw message.createString();
-}
 
 // Where links that point outside the tree copied are followed: the tree's
 // canonical root, and how deep the copy has followed such links.
@@ -83,7 +73,7 @@ int copyFileBytes(int input, int output) {
 static void copyFile(const char* from, const char* to, const struct stat& status) {
     int input = open(from, O_RDONLY);
     if (input < 0) {
-        failCopying(from);
+        failWithReason("Unable to copy", from);
     }
     int output = open(to, O_WRONLY | O_CREAT | O_EXCL, 0600);
     struct timespec times[2] = {status.st_atim, status.st_mtim};
@@ -92,7 +82,7 @@ static void copyFile(const char* from, const char* to, const struct stat& status
     close(input);
     copied = (output >= 0 && close(output) == 0) && copied;
     if (!copied) {
-        failCopying(from);
+        failWithReason("Unable to copy", from);
     }
 }
 
@@ -107,7 +97,7 @@ static void copyLink(const char* from, const char* to, const struct stat& status
     }
     struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (!copied || utimensat(AT_FDCWD, to, times, AT_SYMLINK_NOFOLLOW) != 0) {
-        failCopying(from);
+        failWithReason("Unable to copy", from);
     }
 }
 
@@ -142,16 +132,16 @@ static void copyIn(const char* from, const char* to, const copyScope* scope) {
     errno = 0;
     struct stat status;
     if (lstat(from, &status) != 0) {
-        failCopying(from);
+        failWithReason("Unable to copy", from);
     }
     if (S_ISLNK(status.st_mode) && scope != nullptr && leadsOutside(from, scope->root)) {
         if (scope->depth >= deepestLinkChain) {
             errno = ELOOP;
-            failCopying(from);
+            failWithReason("Unable to copy", from);
         }
         // What the link points to, copied in its place.
         if (stat(from, &status) != 0) {
-            failCopying(from);
+            failWithReason("Unable to copy", from);
         }
         deeper.root = scope->root;
         deeper.depth = scope->depth + 1;
@@ -169,15 +159,15 @@ static void copyIn(const char* from, const char* to, const copyScope* scope) {
         // Writable while its entries are made; its own mode comes last.
         copyTarget target = {to, scope};
         if (mkdir(to, 0700) != 0 || !forEachEntry(from, copyEntry, &target)) {
-            failCopying(from);
+            failWithReason("Unable to copy", from);
         }
         struct timespec times[2] = {status.st_atim, status.st_mtim};
         if (chmod(to, status.st_mode & 07777) != 0 || utimensat(AT_FDCWD, to, times, 0) != 0) {
-            failCopying(from);
+            failWithReason("Unable to copy", from);
         }
     } else {
         errno = EINVAL;
-        failCopying(from);
+        failWithReason("Unable to copy", from);
     }
 }
 
@@ -188,7 +178,7 @@ void copyTree(const char* from, const char* to) {
 void copySelfContainedTree(const char* from, const char* to) {
     ownedString root(createCanonicalPath(from));
     if (root == nullptr) {
-        failCopying(from);
+        failWithReason("Unable to copy", from);
     }
     copyScope scope = {root.get(), 0};
     copyIn(root.get(), to, &scope);

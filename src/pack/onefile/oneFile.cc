@@ -1,5 +1,7 @@
 #include "pack/onefile/oneFile.h"
 
+#include "pack/base/failure.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/appContent.h"
 #include "pack/image/directoryTree.h"
 #include "pack/image/madeDirectories.h"
@@ -7,7 +9,6 @@
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipMerge.h"
 #include "unix/files.h"
-#include "unix/outputFile.h"
 #include "unix/removalOnSignal.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
@@ -20,10 +21,6 @@
 #include <vector>
 
 namespace {
-
-[[noreturn]] void fail(const std::string& message) {
-    throw createStringCopy(message.c_str());
-}
 
 // The folder where the runtime and the data are made, removed at the end.
 class scratchFolder {
@@ -56,7 +53,7 @@ std::string unpackLine(const char* kind, const storedPart& part) {
 }
 
 // The jars as a bundle holds them: one copied whole, several merged.
-void appendJars(outputFile& out, long shift, const std::vector<std::string>& jars,
+void appendJars(packOutputFile& out, long shift, const std::vector<std::string>& jars,
                 const std::string& configuration, bool quiet) {
     std::vector<std::unique_ptr<zipArchive>> owners;
     std::vector<zipArchive*> opened;
@@ -91,8 +88,8 @@ std::string withLineEnd(const char* text) {
 void writeParts(const oneFileRequest& request, const std::string& scratch, bool hasData,
                 const char* configuration) {
     std::string launcher = request.image.launcher;
-    long launcherSize = getFileSize(&launcher[0]);
-    outputFile out(request.output.c_str());
+    long launcherSize = packGetFileSize(&launcher[0]);
+    packOutputFile out(request.output.c_str());
     out.appendFileRange(launcher.c_str(), 0, launcherSize);
     storedPart runtime = appendStoredTree(out, launcherSize, scratch + "/runtime");
     std::string text = withLineEnd(configuration) + unpackLine("runtime", runtime);
@@ -138,7 +135,7 @@ void writeOneFile(const oneFileRequest& request, const char* configuration) {
     if (!request.image.quiet) {
         std::string output = request.output;
         printf("larkwin-pack: wrote the one file '%s': %.1f MB (runtime %.1f MB unpacked)\n",
-               output.c_str(), (double)getFileSize(&output[0]) / 1e6,
+               output.c_str(), (double)packGetFileSize(&output[0]) / 1e6,
                (double)getTreeSize((scratch.path + "/runtime").c_str()) / 1e6);
     }
 }

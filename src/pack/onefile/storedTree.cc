@@ -1,7 +1,8 @@
 #include "pack/onefile/storedTree.h"
 
+#include "pack/base/failure.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/zipFormat.h"
-#include "unix/outputFile.h"
 #include "util/strings.h"
 
 #include <algorithm>
@@ -16,10 +17,6 @@
 #include <zlib.h>
 
 namespace {
-
-[[noreturn]] void fail(const std::string& message) {
-    throw createStringCopy(message.c_str());
-}
 
 struct treeEntry {
     std::string name;
@@ -90,7 +87,7 @@ std::string readContent(const treeEntry& entry) {
 
 class storedWriter {
   public:
-    storedWriter(outputFile& out, long offset) : out(out), start(offset), at(offset) {
+    storedWriter(packOutputFile& out, long offset) : out(out), start(offset), at(offset) {
         sha256_init(&digest);
     }
     void add(const treeEntry& entry);
@@ -102,7 +99,7 @@ class storedWriter {
     }
     void header(unsigned char* h, int shift, const treeEntry& entry, unsigned long crc, long size);
 
-    outputFile& out;
+    packOutputFile& out;
     long start;
     long at;
     long count = 0;
@@ -179,7 +176,7 @@ storedPart storedWriter::finish() {
 
 } // namespace
 
-storedPart appendStoredTree(outputFile& out, long offset, const std::string& root) {
+storedPart appendStoredTree(packOutputFile& out, long offset, const std::string& root) {
     std::vector<treeEntry> entries;
     listTree(root, "", entries);
     storedWriter writer(out, offset);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-class outputFile;
+class packOutputFile;
 
 // Where a stored part landed in the output, and the digest of its content.
 struct storedPart {
@@ -20,6 +20,6 @@ struct storedPart {
 // permission bits and content in that order, and nothing of where or when
 // it was packed. Throws the system's reason, or why the tree cannot be
 // stored (beyond 65535 entries or 4 GiB).
-storedPart appendStoredTree(outputFile& out, long offset, const std::string& root);
+storedPart appendStoredTree(packOutputFile& out, long offset, const std::string& root);
 
 #endif

@@ -4,6 +4,7 @@
 // dpkg-deb builds the package from the staged tree, to which this adds
 // lintian's overrides and the DEBIAN directory. It needs --maintainer and
 // --license-file.
+#include "pack/base/reasonedFiles.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/packageService.h"
@@ -111,7 +112,7 @@ static void writeDebianDirectory(const packageRequest& request, const char* work
     ownedString control(createControl(request));
     ownedString changelog(createChangelog(request.name.c_str(), request.version.c_str(),
                                           optionalText(request.maintainer), epochSeconds));
-    makeDirectories(debian.c_str());
+    packMakeDirectories(debian.c_str());
     writeTextFile((debian + "/control").c_str(), control.get(), 0644);
     writeTextFile((debian + "/changelog").c_str(), changelog.get(), 0644);
 }
@@ -141,7 +142,7 @@ static void writeControlFiles(const packageRequest& request, const char* root, c
     std::string control = std::string(root) + "/DEBIAN";
     stringBuffer printed;
     // Where dpkg-shlibdeps sees the root of the package's tree.
-    makeDirectories(control.c_str());
+    packMakeDirectories(control.c_str());
     argumentList shlibdeps("dpkg-shlibdeps", "dpkg-dev");
     shlibdeps.add("-Tdebian/substvars");
     findShlibdepsArguments((std::string(root) + "/opt/" + request.name).c_str(), shlibdeps);
@@ -190,7 +191,7 @@ static std::vector<std::string> writeDebianPackage(const packageRequest& request
     writeDebianServiceScripts(request, tree.root);
     // Built in the scratch directory: dpkg-deb writes in place.
     std::string built = std::string(tree.work) + "/deb";
-    makeDirectories(built.c_str());
+    packMakeDirectories(built.c_str());
     argumentList build("dpkg-deb", "dpkg");
     build.add("--root-owner-group");
     // xz -1 rather than dpkg-deb's -6: a third of the time (a runtime's
@@ -236,7 +237,7 @@ static void stageLintianOverrides(const packageRequest& request, const stagedTre
                 "/lib/startupcache/*.jsa]\n";
     }
     std::string directory = std::string(tree.root) + "/usr/share/lintian/overrides";
-    makeDirectories(directory.c_str());
+    packMakeDirectories(directory.c_str());
     writeTextFile((directory + "/" + name).c_str(), text.c_str(), 0644);
 }
 

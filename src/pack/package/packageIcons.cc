@@ -1,5 +1,6 @@
 #include "pack/package/packageIcons.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/directoryTree.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/tools/toolProcess.h"
@@ -56,8 +57,8 @@ static int endsWith(const char* text, const char* ending) {
 
 // An SVG that shows the PNG at its size, for rsvg-convert to scale.
 static char* createPngWrapper(const char* icon, const char* work, int* size) {
-    ownedString bytes(createWholeFileContent(const_cast<char*>(icon), (size_t)longestIcon));
-    long length = bytes != nullptr ? getFileSize(const_cast<char*>(icon)) : 0;
+    ownedString bytes(packCreateWholeFileContent(const_cast<char*>(icon), (size_t)longestIcon));
+    long length = bytes != nullptr ? packGetFileSize(const_cast<char*>(icon)) : 0;
     *size = bytes != nullptr ? getSquarePngSize((const unsigned char*)bytes.get(), length) : 0;
     if (*size == 0) {
         throw createMessage("the icon '%s' is not a square PNG", icon);
@@ -115,7 +116,7 @@ static char* createThemePath(const char* root, const char* size, const char* nam
     ownedString path(createString(root, inPackage.get()));
     installed.append(inPackage.release());
     ownedString directory(createParentPath(path.get()));
-    makeDirectories(directory.get());
+    packMakeDirectories(directory.get());
     return path.release();
 }
 

@@ -1,5 +1,6 @@
 #include "pack/package/packageTexts.h"
 
+#include "config/configLines.h"
 #include "pack/zip/buildTime.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <utility>
 
 static void appendAll(stringBuffer& text, const char* const* parts) {
     for (int i = 0; parts[i] != nullptr; i++) {
@@ -57,46 +57,27 @@ char* createSiteSettings(const char* name) {
     return text.createString();
 }
 
-static int isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+namespace {
+// What the walk over the lines looks for, and the last argument found.
+struct directiveSearch {
+    const char* word;
+    ownedString found;
+};
+} // namespace
 
-// The argument of one line from start to end (exclusive) when its word is
-// word, else null.
-static char* createLineArgument(const char* start, const char* end, const char* word) {
-    while (start < end && isBlank(*start)) {
-        start++;
+static void keepIfWord(void* context, char* word, char* argument) {
+    directiveSearch* search = static_cast<directiveSearch*>(context);
+    if (strcmp(word, search->word) == 0) {
+        search->found.reset(createStringCopy(argument));
     }
-    while (end > start && isBlank(end[-1])) {
-        end--;
-    }
-    size_t length = strlen(word);
-    if ((size_t)(end - start) < length || strncmp(start, word, length) != 0 ||
-        (start + length < end && start[length] != ' ')) {
-        return nullptr;
-    }
-    const char* argument = start + length;
-    while (argument < end && isBlank(*argument)) {
-        argument++;
-    }
-    char* copy = new char[end - argument + 1];
-    memcpy(copy, argument, end - argument);
-    copy[end - argument] = 0;
-    return copy;
 }
 
 char* createDirectiveArgument(const char* configuration, const char* word) {
-    ownedString found;
-    const char* line = configuration;
-    while (*line != 0) {
-        const char* end = line + strcspn(line, "\r\n");
-        ownedString argument(createLineArgument(line, end, word));
-        if (argument != nullptr) {
-            found = std::move(argument);
-        }
-        line = end + strspn(end, "\r\n");
-    }
-    return found.release();
+    // The lines are cut in place, so they are cut in a copy.
+    ownedString text(createStringCopy(configuration));
+    directiveSearch search{word, nullptr};
+    forEachDirectiveLine(text.get(), keepIfWord, &search);
+    return search.found.release();
 }
 
 // Text for roff: a backslash and a leading dot or quote would be read as

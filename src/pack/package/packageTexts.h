@@ -12,8 +12,8 @@ char* createSettingsLines(const char* name);
 char* createSiteSettings(const char* name);
 
 // The argument of the last line of the configuration text whose directive
-// word is word, or null when no line has it. Lines are cut as the launcher
-// cuts them; included files are not read.
+// word is word, or null when no line has it. Lines are read by config/'s
+// reader of the configuration language; included files are not read.
 char* createDirectiveArgument(const char* configuration, const char* word);
 
 // A manual page that names the command and where its settings live.

@@ -1,6 +1,7 @@
 #include "pack/package/packageTraining.h"
 
 #include "cache/shippedArchive.h"
+#include "pack/base/failure.h"
 #include "pack/image/imageTraining.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
@@ -53,24 +54,18 @@ static std::string imagePath(const packageRequest& request, const char* root) {
     return std::string(root) + "/opt/" + request.name;
 }
 
-// "Unable to WHAT 'PATH': " and the system's reason.
-[[noreturn]] static void failOn(const char* what, const char* path) {
-    std::string message = std::string("Unable to ") + what + " '" + path + "': " + strerror(errno);
-    throw createStringCopy(message.c_str());
-}
-
 static void clampFileTimes(const std::string& image, long epochSeconds) {
     stringArray files;
     findFiles(image.c_str(), files, 0);
     for (int i = 0; i < files.size(); i++) {
         struct stat status;
         if (stat(files[i], &status) != 0) {
-            failOn("read", files[i]);
+            failWithReason("Unable to read", files[i]);
         }
         long seconds = status.st_mtim.tv_sec < epochSeconds ? status.st_mtim.tv_sec : epochSeconds;
         struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
         if (utimensat(AT_FDCWD, files[i], times, 0) != 0) {
-            failOn("set the time of", files[i]);
+            failWithReason("Unable to set the time of", files[i]);
         }
     }
 }

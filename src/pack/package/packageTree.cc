@@ -1,5 +1,6 @@
 #include "pack/package/packageTree.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/directoryTree.h"
 #include "pack/package/desktopEntry.h"
 #include "pack/package/packageIcons.h"
@@ -32,7 +33,7 @@ static void addFile(const char* root, const std::string& inPackage, const char* 
                     stringArray& files, const char* filesPrefix = "") {
     std::string path = root + inPackage;
     ownedString directory(createParentPath(path.c_str()));
-    makeDirectories(directory.get());
+    packMakeDirectories(directory.get());
     writeTextFile(path.c_str(), text, 0644);
     listFile(files, filesPrefix + inPackage);
 }
@@ -42,7 +43,7 @@ static void addCopy(const char* root, const std::string& inPackage, const char* 
                     stringArray& files) {
     std::string path = root + inPackage;
     ownedString directory(createParentPath(path.c_str()));
-    makeDirectories(directory.get());
+    packMakeDirectories(directory.get());
     copyTree(source, path.c_str());
     listFile(files, inPackage);
 }
@@ -51,7 +52,7 @@ static void addCommand(const char* root, const std::string& name, stringArray& f
     std::string link = root + ("/usr/bin/" + name);
     std::string target = "/opt/" + name + "/bin/" + name;
     ownedString directory(createParentPath(link.c_str()));
-    makeDirectories(directory.get());
+    packMakeDirectories(directory.get());
     // Absolute, as Debian links between top-level directories; the
     // launcher resolves it to find its image.
     if (symlink(target.c_str(), link.c_str()) != 0) {
@@ -171,7 +172,7 @@ static void addDocumentation(const packageRequest& request, const char* root, lo
         addCopy(root, directory + "/copyright", request.licenseFile->c_str(), files);
         files.remove(files.size() - 1);
     }
-    makeDirectories((root + directory).c_str());
+    packMakeDirectories((root + directory).c_str());
     writeGzipFile((root + directory + "/changelog.gz").c_str(), changelog.get());
     listFile(files, directory);
 }
@@ -182,7 +183,7 @@ static void addManualPage(const packageRequest& request, const char* root, strin
     ownedString directory(createParentPath(path.c_str()));
     ownedString page(createManualPage(request.name.c_str(), request.version.c_str(),
                                       request.description.c_str()));
-    makeDirectories(directory.get());
+    packMakeDirectories(directory.get());
     writeGzipFile(path.c_str(), page.get());
     listFile(files, inPackage);
 }

@@ -1,5 +1,6 @@
 #include "pack/package/packages.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/appContent.h"
 #include "pack/image/applicationDirectory.h"
 #include "pack/image/directoryTree.h"
@@ -113,7 +114,7 @@ static std::string strippedLauncher(const std::string& launcher, const char* wor
 static void writeImage(const packageRequest& request, const char* configuration, const char* root,
                        const char* work) {
     std::string opt = std::string(root) + "/opt";
-    makeDirectories(opt.c_str());
+    packMakeDirectories(opt.c_str());
     imageRequest image = request.image;
     image.directory = opt + "/" + request.name;
     image.launcher = strippedLauncher(request.image.launcher, work);
@@ -142,7 +143,7 @@ static void writeFormats(const packageRequest& request, const stagedTree& tree) 
             if (output.format == *format) {
                 std::string built =
                     std::string(tree.work) + "/built-" + std::to_string(builtAndTo.size());
-                makeDirectories(built.c_str());
+                packMakeDirectories(built.c_str());
                 (*format)->write(building, tree, built);
                 builtAndTo.emplace_back(built, output.directory);
                 outputs.push_back(&output);
@@ -169,7 +170,7 @@ static void buildPackages(const packageRequest& request, const char* configurati
     std::string root = std::string(work) + "/root";
     stringArray files;
     stagedTree tree = {root.c_str(), work, getPackageTime(), &files, publicKey};
-    makeDirectories(tree.root);
+    packMakeDirectories(tree.root);
     ownedString installed(createInstalledConfiguration(configuration, request.name.c_str()));
     writeImage(request, installed.get(), tree.root, work);
     packageRequest staged = request;

@@ -1,7 +1,8 @@
 #include "pack/package/stagingFiles.h"
 
+#include "pack/base/failure.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/directoryTree.h"
-#include "unix/outputFile.h"
 #include "unix/removalOnSignal.h"
 #include "util/owned.h"
 #include "util/stringArray.h"
@@ -25,21 +26,16 @@ char* joinPath(const char* directory, const char* name) {
 }
 
 void writeTextFile(const char* path, const char* text, int mode) {
-    outputFile file(path);
+    packOutputFile file(path);
     file.write(text, (long)strlen(text));
     file.commit(mode);
-}
-
-// "Unable to create 'PATH': " and the system's reason.
-[[noreturn]] static void failCreating(const std::string& path) {
-    throw createStringCopy(("Unable to create '" + path + "': " + strerror(errno)).c_str());
 }
 
 void writeGzipFile(const char* path, const char* text) {
     gzFile file = gzopen(path, "wb9");
     int written = file != nullptr && gzputs(file, text) == (int)strlen(text);
     if (file == nullptr || gzclose(file) != Z_OK || !written) {
-        failCreating(path);
+        failWithReason("Unable to create", path);
     }
 }
 
@@ -121,12 +117,12 @@ static void moveFile(const char* from, const std::string& to) {
         return;
     }
     if (errno != EXDEV) {
-        failCreating(to);
+        failWithReason("Unable to create", to);
     }
     partialCopy partial(to);
     copyTree(from, partial.path.c_str());
     if (rename(partial.path.c_str(), to.c_str()) != 0) {
-        failCreating(to);
+        failWithReason("Unable to create", to);
     }
 }
 
@@ -169,12 +165,12 @@ class publication {
         std::string& temporary = *temporaries.back();
         int file = openRegisteredFile(&temporary[0]);
         if (file < 0) {
-            failCreating(to);
+            failWithReason("Unable to create", to);
         }
         close(file);
         if (rename(from, temporary.c_str()) != 0) {
             if (errno != EXDEV || unlink(temporary.c_str()) != 0) {
-                failCreating(to);
+                failWithReason("Unable to create", to);
             }
             copyTree(from, temporary.c_str());
         }
@@ -182,7 +178,7 @@ class publication {
     const std::vector<std::string>& place() {
         for (size_t i = 0; i < temporaries.size(); i++) {
             if (rename(temporaries[i]->c_str(), targets[i].c_str()) != 0) {
-                failCreating(targets[i]);
+                failWithReason("Unable to create", targets[i]);
             }
             placed.push_back(targets[i]);
         }

@@ -1,10 +1,11 @@
 #include "pack/repository/repositoryFiles.h"
 
+#include "pack/base/failure.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/image/directoryTree.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
-#include "unix/outputFile.h"
 #include "unix/removalOnSignal.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
@@ -21,14 +22,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-void fail(const std::string& message) {
-    throw createStringCopy(message.c_str());
-}
-
-static void failWithReason(const std::string& what, const std::string& path) {
-    fail(what + " '" + path + "': " + strerror(errno));
-}
 
 std::string findProgram(const char* name, const char* debianPackage) {
     ownedString path(createExePath(const_cast<char*>(name)));
@@ -80,24 +73,24 @@ std::string readFile(const std::string& path) {
 }
 
 void replaceFile(const std::string& path, const std::string& content, int mode) {
-    outputFile file(path.c_str());
+    packOutputFile file(path.c_str());
     file.write(content.data(), (long)content.size());
     file.commit(mode);
 }
 
 void copyFile(const std::string& from, const std::string& to) {
-    long size = getFileSize(const_cast<char*>(from.c_str()));
+    long size = packGetFileSize(const_cast<char*>(from.c_str()));
     if (size < 0) {
         failWithReason("Unable to read", from);
     }
-    outputFile file(to.c_str());
+    packOutputFile file(to.c_str());
     file.appendFileRange(from.c_str(), 0, size);
     file.commit(0644);
 }
 
 void renameFile(const std::string& from, const std::string& to) {
     if (rename(from.c_str(), to.c_str()) != 0) {
-        failWithReason("Unable to rename '" + from + "' to", to);
+        failWithReason(("Unable to rename '" + from + "' to").c_str(), to);
     }
 }
 
@@ -143,7 +136,7 @@ std::vector<std::string> listDirectory(const std::string& path) {
 }
 
 void makeDirectory(const std::string& path) {
-    makeDirectories(path.c_str());
+    packMakeDirectories(path.c_str());
 }
 
 repositoryLock::repositoryLock(const std::string& directory) : descriptor(-1) {

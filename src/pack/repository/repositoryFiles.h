@@ -1,6 +1,8 @@
 #ifndef LARKWIN_PACK_REPOSITORY_REPOSITORYFILES_H
 #define LARKWIN_PACK_REPOSITORY_REPOSITORYFILES_H
 
+#include "pack/base/failure.h"
+
 #include <csignal>
 #include <string>
 #include <vector>
@@ -72,8 +74,5 @@ class repositoryLock {
     int descriptor;
     std::string scratchDirectory;
 };
-
-// A one-line message as larkwin-pack throws it.
-[[noreturn]] void fail(const std::string& message);
 
 #endif

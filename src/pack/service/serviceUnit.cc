@@ -1,5 +1,7 @@
 #include "pack/service/serviceUnit.h"
 
+#include "pack/base/failure.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/utf8Text.h"
 #include "unix/files.h"
 #include "util/owned.h"
@@ -156,23 +158,18 @@ char* createServiceUnit(const serviceRequest& service, const char* name, const c
     return text.createString();
 }
 
-// "Unable to write 'PATH': " and the system's reason.
-[[noreturn]] static void failWriting(const std::string& path) {
-    throw createStringCopy(("Unable to write '" + path + "': " + strerror(errno)).c_str());
-}
-
 void writeServiceUnit(const serviceRequest& service, const char* name, const char* executable,
                       const char* unitDirectory) {
     ownedString unit(createServiceUnit(service, name, executable));
     std::string path = std::string(unitDirectory) + "/" + name + ".service";
-    makeDirectories(unitDirectory);
+    packMakeDirectories(unitDirectory);
     std::unique_ptr<FILE, int (*)(FILE*)> out(fopen(path.c_str(), "w"), fclose);
     if (out == nullptr) {
-        failWriting(path);
+        failWithReason("Unable to write", path);
     }
     int written = fputs(unit.get(), out.get()) >= 0;
     if (fclose(out.release()) != 0 || !written) {
-        failWriting(path);
+        failWithReason("Unable to write", path);
     }
 }
 

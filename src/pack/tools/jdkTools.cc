@@ -1,5 +1,6 @@
 #include "pack/tools/jdkTools.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/tools/toolProcess.h"
 #include "pack/zip/classScan.h"
 #include "pack/zip/zipArchive.h"
@@ -7,7 +8,6 @@
 #include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
-#include "unix/outputFile.h"
 #include "util/owned.h"
 #include "util/stringArray.h"
 #include "util/stringBuffer.h"
@@ -102,7 +102,7 @@ static int writeClassPathArchive(const stringArray& jars, const char* scratch) {
         stringArray dropped;
         stringArray notes;
         zipMerge merge(archives.data(), (int)archives.size(), &dropped, &notes);
-        outputFile out(scratch);
+        packOutputFile out(scratch);
         merge.write(out, 0, "");
         out.commit(0600);
         return 1;

@@ -1,10 +1,10 @@
 #include "pack/zip/bundle.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipFormat.h"
 #include "pack/zip/zipMerge.h"
 #include "unix/files.h"
-#include "unix/outputFile.h"
 #include "util/stringArray.h"
 
 #include <cstdio>
@@ -15,8 +15,8 @@
 static void writeSingle(char* launcher, const char* archivePath, const char* output,
                         const char* configuration, const zipLimits& limits) {
     zipArchive archive(archivePath, limits);
-    long launcherSize = getFileSize(launcher);
-    outputFile out(output);
+    long launcherSize = packGetFileSize(launcher);
+    packOutputFile out(output);
     out.appendFileRange(launcher, 0, launcherSize);
     archive.writeShifted(out, launcherSize, configuration);
     out.commit(0755);
@@ -27,8 +27,8 @@ static void writeMerged(char* launcher, zipArchive** archives, int count, const 
     stringArray dropped;
     stringArray notes;
     zipMerge merge(archives, count, &dropped, &notes, limits);
-    long launcherSize = getFileSize(launcher);
-    outputFile out(output);
+    long launcherSize = packGetFileSize(launcher);
+    packOutputFile out(output);
     out.appendFileRange(launcher, 0, launcherSize);
     merge.write(out, launcherSize, configuration);
     out.commit(0755);
@@ -60,8 +60,8 @@ void writeBundle(char* launcher, const stringArray& archives, const char* output
 }
 
 void writeConfiguredLauncher(char* launcher, const char* output, const char* configuration) {
-    long launcherSize = getFileSize(launcher);
-    outputFile out(output);
+    long launcherSize = packGetFileSize(launcher);
+    packOutputFile out(output);
     out.appendFileRange(launcher, 0, launcherSize);
     // An archive without entries: its central directory, empty, starts
     // where the launcher ends.

@@ -1,9 +1,9 @@
 #include "pack/zip/classPathStrip.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/jarManifest.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipMerge.h"
-#include "unix/outputFile.h"
 #include "util/owned.h"
 #include "util/stringArray.h"
 
@@ -21,7 +21,7 @@ int writeWithoutClassPath(const char* jar, const char* output, int mode, stringA
     zipArchive* archives[] = {&archive};
     stringArray dropped;
     zipMerge merge(archives, 1, &dropped, notes);
-    outputFile out(output);
+    packOutputFile out(output);
     merge.write(out, 0, "");
     out.commit(mode);
     return 1;

@@ -13,7 +13,7 @@ class stringArray;
 // from machine to machine. Lines on what else changes (a signature that
 // would no longer match, removed) are added to notes. Returns 0 and writes
 // nothing when the manifest has no Class-Path: the jar is then copied as it
-// is. Throws the failures of zipArchive, zipMerge and outputFile.
+// is. Throws the failures of zipArchive, zipMerge and packOutputFile.
 int writeWithoutClassPath(const char* jar, const char* output, int mode, stringArray* notes);
 
 #endif

@@ -1,8 +1,9 @@
 #include "pack/zip/zipArchive.h"
 
+#include "pack/base/failure.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/zipFormat.h"
 #include "unix/files.h"
-#include "unix/outputFile.h"
 #include "util/owned.h"
 #include "util/strings.h"
 
@@ -18,7 +19,7 @@ static ownedArray<unsigned char> readBytes(const std::string& path, long offset,
     // The file functions take a path they may not change, typed as char*.
     std::string name = path;
     return ownedArray<unsigned char>(
-        (unsigned char*)createFileContent(&name[0], offset, (int)length));
+        (unsigned char*)packCreateFileContent(&name[0], offset, (int)length));
 }
 
 zipArchive::zipArchive(const char* archivePath, const zipLimits& archiveLimits)
@@ -28,29 +29,20 @@ zipArchive::zipArchive(const char* archivePath, const zipLimits& archiveLimits)
     readDirectory();
 }
 
-void zipArchive::fail(const char* format) const {
-    throw createMessage(format, path.c_str());
-}
-
-void zipArchive::failSystem(const char* format) const {
-    std::string withReason = std::string(format) + ": " + strerror(errno);
-    throw createMessage(withReason.c_str(), path.c_str());
-}
-
 void zipArchive::readEndRecord() {
     std::string name = path;
-    long fileSize = getFileSize(&name[0]);
+    long fileSize = packGetFileSize(&name[0]);
     if (fileSize < zipEndRecordSize) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     // Parts of the archive are read with int lengths; so large an archive
     // is not bundled.
     if (fileSize > limits.largestInput) {
-        fail("'%s' is too large to bundle");
+        fail("'" + path + "' is too large to bundle");
     }
     endPosition = findZipEndRecord(&name[0], fileSize);
     if (endPosition < 0) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     endRecord = readBytes(path, endPosition, zipEndRecordSize);
     int zip64Locator = 0;
@@ -61,12 +53,12 @@ void zipArchive::readEndRecord() {
     if (zip64Locator || getZip2(endRecord.get(), 10) == 0xFFFF ||
         getZip4(endRecord.get(), 12) == zipLargestOffset ||
         getZip4(endRecord.get(), 16) == zipLargestOffset) {
-        fail("'%s' is a ZIP64 archive, which larkwin-pack cannot adjust");
+        fail("'" + path + "' is a ZIP64 archive, which larkwin-pack cannot adjust");
     }
     // Archives split over several files are not single-file zip archives.
     if (getZip2(endRecord.get(), 4) != 0 || getZip2(endRecord.get(), 6) != 0 ||
         getZip2(endRecord.get(), 8) != getZip2(endRecord.get(), 10)) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
 }
 
@@ -74,11 +66,11 @@ void zipArchive::readDirectory() {
     directorySize = getZip4(endRecord.get(), 12);
     directoryOffset = getZip4(endRecord.get(), 16);
     if (directoryOffset + directorySize > endPosition) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     // Offsets that do not count bytes in front of the archive.
     if (directoryOffset + directorySize < endPosition) {
-        fail("'%s' already has a launcher or other bytes in front of its archive");
+        fail("'" + path + "' already has a launcher or other bytes in front of its archive");
     }
     directory = readBytes(path, directoryOffset, directorySize);
     entryCount = getZip2(endRecord.get(), 10);
@@ -88,22 +80,22 @@ void zipArchive::readDirectory() {
     for (int entry = 0; entry < entryCount; entry++) {
         if (position + zipHeaderSize > directorySize ||
             get4LE(directory.get(), position) != zipHeaderSignature) {
-            fail("'%s' is not a zip archive");
+            fail("'" + path + "' is not a zip archive");
         }
         long localHeader = getZip4(directory.get(), position + zipLocalOffsetField);
         if (localHeader == zipLargestOffset) {
-            fail("'%s' is a ZIP64 archive, which larkwin-pack cannot adjust");
+            fail("'" + path + "' is a ZIP64 archive, which larkwin-pack cannot adjust");
         }
         firstLocalHeader = localHeader < firstLocalHeader ? localHeader : firstLocalHeader;
         headerPositions[entry] = position;
         position += getZipHeaderLength(directory.get() + position);
     }
     if (position != directorySize) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     // Offsets that already count bytes in front of the archive.
     if (position > 0 && firstLocalHeader != 0) {
-        fail("'%s' already has a launcher or other bytes in front of its archive");
+        fail("'" + path + "' already has a launcher or other bytes in front of its archive");
     }
 }
 
@@ -112,7 +104,7 @@ FILE* zipArchive::getReader() const {
         reader.reset(fopen(path.c_str(), "rb"));
     }
     if (reader == nullptr) {
-        failSystem("Unable to open '%s'");
+        failWithReason("Unable to open", path);
     }
     return reader.get();
 }
@@ -124,9 +116,9 @@ static void checkRead(const zipArchive& archive, FILE* file, size_t got, size_t 
         return;
     }
     if (ferror(file)) {
-        archive.failSystem("Unable to read '%s'");
+        failWithReason("Unable to read", archive.getPath());
     }
-    archive.fail("Unable to read '%s': it ends early");
+    fail("Unable to read '" + std::string(archive.getPath()) + "': it ends early");
 }
 
 // Exactly length bytes of the file from offset on.
@@ -134,7 +126,7 @@ std::vector<unsigned char> zipArchive::readRange(long offset, long length) const
     FILE* file = getReader();
     std::vector<unsigned char> bytes(length > 0 ? length : 1);
     if (fseek(file, offset, SEEK_SET) != 0) {
-        failSystem("Unable to read '%s'");
+        failWithReason("Unable to read", path);
     }
     checkRead(*this, file, length > 0 ? fread(bytes.data(), 1, length, file) : 0, (size_t)length);
     return bytes;
@@ -145,7 +137,7 @@ std::vector<unsigned char> zipArchive::readRange(long offset, long length) const
 long zipArchive::getDataStart(int entry) const {
     long start = getZip4(getHeader(entry), zipLocalOffsetField);
     if (start + zipLocalHeaderSize > directoryOffset) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     std::vector<unsigned char> bytes = readRange(start, zipLocalHeaderSize);
     unsigned char* local = bytes.data();
@@ -154,7 +146,7 @@ long zipArchive::getDataStart(int entry) const {
                      getZip2(local, zipNameLengthField - zipLocalShift) +
                      getZip2(local, zipExtraLengthField - zipLocalShift);
     if (!valid) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     return dataStart;
 }
@@ -173,21 +165,21 @@ void zipArchive::locateEntry(int entry, long* start, long* length) const {
             descriptor = withSignature ? 16 : 12;
         }
         if (descriptor == 0) {
-            fail("'%s' is not a zip archive");
+            fail("'" + path + "' is not a zip archive");
         }
         end += descriptor;
     }
     if (end > directoryOffset) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     *start = getZip4(header, zipLocalOffsetField);
     *length = end - *start;
 }
 
-void zipArchive::copyRange(outputFile& out, long offset, long length) const {
+void zipArchive::copyRange(packOutputFile& out, long offset, long length) const {
     FILE* file = getReader();
     if (fseek(file, offset, SEEK_SET) != 0) {
-        failSystem("Unable to read '%s'");
+        failWithReason("Unable to read", path);
     }
     unsigned char chunk[65536];
     for (long remaining = length; remaining > 0;) {
@@ -224,22 +216,22 @@ unsigned char* zipArchive::createContent(int entry, long* size) const {
     if ((getZip2(header, zipFlagsField) & zipFlagEncrypted) ||
         (method != zipStored && method != zipDeflated) ||
         (method == zipStored && length != *size)) {
-        fail("'%s' holds a damaged entry");
+        fail("'" + path + "' holds a damaged entry");
     }
     // Joined contents are held in memory, with int lengths.
     if (*size > limits.largestContent) {
-        fail("'%s' is too large to bundle");
+        fail("'" + path + "' is too large to bundle");
     }
     long dataStart = getDataStart(entry);
     if (dataStart + length > directoryOffset) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     std::vector<unsigned char> data = readRange(dataStart, length);
     ownedArray<unsigned char> content(new unsigned char[*size + 1]);
     int intact = method == zipStored ? (memcpy(content.get(), data.data(), length), 1)
                                      : inflateAll(data.data(), length, content.get(), *size);
     if (!intact || crc32(0, content.get(), (uInt)*size) != (uLong)getZip4(header, zipCrcField)) {
-        fail("'%s' holds a damaged entry");
+        fail("'" + path + "' holds a damaged entry");
     }
     return content.release();
 }
@@ -325,27 +317,27 @@ void zipArchive::readContent(int entry, contentConsumer consume, void* context) 
     int usable = !(getZip2(header, zipFlagsField) & zipFlagEncrypted) &&
                  (method == zipStored ? length == content->stated : content->inflating);
     if (!usable) {
-        fail("'%s' holds a damaged entry");
+        fail("'" + path + "' holds a damaged entry");
     }
     long dataStart = getDataStart(entry);
     if (dataStart + length > directoryOffset) {
-        fail("'%s' is not a zip archive");
+        fail("'" + path + "' is not a zip archive");
     }
     FILE* file = getReader();
     if (fseek(file, dataStart, SEEK_SET) != 0) {
-        failSystem("Unable to read '%s'");
+        failWithReason("Unable to read", path);
     }
     readChunks(*this, file, length, *content, consume, context);
     int intact = content->ended && !content->damaged && content->produced == content->stated &&
                  content->crc == (uLong)getZip4(header, zipCrcField);
     if (!intact) {
-        fail("'%s' holds a damaged entry");
+        fail("'" + path + "' holds a damaged entry");
     }
 }
 
-void zipArchive::writeShifted(outputFile& out, long shift, const char* comment) const {
+void zipArchive::writeShifted(packOutputFile& out, long shift, const char* comment) const {
     if (directoryOffset + shift > limits.largestOffset) {
-        fail("'%s' is too large to bundle");
+        fail("'" + path + "' is too large to bundle");
     }
     out.appendFileRange(path.c_str(), 0, directoryOffset);
     for (int entry = 0; entry < entryCount; entry++) {

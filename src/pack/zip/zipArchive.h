@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class outputFile;
+class packOutputFile;
 
 // A zip archive that can be written out again with other bytes in front of it:
 // its central directory and end record, read once, with offsets that
@@ -26,7 +26,7 @@ class zipArchive {
 
     // Appends the archive to out as it must read when it starts shift bytes
     // into the file, with comment (at most 65535 bytes) as its comment.
-    void writeShifted(outputFile& out, long shift, const char* comment) const;
+    void writeShifted(packOutputFile& out, long shift, const char* comment) const;
 
     const char* getPath() const { return path.c_str(); }
     int getEntryCount() const { return entryCount; }
@@ -40,7 +40,7 @@ class zipArchive {
     // when they do not lie in front of the central directory.
     void locateEntry(int entry, long* start, long* length) const;
     // Appends length bytes of the archive from offset on to out.
-    void copyRange(outputFile& out, long offset, long length) const;
+    void copyRange(packOutputFile& out, long offset, long length) const;
     // The entry's uncompressed content, checked against its CRC, as a new
     // array; *size is its length. Throws "'%s' holds a damaged entry".
     unsigned char* createContent(int entry, long* size) const;
@@ -50,9 +50,6 @@ class zipArchive {
     // "'%s' holds a damaged entry", or what consume throws.
     typedef void (*contentConsumer)(void* context, const unsigned char* bytes, long length);
     void readContent(int entry, contentConsumer consume, void* context) const;
-    [[noreturn]] void fail(const char* format) const;
-    // As fail, with ": " and the reason errno gives.
-    [[noreturn]] void failSystem(const char* format) const;
 
   private:
     void readEndRecord();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class outputFile;
+class packOutputFile;
 class stringArray;
 class zipArchive;
 
@@ -41,7 +41,7 @@ class zipMerge {
     // archives' failures, "cannot merge ..." for a registry that cannot be
     // joined, or "the merged archive needs ZIP64 ..." when it holds too many
     // entries or bytes for the classic format.
-    void write(outputFile& out, long offset, const char* comment);
+    void write(packOutputFile& out, long offset, const char* comment);
 
   private:
     void readManifests();
@@ -94,7 +94,7 @@ class zipMerge {
     int manifestItem;
     int multiRelease;
     std::vector<int> archiveMultiRelease;
-    outputFile* out;
+    packOutputFile* out;
     long position;
     int written;
     // The central directory written so far. Headers are bounded by the

@@ -1,9 +1,9 @@
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/mergeMessages.h"
 #include "pack/zip/registryJoin.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipMerge.h"
 #include "pack/zip/zipMergeItems.h"
-#include "unix/outputFile.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -102,7 +102,7 @@ namespace {
 // The joined list as its pieces pass: its CRC, length and last byte, and
 // where it goes (nowhere while it is only measured).
 struct joinedText {
-    outputFile* out;
+    packOutputFile* out;
     uLong crc;
     long length;
     int last;
@@ -217,7 +217,7 @@ void zipMerge::writeEntries() {
     }
 }
 
-void zipMerge::write(outputFile& file, long offset, const char* comment) {
+void zipMerge::write(packOutputFile& file, long offset, const char* comment) {
     out = &file;
     position = offset;
     written = 0;

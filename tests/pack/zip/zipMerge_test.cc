@@ -1,9 +1,9 @@
 #include "pack/zip/zipMerge.h"
 
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipTestSupport.h"
 #include "testSupport.h"
-#include "unix/outputFile.h"
 #include "util/stringArray.h"
 
 #include <gtest/gtest.h>
@@ -80,7 +80,7 @@ class ZipMergeTest : public ::testing::Test {
         std::string output = dir.path("merged");
         std::string message = thrownMessage([&] {
             zipMerge merged(archives.data(), (int)archives.size(), &dropped, &notes);
-            outputFile out(output.c_str());
+            packOutputFile out(output.c_str());
             out.write(prefix.data(), (long)prefix.size());
             merged.write(out, (long)prefix.size(), "mainclass Main");
             out.commit(0644);
