@@ -88,6 +88,14 @@ static std::vector<manifestSection> readSections(const char* text, long length) 
     return sections;
 }
 
+static std::vector<manifestSection> readManifestSections(const zipArchive& archive) {
+    long length = 0;
+    int entry = -1;
+    ownedString manifest(createManifestText(archive, &length, &entry));
+    return manifest != nullptr ? readSections(manifest.get(), length)
+                               : std::vector<manifestSection>(1);
+}
+
 // The package attributes of a package in a jar: those of the main section,
 // overridden by those of the section named after the package.
 static manifestSection packageAttributesOf(const std::vector<manifestSection>& sections,
@@ -133,26 +141,21 @@ static bool keptSectionNames(const std::vector<manifestSection>& kept, const std
 std::string createPackageSections(zipArchive** archives,
                                   const std::map<std::string, int>& packages) {
     std::map<int, std::vector<manifestSection>> sectionsOf;
+    std::vector<manifestSection> kept = readManifestSections(*archives[0]);
     std::string sections;
     for (const auto& package : packages) {
         auto found = sectionsOf.find(package.second);
         if (found == sectionsOf.end()) {
-            long length = 0;
-            int entry = -1;
-            ownedString manifest(createManifestText(*archives[package.second], &length, &entry));
-            found = sectionsOf
-                        .emplace(package.second, manifest != nullptr
-                                                     ? readSections(manifest.get(), length)
-                                                     : std::vector<manifestSection>(1))
-                        .first;
+            found =
+                sectionsOf.emplace(package.second, readManifestSections(*archives[package.second]))
+                    .first;
         }
         // The first jar's manifest is kept with its sections: a section of
-        // the same name adds only what it lacks, since a name twice in one
-        // section is a fault that java warns of at every start.
+        // the same name adds only what the kept one lacks, since a name twice
+        // in one section is a fault that java warns of at every start.
         std::string lines;
         for (const auto& attribute : packageAttributesOf(found->second, package.first)) {
-            if (package.second != 0 ||
-                !keptSectionNames(found->second, package.first, attribute.first)) {
+            if (!keptSectionNames(kept, package.first, attribute.first)) {
                 appendLine(lines, attribute.first + ": " + attribute.second);
             }
         }

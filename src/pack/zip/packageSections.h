@@ -17,9 +17,9 @@ std::string getClassPackage(const char* name, int length);
 // archive's Specification-*, Implementation-* and Sealed attributes (its
 // section of the package overriding its main section), so that
 // Package.getImplementationVersion() answers as on the class path. Packages
-// of an archive whose manifest has none of them get no section; for the
-// first archive, whose manifest is kept, what its own section of the package
-// says is not said again. Lines
+// of an archive whose manifest has none of them get no section; what the
+// first archive's kept manifest says in its own section of a package is not
+// said again (that section's word stands). Lines
 // longer than 72 bytes are continued as manifests continue them.
 std::string createPackageSections(zipArchive** archives,
                                   const std::map<std::string, int>& packages);
