@@ -6,10 +6,10 @@
 // failures allowed are the merge's reasoned refusals.
 
 #include "fuzzSupport.h"
+#include "pack/base/reasonedFiles.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipFormat.h"
 #include "pack/zip/zipMerge.h"
-#include "unix/outputFile.h"
 #include "util/stringArray.h"
 
 #include <set>
@@ -168,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         stringArray dropped;
         stringArray notes;
         zipMerge merge(archives, archiveCount, &dropped, &notes);
-        outputFile out(output.c_str());
+        packOutputFile out(output.c_str());
         merge.write(out, 0, "mainclass A");
         out.commit(0644);
     });

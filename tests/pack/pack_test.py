@@ -800,7 +800,8 @@ class MergeTest(PackTestCase):
         self.assert_fails_leaving_nothing("'%s' holds a damaged entry" % damaged, MERGE_APP_JAR,
                                           damaged)
         missing = self.path("missing.jar")
-        self.assert_fails_leaving_nothing("Unable to open '%s'" % missing, MERGE_APP_JAR, missing)
+        self.assert_fails_leaving_nothing("Unable to open '%s': No such file or directory" % missing,
+                                          MERGE_APP_JAR, missing)
 
 
 class UnreadableTest(PackTestCase):
@@ -811,8 +812,8 @@ class UnreadableTest(PackTestCase):
     def test_unreadable_dependency_fails_leaving_nothing(self):
         unreadable = shutil.copy(MERGE_DEP_JAR, self.path("unreadable.jar"))
         os.chmod(unreadable, 0)
-        self.assert_fails_leaving_nothing("Unable to open '%s'" % unreadable, MERGE_APP_JAR,
-                                          unreadable, prefix=without_override())
+        self.assert_fails_leaving_nothing("Unable to open '%s': Permission denied" % unreadable,
+                                          MERGE_APP_JAR, unreadable, prefix=without_override())
 
 
 def without_override():
