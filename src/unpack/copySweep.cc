@@ -85,10 +85,13 @@ static void removeIfUnused(const char* copy, time_t now) {
         return;
     }
     // Renamed first, so that no start takes a copy that is half removed.
-    ownedString doomed(createMessage("%s.removing", copy));
-    char* slash = strrchr(doomed.get(), '/');
-    memmove(slash + 2, slash + 1, strlen(slash + 1) + 1);
-    slash[1] = '.';
+    // "PARENT/.DIGEST.removing": hidden, as an unpack's own folder is.
+    const char* slash = strrchr(copy, '/');
+    if (slash == nullptr) {
+        close(fd);
+        return;
+    }
+    ownedString doomed(createMessage("%.*s/.%s.removing", (int)(slash - copy), copy, slash + 1));
     if (rename(copy, doomed.get()) == 0) {
         reportUnpack("removing '%s', unused for 30 days", copy);
         removeCopyTree(doomed.get());
