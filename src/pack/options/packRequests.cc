@@ -77,10 +77,9 @@ packageRequest createPackageRequest(const packOptions& options) {
         }
     }
     if (options.updateUrl.has_value() && options.signKey.has_value()) {
-        request.updates =
-            updatesRequest{*options.updateUrl, *options.signKey,
-                           options.keep.has_value() ? atoi(options.keep->c_str()) : 3,
-                           options.nextSignKey.value_or("")};
+        request.updates = updatesRequest{*options.updateUrl, *options.signKey,
+                                         options.keep.has_value() ? atoi(options.keep->c_str()) : 3,
+                                         options.nextSignKey.value_or("")};
     }
     return request;
 }
