@@ -14,6 +14,7 @@
 #include "util/owned.h"
 #include "util/strings.h"
 #include "vm/javaVm.h"
+#include "vm/moduleAccess.h"
 
 #include <cstdio>
 #include <cstring>
@@ -56,6 +57,14 @@ static void addSkipPath(configFile& file, javaVm& vm, char* argument) {
 
 static void vmParam(configFile&, javaVm& vm, char* argument) {
     vm.addVmOption(createStringCopy(argument));
+}
+
+static void addExports(configFile&, javaVm& vm, char* argument) {
+    addManifestAccess(vm.manifestExports, argument);
+}
+
+static void addOpens(configFile&, javaVm& vm, char* argument) {
+    addManifestAccess(vm.manifestOpens, argument);
 }
 
 static void mainClass(configFile&, javaVm& vm, char* argument) {
@@ -127,6 +136,8 @@ static const directive directives[] = {
     {"startupcache", applyStartupCache},
     {"shortruns", applyShortRuns},
     {"unpack", applyUnpack},
+    {"addexports", addExports},
+    {"addopens", addOpens},
 };
 
 const directive* findDirective(const char* word) {

@@ -14,6 +14,7 @@
 #include "unix/exePath.h"
 #include "util/owned.h"
 #include "util/strings.h"
+#include "vm/moduleAccess.h"
 
 #include <cstdio>
 #include <cstring>
@@ -185,6 +186,7 @@ void jniVmUnix::run() {
         return;
     }
     javaRuntime runtime(javaPath);
+    useManifestAccess(*this, runtime);
     startupCache cache(*this, runtime);
     shortRuns compilers(*this, cache);
     stringArray crashOptions;

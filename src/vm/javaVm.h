@@ -79,6 +79,12 @@ class javaVm {
 
     // "crashdir" (see setCrashDirectory).
     char* crashDirectory;
+
+    // "addexports" and "addopens": the MODULE/PACKAGE entries of a jar's
+    // Add-Exports and Add-Opens, which become VM options at launch for the
+    // packages that the runtime has (vm/moduleAccess.h).
+    stringArray manifestExports;
+    stringArray manifestOpens;
 };
 
 #endif

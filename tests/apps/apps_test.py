@@ -1,6 +1,6 @@
 """Real applications from Debian's packages, packaged three ways by larkwin-pack.
 
-Each application (Groovy, Ant, Derby's ij) runs its jobs through its own start
+Each application (Groovy, Ant, Derby's ij, JOSM) runs its jobs through its own start
 script and then as a one-file bundle, as an app image and as a copied launcher
 with a .config beside it; standard output, standard error and the exit code
 of every job, failing ones included, must be the same bytes. One runtime is
@@ -319,6 +319,28 @@ class DerbyTest(ApplicationTest, unittest.TestCase):
     def jobs(self):
         # ij reports a failing statement or a missing file and still exits 0.
         return [["job.sql"], ["missing.sql"]]
+
+
+class JosmTest(ApplicationTest, unittest.TestCase):
+    """JOSM: its manifest's Add-Exports and Add-Opens name a module (jdk.deploy)
+    and packages (com.apple.eawt) that no runtime here has, which java -jar
+    passes over without a word; its jobs run as java -jar runs them."""
+
+    name = "josm"
+    main_class = "org.openstreetmap.josm.gui.MainApplication"
+
+    @classmethod
+    def prepare(cls):
+        jar = "/usr/share/josm/josm.jar"
+        needs("josm", jar)
+        cls.jars = [jar] + [os.path.join("/usr/share/java", name) for name in
+                            ("commons-compress.jar", "gettext-commons.jar", "jmapviewer.jar")]
+        cls.script = write(os.path.join(cls.dir, "josm"),
+                           b'#!/bin/sh\nexec "$JAVA_HOME/bin/java" -jar %s "$@"\n' % jar.encode())
+        os.chmod(cls.script, 0o755)
+
+    def jobs(self):
+        return [["--version"], ["--nonsense"]]
 
 
 def tearDownModule():

@@ -673,7 +673,7 @@ class MergeTest(PackTestCase):
             "left out, as the class path leaves it out\n" % (app, app)
             + self.dropped_line("merge/shared.txt", self.path("lib/dep one.jar"), app), errors)
         self.assertEqual(b"mainclass merge.ServiceMain\nstartupcache\n"
-                         b"vmparam --add-opens=java.base/java.lang=ALL-UNNAMED\n",
+                         b"addopens java.base/java.lang\n",
                          self.show(output).stdout)
         self.assertIn("merge/dep/DepGreeter.class", entry_names(output))
         self.assertEqual(b"Manifest-Version: 1.0\r\nAdd-Opens: java.base/java.lang\r\n\r\n",
@@ -802,6 +802,63 @@ class MergeTest(PackTestCase):
         missing = self.path("missing.jar")
         self.assert_fails_leaving_nothing("Unable to open '%s': No such file or directory" % missing,
                                           MERGE_APP_JAR, missing)
+
+
+ACCESS_SOURCE = b"""public class Access {
+    public static void main(String[] arguments) {
+        Module unnamed = Access.class.getModule();
+        System.out.println(Object.class.getModule().isExported("sun.nio.ch", unnamed));
+        System.out.println(Object.class.getModule().isOpen("java.lang", unnamed));
+    }
+}
+"""
+# Entries for a module that no runtime has, a package that Linux's
+# java.desktop lacks, one that Java 25 dropped, one that is no name, and two
+# that every runtime has.
+ACCESS_MANIFEST = ("Manifest-Version: 1.0\r\nMain-Class: Access\r\n"
+                   "Add-Exports: jdk.deploy/com.sun.deploy.config java.desktop/com.apple.eawt\r\n"
+                   "  java.base/sun.security.action java.base/sun.nio.ch\r\n"
+                   "Add-Opens: java.base/java.lang java.base/no.such.pkg java.base\r\n\r\n")
+RUNTIMES = ["/usr/lib/jvm/java-17-openjdk-amd64", "/usr/lib/jvm/temurin-25-jdk-amd64"]
+
+
+class ManifestAccessTest(PackTestCase):
+    def test_entries_the_runtime_lacks_are_passed_over_in_silence_as_java_jar_does(self):
+        """Standard output and standard error byte for byte as java -jar's, on
+        each runtime at hand; +DEBUG names what was left out."""
+        os.mkdir(self.path("classes"))
+        write(self.path("classes/Access.java"), ACCESS_SOURCE)
+        compiled = run(os.path.join(JDK, "bin", "javac"), "--release", "17", "-d",
+                       self.path("classes"), self.path("classes/Access.java"))
+        self.assertEqual(0, compiled.returncode, compiled.stderr)
+        app = self.path("app.jar")
+        with zipfile.ZipFile(app, "w") as jar:
+            jar.writestr("META-INF/MANIFEST.MF", ACCESS_MANIFEST)
+            jar.write(self.path("classes/Access.class"), "Access.class")
+        bundle = self.bundle("--main-class", "Access", "--no-startup-cache", archive=app)
+        tried = 0
+        for home in RUNTIMES:
+            if not os.path.exists(os.path.join(home, "lib", "modules")):
+                continue
+            tried += 1
+            environment = dict(os.environ, JAVA_HOME=home)
+            expected = run(os.path.join(home, "bin", "java"), "-jar", app, env=environment)
+            got = run(bundle, env=environment)
+            self.assertEqual(b"true\ntrue\n", expected.stdout, home)
+            self.assertEqual((expected.stdout, expected.stderr, expected.returncode),
+                             (got.stdout, got.stderr, got.returncode), home)
+            debug = run(bundle, "+DEBUG", env=environment).stdout.decode()
+            for line in ["addexports: left out jdk.deploy/com.sun.deploy.config: the runtime "
+                         "has no such module\n",
+                         "addexports: left out java.desktop/com.apple.eawt: the module has no "
+                         "such package\n",
+                         "addopens: left out java.base/no.such.pkg: the module has no such "
+                         "package\n",
+                         "addopens: left out java.base: not a module's and a package's name\n"]:
+                self.assertIn(line, debug, home)
+            self.assertEqual("25" in home, "left out java.base/sun.security.action" in debug)
+        if tried < len(RUNTIMES):
+            print("SKIPPED in part: only %d of the runtimes %s are installed" % (tried, RUNTIMES))
 
 
 class UnreadableTest(PackTestCase):

@@ -14,9 +14,11 @@ static int isNameCharacter(char c) {
            c == '_' || c == '$' || c == '/' || c == '-';
 }
 
+// One line "WORD M/P M/P ..." for the attribute, when it names any.
 static void appendPackages(stringBuffer& lines, const char* jarPath, const char* manifest,
-                           long length, const char* attribute, const char* option) {
+                           long length, const char* attribute, const char* word) {
     ownedString value(createMainAttribute(manifest, length, attribute));
+    int named = 0;
     for (const char* cursor = value.get(); cursor != nullptr && *cursor != 0;) {
         const char* end = cursor;
         while (*end != 0 && *end != ' ') {
@@ -28,12 +30,13 @@ static void appendPackages(stringBuffer& lines, const char* jarPath, const char*
             end++;
         }
         if (end > cursor) {
-            lines.append("vmparam ");
-            lines.append(option);
+            lines.append(named++ == 0 ? word : " ");
             lines.append(cursor, (int)(end - cursor));
-            lines.append("=ALL-UNNAMED\n");
         }
         cursor = *end == ' ' ? end + 1 : end;
+    }
+    if (named > 0) {
+        lines.append("\n");
     }
 }
 
@@ -45,8 +48,8 @@ char* createLaunchLinesOf(const char* jarPath, const char* manifest, long length
                             jarPath);
     }
     stringBuffer lines;
-    appendPackages(lines, jarPath, manifest, length, "Add-Opens", "--add-opens=");
-    appendPackages(lines, jarPath, manifest, length, "Add-Exports", "--add-exports=");
+    appendPackages(lines, jarPath, manifest, length, "Add-Opens", "addopens ");
+    appendPackages(lines, jarPath, manifest, length, "Add-Exports", "addexports ");
     ownedString nativeAccess(createMainAttribute(manifest, length, "Enable-Native-Access"));
     if (nativeAccess != nullptr && strcmp(nativeAccess.get(), "ALL-UNNAMED") == 0) {
         lines.append("vmparam --enable-native-access=ALL-UNNAMED\n");

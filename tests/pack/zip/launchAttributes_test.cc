@@ -18,14 +18,15 @@ std::string linesOf(const std::string& manifest) {
 }
 
 TEST(LaunchAttributes, JavaJarAttributesBecomeVmOptions) {
-    EXPECT_EQ("vmparam --add-opens=java.base/java.lang=ALL-UNNAMED\n"
-              "vmparam --add-opens=java.base/java.util=ALL-UNNAMED\n"
-              "vmparam --add-exports=jdk.compiler/com.sun.tools.javac.api=ALL-UNNAMED\n"
+    EXPECT_EQ("addopens java.base/java.lang java.base/java.util\n"
+              "addexports jdk.compiler/com.sun.tools.javac.api\n"
               "vmparam --enable-native-access=ALL-UNNAMED\n",
               linesOf("Manifest-Version: 1.0\r\nAdd-Opens: java.base/java.lang java.base/ja\r\n"
                       " va.util\r\nEnable-Native-Access: ALL-UNNAMED\r\n"
                       "Add-Exports: jdk.compiler/com.sun.tools.javac.api\r\n\r\n"));
     EXPECT_EQ("", linesOf("Manifest-Version: 1.0\r\nMain-Class: a.B\r\n\r\n"));
+    // Blanks alone name nothing; runs of them are one separator.
+    EXPECT_EQ("addexports a/b c/d\n", linesOf("Add-Opens:  \r\nAdd-Exports: a/b  c/d \r\n\r\n"));
 }
 
 TEST(LaunchAttributes, WhatTheLauncherCannotDoIsRefused) {
