@@ -1,5 +1,6 @@
 #include "cache/vmShape.h"
 
+#include "unix/files.h"
 #include "util/owned.h"
 #include "util/stringBuffer.h"
 #include "util/strings.h"
@@ -148,6 +149,31 @@ char* vmShape::createBaseArchiveName() const {
     return name.createString();
 }
 
+static int isArchiveFile(const char* path) {
+    struct stat status;
+    return stat(path, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+}
+
+// A runtime made without any base archive (an image packed to be the same
+// from one build to the next, before Java 25): the cache's static archive,
+// dumped from the list of the classes the application loaded, holds the
+// runtime's classes too, so the first start runs as it would without the
+// cache and the later ones map that archive. From Java 24 the archive links
+// its classes ahead of time, which was not tried without a base.
+int vmShape::hasNoBaseArchive(const char* serverDirectory) const {
+    if (featureVersion >= 24) {
+        return 0;
+    }
+    static const char* const names[] = {"classes.jsa", "classes_nocoops.jsa"};
+    for (const char* name : names) {
+        ownedString path(createString(serverDirectory, name));
+        if (isMissingFile(path.get()) == 0) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 char* vmShape::createBaseArchiveRefusal(const char* home) const {
     if (!compressedClassPointers) {
         return createStringCopy(
@@ -163,8 +189,7 @@ char* vmShape::createBaseArchiveRefusal(const char* home) const {
     ownedString name(createBaseArchiveName());
     ownedString directory(createString(home, "/lib/server/"));
     ownedString path(createString(directory.get(), name.get()));
-    struct stat status;
-    if (stat(path.get(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+    if (isArchiveFile(path.get()) || hasNoBaseArchive(directory.get())) {
         return nullptr;
     }
     return createMessage("the runtime has no base archive '%s' for these options", path.get());

@@ -32,6 +32,7 @@ class vmShape {
     void readOption(const char* option);
     void decideCollector(machineSize machine);
     void decideCompressedOops(machineSize machine);
+    int hasNoBaseArchive(const char* serverDirectory) const;
 
     int featureVersion;
     int compressedOops;

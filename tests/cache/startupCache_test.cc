@@ -270,7 +270,7 @@ TEST(StartupCache, StandsAsideAndSaysWhy) {
     const refusal cases[] = {
         {"11.0.2", true, nullptr, "is older than Java 13 or does not say"},
         {"garbled", true, nullptr, "is older than Java 13 or does not say"},
-        {"17.0.9", false, nullptr, "the runtime has no base archive"},
+        {"25.0.3", false, nullptr, "the runtime has no base archive"},
         {"17.0.9", true, "-XX:+UseZGC", "has no base archive '"},
         {"17.0.9", true, "-XX:-UseCompressedClassPointers", "keeps the runtime's base archive"},
         {"25.0.3", true, "-XX:ObjectAlignmentInBytes=16", "keeps the runtime's base archive"},
@@ -292,6 +292,24 @@ TEST(StartupCache, StandsAsideAndSaysWhy) {
         EXPECT_EQ(0u, result.out.find("startupcache: not used: ")) << result.out;
         EXPECT_NE(std::string::npos, result.out.find(each.says)) << result.out;
     }
+}
+
+// Before Java 24 the archive, dumped from the class list, holds the
+// runtime's classes too: a runtime made without any base archive gets it
+// all the same, and only a shape whose own base archive is missing beside
+// another stands aside.
+TEST(StartupCache, ARuntimeWithoutAnyBaseArchiveBeforeJava24StillGetsOne) {
+    scratchDir dir;
+    cachedLaunch launch(dir, "17.0.9", false);
+    std::string archive = assemble(launch);
+    ASSERT_NE("", archive);
+    std::vector<std::string> mapped = launch.options();
+    ASSERT_EQ(4u, mapped.size());
+    EXPECT_EQ("-XX:SharedArchiveFile=" + archive, mapped[1]);
+    launch.vm.addVmOption(createStringCopy("-XX:+UseZGC"));
+    EXPECT_NE(0u, launch.options().size());
+    dir.write("jdk/lib/server/classes.jsa", "base");
+    EXPECT_EQ(0u, launch.options().size());
 }
 
 TEST(StartupCache, IsOffForOneRunWhenTheUserSaysSo) {

@@ -158,7 +158,11 @@ class MavenPluginTest(unittest.TestCase):
                         "--license-file", os.path.join(SAMPLE, "LICENSE"), "--license", "MIT",
                         "--runtime", os.path.join(WORK, "runtime"), "--quiet",
                         "--main-class", "com.larkwin.demo.Demo", DEMO_JAR], env=env)
-        return out, bundle, packages
+        # Linked by jlink: before Java 25 without the base archive, whose dump
+        # differs each time.
+        image = run([PACK, "--app-image", out + "/image", "--main-class",
+                     "com.larkwin.demo.Demo", DEMO_JAR], env=env)
+        return out, bundle, packages, image
 
     def built(self, build):
         result = self.builds[build]
@@ -217,6 +221,22 @@ class MavenPluginTest(unittest.TestCase):
         self.assertIn("dists/stable/InRelease", [entry[0] for entry in indexes[0]])
         # The files' contents and modes; their times are those of the copies.
         self.assertEqual(*[[(e[0], e[1], e[3]) for e in index] for index in indexes])
+        self.assertEqual(tree_listing(one + "/image"), tree_listing(two + "/image"))
+        self.assert_the_start_up_cache_serves_from_the_second_start(one + "/image/bin/image")
+
+    def assert_the_start_up_cache_serves_from_the_second_start(self, command):
+        """An image without a base archive runs alike each time, and from the
+        second start on maps the archive of the start-up cache."""
+        linked = os.path.join(os.path.dirname(command), "../runtime/lib/server/classes.jsa")
+        release = read(os.path.join(os.path.dirname(command), "../runtime/release")).decode()
+        version = int(re.search(r'JAVA_VERSION="(\d+)', release).group(1))
+        self.assertEqual(version >= 25, os.path.exists(linked), release)
+        env = environment(XDG_CACHE_HOME=os.path.join(WORK, "image-cache"))
+        first = run([command, "x"], timeout=60, env=dict(env, LARKWIN_STARTUP_CACHE="wait"))
+        second = run([command, "x"], timeout=60, env=env)
+        self.assertEqual((0, first.stdout), (second.returncode, second.stdout))
+        debug = run([command, "+DEBUG", "x"], timeout=60, env=env).stdout
+        self.assertIn("startupcache: using '", debug)
 
     def test_a_project_without_a_main_class_fails_with_the_reason(self):
         result = self.builds["nomain"]

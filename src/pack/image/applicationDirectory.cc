@@ -7,9 +7,11 @@
 #include "pack/image/treeTimes.h"
 #include "pack/service/serviceUnit.h"
 #include "pack/tools/jdkTools.h"
+#include "pack/zip/buildTime.h"
 #include "pack/zip/bundle.h"
 #include "pack/zip/classPathStrip.h"
 #include "pack/zip/zipArchive.h"
+#include "runtime/runtimeRelease.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/removalOnSignal.h"
@@ -68,6 +70,20 @@ static void warnOfRequiredModules(const char* excluded, const std::string& runti
     }
 }
 
+// The first feature release whose dump was found to give the same bytes
+// each time (Temurin 25.0.3), and the first whose start-up cache maps an
+// archive of its own (Java 13).
+static const int firstDeterministicDump = 25;
+static const int firstStartupCache = 13;
+
+bool leavesOutBaseArchive(const imageRequest& request, const char* jdkHome) {
+    if (request.package || !request.startupCache || request.training || !getSourceDateEpoch()) {
+        return false;
+    }
+    int feature = runtimeRelease(jdkHome).getFeatureVersion();
+    return feature >= firstStartupCache && feature < firstDeterministicDump;
+}
+
 static void linkAutomaticRuntime(const imageRequest& request, const stringArray& jars,
                                  const std::string& image, const std::string& runtime) {
     ownedString home(createJdkHome());
@@ -88,7 +104,13 @@ static void linkAutomaticRuntime(const imageRequest& request, const stringArray&
         printf("larkwin-pack: linking a runtime of %s with the JDK in '%s'\n", modules.get(),
                home.get());
     }
-    linkRuntime(home.get(), modules.get(), runtime.c_str(), request.keepDebug);
+    bool leftOut = leavesOutBaseArchive(request, home.get());
+    if (leftOut && !request.quiet) {
+        printf("larkwin-pack: the runtime gets no base archive (lib/server/classes.jsa): this "
+               "JDK's dump differs from one build to the next; the start-up cache makes the "
+               "application's archive at its first start\n");
+    }
+    linkRuntime(home.get(), modules.get(), runtime.c_str(), request.keepDebug, !leftOut);
     warnOfRequiredModules(excluded, runtime);
 }
 

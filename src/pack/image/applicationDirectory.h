@@ -37,7 +37,18 @@ struct imageRequest {
     std::vector<appContent> contents;
     // The image goes into a package, whose files every user reads.
     bool package = false;
+    // Its configuration has a start-up cache, whose archive holds the
+    // runtime's classes too (see leavesOutBaseArchive).
+    bool startupCache = false;
 };
+
+// Whether a runtime that jlink links with the JDK in jdkHome is made without
+// its base archive: for an image (not a package, which makes it when
+// installed) that is to be the same from one build to the next
+// (SOURCE_DATE_EPOCH) with a start-up cache and no training, on a JDK whose
+// dump differs each time (before Java 25). Its first start runs without
+// class-data sharing; the cache's archive serves every later one.
+bool leavesOutBaseArchive(const imageRequest& request, const char* jdkHome);
 
 // Makes the runtime folder (which must not exist) that the request asks
 // for: linked by jlink from the modules the jars need (scratch is a folder

@@ -25,6 +25,7 @@ imageRequest createImageRequest(const packOptions& options) {
     request.excludeModules = options.excludeModules;
     request.keepDebug = options.keepDebug;
     request.quiet = options.quiet;
+    request.startupCache = options.mainClass.has_value() && !options.noStartupCache;
     if (options.service) {
         request.service =
             serviceRequest{options.serviceUser, options.serviceNotify, options.serviceLowPort};

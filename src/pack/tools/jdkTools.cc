@@ -278,7 +278,8 @@ static void dumpBaseArchive(const char* runtime) {
     }
 }
 
-void linkRuntime(const char* jdkHome, const char* modules, const char* output, int keepDebug) {
+void linkRuntime(const char* jdkHome, const char* modules, const char* output, int keepDebug,
+                 int baseArchive) {
     std::string jlink = getToolPath(jdkHome, "jlink");
     const char* arguments[] = {jlink.c_str(),    "--add-modules",     modules,
                                "--no-man-pages", "--no-header-files", "--output",
@@ -288,5 +289,7 @@ void linkRuntime(const char* jdkHome, const char* modules, const char* output, i
     }
     stringBuffer printed;
     runToolOrFail(const_cast<char**>(arguments), &printed);
-    dumpBaseArchive(output);
+    if (baseArchive) {
+        dumpBaseArchive(output);
+    }
 }

@@ -46,8 +46,9 @@ char* createImpliedModules(const char* modules, const char* available);
 char* createJdepsModuleList(const char* printed, int length, const char* extraModules);
 
 // Links a runtime of the modules into the new directory output, without man
-// pages and headers and, unless keepDebug, without debug data, and gives it
-// its base class-data archive (lib/server/classes.jsa).
-void linkRuntime(const char* jdkHome, const char* modules, const char* output, int keepDebug);
+// pages and headers and, unless keepDebug, without debug data, and, with
+// baseArchive, gives it its base class-data archive (lib/server/classes.jsa).
+void linkRuntime(const char* jdkHome, const char* modules, const char* output, int keepDebug,
+                 int baseArchive = 1);
 
 #endif
