@@ -12,7 +12,8 @@ PATH) into one .deb and one .rpm in one run. larkwin-pack runs under
 java for the base archive and training, strip, dpkg-shlibdeps,
 dpkg-gencontrol, dpkg-deb, rpmbuild, ...) is timed from its execve to its
 exit; the table sums them by program, and "larkwin-pack" is the whole run.
-EXTRA OPTIONs are added to the command (e.g. --train with a JDK 25).
+EXTRA OPTIONs are added to the command after the jars (e.g. --train -- -e 1
+with a JDK 25: a training run of "groovy -e 1").
 
 With --levels, the payloads of the packages just made are compressed
 again at other levels (xz for the .deb's data.tar, as dpkg-deb does; gzip
@@ -50,7 +51,7 @@ def traced_pack(work, extra):
                PACK, "--deb", out, "--rpm", out, "--name", NAME, "--app-version", "2.4.21",
                "--description", "Groovy", "--maintainer", "Bench <bench@example.org>",
                "--license-file", licence, "--license", "Apache-2.0", "--main-class",
-               "groovy.ui.GroovyMain", "--quiet"] + extra + [os.path.join(LIB, j) for j in JARS]
+               "groovy.ui.GroovyMain", "--quiet"] + [os.path.join(LIB, j) for j in JARS] + extra
     start = time.monotonic()
     subprocess.run(command, check=True, timeout=3600)
     total = time.monotonic() - start
