@@ -39,8 +39,7 @@ void addManifestAccess(stringArray& entries, const char* value) {
     }
 }
 
-// Why the entry is left out, or null when its option is given.
-static const char* getOmission(const runtimeImage& image, const char* entry) {
+const char* findAccessOmission(const runtimeImage& image, const char* entry) {
     const char* slash = strchr(entry, '/');
     if (slash == nullptr || !isName(entry, (size_t)(slash - entry)) ||
         !isName(slash + 1, strlen(slash + 1))) {
@@ -67,8 +66,8 @@ static char* createAccessOption(const char* word, const char* entry) {
 static void useEntries(javaVm& vm, const runtimeImage& image, const stringArray& entries,
                        const char* word, int modular) {
     for (int i = 0; i < entries.size(); i++) {
-        const char* omission =
-            modular ? getOmission(image, entries[i]) : "the runtime has no modules (before Java 9)";
+        const char* omission = modular ? findAccessOmission(image, entries[i])
+                                       : "the runtime has no modules (before Java 9)";
         if (omission == nullptr) {
             vm.addVmOption(createAccessOption(word, entries[i]));
         } else if (debug) {

@@ -2,6 +2,7 @@
 #define LARKWIN_VM_MODULEACCESS_H
 
 #include "runtime/javaRuntime.h"
+#include "runtime/runtimeImage.h"
 #include "vm/javaVm.h"
 
 // "addexports" and "addopens" take a jar's Add-Exports or Add-Opens value
@@ -9,6 +10,11 @@
 // for the launch; one that is not a module's and a package's name is left
 // out there.
 void addManifestAccess(stringArray& entries, const char* value);
+
+// Why the runtime of image leaves the MODULE/PACKAGE entry out, or null when
+// its option is given (an image that cannot be read gives every well-formed
+// entry).
+const char* findAccessOmission(const runtimeImage& image, const char* entry);
 
 // What java -jar does with the manifest's entries, done for the class path:
 // every entry whose package the runtime's modules have becomes the option

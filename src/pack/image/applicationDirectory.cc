@@ -1,6 +1,7 @@
 #include "pack/image/applicationDirectory.h"
 
 #include "pack/base/failure.h"
+#include "pack/image/accessNotes.h"
 #include "pack/image/directoryTree.h"
 #include "pack/image/imageTraining.h"
 #include "pack/image/madeDirectories.h"
@@ -224,6 +225,9 @@ static void fillImage(const imageRequest& request, const std::string& image,
         addServiceUnit(*request.service, image, directory, name);
     }
     writeImageRuntime(request, copies, image, runtime);
+    if (!request.quiet) {
+        noteAbsentAccess(configuration, runtime);
+    }
 }
 
 // mkdtemp makes the directory private; the image gets the usual mode.
