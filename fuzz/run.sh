@@ -2,7 +2,7 @@
 # Builds the fuzz targets and runs each for SECONDS:
 #   fuzz/run.sh SECONDS [TARGET...]      (targets: config zipComment
 #                                         absolutePath unicodeDump driver release merge
-#                                         packOptions)
+#                                         packOptions runtimeImage)
 # The build is build-fuzz/ (clang; the "fuzz" preset). Each target grows its
 # own corpus in build-fuzz/fuzz/corpus/<target>, seeded from fuzz/corpus/;
 # logs go to build-fuzz/fuzz/logs/, crash inputs to build-fuzz/fuzz/crash-*.
@@ -11,7 +11,7 @@ set -u
 seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
 shift
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-targets=${*:-config zipComment absolutePath unicodeDump driver release merge packOptions}
+targets=${*:-config zipComment absolutePath unicodeDump driver release merge packOptions runtimeImage}
 cd "$source_dir" || exit 2
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null || exit 2
 out=$source_dir/build-fuzz/fuzz
