@@ -5,8 +5,9 @@ Usage: check_layers.py [SRC]   (SRC defaults to the src/ beside tests/)
 
 Each folder may include headers of its own folder and of the folders before it
 in its list. larkwin-pack's folders may also include every launcher folder but
-process, which is the launcher's own top; a header of ONLY_IN may be included
-only by the folders it names. A folder that is in neither list is
+process, which is the launcher's own top; the headers of a package
+format's folder (FORMATS) are its own alone; a header of ONLY_IN may be included only by the
+folders it names. A folder that is in neither list is
 an error too, so that a new folder gets its place here before it is used.
 Prints one line per wrong include (FILE:LINE: FOLDER may not include HEADER)
 and exits 1 when there is any.
@@ -19,7 +20,11 @@ import sys
 LAUNCHER = ["util", "unix", "runtime", "vm", "cache", "unpack", "config", "launcher", "notify", "process"]
 # larkwin-pack, from the bottom up; it stands on the launcher's folders.
 PACK = ["pack/base", "pack/zip", "pack/tools", "pack/service", "pack/image", "pack/onefile", "pack/repository",
-        "pack/package", "pack/options", "pack/cli"]
+        "pack/package", "pack/deb", "pack/rpm", "pack/options", "pack/cli"]
+# The package formats' folders: each stands on pack/package and what is below
+# it; neither another format nor a folder above includes its headers, which
+# are reached through the row of packageFormats[] alone.
+FORMATS = ["pack/deb", "pack/rpm"]
 PACK_MAY_NOT_USE = ["process"]
 # Headers that only some folders may include, whatever the layers allow: the
 # command line's struct stays with the command line, and the layers below
@@ -35,7 +40,8 @@ def allowed(folder):
         return LAUNCHER[: LAUNCHER.index(folder) + 1]
     if folder in PACK:
         below = [f for f in LAUNCHER if f not in PACK_MAY_NOT_USE]
-        return below + PACK[: PACK.index(folder) + 1]
+        others = [f for f in FORMATS if f != folder]
+        return below + [f for f in PACK[: PACK.index(folder) + 1] if f not in others]
     return None
 
 

@@ -52,6 +52,21 @@ class LayeringCheckTest(unittest.TestCase):
                           "%s/pack/zip/bundle.cc:2: pack/zip may not include pack/image/applicationDirectory.h" % root],
                          result.stdout.splitlines())
 
+    def test_a_format_folder_is_reached_only_through_the_table(self):
+        # A format's folder stands on pack/package; no other format and no
+        # folder above includes its headers.
+        root = self.tree({"pack/rpm/rpmPackage.cc":
+                          '#include "pack/package/packageFormat.h"\n#include "pack/deb/aptRepository.h"\n',
+                          "pack/deb/debianPackage.cc": '#include "pack/rpm/rpmPackage.h"\n',
+                          "pack/options/optionTable.cc": '#include "pack/rpm/rpmPackage.h"\n'})
+        result = run(root)
+        self.assertEqual(1, result.returncode)
+        self.assertEqual(["%s/pack/deb/debianPackage.cc:1: pack/deb may not include pack/rpm/rpmPackage.h" % root,
+                          "%s/pack/options/optionTable.cc:1: pack/options may not include pack/rpm/rpmPackage.h"
+                          % root,
+                          "%s/pack/rpm/rpmPackage.cc:2: pack/rpm may not include pack/deb/aptRepository.h" % root],
+                         result.stdout.splitlines())
+
     def test_the_command_lines_struct_stays_with_the_command_line(self):
         # Even with pack/options back at the bottom of the layers, the
         # folders below the command line may not include its struct.

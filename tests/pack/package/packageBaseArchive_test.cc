@@ -1,6 +1,6 @@
 #include "pack/package/packageBaseArchive.h"
 #include "pack/package/packageRequest.h"
-#include "pack/package/rpmPackage.h"
+#include "pack/rpm/rpmPackage.h"
 #include "testSupport.h"
 #include "util/stringArray.h"
 

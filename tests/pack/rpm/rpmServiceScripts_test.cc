@@ -1,5 +1,5 @@
 #include "pack/package/packageRequest.h"
-#include "pack/package/rpmPackage.h"
+#include "pack/rpm/rpmPackage.h"
 #include "testSupport.h"
 #include "util/stringArray.h"
 

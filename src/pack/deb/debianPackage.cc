@@ -11,7 +11,7 @@
 #include "pack/package/packageSubscription.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/stagingFiles.h"
-#include "pack/repository/aptRepository.h"
+#include "pack/deb/aptRepository.h"
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/subscription.h"
 #include "pack/tools/toolProcess.h"

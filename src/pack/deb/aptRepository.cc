@@ -1,4 +1,4 @@
-#include "pack/repository/aptRepository.h"
+#include "pack/deb/aptRepository.h"
 
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/repositoryIndex.h"

@@ -1,4 +1,4 @@
-#include "pack/repository/rpmRepository.h"
+#include "pack/rpm/rpmRepository.h"
 
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/repositoryIndex.h"

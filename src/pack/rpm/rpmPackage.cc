@@ -1,4 +1,4 @@
-#include "pack/package/rpmPackage.h"
+#include "pack/rpm/rpmPackage.h"
 
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
@@ -7,7 +7,7 @@
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
-#include "pack/repository/rpmRepository.h"
+#include "pack/rpm/rpmRepository.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "util/owned.h"
