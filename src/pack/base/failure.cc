@@ -19,3 +19,12 @@ void failAddingReason(char* message, int cause) {
     ownedString owned(message);
     throw createMessage("%s: %s", owned.get(), strerror(cause));
 }
+
+std::string joinWords(const std::vector<std::string>& words, const char* lastJoin,
+                      const char* suffix) {
+    std::string joined;
+    for (size_t i = 0; i < words.size(); i++) {
+        joined += (i == 0 ? "" : i + 1 == words.size() ? lastJoin : ", ") + words[i] + suffix;
+    }
+    return joined;
+}

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 // The packer's one way to fail: main catches the owned char* message that
 // these throw and prints it.
@@ -14,6 +15,11 @@
 [[noreturn]] void failWithReason(const char* what, const std::string& path);
 // Throws "MESSAGE: strerror(cause)" in place of message, which it releases.
 [[noreturn]] void failAddingReason(char* message, int cause);
+
+// The words joined as a sentence joins them, each followed by suffix: "A, B
+// or C" with lastJoin " or ", "A's and B's" with " and " and "'s".
+std::string joinWords(const std::vector<std::string>& words, const char* lastJoin,
+                      const char* suffix = "");
 
 // Runs call. A char* message that it throws gains ": strerror(errno)", errno
 // read first in the catch: the unix/ functions leave errno at the cause when

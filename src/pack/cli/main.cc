@@ -9,6 +9,7 @@
 #include "pack/options/optionTable.h"
 #include "pack/options/packOptions.h"
 #include "pack/options/packRequests.h"
+#include "pack/package/packageFormat.h"
 #include "pack/package/packages.h"
 #include "pack/repository/subscription.h"
 #include "pack/zip/bundle.h"
@@ -186,8 +187,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "larkwin-pack: %s\nTry 'larkwin-pack --help'.\n", usageError.c_str());
         return exitUsage;
     }
-    std::string urlProblem =
-        options.updateUrl.has_value() ? findUrlProblem(*options.updateUrl) : "";
+    std::string urlProblem = options.updateUrl.has_value()
+                                 ? findUrlProblem(*options.updateUrl, listPackageManagers())
+                                 : "";
     if (!urlProblem.empty()) {
         fprintf(stderr, "larkwin-pack: --update-url: %s\nTry 'larkwin-pack --help'.\n",
                 urlProblem.c_str());

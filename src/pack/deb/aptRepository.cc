@@ -1,9 +1,11 @@
 #include "pack/deb/aptRepository.h"
 
+#include "pack/deb/aptSubscription.h"
 #include "pack/repository/repositoryFiles.h"
 #include "pack/repository/repositoryIndex.h"
 #include "pack/repository/repositoryKey.h"
 #include "pack/repository/repositoryRequest.h"
+#include "pack/repository/repositoryWriter.h"
 #include "pack/repository/signingKey.h"
 #include "pack/repository/subscription.h"
 #include "pack/zip/buildTime.h"
@@ -18,11 +20,16 @@
 
 namespace {
 
-// The programs and the key, found before anything is written.
+// The programs, found before anything is written.
+const std::vector<repositoryProgram> aptPrograms = {
+    {"dpkg-deb", "dpkg"}, {"dpkg", "dpkg"}, {"apt-ftparchive", "apt-utils"}};
+
 struct aptTools {
-    std::string dpkgDeb = findProgram("dpkg-deb", "dpkg");
-    std::string dpkg = findProgram("dpkg", "dpkg");
-    std::string ftparchive = findProgram("apt-ftparchive", "apt-utils");
+    explicit aptTools(const openedRepository& opened)
+        : dpkgDeb(opened.programs[0]), dpkg(opened.programs[1]), ftparchive(opened.programs[2]) {}
+    std::string dpkgDeb;
+    std::string dpkg;
+    std::string ftparchive;
 };
 
 // Letters, digits and the few marks a Debian name, version (without its
@@ -355,20 +362,16 @@ void publish(const aptTools& tools, const signingKey& key, const repositoryReque
 } // namespace
 
 void prepareAptRepository(const repositoryRequest& request) {
-    checkSubscriptionName(request.name);
-    checkRepositoryUrl(request.url);
-    aptTools tools;
-    signingKey key = openRepositoryKey(request);
-    checkRepositoryKey(request, key);
+    openedRepository opened(request, aptPrograms);
+    aptTools tools(opened);
+    checkRepositoryKey(request, opened.key);
     checkNewPackages(tools, request);
 }
 
 void writeAptRepository(const repositoryRequest& request) {
-    checkSubscriptionName(request.name);
-    checkRepositoryUrl(request.url);
-    aptTools tools;
-    signingKey key = openRepositoryKey(request);
+    openedRepository opened(request, aptPrograms);
+    aptTools tools(opened);
     std::unique_ptr<repositoryLock> own;
-    repositoryRequest locked = lockRepository(request, key, &own);
-    publish(tools, key, locked, checkNewPackages(tools, locked));
+    repositoryRequest locked = lockRepository(request, opened.key, &own);
+    publish(tools, opened.key, locked, checkNewPackages(tools, locked));
 }

@@ -5,15 +5,14 @@
 // lintian's overrides and the DEBIAN directory. It needs --maintainer and
 // --license-file.
 #include "pack/base/reasonedFiles.h"
+#include "pack/deb/aptRepository.h"
+#include "pack/deb/aptSubscription.h"
+#include "pack/deb/debianScripts.h"
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
-#include "pack/package/packageService.h"
-#include "pack/package/packageSubscription.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/stagingFiles.h"
-#include "pack/deb/aptRepository.h"
 #include "pack/repository/repositoryFiles.h"
-#include "pack/repository/subscription.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
@@ -188,7 +187,7 @@ static std::vector<std::string> writeDebianPackage(const packageRequest& request
     writeDebianDirectory(request, tree.work, tree.epochSeconds);
     writeControlFiles(request, tree.root, tree.work);
     writeFileLists(request, tree.root);
-    writeDebianServiceScripts(request, tree.root);
+    writeDebianScripts(request, tree.root);
     // Built in the scratch directory: dpkg-deb writes in place.
     std::string built = std::string(tree.work) + "/deb";
     packMakeDirectories(built.c_str());
@@ -273,4 +272,7 @@ extern const packageFormat debianFormat = {
     "  --apt-repo REPO    with --deb: add the .deb to the signed apt repository REPO\n",
     writeAptRepository,
     prepareAptRepository,
-    debianNeeds};
+    debianNeeds,
+    debianScripts,
+    "apt",
+    nullptr};

@@ -1,3 +1,4 @@
+#include "pack/base/failure.h"
 #include "pack/options/optionTable.h"
 #include "pack/package/packageFormat.h"
 
@@ -63,6 +64,7 @@ static std::string withNames(std::string text) {
         formats += std::string(formats.empty() ? "" : " ") + "[" + (*format)->option + " DIR]";
     }
     replaceAll(text, "{formats}", formats);
+    replaceAll(text, "{managers}", joinWords(listPackageManagers(), " and "));
     replaceAll(text, "{packages}", joinJobOptions(packageJob, " or "));
     replaceAll(text, "{installed}", joinJobOptions(installedJobs, " or "));
     return text;
@@ -93,7 +95,8 @@ static std::string rowLines(const optionRow& row) {
     }
     lines += lines.size() < helpColumn ? std::string(helpColumn - lines.size(), ' ')
                                        : "\n" + std::string(helpColumn, ' ');
-    std::string text = row.help + neededBy(row.name);
+    std::string text =
+        (row.help != nullptr ? row.help : findOwnOptionHelp(row.name)) + neededBy(row.name);
     replaceAll(text, "\n", "\n" + std::string(helpColumn, ' '));
     return lines + text + "\n";
 }

@@ -189,14 +189,13 @@ static const optionRow rows[] = {
     valueOption("--maintainer", "'NAME <EMAIL>'", packageJob, &o::maintainer,
                 "who maintains the package")
         .checkedBy(checkOneLine),
-    valueOption("--vendor", "TEXT", packageJob, &o::vendor, "the rpm's vendor")
-        .checkedBy(checkOneLine),
+    // The format that alone writes it says what it is (its ownOptions).
+    valueOption("--vendor", "TEXT", packageJob, &o::vendor, nullptr).checkedBy(checkOneLine),
     valueOption("--homepage", "URL", packageJob, &o::homepage, "the application's home page")
         .checkedBy(checkOneLine),
     valueOption("--license-file", "FILE", packageJob, &o::licenseFile,
                 "installed as the copyright file"),
-    valueOption("--license", "NAME", packageJob, &o::license, "the rpm's License tag")
-        .checkedBy(checkOneLine),
+    valueOption("--license", "NAME", packageJob, &o::license, nullptr).checkedBy(checkOneLine),
     valueOption("--icon", "FILE", packageJob, &o::icon,
                 "an .svg or a square .png, made into the usual sizes")
         .checkedBy(checkIcon),
@@ -228,7 +227,7 @@ static const optionRow rows[] = {
 
     valueOption("--sign-key", "ID", packageJob, &o::signKey,
                 "the GnuPG key (of GNUPGHOME) that signs them")
-        .under("Updates, with packages: signed repositories that apt and dnf read"),
+        .under("Updates, with packages: signed repositories that {managers} read"),
     valueOption("--update-url", "URL", packageJob, &o::updateUrl,
                 "where the repository is served; the packages subscribe"),
     valueOption("--keep", "N", packageJob, &o::keep,

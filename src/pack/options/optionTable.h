@@ -56,7 +56,10 @@ struct optionRow {
     // Its lines of --help, after "  NAME ARGUMENT" (beside it when that
     // fits), without their indentation; "{installed}" and "{packages}" name
     // the options of those jobs; the formats whose checks require it are
-    // added ("(needed by --deb)"). A format's row prints the format's own.
+    // added ("(needed by --deb)"). A format's row prints the format's own,
+    // and so does a row without help whose option one format alone writes
+    // (findOwnOptionHelp). "{managers}" in a heading names the formats'
+    // package managers.
     const char* help = nullptr;
 
     optionRow checkedBy(std::string (*test)(const char*, const std::string&)) const;

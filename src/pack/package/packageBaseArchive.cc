@@ -34,27 +34,20 @@ bool moveBaseArchiveToInstall(const packageRequest& request, const char* root) {
     return true;
 }
 
-std::string createBaseArchiveScript(const packageRequest& request, baseArchiveScript which) {
-    if (!request.baseArchiveAtInstall) {
+std::string createBaseArchiveScript(const packageRequest& request, baseArchiveStep step,
+                                    const char* condition) {
+    if (!request.baseArchiveAtInstall || step == baseArchiveKept) {
         return "";
     }
     // The name holds only lower-case letters, digits, '+', '-' and '.'.
     std::string image = "/opt/" + request.name;
     // A failed dump costs only speed: the runtime starts without it.
-    std::string make = "    " + image +
-                       "/runtime/bin/java -Xshare:dump >/dev/null 2>&1 || echo \"" + request.name +
-                       ": the Java runtime's class-data archive was not made; it starts "
-                       "slower\" >&2\n";
-    std::string remove = "rm -f " + image + archivePath + "\n";
-    switch (which) {
-    case baseArchiveDebianPostinst:
-        return "if [ \"$1\" = configure ]; then\n" + make + "fi\n";
-    case baseArchiveDebianPrerm:
-        return remove;
-    case baseArchiveRpmPost:
-        return make.substr(4);
-    case baseArchiveRpmPreun:
-        return "if [ \"$1\" -eq 0 ]; then\n    " + remove + "fi\n";
-    }
-    return "";
+    std::string line = step == baseArchiveMade
+                           ? image + "/runtime/bin/java -Xshare:dump >/dev/null 2>&1 || echo \"" +
+                                 request.name +
+                                 ": the Java runtime's class-data archive was not made; it starts "
+                                 "slower\" >&2\n"
+                           : "rm -f " + image + archivePath + "\n";
+    return condition != nullptr ? std::string("if ") + condition + "; then\n    " + line + "fi\n"
+                                : line;
 }

@@ -18,14 +18,17 @@ struct packageRequest;
 // true. Else changes nothing and returns false.
 bool moveBaseArchiveToInstall(const packageRequest& request, const char* root);
 
-enum baseArchiveScript {
-    baseArchiveDebianPostinst, // on configure: make the archive
-    baseArchiveDebianPrerm,    // before removal or upgrade: remove it
-    baseArchiveRpmPost,        // after installing or upgrading: make it
-    baseArchiveRpmPreun,       // before the last removal: remove it
+// What a maintainer script does with the archive.
+enum baseArchiveStep {
+    baseArchiveKept,    // nothing
+    baseArchiveMade,    // makes it, as the runtime's java makes it
+    baseArchiveRemoved, // removes it, before the package's files go
 };
 
-// The script's lines for the package NAME, or "" without baseArchiveAtInstall.
-std::string createBaseArchiveScript(const packageRequest& request, baseArchiveScript which);
+// The script's lines for the package NAME: the step, under condition (a
+// shell test, such as "[ \"$1\" = configure ]") when there is one; "" for
+// baseArchiveKept or without baseArchiveAtInstall.
+std::string createBaseArchiveScript(const packageRequest& request, baseArchiveStep step,
+                                    const char* condition);
 
 #endif

@@ -4,19 +4,30 @@
 #include <string>
 #include <vector>
 
-class stringArray;
+struct maintainerScript;
 struct packageRequest;
 struct repositoryRequest;
+
+// What a package installs, by its path in the package: a file, or a
+// directory with all it holds (installedPath); a directory alone, which the
+// package owns though others add to it (installedDirectory); a file of
+// settings that an upgrade leaves as the administrator changed it
+// (installedSettings).
+enum installedKind { installedPath, installedDirectory, installedSettings };
+struct installedEntry {
+    std::string path;
+    installedKind kind;
+};
 
 // The tree that every package is made from: the application directory
 // under root/opt/NAME and what an installed application has beside it
 // (packageTree.h). work is a scratch directory; epochSeconds the time the
-// packages are dated; files the rpm "%files" lines of what root holds.
+// packages are dated; installed lists what root holds, in the order staged.
 struct stagedTree {
     const char* root;
     const char* work;
     long epochSeconds;
-    const stringArray* files;
+    const std::vector<installedEntry>* installed;
     // With an update URL, the signing key's public part, which the
     // packages install with their subscription; else null.
     const std::string* publicKey;
@@ -56,6 +67,14 @@ struct packageFormat {
     // The options its check requires, which --help says it needs; null
     // ends them.
     const char* const* neededOptions;
+    // Its maintainer scripts (packageService.h), which its write installs.
+    const maintainerScript* scripts;
+    // The package manager that reads its subscription files, as the
+    // messages and --help name it ("apt").
+    const char* packageManager;
+    // The options that only this format writes into its package, each
+    // followed by its line of --help; null ends them.
+    const char* const* ownOptions;
 };
 
 // Every format, in the order their packages are written; null ends it.
@@ -64,5 +83,12 @@ extern const packageFormat* const packageFormats[];
 // The formats' options after the leading ones, joined as a sentence joins
 // them: "A, B or C" with lastJoin " or ".
 std::string joinFormatOptions(const char* lastJoin, std::vector<std::string> leading = {});
+
+// Every format's package manager, in the table's order.
+std::vector<std::string> listPackageManagers();
+
+// The line of --help of an option that one format alone writes (its
+// ownOptions), or null.
+const char* findOwnOptionHelp(const char* option);
 
 #endif

@@ -1,5 +1,9 @@
 #include "pack/package/packageFormat.h"
 
+#include "pack/base/failure.h"
+
+#include <cstring>
+
 // The formats larkwin-pack writes, one row each; each is defined in a file
 // of its own.
 extern const packageFormat debianFormat;
@@ -15,9 +19,24 @@ std::string joinFormatOptions(const char* lastJoin, std::vector<std::string> lea
     for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
         leading.push_back((*format)->option);
     }
-    std::string joined;
-    for (size_t i = 0; i < leading.size(); i++) {
-        joined += (i == 0 ? "" : i + 1 == leading.size() ? lastJoin : ", ") + leading[i];
+    return joinWords(leading, lastJoin);
+}
+
+std::vector<std::string> listPackageManagers() {
+    std::vector<std::string> managers;
+    for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
+        managers.push_back((*format)->packageManager);
     }
-    return joined;
+    return managers;
+}
+
+const char* findOwnOptionHelp(const char* option) {
+    for (const packageFormat* const* format = packageFormats; *format != nullptr; format++) {
+        for (const char* const* own = (*format)->ownOptions; own && *own; own += 2) {
+            if (strcmp(*own, option) == 0) {
+                return own[1];
+            }
+        }
+    }
+    return nullptr;
 }

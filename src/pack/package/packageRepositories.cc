@@ -21,6 +21,7 @@ static repositoryRequest createRepositoryRequest(const packageRequest& request,
     repository.name = request.name;
     repository.keep = request.updates->keep;
     repository.quiet = request.image.quiet;
+    repository.readers = listPackageManagers();
     return repository;
 }
 
@@ -67,7 +68,7 @@ void checkPackageRepositories(const packageRequest& request) {
     if (!request.updates) {
         return;
     }
-    checkSubscriptionName(request.name);
+    checkSubscriptionName(request.name, listPackageManagers());
     bool warned = false;
     for (const packageOutput& output : request.outputs) {
         if (output.repository.empty()) {

@@ -1,12 +1,10 @@
 #include "pack/package/packageService.h"
 
-#include "pack/package/packageBaseArchive.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/service/serviceUnit.h"
 #include "util/owned.h"
 #include "util/stringArray.h"
-#include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <string>
@@ -21,7 +19,8 @@ void checkServiceNames(const packageRequest& request) {
     }
 }
 
-void stageServiceUnit(const packageRequest& request, const char* root, stringArray& files) {
+void stageServiceUnit(const packageRequest& request, const char* root,
+                      std::vector<installedEntry>& installed) {
     if (!request.image.service) {
         return;
     }
@@ -29,44 +28,21 @@ void stageServiceUnit(const packageRequest& request, const char* root, stringArr
     std::string executable = "/opt/" + name + "/bin/" + name;
     writeServiceUnit(*request.image.service, name.c_str(), executable.c_str(),
                      (root + std::string(unitDirectory)).c_str());
-    files.append(createStringCopy((unitDirectory + ("/" + name) + ".service").c_str()));
+    installed.push_back({unitDirectory + ("/" + name) + ".service", installedPath});
 }
 
-// The service's part of a script, then the base archive's (with
-// baseArchiveAtInstall, see packageBaseArchive.h); "" when neither applies.
-static std::string createScriptText(const packageRequest& request, serviceScript which,
-                                    const baseArchiveScript* archive) {
-    std::string text;
-    if (request.image.service) {
-        text = ownedString(createServiceScript(which, request.name.c_str())).get();
-    }
-    return archive != nullptr ? text + createBaseArchiveScript(request, *archive) : text;
-}
-
-void writeDebianServiceScripts(const packageRequest& request, const char* root) {
-    std::string control = std::string(root) + "/DEBIAN";
-    const char* names[] = {"postinst", "prerm", "postrm"};
-    const serviceScript scripts[] = {debianPostinst, debianPrerm, debianPostrm};
-    const baseArchiveScript archives[] = {baseArchiveDebianPostinst, baseArchiveDebianPrerm};
-    for (int i = 0; i < 3; i++) {
-        std::string text = createScriptText(request, scripts[i], i < 2 ? &archives[i] : nullptr);
+std::vector<std::pair<const char*, std::string>>
+createMaintainerScripts(const packageRequest& request, const maintainerScript* scripts) {
+    std::vector<std::pair<const char*, std::string>> texts;
+    for (const maintainerScript* script = scripts; script->name != nullptr; script++) {
+        std::string text;
+        if (request.image.service && script->service != nullptr) {
+            text = ownedString(createServiceScript(script->service, request.name.c_str())).get();
+        }
+        text += createBaseArchiveScript(request, script->archive, script->archiveCondition);
         if (!text.empty()) {
-            text = "#!/bin/sh\nset -e\n\n" + text;
-            writeTextFile((control + "/" + names[i]).c_str(), text.c_str(), 0755);
+            texts.emplace_back(script->name, text);
         }
     }
-}
-
-// The scripts hold no '%': the unit's name cannot, and the texts do not.
-void appendRpmServiceScripts(const packageRequest& request, stringBuffer& recipe) {
-    const char* sections[] = {"\n%post\n", "\n%preun\n", "\n%postun\n"};
-    const serviceScript scripts[] = {rpmPost, rpmPreun, rpmPostun};
-    const baseArchiveScript archives[] = {baseArchiveRpmPost, baseArchiveRpmPreun};
-    for (int i = 0; i < 3; i++) {
-        std::string text = createScriptText(request, scripts[i], i < 2 ? &archives[i] : nullptr);
-        if (!text.empty()) {
-            recipe.append(sections[i]);
-            recipe.append(text.c_str());
-        }
-    }
+    return texts;
 }

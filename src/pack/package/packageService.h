@@ -1,8 +1,13 @@
 #ifndef LARKWIN_PACK_PACKAGE_PACKAGESERVICE_H
 #define LARKWIN_PACK_PACKAGE_PACKAGESERVICE_H
 
-class stringArray;
-class stringBuffer;
+#include "pack/package/packageBaseArchive.h"
+#include "pack/package/packageFormat.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
 struct packageRequest;
 
 // A package made with --service (the request's image.service): the systemd
@@ -15,16 +20,27 @@ struct packageRequest;
 void checkServiceNames(const packageRequest& request);
 
 // Writes root/usr/lib/systemd/system/NAME.service, whose ExecStart is
-// /opt/NAME/bin/NAME, and appends its path to files.
-void stageServiceUnit(const packageRequest& request, const char* root, stringArray& files);
+// /opt/NAME/bin/NAME, and appends its path to installed.
+void stageServiceUnit(const packageRequest& request, const char* root,
+                      std::vector<installedEntry>& installed);
 
-// Writes root/DEBIAN/postinst, prerm and postrm (mode 0755), which dpkg-deb
-// takes as the package's maintainer scripts. The base archive's lines
-// (packageBaseArchive.h) join them; without either, none is written.
-void writeDebianServiceScripts(const packageRequest& request, const char* root);
+// One maintainer script of a package format: its name (a file of dpkg's
+// control directory, a section of rpmbuild's recipe), the service's part
+// (createServiceScript's text, "@" for the unit's name; null for none) and
+// what it does with the base archive (packageBaseArchive.h), under
+// archiveCondition (null: always). A format's row lists its scripts, and a
+// null name ends them.
+struct maintainerScript {
+    const char* name;
+    const char* service;
+    baseArchiveStep archive;
+    const char* archiveCondition;
+};
 
-// Appends the %post, %preun and %postun sections to an rpm build recipe, with
-// the base archive's lines as above.
-void appendRpmServiceScripts(const packageRequest& request, stringBuffer& recipe);
+// Each of scripts that has something to say for the request: its name and
+// the service's part, then the base archive's. Without --service nor the
+// base archive made once installed, none.
+std::vector<std::pair<const char*, std::string>>
+createMaintainerScripts(const packageRequest& request, const maintainerScript* scripts);
 
 #endif

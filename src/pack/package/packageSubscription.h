@@ -2,27 +2,17 @@
 #define LARKWIN_PACK_PACKAGE_PACKAGESUBSCRIPTION_H
 
 #include <string>
+#include <vector>
 
-class stringArray;
+// The files by which an installed package takes its own updates from its
+// repository. Each format adds its own package manager's to the staged tree
+// while it builds its package, and takes them out again.
 
-// The files by which an installed package takes its own updates from the
-// repository at url, checked with publicKey (binary OpenPGP) alone. Each
-// format adds its own to the staged tree while it builds its package.
+// Writes text as the file at root + path, with the directories above it made
+// as a package has them (0755, whatever the umask).
+void addSubscriptionFile(const std::string& root, const std::string& path, const std::string& text);
 
-// For the .deb: /etc/apt/sources.list.d/NAME.sources (a conffile, removed
-// by a purge) and /etc/apt/keyrings/NAME-archive-keyring.pgp (one too, so
-// that a removed package leaves the two together), under root,
-// and the lintian override that says why a package installs apt sources.
-void addAptSubscription(const char* root, const std::string& name, const std::string& url,
-                        const std::string& publicKey);
-// Takes them out of root again, once the .deb is made.
-void removeAptSubscription(const char* root, const std::string& name);
-// For the .rpm: /etc/yum.repos.d/NAME.repo (%config(noreplace)) and
-// /etc/pki/rpm-gpg/RPM-GPG-KEY-NAME, which the .repo names; both listed in
-// files as "%files" lines.
-void addRpmSubscription(const char* root, const std::string& name, const std::string& url,
-                        const std::string& publicKey, stringArray& files);
-// Takes them out of root again, once the .rpm is made.
-void removeRpmSubscription(const char* root, const std::string& name);
+// Removes root + each path.
+void removeSubscriptionFiles(const std::string& root, const std::vector<std::string>& paths);
 
 #endif

@@ -23,24 +23,24 @@
 #include <string>
 #include <unistd.h>
 
-static void listFile(stringArray& files, const std::string& line) {
-    files.append(createStringCopy(line.c_str()));
+static void listFile(std::vector<installedEntry>& files, const std::string& path,
+                     installedKind kind = installedPath) {
+    files.push_back({path, kind});
 }
 
-// Writes text to root + inPackage, its directory made, and lists it with
-// filesPrefix.
+// Writes text to root + inPackage, its directory made, and lists it as kind.
 static void addFile(const char* root, const std::string& inPackage, const char* text,
-                    stringArray& files, const char* filesPrefix = "") {
+                    std::vector<installedEntry>& files, installedKind kind = installedPath) {
     std::string path = root + inPackage;
     ownedString directory(createParentPath(path.c_str()));
     packMakeDirectories(directory.get());
     writeTextFile(path.c_str(), text, 0644);
-    listFile(files, filesPrefix + inPackage);
+    listFile(files, inPackage, kind);
 }
 
 // Copies source to root + inPackage, its directory made, and lists it.
 static void addCopy(const char* root, const std::string& inPackage, const char* source,
-                    stringArray& files) {
+                    std::vector<installedEntry>& files) {
     std::string path = root + inPackage;
     ownedString directory(createParentPath(path.c_str()));
     packMakeDirectories(directory.get());
@@ -48,7 +48,8 @@ static void addCopy(const char* root, const std::string& inPackage, const char* 
     listFile(files, inPackage);
 }
 
-static void addCommand(const char* root, const std::string& name, stringArray& files) {
+static void addCommand(const char* root, const std::string& name,
+                       std::vector<installedEntry>& files) {
     std::string link = root + ("/usr/bin/" + name);
     std::string target = "/opt/" + name + "/bin/" + name;
     ownedString directory(createParentPath(link.c_str()));
@@ -62,11 +63,12 @@ static void addCommand(const char* root, const std::string& name, stringArray& f
     listFile(files, "/usr/bin/" + name);
 }
 
-static void addSiteSettings(const char* root, const std::string& name, stringArray& files) {
+static void addSiteSettings(const char* root, const std::string& name,
+                            std::vector<installedEntry>& files) {
     ownedString settings(createSiteSettings(name.c_str()));
     addFile(root, "/etc/" + name + "/" + name + ".config", settings.get(), files,
-            "%config(noreplace) ");
-    listFile(files, "%dir /etc/" + name);
+            installedSettings);
+    listFile(files, "/etc/" + name, installedDirectory);
 }
 
 // The class that names the application's windows: --wm-class, else derived
@@ -93,7 +95,7 @@ static int hasSocket(const char* configuration) {
 }
 
 static void writeEntry(const char* root, const std::string& name, const char* suffix,
-                       const desktopEntry& entry, stringArray& files) {
+                       const desktopEntry& entry, std::vector<installedEntry>& files) {
     ownedString text(createDesktopEntryText(entry));
     addFile(root, "/usr/share/applications/" + name + suffix + ".desktop", text.get(), files);
 }
@@ -102,7 +104,7 @@ static void writeEntry(const char* root, const std::string& name, const char* su
 // the menu, opens files and URLs through +SHELL: the menu's own entry must
 // start the application, and "+SHELL" without arguments starts nothing.
 static void addMenuEntries(const packageRequest& request, const char* configuration,
-                           const char* root, stringArray& files) {
+                           const char* root, std::vector<installedEntry>& files) {
     std::string categories = request.categories ? *request.categories : "Utility";
     if (categories.empty() || categories.back() != ';') {
         categories += ';';
@@ -131,7 +133,8 @@ static void addMenuEntries(const packageRequest& request, const char* configurat
     writeEntry(root, request.name, "", entry, files);
 }
 
-static void addMediaTypes(const packageRequest& request, const char* root, stringArray& files) {
+static void addMediaTypes(const packageRequest& request, const char* root,
+                          std::vector<installedEntry>& files) {
     if (request.fileTypes.empty()) {
         return;
     }
@@ -140,7 +143,8 @@ static void addMediaTypes(const packageRequest& request, const char* root, strin
 }
 
 // Checked by appstreamcli where it is installed, without the network.
-static void addMetainfo(const packageRequest& request, const char* root, stringArray& files) {
+static void addMetainfo(const packageRequest& request, const char* root,
+                        std::vector<installedEntry>& files) {
     if (!request.metainfo) {
         return;
     }
@@ -161,7 +165,7 @@ static void addMetainfo(const packageRequest& request, const char* root, stringA
 // Debian's copyright file is the licence file; the changelog, which Debian
 // wants of every package, says that larkwin-pack made this version.
 static void addDocumentation(const packageRequest& request, const char* root, long epochSeconds,
-                             stringArray& files) {
+                             std::vector<installedEntry>& files) {
     std::string directory = "/usr/share/doc/" + request.name;
     const std::optional<std::string>& maintainer =
         request.maintainer ? request.maintainer : request.vendor;
@@ -170,14 +174,15 @@ static void addDocumentation(const packageRequest& request, const char* root, lo
                                           epochSeconds));
     if (request.licenseFile) {
         addCopy(root, directory + "/copyright", request.licenseFile->c_str(), files);
-        files.remove(files.size() - 1);
+        files.pop_back();
     }
     packMakeDirectories((root + directory).c_str());
     writeGzipFile((root + directory + "/changelog.gz").c_str(), changelog.get());
     listFile(files, directory);
 }
 
-static void addManualPage(const packageRequest& request, const char* root, stringArray& files) {
+static void addManualPage(const packageRequest& request, const char* root,
+                          std::vector<installedEntry>& files) {
     std::string inPackage = "/usr/share/man/man1/" + request.name + ".1.gz";
     std::string path = root + inPackage;
     ownedString directory(createParentPath(path.c_str()));
@@ -200,7 +205,7 @@ static int wantsMenuEntries(const packageRequest& request) {
 }
 
 void stagePackageTree(const packageRequest& request, const char* configuration, const char* root,
-                      const char* work, long epochSeconds, stringArray& files) {
+                      const char* work, long epochSeconds, std::vector<installedEntry>& files) {
     listFile(files, "/opt/" + request.name);
     addCommand(root, request.name, files);
     addSiteSettings(root, request.name, files);
@@ -211,7 +216,7 @@ void stagePackageTree(const packageRequest& request, const char* configuration, 
         stringArray icons;
         installIcons(request.icon->c_str(), request.name.c_str(), root, work, icons);
         for (int i = 0; i < icons.size(); i++) {
-            files.append(createStringCopy(icons[i]));
+            listFile(files, icons[i]);
         }
     }
     addMediaTypes(request, root, files);

@@ -168,8 +168,8 @@ static void writeFormats(const packageRequest& request, const stagedTree& tree) 
 static void buildPackages(const packageRequest& request, const char* configuration,
                           const char* work, const std::string* publicKey) {
     std::string root = std::string(work) + "/root";
-    stringArray files;
-    stagedTree tree = {root.c_str(), work, getPackageTime(), &files, publicKey};
+    std::vector<installedEntry> paths;
+    stagedTree tree = {root.c_str(), work, getPackageTime(), &paths, publicKey};
     packMakeDirectories(tree.root);
     ownedString installed(createInstalledConfiguration(configuration, request.name.c_str()));
     writeImage(request, installed.get(), tree.root, work);
@@ -178,7 +178,7 @@ static void buildPackages(const packageRequest& request, const char* configurati
     if (request.image.training) {
         trainPackageImage(request, tree.root, tree.epochSeconds);
     }
-    stagePackageTree(request, configuration, tree.root, work, tree.epochSeconds, files);
+    stagePackageTree(request, configuration, tree.root, work, tree.epochSeconds, paths);
     for (const packageOutput& output : request.outputs) {
         output.format->stage(staged, tree);
     }

@@ -6,12 +6,12 @@
 
 class repositoryLock;
 
-// What adding packages to an apt or rpm repository needs to know.
+// What adding packages to a format's repository needs to know.
 struct repositoryRequest {
     // The repository's folder, made when missing; what a web server serves
     // at url.
     std::string directory;
-    // The packages just made, all .deb or all .rpm.
+    // The packages just made, all of the format.
     std::vector<std::string> packages;
     // A GnuPG key (fingerprint, key id or user id) of the user's GNUPGHOME
     // with its secret part, which signs the indexes and the .rpm files.
@@ -24,7 +24,10 @@ struct repositoryRequest {
     // The subscription files' name: NAME-archive-keyring.pgp, NAME.sources,
     // NAME.repo; a package name.
     std::string name;
-    // The apt suite (dists/SUITE).
+    // The package managers that read the subscription files, which the
+    // refusals of the name and the URL name (subscription.h).
+    std::vector<std::string> readers;
+    // The suite, for a format whose repositories have suites (dists/SUITE).
     std::string suite = "stable";
     // How many versions of each package (and architecture) stay.
     int keep = 3;

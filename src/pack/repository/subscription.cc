@@ -31,7 +31,7 @@ static size_t findUnsafe(const std::string& rest) {
     return std::string::npos;
 }
 
-std::string findUrlProblem(const std::string& url) {
+std::string findUrlProblem(const std::string& url, const std::vector<std::string>& readers) {
     static const char* const schemes[] = {"http://", "https://", "file://"};
     size_t start = 0;
     for (const char* scheme : schemes) {
@@ -48,18 +48,18 @@ std::string findUrlProblem(const std::string& url) {
         return "";
     }
     std::string character = printable(url.substr(start + unsafe, 1));
-    return "the repository's URL '" + printable(url) + "' holds '" + character +
-           "', which apt's and dnf's files cannot hold as it is: write it %-encoded";
+    return "the repository's URL '" + printable(url) + "' holds '" + character + "', which " +
+           joinWords(readers, " and ", "'s") + " files cannot hold as it is: write it %-encoded";
 }
 
-void checkRepositoryUrl(const std::string& url) {
-    std::string problem = findUrlProblem(url);
+void checkRepositoryUrl(const std::string& url, const std::vector<std::string>& readers) {
+    std::string problem = findUrlProblem(url, readers);
     if (!problem.empty()) {
         fail(problem);
     }
 }
 
-void checkSubscriptionName(const std::string& name) {
+void checkSubscriptionName(const std::string& name, const std::vector<std::string>& readers) {
     // apt reads sources.list.d/NAME.sources only when NAME is of
     // [A-Za-z0-9_.-], and dnf takes such a repository id: a package name
     // with "+" would subscribe to nothing, without a word.
@@ -68,48 +68,15 @@ void checkSubscriptionName(const std::string& name) {
         valid = valid && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.');
     }
     if (!valid) {
-        fail("the name '" + printable(name) +
-             "' cannot name the subscription files that apt and dnf read: with updates, a "
-             "package name takes lower-case letters, digits, '-' and '.' alone (no '+')");
+        fail("the name '" + printable(name) + "' cannot name the subscription files that " +
+             joinWords(readers, " and ") +
+             " read: with updates, a package name takes lower-case letters, digits, '-' and '.' "
+             "alone (no '+')");
     }
-}
-
-std::string aptKeyringPath(const std::string& name) {
-    return "/etc/apt/keyrings/" + keyringFileName(name);
-}
-
-std::string aptSourcesPath(const std::string& name) {
-    return "/etc/apt/sources.list.d/" + name + ".sources";
-}
-
-std::string rpmKeyPath(const std::string& name) {
-    return "/etc/pki/rpm-gpg/RPM-GPG-KEY-" + name;
-}
-
-std::string rpmRepoPath(const std::string& name) {
-    return "/etc/yum.repos.d/" + name + ".repo";
 }
 
 std::string keyringFileName(const std::string& name) {
     return name + "-archive-keyring.pgp";
-}
-
-std::string createAptSources(const std::string& name, const std::string& url,
-                             const std::string& suite) {
-    checkSubscriptionName(name);
-    checkRepositoryUrl(url);
-    checkSubscriptionName(suite);
-    return "Types: deb\nURIs: " + url + "\nSuites: " + suite +
-           "\nComponents: main\nSigned-By: " + aptKeyringPath(name) + "\n";
-}
-
-std::string createRpmRepo(const std::string& name, const std::string& url,
-                          const std::string& keyUrl) {
-    checkSubscriptionName(name);
-    checkRepositoryUrl(url);
-    checkRepositoryUrl(keyUrl);
-    return "[" + name + "]\nname=" + name + "\nbaseurl=" + url +
-           "\nenabled=1\ngpgcheck=1\nrepo_gpgcheck=1\ngpgkey=" + keyUrl + "\n";
 }
 
 std::string joinUrl(const std::string& url, const std::string& file) {

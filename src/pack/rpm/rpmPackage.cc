@@ -2,12 +2,12 @@
 
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageRequest.h"
-#include "pack/package/packageService.h"
-#include "pack/package/packageSubscription.h"
 #include "pack/package/packageTexts.h"
 #include "pack/package/packageTree.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/rpm/rpmRepository.h"
+#include "pack/rpm/rpmScripts.h"
+#include "pack/rpm/rpmSubscription.h"
 #include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "util/owned.h"
@@ -177,7 +177,7 @@ char* createRpmRecipe(const packageRequest& request, const char* root, const str
         appendFilesLine(text, files[i]);
     }
     appendChangelog(text, request, getPackageTime());
-    appendRpmServiceScripts(request, text);
+    appendRpmScripts(request, text);
     return text.createString();
 }
 
@@ -220,15 +220,23 @@ static void runRpmbuild(const char* work, const std::string& recipe, stringBuffe
     runToolOrFail(arguments, &printed);
 }
 
+// What the staged tree installs, as lines of "%files".
+static void listInstalled(const std::vector<installedEntry>& installed, stringArray& files) {
+    for (const installedEntry& entry : installed) {
+        const char* directive = entry.kind == installedDirectory  ? "%dir "
+                                : entry.kind == installedSettings ? "%config(noreplace) "
+                                                                  : "";
+        files.append(createStringCopy((directive + entry.path).c_str()));
+    }
+}
+
 static std::vector<std::string> writeRpmPackage(const packageRequest& request,
                                                 const stagedTree& tree,
                                                 const std::string& directory) {
     stringArray libraries;
     findPrivateLibraries((std::string(tree.root) + "/opt").c_str(), libraries);
     stringArray files;
-    for (int i = 0; i < tree.files->size(); i++) {
-        files.append(createStringCopy((*tree.files)[i]));
-    }
+    listInstalled(*tree.installed, files);
     if (tree.publicKey != nullptr) {
         addRpmSubscription(tree.root, request.name, request.updates->url, *tree.publicKey, files);
     }
@@ -256,6 +264,10 @@ static void stageNothing(const packageRequest&, const stagedTree&) {}
 
 static const char* const rpmNeeds[] = {"--license", nullptr};
 
+// The tags that only the .rpm has.
+static const char* const rpmOwnOptions[] = {"--vendor", "the rpm's vendor", "--license",
+                                            "the rpm's License tag", nullptr};
+
 extern const packageFormat rpmFormat = {
     "--rpm",
     "  --rpm DIR          write NAME-VERSION-1.ARCH.rpm into DIR\n",
@@ -267,4 +279,7 @@ extern const packageFormat rpmFormat = {
     "                     (it may be the folder of --apt-repo)\n",
     writeRpmRepository,
     prepareRpmRepository,
-    rpmNeeds};
+    rpmNeeds,
+    rpmScripts,
+    "dnf",
+    rpmOwnOptions};

@@ -4,8 +4,10 @@
 #include "pack/repository/repositoryIndex.h"
 #include "pack/repository/repositoryKey.h"
 #include "pack/repository/repositoryRequest.h"
+#include "pack/repository/repositoryWriter.h"
 #include "pack/repository/signingKey.h"
 #include "pack/repository/subscription.h"
+#include "pack/rpm/rpmSubscription.h"
 #include "pack/zip/buildTime.h"
 
 #include <algorithm>
@@ -21,10 +23,16 @@
 
 namespace {
 
+// The programs, found before anything is written.
+const std::vector<repositoryProgram> rpmPrograms = {
+    {"rpm", "rpm"}, {"rpmsign", "rpm"}, {"createrepo_c", "createrepo-c"}};
+
 struct rpmTools {
-    std::string rpm = findProgram("rpm", "rpm");
-    std::string rpmsign = findProgram("rpmsign", "rpm");
-    std::string createrepo = findProgram("createrepo_c", "createrepo-c");
+    explicit rpmTools(const openedRepository& opened)
+        : rpm(opened.programs[0]), rpmsign(opened.programs[1]), createrepo(opened.programs[2]) {}
+    std::string rpm;
+    std::string rpmsign;
+    std::string createrepo;
 };
 
 // What an rpm name, version, release or architecture may hold: nothing
@@ -285,22 +293,18 @@ void publish(const rpmTools& tools, const signingKey& key, const repositoryReque
 } // namespace
 
 void prepareRpmRepository(const repositoryRequest& request) {
-    checkSubscriptionName(request.name);
-    checkRepositoryUrl(request.url);
-    rpmTools tools;
-    signingKey key = openRepositoryKey(request);
-    checkRepositoryKey(request, key);
+    openedRepository opened(request, rpmPrograms);
+    rpmTools tools(opened);
+    checkRepositoryKey(request, opened.key);
     for (const auto& addition : checkNewPackages(tools, request)) {
-        signPackage(tools, key, addition.second);
+        signPackage(tools, opened.key, addition.second);
     }
 }
 
 void writeRpmRepository(const repositoryRequest& request) {
-    checkSubscriptionName(request.name);
-    checkRepositoryUrl(request.url);
-    rpmTools tools;
-    signingKey key = openRepositoryKey(request);
+    openedRepository opened(request, rpmPrograms);
+    rpmTools tools(opened);
     std::unique_ptr<repositoryLock> own;
-    repositoryRequest locked = lockRepository(request, key, &own);
-    publish(tools, key, locked, checkNewPackages(tools, locked));
+    repositoryRequest locked = lockRepository(request, opened.key, &own);
+    publish(tools, opened.key, locked, checkNewPackages(tools, locked));
 }

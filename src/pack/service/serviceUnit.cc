@@ -173,68 +173,10 @@ void writeServiceUnit(const serviceRequest& service, const char* name, const cha
     }
 }
 
-// The scripts' texts, with "@" standing for the unit's name. Debian's follow
-// what debhelper writes for a unit that is neither enabled nor started on
-// installing: deb-systemd-helper keeps the enablement state (and works where
-// systemd does not run), deb-systemd-invoke heeds policy-rc.d, and nothing
-// touches a running systemd when dpkg installs into another root
-// (DPKG_ROOT). The stop on removal comes before the files go, so that
-// systemd still knows the unit.
-static const char* const scripts[] = {
-    // debianPostinst: records the links that enabling would make, so that a
-    // purge removes them; an upgrade restarts a service that runs, nothing
-    // starts one that does not.
-    "if [ \"$1\" = configure ] || [ \"$1\" = abort-upgrade ] || [ \"$1\" = abort-deconfigure ] ||\n"
-    "    [ \"$1\" = abort-remove ]; then\n"
-    "    deb-systemd-helper update-state @.service >/dev/null || true\n"
-    "    if [ -z \"${DPKG_ROOT:-}\" ] && [ -d /run/systemd/system ]; then\n"
-    "        systemctl --system daemon-reload >/dev/null || true\n"
-    "        if [ -n \"$2\" ]; then\n"
-    "            deb-systemd-invoke try-restart @.service >/dev/null || true\n"
-    "        fi\n"
-    "    fi\n"
-    "fi\n",
-    // debianPrerm
-    "if [ \"$1\" = remove ]; then\n"
-    "    if [ -z \"${DPKG_ROOT:-}\" ] && [ -d /run/systemd/system ]; then\n"
-    "        deb-systemd-invoke stop @.service >/dev/null || true\n"
-    "    fi\n"
-    "    deb-systemd-helper disable @.service >/dev/null || true\n"
-    "fi\n",
-    // debianPostrm: a purge forgets the enablement state. The helper is
-    // essential on Debian, yet a purge may come after any removal.
-    "if [ \"$1\" = purge ] && command -v deb-systemd-helper >/dev/null; then\n"
-    "    deb-systemd-helper purge @.service >/dev/null || true\n"
-    "fi\n"
-    "if [ -z \"${DPKG_ROOT:-}\" ] && [ -d /run/systemd/system ]; then\n"
-    "    systemctl --system daemon-reload >/dev/null || true\n"
-    "fi\n",
-    // rpmPost
-    "if [ -d /run/systemd/system ]; then\n"
-    "    systemctl --system daemon-reload >/dev/null 2>&1 || :\n"
-    "fi\n",
-    // rpmPreun: $1 is the number of versions left, 0 on removal.
-    "if [ \"$1\" -eq 0 ]; then\n"
-    "    if [ -d /run/systemd/system ]; then\n"
-    "        systemctl stop @.service >/dev/null 2>&1 || :\n"
-    "    fi\n"
-    "    if command -v systemctl >/dev/null; then\n"
-    "        systemctl disable @.service >/dev/null 2>&1 || :\n"
-    "    fi\n"
-    "fi\n",
-    // rpmPostun: after an upgrade, the new files run.
-    "if [ -d /run/systemd/system ]; then\n"
-    "    systemctl --system daemon-reload >/dev/null 2>&1 || :\n"
-    "    if [ \"$1\" -ge 1 ]; then\n"
-    "        systemctl try-restart @.service >/dev/null 2>&1 || :\n"
-    "    fi\n"
-    "fi\n",
-};
-
-char* createServiceScript(serviceScript which, const char* name) {
+char* createServiceScript(const char* script, const char* name) {
     checkServiceName(name);
     stringBuffer text;
-    for (const char* c = scripts[which]; *c != 0; c++) {
+    for (const char* c = script; *c != 0; c++) {
         if (*c == '@') {
             text.append(name);
         } else {

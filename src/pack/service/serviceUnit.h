@@ -30,18 +30,12 @@ char* createServiceUnit(const serviceRequest& service, const char* name, const c
 void writeServiceUnit(const serviceRequest& service, const char* name, const char* executable,
                       const char* unitDirectory);
 
-// The maintainer scripts' part for the service: the unit is installed but
-// neither enabled nor started; removing the package stops and disables it.
-// Each is a piece of POSIX shell to put in the script of that name; each
-// does nothing where systemd is not running. Owned by the caller.
-enum serviceScript {
-    debianPostinst, // after installing or upgrading: systemd rereads its units
-    debianPrerm,    // before removal: stop and disable
-    debianPostrm,   // after removal: systemd rereads its units
-    rpmPost,        // %post
-    rpmPreun,       // %preun: stop and disable on removal (not on upgrade)
-    rpmPostun,      // %postun
-};
-char* createServiceScript(serviceScript which, const char* name);
+// A maintainer script's part for the service: script, a piece of POSIX
+// shell with "@" standing for the unit's name, with name in its place.
+// Each package format's folder holds its own scripts, which install the unit
+// neither enabled nor started, stop and disable it on removal, and do
+// nothing where systemd is not running. Owned by the caller; throws when
+// name cannot be written in a unit.
+char* createServiceScript(const char* script, const char* name);
 
 #endif

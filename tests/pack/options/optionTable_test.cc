@@ -1,5 +1,6 @@
 #include "pack/options/optionParser.h"
 #include "pack/options/optionTable.h"
+#include "pack/package/packageFormat.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -16,6 +17,8 @@ TEST(OptionTable, EachOptionIsOneRowWithOneSlot) {
         EXPECT_EQ(1, slots) << row.name;
         EXPECT_EQ(row.flag == nullptr, row.argument != nullptr) << row.name;
         EXPECT_NE(0u, row.jobs) << row.name;
+        EXPECT_TRUE(row.help != nullptr || row.format >= 0 || findOwnOptionHelp(row.name))
+            << row.name;
         if (row.needs != nullptr) {
             EXPECT_NE(nullptr, findOption(row.needs)) << row.name;
         }
@@ -53,7 +56,7 @@ TEST(OptionTable, HelpListsEveryOptionOnceInOrder) {
         rows.push_back(row.name);
     }
     EXPECT_EQ(rows, listed);
-    for (const char* place : {"{formats}", "{packages}", "{installed}"}) {
+    for (const char* place : {"{formats}", "{packages}", "{installed}", "{managers}"}) {
         EXPECT_EQ(std::string::npos, help.find(place)) << place;
     }
 }

@@ -1,6 +1,8 @@
+#include "pack/deb/debianScripts.h"
 #include "pack/package/packageBaseArchive.h"
 #include "pack/package/packageRequest.h"
 #include "pack/rpm/rpmPackage.h"
+#include "pack/rpm/rpmScripts.h"
 #include "testSupport.h"
 #include "util/stringArray.h"
 
@@ -23,6 +25,18 @@ std::string stageRuntime(const scratchDir& scratch, const char* version) {
 bool exists(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0;
+}
+
+// The script named name among a format's scripts, which without --service
+// holds the base archive's lines alone; "" when it has none.
+std::string archiveScript(const packageRequest& request, const maintainerScript* scripts,
+                          const char* name) {
+    for (const auto& script : createMaintainerScripts(request, scripts)) {
+        if (std::string(script.first) == name) {
+            return script.second;
+        }
+    }
+    return "";
 }
 } // namespace
 
@@ -51,18 +65,19 @@ TEST(PackageBaseArchiveTest, MovedOnlyWithTheEpochBeforeJava25) {
 TEST(PackageBaseArchiveTest, ScriptsMakeAndRemoveTheArchiveOnlyWhenMoved) {
     packageRequest request;
     request.name = "orders";
-    EXPECT_EQ("", createBaseArchiveScript(request, baseArchiveDebianPostinst));
+    EXPECT_TRUE(createMaintainerScripts(request, debianScripts).empty());
     request.baseArchiveAtInstall = true;
-    std::string postinst = createBaseArchiveScript(request, baseArchiveDebianPostinst);
+    std::string postinst = archiveScript(request, debianScripts, "postinst");
     EXPECT_EQ(0u, postinst.find("if [ \"$1\" = configure ]; then\n    "
                                 "/opt/orders/runtime/bin/java -Xshare:dump >/dev/null 2>&1 || "))
         << postinst;
     EXPECT_EQ("rm -f /opt/orders/runtime/lib/server/classes.jsa\n",
-              createBaseArchiveScript(request, baseArchiveDebianPrerm));
+              archiveScript(request, debianScripts, "prerm"));
+    EXPECT_EQ("", archiveScript(request, debianScripts, "postrm"));
     // rpm runs the new package's %post before the old one's %preun.
-    std::string preun = createBaseArchiveScript(request, baseArchiveRpmPreun);
+    std::string preun = archiveScript(request, rpmScripts, "%preun");
     EXPECT_EQ(0u, preun.find("if [ \"$1\" -eq 0 ]; then\n")) << preun;
-    EXPECT_EQ(std::string::npos, createBaseArchiveScript(request, baseArchiveRpmPost).find('%'));
+    EXPECT_EQ(std::string::npos, archiveScript(request, rpmScripts, "%post").find('%'));
 }
 
 // With a service too, each section is written once and holds both parts.

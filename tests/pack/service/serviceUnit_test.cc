@@ -1,3 +1,5 @@
+#include "pack/deb/debianScripts.h"
+#include "pack/rpm/rpmScripts.h"
 #include "pack/service/serviceUnit.h"
 #include "testSupport.h"
 
@@ -91,9 +93,9 @@ TEST(ServiceUnitTest, NamesSystemdCannotTakeAreRefused) {
 }
 
 TEST(ServiceScriptTest, RemovalStopsAndDisablesInstallStartsNothing) {
-    ownedString postinst(createServiceScript(debianPostinst, "orders"));
-    ownedString prerm(createServiceScript(debianPrerm, "orders"));
-    ownedString preun(createServiceScript(rpmPreun, "orders"));
+    ownedString postinst(createServiceScript(debianScripts[0].service, "orders"));
+    ownedString prerm(createServiceScript(debianScripts[1].service, "orders"));
+    ownedString preun(createServiceScript(rpmScripts[1].service, "orders"));
     std::string install = postinst.get();
     EXPECT_EQ(std::string::npos, install.find("systemctl start")) << install;
     EXPECT_EQ(std::string::npos, install.find("systemctl enable")) << install;
@@ -111,8 +113,8 @@ TEST(ServiceScriptTest, RemovalStopsAndDisablesInstallStartsNothing) {
 // lintian warns of any other systemctl call in Debian's maintainer scripts:
 // the others go through deb-systemd-helper and deb-systemd-invoke.
 TEST(ServiceScriptTest, DebianScriptsCallSystemctlOnlyToReload) {
-    for (serviceScript which : {debianPostinst, debianPrerm, debianPostrm}) {
-        ownedString script(createServiceScript(which, "orders"));
+    for (const maintainerScript* which = debianScripts; which->name != nullptr; which++) {
+        ownedString script(createServiceScript(which->service, "orders"));
         std::string text = script.get();
         for (size_t at = text.find("systemctl"); at != std::string::npos;
              at = text.find("systemctl", at + 1)) {
