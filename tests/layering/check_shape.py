@@ -13,13 +13,19 @@ Usage: check_shape.py [SRC]   (SRC defaults to the src/ beside tests/)
 - No delete[] in src/pack outside a destructor's body.
 - No [[noreturn]] throw helper (a function whose name begins with "fail")
   in src/pack but those of pack/base/failure.h, the packer's one way to fail.
+- A new package format touches its own folder and one row: outside the
+  folders that define a format's row (check_layers.format_folders), the
+  packer's code (comments aside) names no format, its package manager nor
+  its tools; the table pack/package/packageFormats.cc names each row once,
+  as "extern const packageFormat NAME;" and "&NAME,"; each format folder
+  defines one row.
 Prints one line per fault and exits 1 when there is any.
 """
 import os
 import re
 import sys
 
-from check_layers import INCLUDE, report, source_files
+from check_layers import INCLUDE, format_folders, report, source_files
 
 TABLE = os.path.join("pack", "options", "optionTable.cc")
 ROW = re.compile(r'(?:flag|value|list)Option\(\s*"(-[^"]*)"')
@@ -147,9 +153,58 @@ def throw_helper_faults(src):
     return found
 
 
+FORMAT_TABLE = os.path.join("pack", "package", "packageFormats.cc")
+# The words that name a format, its package manager or its tools, as words
+# of the code or parts of a camel-case name.
+FORMAT_WORDS = {"deb", "debian", "dpkg", "apt", "rpm", "rpmbuild", "dnf", "yum", "lintian"}
+WORD = re.compile(r"[A-Z]+(?![a-z])|[A-Z]?[a-z0-9]+")
+# Comments go; strings and characters stay, and so does "Debian's", the
+# host's distribution that a missing tool's package is named after.
+NOT_CODE = re.compile(r"'(?:\\.|[^'\\])'|\"(?:\\.|[^\"\\])*\"|//.*")
+HOST_PACKAGE = re.compile(r"\bDebian's ")
+TABLE_LINE = re.compile(r"^(?:extern const packageFormat (\w+);|\s*&(\w+),)$")
+FORMAT_ROW_DEFINED = re.compile(r"^extern const packageFormat \w+ = \{", re.M)
+
+
+def code_of(line):
+    return NOT_CODE.sub(lambda m: m.group(0) if m.group(0)[0] in "'\"" else " ",
+                        HOST_PACKAGE.sub("", line))
+
+
+def format_words(line):
+    return sorted(set(w.lower() for w in WORD.findall(code_of(line))) & FORMAT_WORDS)
+
+
+def format_faults(src):
+    found = []
+    formats = format_folders(src)
+    declared, listed = [], []
+    for folder, path in source_files(src):
+        if not folder.startswith("pack") or folder in formats:
+            continue
+        table = os.path.relpath(path, src) == FORMAT_TABLE
+        for number, line in enumerate(read(path).split("\n"), 1):
+            row = TABLE_LINE.match(line) if table else None
+            if row:
+                (declared if row.group(1) else listed).append(row.group(1) or row.group(2))
+            elif format_words(line):
+                found.append("%s:%d: names a format (%s) outside its folder and row"
+                             % (path, number, ", ".join(format_words(line))))
+    for name in sorted(set(declared + listed)):
+        if declared.count(name) != 1 or listed.count(name) != 1:
+            found.append("%s: the row %s is declared %d times and listed %d times"
+                         % (FORMAT_TABLE, name, declared.count(name), listed.count(name)))
+    for folder in sorted(formats):
+        rows = sum(len(FORMAT_ROW_DEFINED.findall(read(path)))
+                   for f, path in source_files(src) if f == folder)
+        if rows != 1:
+            found.append("%s: %d rows of packageFormats (one a folder)" % (folder, rows))
+    return found
+
+
 def violations(src):
     return (option_faults(src) + circle_faults(src) + delete_faults(src)
-            + throw_helper_faults(src))
+            + throw_helper_faults(src) + format_faults(src))
 
 
 if __name__ == "__main__":

@@ -55,17 +55,23 @@ class LayeringCheckTest(unittest.TestCase):
     def test_a_format_folder_is_reached_only_through_the_table(self):
         # A format's folder stands on pack/package; no other format and no
         # folder above includes its headers.
+        row = "extern const packageFormat %sFormat = {\n"
         root = self.tree({"pack/rpm/rpmPackage.cc":
-                          '#include "pack/package/packageFormat.h"\n#include "pack/deb/aptRepository.h"\n',
-                          "pack/deb/debianPackage.cc": '#include "pack/rpm/rpmPackage.h"\n',
-                          "pack/options/optionTable.cc": '#include "pack/rpm/rpmPackage.h"\n'})
+                          '#include "pack/package/packageFormat.h"\n#include "pack/deb/aptRepository.h"\n'
+                          + row % "rpm",
+                          "pack/deb/debianPackage.cc": '#include "pack/rpm/rpmPackage.h"\n' + row % "debian",
+                          "pack/deb/aptRepository.cc": '#include "pack/deb/aptRepository.h"\n',
+                          "pack/options/optionTable.cc": '#include "pack/rpm/rpmPackage.h"\n',
+                          # Without a row, a folder has no place.
+                          "pack/appimage/appImage.cc": '#include "pack/package/packageFormat.h"\n'})
         result = run(root)
         self.assertEqual(1, result.returncode)
-        self.assertEqual(["%s/pack/deb/debianPackage.cc:1: pack/deb may not include pack/rpm/rpmPackage.h" % root,
+        self.assertEqual(["%s/pack/appimage/appImage.cc: folder 'pack/appimage' has no place in the layers" % root,
+                          "%s/pack/deb/debianPackage.cc:1: pack/deb may not include pack/rpm/rpmPackage.h" % root,
                           "%s/pack/options/optionTable.cc:1: pack/options may not include pack/rpm/rpmPackage.h"
                           % root,
                           "%s/pack/rpm/rpmPackage.cc:2: pack/rpm may not include pack/deb/aptRepository.h" % root],
-                         result.stdout.splitlines())
+                         sorted(result.stdout.splitlines()))
 
     def test_the_command_lines_struct_stays_with_the_command_line(self):
         # Even with pack/options back at the bottom of the layers, the
@@ -135,7 +141,13 @@ class ShapeCheckTest(unittest.TestCase):
                  "pack/options/optionChecks.cc": '#include "pack/options/packRequests.h"\n',
                  "pack/image/tree.cc": "tree::~tree() {\n    delete[] path;\n}\n",
                  "pack/base/failure.h": "[[noreturn]] void fail(const std::string& message);\n",
-                 "pack/tools/run.cc": "[[noreturn]] static void runInChild() {\n}\n"}
+                 "pack/tools/run.cc": "[[noreturn]] static void runInChild() {\n}\n",
+                 # A format is its folder and its row; comments and the host's
+                 # package names may name formats anywhere.
+                 "pack/deb/debianPackage.cc": 'extern const packageFormat debianFormat = {"--deb"};\n',
+                 "pack/package/packageFormats.cc":
+                     "extern const packageFormat debianFormat;\n    &debianFormat,\n",
+                 "pack/package/packages.cc": '// as apt reads it\nfail("no strip (Debian\'s binutils)"); // rpm\n'}
         result = self.shape(clean)
         self.assertEqual(("", 0), (result.stdout, result.returncode))
         faults = [
@@ -149,6 +161,15 @@ class ShapeCheckTest(unittest.TestCase):
              "b.cc:1: a throw helper failCopying"),
             ({"pack/zip/z.h": "    [[noreturn]] void fail(const char* format) const;\n"},
              "z.h:1: a throw helper fail"),
+            ({"pack/options/optionHelp.cc": 'std::string x = "--rpm";\n'},
+             "optionHelp.cc:1: names a format (rpm)"),
+            ({"pack/service/serviceUnit.h": "enum script { debianPostinst, aptSources };\n"},
+             "serviceUnit.h:1: names a format (apt, debian)"),
+            ({"pack/package/packageFormats.cc":
+                  "extern const packageFormat debianFormat;\n    &debianFormat,\n    &debianFormat,\n"},
+             "the row debianFormat is declared 1 times and listed 2 times"),
+            ({"pack/deb/aptRepository.cc": "extern const packageFormat aptFormat = {};\n"},
+             "pack/deb: 2 rows of packageFormats"),
         ]
         for extra, fault in faults:
             result = self.shape(dict(clean, **extra))

@@ -23,10 +23,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::string findProgram(const char* name, const char* debianPackage) {
+std::string findProgram(const char* name, const char* package) {
     ownedString path(createExePath(const_cast<char*>(name)));
     if (path == nullptr) {
-        fail(std::string("cannot find ") + name + " (Debian's " + debianPackage + ")");
+        fail(std::string("cannot find ") + name + " (Debian's " + package + ")");
     }
     return path.get();
 }

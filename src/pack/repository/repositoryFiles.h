@@ -12,7 +12,7 @@
 
 // The program's path along PATH; throws naming the Debian package that has
 // it when it is missing.
-std::string findProgram(const char* name, const char* debianPackage);
+std::string findProgram(const char* name, const char* package);
 
 // Runs the command (its first word a path) in directory (empty: here) and
 // returns what it wrote on standard output, with standard error too when
