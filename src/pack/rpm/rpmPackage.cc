@@ -220,8 +220,7 @@ static void runRpmbuild(const char* work, const std::string& recipe, stringBuffe
     runToolOrFail(arguments, &printed);
 }
 
-// What the staged tree installs, as lines of "%files".
-static void listInstalled(const std::vector<installedEntry>& installed, stringArray& files) {
+void appendFilesLines(const std::vector<installedEntry>& installed, stringArray& files) {
     for (const installedEntry& entry : installed) {
         const char* directive = entry.kind == installedDirectory  ? "%dir "
                                 : entry.kind == installedSettings ? "%config(noreplace) "
@@ -236,7 +235,7 @@ static std::vector<std::string> writeRpmPackage(const packageRequest& request,
     stringArray libraries;
     findPrivateLibraries((std::string(tree.root) + "/opt").c_str(), libraries);
     stringArray files;
-    listInstalled(*tree.installed, files);
+    appendFilesLines(*tree.installed, files);
     if (tree.publicKey != nullptr) {
         addRpmSubscription(tree.root, request.name, request.updates->url, *tree.publicKey, files);
     }

@@ -1,6 +1,10 @@
 #ifndef LARKWIN_PACK_RPM_RPMPACKAGE_H
 #define LARKWIN_PACK_RPM_RPMPACKAGE_H
 
+#include "pack/package/packageFormat.h"
+
+#include <vector>
+
 class stringArray;
 struct packageRequest;
 
@@ -14,6 +18,11 @@ struct packageRequest;
 // The text of rpmbuild's build recipe for a staged root and its "%files"
 // lines; its changelog, when there is a packager, is dated by
 // getPackageTime(). Owned.
+// Appends what the staged tree installs to files as lines of "%files": a
+// path as it is, a directory alone after "%dir ", settings after
+// "%config(noreplace) ".
+void appendFilesLines(const std::vector<installedEntry>& installed, stringArray& files);
+
 char* createRpmRecipe(const packageRequest& request, const char* root, const stringArray& files,
                       const stringArray& privateLibraries);
 

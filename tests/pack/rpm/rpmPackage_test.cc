@@ -74,3 +74,16 @@ TEST(RpmPackageTest, ADateBeyondTheCalendarIsRefused) {
                      message);
     }
 }
+
+// Each kind of what a package installs as rpmbuild reads it.
+TEST(RpmPackageTest, FilesLinesSayEachKind) {
+    std::vector<installedEntry> installed = {{"/opt/orders", installedPath},
+                                             {"/etc/orders/orders.config", installedSettings},
+                                             {"/etc/orders", installedDirectory}};
+    stringArray files;
+    appendFilesLines(installed, files);
+    ASSERT_EQ(3, files.size());
+    EXPECT_STREQ("/opt/orders", files[0]);
+    EXPECT_STREQ("%config(noreplace) /etc/orders/orders.config", files[1]);
+    EXPECT_STREQ("%dir /etc/orders", files[2]);
+}
