@@ -127,11 +127,11 @@ void sweepCopies(const char* root, time_t now) {
     closedir(folder);
 }
 
-void sweepCopiesDaily(const char* root, time_t now) {
+int sweepCopiesDaily(const char* root, time_t now) {
     ownedString stamp(createString(root, "/.swept"));
     struct stat status;
     if (stat(stamp.get(), &status) == 0 && !needsUseRefresh(status.st_mtime, now)) {
-        return;
+        return 0;
     }
     int fd = open(stamp.get(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd >= 0) {
@@ -139,4 +139,5 @@ void sweepCopiesDaily(const char* root, time_t now) {
         close(fd);
     }
     sweepCopies(root, now);
+    return 1;
 }

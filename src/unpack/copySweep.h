@@ -21,7 +21,7 @@ char* createLockPath(const char* copy);
 void sweepCopies(const char* root, time_t now);
 
 // Sweeps root when the sweep's own stamp there is a day old or missing,
-// and renews the stamp.
-void sweepCopiesDaily(const char* root, time_t now);
+// and renews the stamp; 1 when it swept.
+int sweepCopiesDaily(const char* root, time_t now);
 
 #endif

@@ -3,6 +3,7 @@
 #include "unix/files.h"
 #include "unpack/copyRules.h"
 #include "unpack/copySweep.h"
+#include "unpack/privateCopies.h"
 #include "unpack/storedEntries.h"
 #include "util/owned.h"
 #include "util/strings.h"
@@ -18,24 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The private folders of this run, removed when the launcher ends.
-const int mostTemporaryCopies = 4;
-char* temporaryCopies[mostTemporaryCopies];
-
-void noteTemporaryCopy(const char* path) {
-    static int handlerSet = 0;
-    if (!handlerSet) {
-        atexit(removeTemporaryCopies);
-        handlerSet = 1;
-    }
-    for (int i = 0; i < mostTemporaryCopies; i++) {
-        if (temporaryCopies[i] == nullptr) {
-            temporaryCopies[i] = createStringCopy(path);
-            return;
-        }
-    }
-}
 
 // The copy is held shared for the run: the descriptor stays open, and
 // closes only with the launcher (not inherited by java).
@@ -68,7 +51,9 @@ char* createReusedCopy(const char* root, const char* copy, ownedString& refusal)
     reportUnpack("reusing '%s'", copy);
     time_t now = time(nullptr);
     refreshUse(copy, now);
-    sweepCopiesDaily(root, now);
+    if (sweepCopiesDaily(root, now)) {
+        sweepPrivateCopies(privateCopyBase());
+    }
     return createStringCopy(copy);
 }
 
@@ -166,6 +151,7 @@ char* createCachedCopy(const char* executable, const char* digest, long offset, 
         return nullptr;
     }
     sweepCopies(root.get(), time(nullptr));
+    sweepPrivateCopies(privateCopyBase());
     why.reset(createCacheFailure(executable, root.get(), copy.get(), digest, offset, length));
     if (why != nullptr) {
         return nullptr;
@@ -177,36 +163,6 @@ char* createCachedCopy(const char* executable, const char* digest, long offset, 
     return copied;
 }
 
-// $XDG_RUNTIME_DIR, else $TMPDIR, else /tmp: where a private copy goes.
-const char* temporaryBase() {
-    const char* names[] = {"XDG_RUNTIME_DIR", "TMPDIR"};
-    for (const char* name : names) {
-        const char* value = getenv(name);
-        struct stat status;
-        if (value != nullptr && value[0] == '/' && stat(value, &status) == 0 &&
-            S_ISDIR(status.st_mode)) {
-            return value;
-        }
-    }
-    return "/tmp";
-}
-
-char* createTemporaryCopy(const char* executable, long offset, long length, const char* why) {
-    ownedString folder(createMessage("%s/larkwin-XXXXXX", temporaryBase()));
-    if (mkdtemp(folder.get()) == nullptr) {
-        throw createMessage("Unable to unpack the runtime: %s; and '%s': %s", why, folder.get(),
-                            strerror(errno));
-    }
-    reportUnpack("unpacking into the private folder '%s'", folder.get());
-    ownedString failure(createUnpackFailure(executable, offset, length, folder.get()));
-    if (failure != nullptr) {
-        removeCopyTree(folder.get());
-        throw createMessage("Unable to unpack the runtime: %s; and: %s", why, failure.get());
-    }
-    noteTemporaryCopy(folder.get());
-    return folder.release();
-}
-
 } // namespace
 
 char* createUnpackedCopy(const char* executable, const char* digest, long offset, long length) {
@@ -216,16 +172,9 @@ char* createUnpackedCopy(const char* executable, const char* digest, long offset
         return copy;
     }
     fprintf(stderr, "larkwin: not using the cache: %s; running from a private copy\n", why.get());
-    return createTemporaryCopy(executable, offset, length, why.get());
+    return createPrivateCopy(executable, offset, length, why.get());
 }
 
 void removeTemporaryCopies() {
-    for (int i = 0; i < mostTemporaryCopies; i++) {
-        if (temporaryCopies[i] != nullptr) {
-            reportUnpack("removing the private folder '%s'", temporaryCopies[i]);
-            removeCopyTree(temporaryCopies[i]);
-            delete[] temporaryCopies[i];
-            temporaryCopies[i] = nullptr;
-        }
-    }
+    removePrivateCopies();
 }

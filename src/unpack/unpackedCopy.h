@@ -13,7 +13,9 @@
 // that another user owns or others may write is never used. When the cache
 // cannot take the copy, the part is unpacked into a private folder under
 // $XDG_RUNTIME_DIR or $TMPDIR (else /tmp), removed when the launcher
-// exits, and one line on standard error says why. Throws a message when
+// exits (privateCopies.h), and one line on standard error says why. A sweep
+// of the cache also removes the private folders that launchers ended by
+// SIGKILL left. Throws a message when
 // that fails too, leaving nothing behind. digest must pass isCopyDigest.
 char* createUnpackedCopy(const char* executable, const char* digest, long offset, long length);
 

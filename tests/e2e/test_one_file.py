@@ -1,8 +1,8 @@
 """The one file that carries its own runtime (larkwin-pack -o OUT --runtime):
 its first start unpacks the runtime and the data into the user's cache, later
 starts reuse the copy, and no interrupted, foreign or unsafe copy is ever
-run. One jlinked runtime (java.base) serves the whole class: each one file
-copies it (--runtime HOME), which takes about a second."""
+run. One jlinked runtime (java.base) serves the whole module: each one file
+and image copies it (--runtime HOME), which takes about a second."""
 
 import glob
 import os
@@ -15,7 +15,7 @@ import tempfile
 import threading
 import unittest
 
-from harness import JAR, JAVA_HOME, JAVAC, LARKWIN, LARKWIN_PACK, TIMEOUT
+from harness import JAR, JAVA_HOME, JAVAC, LARKWIN, LARKWIN_PACK, TIMEOUT, Listener
 
 APP = """public class App {
     public static void main(String[] args) throws Exception {
@@ -43,43 +43,70 @@ def run(command, **kwargs):
     return subprocess.run(command, capture_output=True, timeout=TIMEOUT, text=True, **kwargs)
 
 
+_shared = {}
+
+
+def shared_application():
+    """The application's jar and a jlinked runtime, made once for every
+    class of the module, in a folder removed at the module's end."""
+    if not _shared:
+        if not os.path.exists(os.path.join(JAVA_HOME, "bin", "jlink")):
+            raise unittest.SkipTest("no jlink in %s" % JAVA_HOME)
+        top = os.path.realpath(tempfile.mkdtemp(prefix="larkwin-onefile-shared-"))
+        source = os.path.join(top, "App.java")
+        with open(source, "w") as out:
+            out.write(APP)
+        subprocess.run([JAVAC, "-d", top, source], check=True, timeout=120)
+        jar = os.path.join(top, "app.jar")
+        subprocess.run([JAR, "cf", jar, "-C", top, "App.class"], check=True, timeout=60)
+        jre = os.path.join(top, "jre")
+        subprocess.run([os.path.join(JAVA_HOME, "bin", "jlink"), "--add-modules", "java.base",
+                        "--strip-debug", "--no-man-pages", "--no-header-files",
+                        "--output", jre], check=True, timeout=300)
+        # The base archive that the start-up cache builds on.
+        subprocess.run([os.path.join(jre, "bin", "java"), "-Xshare:dump"], check=True,
+                       capture_output=True, timeout=300)
+        _shared.update(top=top, jar=jar, jre=jre)
+    return _shared
+
+
+def tearDownModule():
+    if _shared:
+        shutil.rmtree(_shared["top"], True)
+
+
 class OneFileFixture(unittest.TestCase):
     """Packs versions of one application, each with its data."""
 
     versions = (1, 2, 3)
+    configuration = CONFIG
 
     @classmethod
     def setUpClass(cls):
-        if not os.path.exists(os.path.join(JAVA_HOME, "bin", "jlink")):
-            raise unittest.SkipTest("no jlink in %s" % JAVA_HOME)
+        shared = shared_application()
+        cls.jar = shared["jar"]
+        cls.jre = shared["jre"]
         cls.top = os.path.realpath(tempfile.mkdtemp(prefix="larkwin-onefile-"))
-        source = os.path.join(cls.top, "App.java")
-        with open(source, "w") as out:
-            out.write(APP)
-        subprocess.run([JAVAC, "-d", cls.top, source], check=True, timeout=120)
-        cls.jar = os.path.join(cls.top, "app.jar")
-        subprocess.run([JAR, "cf", cls.jar, "-C", cls.top, "App.class"], check=True, timeout=60)
         cls.config = os.path.join(cls.top, "app.config")
         with open(cls.config, "w") as out:
-            out.write(CONFIG)
-        cls.jre = os.path.join(cls.top, "jre")
-        subprocess.run([os.path.join(JAVA_HOME, "bin", "jlink"), "--add-modules", "java.base",
-                        "--strip-debug", "--no-man-pages", "--no-header-files",
-                        "--output", cls.jre], check=True, timeout=300)
+            out.write(cls.configuration)
         cls.files = {v: cls.pack("v%d" % v, "hello %d" % v) for v in cls.versions}
 
     @classmethod
-    def pack(cls, name, greeting):
+    def pack(cls, name, greeting, output_option="-o"):
         data = os.path.join(cls.top, "data-" + name)
-        os.makedirs(data)
+        os.makedirs(data, exist_ok=True)
         with open(os.path.join(data, "greeting.txt"), "w") as out:
             out.write(greeting + "\n")
         output = os.path.join(cls.top, name, "app")
-        packed = run([LARKWIN_PACK, "-o", output, "--runtime", cls.jre, "--quiet",
-                      "--config", cls.config, "--app-content", data + "=share/app/data", cls.jar])
+        if output_option == "--app-image":
+            output = os.path.join(cls.top, name)
+        packed = run([LARKWIN_PACK, output_option, output, "--runtime", cls.jre, "--quiet",
+                      "--config", cls.config, "--app-content", data + "=share/app/data",
+                      "--name", "app", cls.jar])
         if packed.returncode != 0:
             raise AssertionError(packed)
-        return output
+        return output if output_option == "-o" else os.path.join(output, "bin", "app")
 
     @classmethod
     def tearDownClass(cls):
@@ -113,6 +140,12 @@ class OneFileFixture(unittest.TestCase):
     def assertNoLeftovers(self):
         self.assertEqual([], [n for n in self.copies() if n.startswith(".")])
         self.assertEqual([], os.listdir(self.private))
+
+    def read_until(self, process, prefix):
+        for line in process.stdout:
+            if line.startswith(prefix):
+                return line
+        self.fail("no line beginning %r" % prefix)
 
     def runtime_copy(self):
         homes = [n for n in self.copies()
@@ -162,7 +195,8 @@ class OneFileTest(OneFileFixture):
         self.assertEqual(3, len(self.copies()))
 
     def test_kill_during_the_first_unpack_then_a_normal_start(self):
-        for point in ("unpacking into", "marked"):
+        # The folder made, its mark written, the copy renamed into place.
+        for point in ("unpacking into", "marked", "unpacked"):
             with self.subTest(point=point):
                 shutil.rmtree(self.cache, True)
                 process = subprocess.Popen([self.files[1], "+DEBUG"], env=self.environment(),
@@ -263,6 +297,126 @@ class OneFileTest(OneFileFixture):
         self.assertEqual(1, len(removed), later.stdout)
         self.assertIn("unpack: removing '%s', unused for 30 days" % removed[0], later.stdout)
         self.assertIn("a start is using it", later.stdout)
+
+    def test_a_private_copy_left_by_sigkill_is_removed_by_a_later_start(self):
+        # A file where the cache should be: every start runs from a private copy.
+        with open(self.cache, "w"):
+            pass
+        held = subprocess.Popen([self.files[1], "hold"], env=self.environment(),
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True)
+        timer = threading.Timer(TIMEOUT, held.kill)
+        timer.start()
+        self.addCleanup(timer.cancel)
+        self.addCleanup(held.kill)
+        home = self.read_until(held, "java.home: ")[len("java.home: "):].strip()
+        self.assertTrue(home.startswith(self.private + "/larkwin-"), home)
+        self.read_until(held, "holding")
+        while_held = run([self.files[1], "+DEBUG"], env=self.environment())
+        self.assertRan(while_held)
+        self.assertIn("unpack: keeping the private folder '%s': a start is running from it"
+                      % home, while_held.stdout)
+        held.send_signal(signal.SIGKILL)
+        held.wait(timeout=TIMEOUT)
+        # java ends with its launcher: the pipe it held closes.
+        self.assertEqual("", held.stdout.read())
+        self.assertTrue(os.path.isdir(home), "the SIGKILL left the private folder")
+        later = run([self.files[1], "+DEBUG"], env=self.environment())
+        self.assertRan(later)
+        self.assertIn("unpack: removing the private folder '%s', left by a start that did not "
+                      "end cleanly" % home, later.stdout)
+        self.assertEqual([], os.listdir(self.private))
+
+
+class OneFileLikeItsImageTest(OneFileFixture):
+    """The one file and the image of the same application, from the same
+    runtime and configuration: what the user sees is the same."""
+
+    versions = (1,)
+    configuration = CONFIG + "socket ${env:ONEFILE_PORT}\nstartupcache\n"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.image = cls.pack("image", "hello 1", "--app-image")
+
+    def environment(self, **extra):
+        env = dict(ONEFILE_PORT="1")
+        env.update(extra)
+        return super().environment(**env)
+
+    def both(self, *args, **kwargs):
+        return [run([launcher] + list(args), env=self.environment(**kwargs), cwd=self.home)
+                for launcher in (self.files[1], self.image)]
+
+    def without_home(self, text):
+        return [line for line in text.splitlines() if not line.startswith("java.home: ")]
+
+    def test_output_and_exit_codes_are_the_images(self):
+        for args in ((), ("4",), ("not-a-number",)):
+            with self.subTest(args=args):
+                one, image = self.both(*args)
+                self.assertEqual(image.returncode, one.returncode, one)
+                self.assertEqual(self.without_home(image.stdout), self.without_home(one.stdout))
+                self.assertEqual(image.stderr, one.stderr)
+        self.assertEqual(1, one.returncode)
+        self.assertIn("NumberFormatException", one.stderr)
+
+    def stopped_by(self, launcher, number):
+        process = subprocess.Popen([launcher, "hold"], env=self.environment(),
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True)
+        timer = threading.Timer(TIMEOUT, process.kill)
+        timer.start()
+        try:
+            self.read_until(process, "holding")
+            process.send_signal(number)
+            process.wait(timeout=TIMEOUT)
+            # Only when java has ended too does the pipe it holds close.
+            rest = process.stdout.read()
+            return process.returncode, rest, process.stderr.read()
+        finally:
+            timer.cancel()
+            process.kill()
+            process.stdout.close()
+            process.stderr.close()
+
+    def test_signals_reach_java_and_end_the_run_as_in_the_image(self):
+        for number in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=number):
+                one = self.stopped_by(self.files[1], number)
+                image = self.stopped_by(self.image, number)
+                self.assertEqual(image, one)
+                self.assertEqual(128 + number, one[0])
+        self.assertNoLeftovers()
+
+    def test_shell_hands_the_files_to_the_running_instance(self):
+        payloads = []
+        for launcher in (self.files[1], self.image):
+            listener = Listener(expected=2)
+            result = run([launcher, "+SHELL", "notes.txt", "/abs/other"], cwd=self.home,
+                         env=self.environment(ONEFILE_PORT=str(listener.port)))
+            listener.close()
+            self.assertEqual(0, result.returncode, result)
+            self.assertEqual("", result.stdout + result.stderr)
+            payloads.append(listener.payloads)
+        self.assertEqual([b"open " + os.path.join(self.home, "notes.txt").encode(),
+                          b"open /abs/other"], payloads[0])
+        self.assertEqual(payloads[1], payloads[0])
+
+    def cache_lines(self, launcher):
+        result = run([launcher, "+DEBUG"], cwd=self.home,
+                     env=self.environment(LARKWIN_STARTUP_CACHE="wait"))
+        self.assertRan(result)
+        return [line.split(" '")[0] for line in result.stdout.splitlines()
+                if line.startswith("startupcache: ")]
+
+    def test_the_startup_cache_records_then_maps_as_in_the_image(self):
+        seen = [[self.cache_lines(launcher) for _ in range(2)]
+                for launcher in (self.files[1], self.image)]
+        self.assertEqual(seen[1], seen[0])
+        self.assertIn("startupcache: recording the classes for", seen[0][0])
+        self.assertEqual("startupcache: using", seen[0][1][0])
 
 
 @unittest.skipUnless(shutil.which("unshare"), "unshare is not installed")
