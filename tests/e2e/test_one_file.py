@@ -7,6 +7,7 @@ and image copies it (--runtime HOME), which takes about a second."""
 import glob
 import os
 import resource
+import select
 import shutil
 import signal
 import stat
@@ -46,9 +47,10 @@ def run(command, **kwargs):
 _shared = {}
 
 
-def shared_application():
+def shared_application(base_archive=False):
     """The application's jar and a jlinked runtime, made once for every
-    class of the module, in a folder removed at the module's end."""
+    class of the module, in a folder removed at the module's end; with
+    base_archive, the runtime has its base archive."""
     if not _shared:
         if not os.path.exists(os.path.join(JAVA_HOME, "bin", "jlink")):
             raise unittest.SkipTest("no jlink in %s" % JAVA_HOME)
@@ -63,10 +65,13 @@ def shared_application():
         subprocess.run([os.path.join(JAVA_HOME, "bin", "jlink"), "--add-modules", "java.base",
                         "--strip-debug", "--no-man-pages", "--no-header-files",
                         "--output", jre], check=True, timeout=300)
-        # The base archive that the start-up cache builds on.
-        subprocess.run([os.path.join(jre, "bin", "java"), "-Xshare:dump"], check=True,
-                       capture_output=True, timeout=300)
         _shared.update(top=top, jar=jar, jre=jre)
+    if base_archive and not _shared.get("base_archive"):
+        # What the start-up cache builds on; the one files packed before
+        # copied the runtime without it.
+        subprocess.run([os.path.join(_shared["jre"], "bin", "java"), "-Xshare:dump"],
+                       check=True, capture_output=True, timeout=300)
+        _shared["base_archive"] = True
     return _shared
 
 
@@ -80,10 +85,11 @@ class OneFileFixture(unittest.TestCase):
 
     versions = (1, 2, 3)
     configuration = CONFIG
+    base_archive = False
 
     @classmethod
     def setUpClass(cls):
-        shared = shared_application()
+        shared = shared_application(cls.base_archive)
         cls.jar = shared["jar"]
         cls.jre = shared["jre"]
         cls.top = os.path.realpath(tempfile.mkdtemp(prefix="larkwin-onefile-"))
@@ -140,6 +146,18 @@ class OneFileFixture(unittest.TestCase):
     def assertNoLeftovers(self):
         self.assertEqual([], [n for n in self.copies() if n.startswith(".")])
         self.assertEqual([], os.listdir(self.private))
+
+    def read_to_end(self, stream):
+        """What is left on the pipe, once every process that holds it has
+        ended: at most TIMEOUT seconds."""
+        text = ""
+        while True:
+            ready, _, _ = select.select([stream], [], [], TIMEOUT)
+            self.assertTrue(ready, "a process still holds the pipe")
+            chunk = os.read(stream.fileno(), 65536)
+            if not chunk:
+                return text
+            text += chunk.decode()
 
     def read_until(self, process, prefix):
         for line in process.stdout:
@@ -319,7 +337,7 @@ class OneFileTest(OneFileFixture):
         held.send_signal(signal.SIGKILL)
         held.wait(timeout=TIMEOUT)
         # java ends with its launcher: the pipe it held closes.
-        self.assertEqual("", held.stdout.read())
+        self.assertEqual("", self.read_to_end(held.stdout))
         self.assertTrue(os.path.isdir(home), "the SIGKILL left the private folder")
         later = run([self.files[1], "+DEBUG"], env=self.environment())
         self.assertRan(later)
@@ -334,6 +352,7 @@ class OneFileLikeItsImageTest(OneFileFixture):
 
     versions = (1,)
     configuration = CONFIG + "socket ${env:ONEFILE_PORT}\nstartupcache\n"
+    base_archive = True
 
     @classmethod
     def setUpClass(cls):
@@ -373,8 +392,8 @@ class OneFileLikeItsImageTest(OneFileFixture):
             process.send_signal(number)
             process.wait(timeout=TIMEOUT)
             # Only when java has ended too does the pipe it holds close.
-            rest = process.stdout.read()
-            return process.returncode, rest, process.stderr.read()
+            rest = self.read_to_end(process.stdout)
+            return process.returncode, rest, self.read_to_end(process.stderr)
         finally:
             timer.cancel()
             process.kill()
