@@ -8,18 +8,27 @@
 #include "cache/shippedArchive.h"
 #include "unix/files.h"
 #include "util/strings.h"
+#include "vm/javaVm.h"
 
 #include <cerrno>
 #include <sys/stat.h>
 #include <utility>
 
-int cacheShipping::findImage(const char* runtimeHome) {
-    imageRoot.reset(createImageRoot(runtimeHome));
-    return imageRoot != nullptr;
+int cacheShipping::findImage(const javaVm& vm, const char* runtimeHome) {
+    imageRoot.reset(vm.unpackedAppDirectory != nullptr
+                        ? createOneFileRoot(vm.unpackedRoot, runtimeHome)
+                        : createImageRoot(runtimeHome));
+    if (imageRoot == nullptr) {
+        return 0;
+    }
+    shippedDirectory.reset(vm.unpackedAppDirectory != nullptr
+                               ? createShippedDirectory(vm.unpackedAppDirectory)
+                               : createShippedDirectory(imageRoot.get()));
+    return 1;
 }
 
 char* cacheShipping::createTrainingRefusal() {
-    directory.reset(createShippedDirectory(imageRoot.get()));
+    directory.reset(createStringCopy(shippedDirectory.get()));
     if (mkdir(directory.get(), 0755) != 0 && errno != EEXIST) {
         return createMessage("'%s' cannot be created", directory.get());
     }

@@ -3,6 +3,8 @@
 
 #include "util/owned.h"
 
+class javaVm;
+
 // The app image side of one start (see shippedArchive.h): the image that
 // the launcher and its runtime belong to, the archive of it that this start
 // maps, and, for a training run, where the image keeps its archives.
@@ -13,10 +15,14 @@ class cacheShipping {
     cacheShipping& operator=(const cacheShipping&) = delete;
 
     // Looks for the image whose runtime lies in runtimeHome; 1 when the
-    // launcher belongs to one.
-    int findImage(const char* runtimeHome);
-    // The image's directory, once found; null when there is none.
+    // launcher belongs to one. A one file's "image" is the folder of its
+    // copies, whose archives lie in its data's copy (vm.unpackedRoot).
+    int findImage(const javaVm& vm, const char* runtimeHome);
+    // The image's directory, once found, below which the key counts paths
+    // relative to it; null when there is none.
     const char* getImageRoot() const { return imageRoot.get(); }
+    // Where the image keeps its archives, once found.
+    const char* getShippedDirectory() const { return shippedDirectory.get(); }
     // Makes "IMAGE/lib/startupcache" when it is missing, where a training
     // run puts the image's archive: null, or why it cannot be made (owned
     // by the caller).
@@ -34,6 +40,7 @@ class cacheShipping {
 
   private:
     ownedString imageRoot;
+    ownedString shippedDirectory;
     ownedString directory;
     ownedString archive;
     ownedString seenPath;

@@ -32,6 +32,15 @@ char* createImageRoot(const char* runtimeHome) {
     return root.release();
 }
 
+char* createOneFileRoot(const char* unpackedRoot, const char* runtimeHome) {
+    ownedString home(createCanonicalPath(runtimeHome));
+    ownedString parent(home != nullptr ? createParentPath(home.get()) : nullptr);
+    if (unpackedRoot == nullptr || parent == nullptr || strcmp(parent.get(), unpackedRoot) != 0) {
+        return nullptr;
+    }
+    return parent.release();
+}
+
 char* createShippedDirectory(const char* imageRoot) {
     return createString(imageRoot, "/lib/startupcache");
 }

@@ -14,6 +14,10 @@
 // the caller.
 char* createImageRoot(const char* runtimeHome);
 
+// A one file's counterpart: the folder of its unpacked copies when the
+// runtime's home is one of them; else null. Owned by the caller.
+char* createOneFileRoot(const char* unpackedRoot, const char* runtimeHome);
+
 // "IMAGE/lib/startupcache". Owned by the caller.
 char* createShippedDirectory(const char* imageRoot);
 

@@ -117,7 +117,7 @@ char* startupCache::prepareStart(const javaVm& vm, javaRuntime& runtime, const c
 // The archive is made in the image, the way a start makes one in the
 // user's cache, and the launcher waits for it.
 char* startupCache::prepareTraining(const javaVm& vm, javaRuntime& runtime, const char* shape) {
-    if (!shipping.findImage(runtime.getHome())) {
+    if (!shipping.findImage(vm, runtime.getHome())) {
         return createStringCopy("the runtime is not the one of the launcher's app image");
     }
     char* refusal = shipping.createTrainingRefusal();
@@ -152,13 +152,13 @@ void startupCache::keepRuntime(const javaVm& vm, javaRuntime& runtime) {
 // the paths in the image relative to it where the runtime maps the archive
 // after a move.
 int startupCache::useShippedArchive(const javaVm& vm, javaRuntime& runtime, const char* shape) {
-    if (!shipping.findImage(runtime.getHome())) {
+    if (!shipping.findImage(vm, runtime.getHome())) {
         return 0;
     }
     const char* root = isMovableArchive(featureVersion) ? shipping.getImageRoot() : nullptr;
     ownedString keyHex(createKeyHex(vm, runtime, mechanism, shape, 1, root));
-    ownedString shippedDirectory(createShippedDirectory(shipping.getImageRoot()));
-    char* shippedPath = createShippedPath(shippedDirectory.get(), vm.mainClass, keyHex.get());
+    char* shippedPath =
+        createShippedPath(shipping.getShippedDirectory(), vm.mainClass, keyHex.get());
     if (!shipping.choose(shippedPath, createString(archive.get(), ".shipped"))) {
         return 0;
     }

@@ -181,7 +181,11 @@ char* partReader::readEntry(const unsigned char* header, long room, long* used,
 char* partReader::writeFile(const storedEntry& entry, const char* path) {
     descriptor out(
         open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, entry.mode & 0755));
-    if (out.fd < 0 || !copyRange(fd, entry.data, entry.size, out.fd)) {
+    // Every copy's files bear the entries' own time (1980-01-01), so that
+    // what a start-up archive records of them holds for every copy.
+    const struct timespec entryTimes[2] = {{storedEntryTime, 0}, {storedEntryTime, 0}};
+    if (out.fd < 0 || !copyRange(fd, entry.data, entry.size, out.fd) ||
+        futimens(out.fd, entryTimes) != 0) {
         return createMessage("Unable to write '%s': %s", path, strerror(errno));
     }
     int closed = close(out.fd);

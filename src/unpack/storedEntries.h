@@ -7,8 +7,13 @@
 // each entry's mode in its external attributes (the Unix mode in the upper
 // 16 bits). Folders come before what they hold.
 
+// The modification time every unpacked file gets: 1980-01-01 UTC, the time
+// the packer stores in each entry.
+const long storedEntryTime = 315532800;
+
 // Writes every entry under directory, which exists and is empty: folders,
-// files (without group or other write, nor set-id bits) and links that stay
+// files (without group or other write, nor set-id bits, dated
+// storedEntryTime) and links that stay
 // inside directory, then syncs the file system that holds them. Null when
 // all is written, else why not, as an owned message. A name that is
 // absolute, holds an empty, "." or ".." part, a compressed entry, another

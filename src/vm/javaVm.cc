@@ -11,8 +11,8 @@ stringArray HACKtempFileArray;
 
 javaVm::javaVm()
     : exitCode(0), restartCode(0), socketPort(0), javaPath(nullptr), mainClass(nullptr),
-      firstParams(0), useStartupCache(0), startupCacheDir(nullptr), useShortRuns(0),
-      crashDirectory(nullptr) {}
+      firstParams(0), useStartupCache(0), startupCacheDir(nullptr), unpackedRoot(nullptr),
+      unpackedAppDirectory(nullptr), useShortRuns(0), crashDirectory(nullptr) {}
 
 // Members are destroyed in reverse declaration order: params, vmOptions,
 // skipPath, bootPath, classPath and tempFiles, after javaPath and mainClass.
@@ -21,6 +21,8 @@ javaVm::~javaVm() {
     delete[] javaPath;
     delete[] mainClass;
     delete[] startupCacheDir;
+    delete[] unpackedRoot;
+    delete[] unpackedAppDirectory;
     delete[] crashDirectory;
 }
 
@@ -50,6 +52,13 @@ void javaVm::setStartupCache(char* directory) {
     delete[] startupCacheDir;
     startupCacheDir = directory;
     useStartupCache = 1;
+}
+
+void javaVm::setUnpackedCopies(char* root, char* appDirectory) {
+    delete[] unpackedRoot;
+    delete[] unpackedAppDirectory;
+    unpackedRoot = root;
+    unpackedAppDirectory = appDirectory;
 }
 
 void javaVm::setMainClass(char* name) {

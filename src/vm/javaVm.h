@@ -23,6 +23,8 @@ class javaVm {
 
     char* createPath(const stringArray* list) const;
     void setJavaPath(char* path);
+    // Takes both (see unpackedRoot).
+    void setUnpackedCopies(char* root, char* appDirectory);
     void setMainClass(char* name);
     void addPath(char* entry);
     void addBootPath(char* entry);
@@ -74,6 +76,11 @@ class javaVm {
     // "startupcache" (see setStartupCache).
     int useStartupCache;
     char* startupCacheDir;
+    // A one file's copies (config/unpackDirective.h): the folder that holds
+    // them and the one that ${app.dir} names, where the archive it ships
+    // lies (lib/startupcache); both null otherwise.
+    char* unpackedRoot;
+    char* unpackedAppDirectory;
     // "shortruns": the compilers' set-up is chosen by measuring (cache/shortRuns.h).
     int useShortRuns;
 

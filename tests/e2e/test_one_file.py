@@ -40,17 +40,17 @@ vmparam -Dapp.data=${app.dir}/share/app/data/greeting.txt
 """
 
 
-def run(command, **kwargs):
-    return subprocess.run(command, capture_output=True, timeout=TIMEOUT, text=True, **kwargs)
+def run(command, timeout=TIMEOUT, **kwargs):
+    return subprocess.run(command, capture_output=True, timeout=timeout, text=True, **kwargs)
 
 
 _shared = {}
 
 
-def shared_application(base_archive=False):
-    """The application's jar and a jlinked runtime, made once for every
-    class of the module, in a folder removed at the module's end; with
-    base_archive, the runtime has its base archive."""
+def shared_application(base_archive=False, runtime=True):
+    """The application's jar and (with runtime) a jlinked runtime, made once
+    for every class of the module, in a folder removed at the module's end;
+    with base_archive, the runtime has its base archive."""
     if not _shared:
         if not os.path.exists(os.path.join(JAVA_HOME, "bin", "jlink")):
             raise unittest.SkipTest("no jlink in %s" % JAVA_HOME)
@@ -61,11 +61,16 @@ def shared_application(base_archive=False):
         subprocess.run([JAVAC, "-d", top, source], check=True, timeout=120)
         jar = os.path.join(top, "app.jar")
         subprocess.run([JAR, "cf", jar, "-C", top, "App.class"], check=True, timeout=60)
+        _shared.update(top=top, jar=jar)
+    if not runtime:
+        return _shared
+    if "jre" not in _shared:
+        top = _shared["top"]
         jre = os.path.join(top, "jre")
         subprocess.run([os.path.join(JAVA_HOME, "bin", "jlink"), "--add-modules", "java.base",
                         "--strip-debug", "--no-man-pages", "--no-header-files",
                         "--output", jre], check=True, timeout=300)
-        _shared.update(top=top, jar=jar, jre=jre)
+        _shared["jre"] = jre
     if base_archive and not _shared.get("base_archive"):
         # What the start-up cache builds on; the one files packed before
         # copied the runtime without it.
@@ -86,12 +91,14 @@ class OneFileFixture(unittest.TestCase):
     versions = (1, 2, 3)
     configuration = CONFIG
     base_archive = False
+    # The class links a runtime of its own.
+    own_runtime = False
 
     @classmethod
     def setUpClass(cls):
-        shared = shared_application(cls.base_archive)
+        shared = shared_application(cls.base_archive, not cls.own_runtime)
         cls.jar = shared["jar"]
-        cls.jre = shared["jre"]
+        cls.jre = shared.get("jre")
         cls.top = os.path.realpath(tempfile.mkdtemp(prefix="larkwin-onefile-"))
         cls.config = os.path.join(cls.top, "app.config")
         with open(cls.config, "w") as out:
@@ -185,6 +192,15 @@ class OneFileTest(OneFileFixture):
         self.assertEqual("", again.stderr)
         self.assertEqual(2, len(self.copies()))
         self.assertNoLeftovers()
+
+    def test_train_needs_java_25(self):
+        output = os.path.join(self.home, "out", "app")
+        result = run([LARKWIN_PACK, "-o", output, "--runtime", self.jre, "--quiet",
+                      "--config", self.config, self.jar, "--train"])
+        self.assertEqual(1, result.returncode, result)
+        self.assertIn("larkwin-pack: --train with -o needs a runtime of Java 25 or later; the "
+                      "runtime is of Java 17,", result.stderr)
+        self.assertFalse(os.path.exists(os.path.dirname(output)))
 
     def test_a_malformed_unpack_line_is_refused(self):
         digest = "a" * 64
@@ -436,6 +452,61 @@ class OneFileLikeItsImageTest(OneFileFixture):
         self.assertEqual(seen[1], seen[0])
         self.assertIn("startupcache: recording the classes for", seen[0][0])
         self.assertEqual("startupcache: using", seen[0][1][0])
+
+
+TEMURIN_25 = "/usr/lib/jvm/temurin-25-jdk-amd64"
+
+
+class OneFileTrainedTest(OneFileFixture):
+    """A one file packed with --train on Java 25: every copy of it, at any
+    path and with any time, maps the archive it ships from its first start."""
+
+    versions = ()
+    configuration = CONFIG + "startupcache\n"
+    own_runtime = True
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.exists(os.path.join(TEMURIN_25, "bin", "jlink")):
+            raise unittest.SkipTest("no Java 25 in %s" % TEMURIN_25)
+        super().setUpClass()
+        cls.jre = os.path.join(cls.top, "jre25")
+        subprocess.run([os.path.join(TEMURIN_25, "bin", "jlink"), "--add-modules", "java.base",
+                        "--strip-debug", "--no-man-pages", "--no-header-files",
+                        "--generate-cds-archive", "--output", cls.jre],
+                       check=True, capture_output=True, timeout=300)
+        data = os.path.join(cls.top, "data")
+        os.makedirs(data)
+        with open(os.path.join(data, "greeting.txt"), "w") as out:
+            out.write("hello 1\n")
+        cls.trained = os.path.join(cls.top, "trained", "app")
+        cls.packed = run([LARKWIN_PACK, "-o", cls.trained, "--runtime", cls.jre, "--config",
+                          cls.config, "--app-content", data + "=share/app/data", cls.jar,
+                          "--train", "--", "0"], timeout=600)
+        if cls.packed.returncode != 0:
+            raise AssertionError(cls.packed)
+
+    def test_a_copy_elsewhere_maps_the_shipped_archive_from_its_first_start(self):
+        self.assertIn("larkwin-pack: training the start-up archive with '", self.packed.stdout)
+        self.assertEqual(["app"], os.listdir(os.path.dirname(self.trained)), "nothing left")
+        # A copy, as a download makes it: another path, another time.
+        copy = os.path.join(self.home, "elsewhere", "tool")
+        os.makedirs(os.path.dirname(copy))
+        shutil.copy(self.trained, copy)
+        self.assertNotEqual(os.stat(self.trained).st_mtime, os.stat(copy).st_mtime)
+        environment = self.environment(LARKWIN_STARTUP_CACHE="wait")
+        first = run([copy, "+DEBUG", "-J-Xlog:class+load"], env=environment)
+        self.assertRan(first)
+        shipped = [line for line in first.stdout.splitlines()
+                   if line.startswith("startupcache: using the image's '%s/" % self.root)]
+        self.assertEqual(1, len(shipped), first.stdout)
+        self.assertRegex(shipped[0], r"/lib/startupcache/App-[0-9a-f]{16}\.jsa', which matches "
+                                     r"this start$")
+        self.assertIn("App source: shared objects file", first.stdout)
+        plain = run([copy, "5"], env=self.environment())
+        cached = run([copy, "5"], env=environment)
+        self.assertEqual((plain.returncode, plain.stdout, plain.stderr),
+                         (cached.returncode, cached.stdout, cached.stderr))
 
 
 @unittest.skipUnless(shutil.which("unshare"), "unshare is not installed")

@@ -24,7 +24,8 @@ static const int endingSeconds = 10;
 
 // The child gets the signal mask that larkwin-pack had, its streams, and
 // the cache's training control.
-[[noreturn]] static void runInChild(char** command, const sigset_t* mask, int quiet) {
+[[noreturn]] static void runInChild(char** command, const sigset_t* mask, const char* cacheHome,
+                                    int quiet) {
     sigprocmask(SIG_SETMASK, mask, nullptr);
     int null = open("/dev/null", O_RDWR);
     if (null < 0 || dup2(null, STDIN_FILENO) < 0 ||
@@ -33,6 +34,9 @@ static const int endingSeconds = 10;
         _exit(127);
     }
     setenv("LARKWIN_STARTUP_CACHE", "ship", 1);
+    if (cacheHome != nullptr) {
+        setenv("XDG_CACHE_HOME", cacheHome, 1);
+    }
     execv(command[0], command);
     fprintf(stderr, "larkwin-pack: cannot execute '%s': %s\n", command[0], strerror(errno));
     _exit(127);
@@ -66,7 +70,7 @@ static long long secondsFromNow(int seconds) {
 }
 
 // The run's exit status (128 + n for signal n), or -1 when it had to be ended.
-static int runBounded(char** command, int quiet) {
+static int runBounded(char** command, const char* cacheHome, int quiet) {
     sigset_t childSignal, saved;
     sigemptyset(&childSignal);
     sigaddset(&childSignal, SIGCHLD);
@@ -78,7 +82,7 @@ static int runBounded(char** command, int quiet) {
     pid_t child = forkRegisteredGroup();
     int forkError = errno;
     if (child == 0) {
-        runInChild(command, &saved, quiet);
+        runInChild(command, &saved, cacheHome, quiet);
     }
     int status = 0;
     int result = -1;
@@ -135,10 +139,10 @@ static std::string failure(int status, char* const* command) {
     return run + "made no start-up archive; its +DEBUG output says why";
 }
 
-void trainApplicationDirectory(const char* image, const char* name, const stringArray& arguments,
-                               int quiet) {
-    std::string launcher = std::string(image) + "/bin/" + name;
-    std::vector<char*> command = {&launcher[0]};
+void trainLauncher(const char* launcher, const stringArray& arguments, const char* cacheHome,
+                   const char* shipped, int quiet) {
+    std::string program = launcher;
+    std::vector<char*> command = {&program[0]};
     for (int i = 0; i < arguments.size(); i++) {
         command.push_back(arguments[i]);
     }
@@ -147,9 +151,15 @@ void trainApplicationDirectory(const char* image, const char* name, const string
         printf("larkwin-pack: training the start-up archive with '%s'\n",
                commandText(command.data()).c_str());
     }
-    std::string shipped = std::string(image) + "/lib/startupcache";
-    int status = runBounded(command.data(), quiet);
-    if (status != 0 || !holdsArchive(shipped.c_str())) {
+    int status = runBounded(command.data(), cacheHome, quiet);
+    if (status != 0 || !holdsArchive(shipped)) {
         throw createStringCopy(failure(status, command.data()).c_str());
     }
+}
+
+void trainApplicationDirectory(const char* image, const char* name, const stringArray& arguments,
+                               int quiet) {
+    std::string launcher = std::string(image) + "/bin/" + name;
+    std::string shipped = std::string(image) + "/lib/startupcache";
+    trainLauncher(launcher.c_str(), arguments, nullptr, shipped.c_str(), quiet);
 }

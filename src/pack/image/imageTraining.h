@@ -13,6 +13,11 @@ extern const int trainingSeconds;
 // Its standard input is /dev/null; what it prints goes to larkwin-pack's
 // standard error, or nowhere when quiet. Throws why when it did not end
 // with status 0 or left no archive.
+// The same for any launcher, with XDG_CACHE_HOME set to cacheHome unless
+// it is null; the archive is looked for in shipped.
+void trainLauncher(const char* launcher, const stringArray& arguments, const char* cacheHome,
+                   const char* shipped, int quiet);
+
 void trainApplicationDirectory(const char* image, const char* name, const stringArray& arguments,
                                int quiet);
 

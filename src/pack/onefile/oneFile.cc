@@ -5,9 +5,9 @@
 #include "pack/image/appContent.h"
 #include "pack/image/directoryTree.h"
 #include "pack/image/madeDirectories.h"
-#include "pack/onefile/storedTree.h"
+#include "pack/onefile/oneFileParts.h"
+#include "pack/onefile/oneFileTraining.h"
 #include "pack/zip/zipArchive.h"
-#include "pack/zip/zipMerge.h"
 #include "unix/files.h"
 #include "unix/removalOnSignal.h"
 #include "util/stringArray.h"
@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <sys/stat.h>
 #include <vector>
 
@@ -47,65 +46,6 @@ std::string lastPart(const oneFileRequest& request) {
     return slash != std::string::npos ? request.output.substr(slash + 1) : request.output;
 }
 
-std::string unpackLine(const char* kind, const storedPart& part) {
-    return std::string("unpack ") + kind + " " + part.digest + " " + std::to_string(part.offset) +
-           " " + std::to_string(part.length) + "\n";
-}
-
-// The jars as a bundle holds them: one copied whole, several merged.
-void appendJars(packOutputFile& out, long shift, const std::vector<std::string>& jars,
-                const std::string& configuration, bool quiet) {
-    std::vector<std::unique_ptr<zipArchive>> owners;
-    std::vector<zipArchive*> opened;
-    for (const std::string& jar : jars) {
-        owners.emplace_back(new zipArchive(jar.c_str()));
-        opened.push_back(owners.back().get());
-    }
-    if (opened.size() == 1) {
-        opened[0]->writeShifted(out, shift, configuration.c_str());
-        return;
-    }
-    stringArray dropped;
-    stringArray notes;
-    zipMerge merge(opened.data(), (int)opened.size(), &dropped, &notes, bundleLimits);
-    merge.write(out, shift, configuration.c_str());
-    for (int i = 0; i < dropped.size() && !quiet; i++) {
-        fprintf(stderr, "larkwin-pack: %s\n", dropped[i]);
-    }
-    for (int i = 0; i < notes.size(); i++) {
-        fprintf(stderr, "larkwin-pack: %s\n", notes[i]);
-    }
-}
-
-std::string withLineEnd(const char* text) {
-    std::string line = text;
-    if (!line.empty() && line.back() != '\n') {
-        line += '\n';
-    }
-    return line;
-}
-
-void writeParts(const oneFileRequest& request, const std::string& scratch, bool hasData,
-                const char* configuration) {
-    std::string launcher = request.image.launcher;
-    long launcherSize = packGetFileSize(&launcher[0]);
-    packOutputFile out(request.output.c_str());
-    out.appendFileRange(launcher.c_str(), 0, launcherSize);
-    storedPart runtime = appendStoredTree(out, launcherSize, scratch + "/runtime");
-    std::string text = withLineEnd(configuration) + unpackLine("runtime", runtime);
-    long shift = runtime.offset + runtime.length;
-    if (hasData) {
-        storedPart data = appendStoredTree(out, shift, scratch + "/app");
-        text = unpackLine("appdir", data) + text;
-        shift = data.offset + data.length;
-    }
-    if (text.size() > 65535) {
-        fail("the configuration is longer than 65535 bytes");
-    }
-    appendJars(out, shift, request.image.archives, text, request.image.quiet);
-    out.commit(0755);
-}
-
 } // namespace
 
 void writeOneFile(const oneFileRequest& request, const char* configuration) {
@@ -130,7 +70,16 @@ void writeOneFile(const oneFileRequest& request, const char* configuration) {
         }
         copyAppContents(request.image.contents, app, lastPart(request), false);
     }
-    writeParts(request, scratch.path, hasData, configuration);
+    if (request.image.training) {
+        writeTrainedOneFile(request, scratch.path, lastPart(request), configuration);
+    } else {
+        std::vector<partFolder> parts = {{"runtime", scratch.path + "/runtime"}};
+        if (hasData) {
+            parts.push_back({"appdir", scratch.path + "/app"});
+        }
+        writeParts(request.output, request.image.launcher, parts, request.image.archives,
+                   configuration, request.image.quiet);
+    }
     parents.keep();
     if (!request.image.quiet) {
         std::string output = request.output;

@@ -21,7 +21,7 @@ static const char* usage =
     "       larkwin-pack {formats} --name NAME --app-version VERSION\n"
     "                    --description TEXT [PACKAGE OPTIONS] [APP IMAGE OPTIONS]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
-    "       larkwin-pack -o OUTPUT --runtime auto|HOME [APP IMAGE OPTIONS but --train]\n"
+    "       larkwin-pack -o OUTPUT --runtime auto|HOME [APP IMAGE OPTIONS]\n"
     "                    (--config FILE | --main-class NAME) APP.jar [DEPENDENCY.jar...]\n"
     "                    (one file with its runtime, unpacked once into\n"
     "                    ~/.cache/larkwin/unpacked)\n"

@@ -161,7 +161,7 @@ static const optionRow rows[] = {
                 "class in the jars still refers to")
         .checkedBy(checkExcludedModules)
         .refusedAs("--app-image", nullptr),
-    flagOption("--train", installedJobs, &o::train,
+    flagOption("--train", carriedJobs, &o::train,
                "once the image is made, run DIR/bin/NAME ARGS (after\n"
                "\"--\"; input /dev/null, output on standard error, at most\n"
                "600 seconds) so that its start-up cache makes the archive\n"
@@ -173,7 +173,10 @@ static const optionRow rows[] = {
                "larkwin-pack fails. With {packages}: the package's\n"
                "image, in its staging directory, on Java 25 or later\n"
                "only (an older runtime's archive would not map where\n"
-               "the package installs it)"),
+               "the package installs it). With -o OUTPUT: the archive\n"
+               "ships in OUTPUT's data, its jars become a part of their\n"
+               "own, and every copy of OUTPUT maps it, on Java 25 or\n"
+               "later only"),
 
     valueOption("--app-version", "V", packageJob, &o::appVersion,
                 "the version: a digit, then letters, digits, '+', '.', '~'")
