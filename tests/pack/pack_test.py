@@ -379,7 +379,8 @@ class CommandLineTest(PackTestCase):
              "give either -o or --app-image, not both"),
             (["-o", out, "--name", "app", "--main-class", "Main", APP_JAR],
              "--name needs --app-image"),
-            (["-o", out, "--runtime", "auto", "--train", "--main-class", "Main", APP_JAR],
+            # A bundle (-o without --runtime) takes no --train; a one file does.
+            (["-o", out, "--train", "--main-class", "Main", APP_JAR],
              "--train needs --app-image, --deb or --rpm"),
             (["-o", out, "--add-modules", "java.sql", "--main-class", "Main", APP_JAR],
              "--add-modules needs --app-image"),
