@@ -12,10 +12,11 @@
 // The file is kept to its last runs: a write that makes it larger than
 // compactedBytes puts the last keptRuns lines in its place, under the lock.
 
-static const int keptRuns = 40;
-static const long compactedBytes = 2048;
+// It holds the longest wait between two retries (159 runs) and the retry.
+static const int keptRuns = 200;
+static const long compactedBytes = 4096;
 // A start reads at most the file's last readBytes.
-static const long readBytes = 4096;
+static const long readBytes = 8192;
 
 // The well-formed lines of text, at most capacity of them, the last ones
 // kept; their number.

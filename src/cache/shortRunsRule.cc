@@ -62,6 +62,26 @@ static int hasGrownSlower(const shortRunSample* samples, int count, shortRunsMod
     return recent.median * 100 > earlier.median * (100 + slowerPercent);
 }
 
+// The runs to wait before the next retry: the more the other mode's last run
+// cost above the chosen mode's median at that time, the longer, so that a
+// hot loop pays for few trials of C1 only (and a short tool for few of all
+// tiers).
+static int retryIntervalAfter(const shortRunSample* samples, int count, shortRunsMode other) {
+    shortRunsMode chosen = other == c1OnlyMode ? allTiersMode : c1OnlyMode;
+    for (int i = count - 1; i >= 0; i--) {
+        if (samples[i].mode == other) {
+            long long median = takeLastRuns(samples, i, chosen).median;
+            long long cost = samples[i].cpuMicroseconds * 100;
+            return median <= 0           ? retryInterval
+                   : cost > median * 400 ? retryInterval * 8
+                   : cost > median * 200 ? retryInterval * 4
+                   : cost > median * 150 ? retryInterval * 2
+                                         : retryInterval;
+        }
+    }
+    return retryInterval;
+}
+
 static int runsSince(const shortRunSample* samples, int count, shortRunsMode mode) {
     int since = 0;
     for (int i = count - 1; i >= 0 && samples[i].mode != mode; i--) {
@@ -84,7 +104,7 @@ static shortRunsChoice chooseMeasured(const shortRunSample* samples, int count,
     if (trial && isClearlyCheaper(last.cpuMicroseconds, choice.medians[better])) {
         choice.mode = other;
         choice.reason = confirmReason;
-    } else if (runsSince(samples, count, other) >= retryInterval - 1) {
+    } else if (runsSince(samples, count, other) >= retryIntervalAfter(samples, count, other) - 1) {
         choice.mode = other;
         choice.reason = retryReason;
     } else if (hasGrownSlower(samples, count, better)) {
@@ -134,7 +154,7 @@ static const char* describeReason(shortRunsReason reason) {
     case notCheaperReason:
         return "C1 only does not cost clearly less CPU time";
     case retryReason:
-        return "trying the other mode again, as every 20 runs";
+        return "trying the other mode again, after 19, 39, 79 or 159 runs";
     case slowerReason:
         return "the chosen mode's last runs cost over 30% more";
     case confirmReason:

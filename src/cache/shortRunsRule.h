@@ -22,7 +22,9 @@ enum shortRunsReason {
     cheaperReason,
     // C1 only costs as much (within noise) or more: the JVM's own default.
     notCheaperReason,
-    // The other mode has not run for retryInterval - 1 runs.
+    // The other mode has not run for retryInterval - 1 runs (2, 4 or 8 times
+    // as many when its last run cost over 1.5, 2 or 4 times the chosen
+    // mode's median).
     retryReason,
     // The chosen mode's last runs cost more than 30% above its earlier ones.
     slowerReason,

@@ -1,3 +1,4 @@
+#include "cache/shortRunsRecord.h"
 #include "cache/shortRunsRule.h"
 #include "util/owned.h"
 
@@ -57,7 +58,23 @@ TEST(ShortRunsRule, ChoosesFromRecordedRuns) {
          cheaperReason},
         {"19 runs since all tiers: all tiers again", learned + " " + repeated("C100", 18), T,
          retryReason},
-        {"19 runs since C1: C1 again", "T700 C1330 T710 C1340 T690 C1320 " + repeated("T700", 19),
+        {"19 runs since a C1 run 1.3 times dearer: C1 again",
+         "T700 C910 T710 C920 T690 C900 " + repeated("T700", 19), C, retryReason},
+        {"19 runs since a C1 run 1.9 times dearer: not yet",
+         "T700 C1330 T710 C1340 T690 C1320 " + repeated("T700", 19), T, notCheaperReason},
+        {"39 runs since a C1 run 1.9 times dearer: C1 again",
+         "T700 C1330 T710 C1340 T690 C1320 " + repeated("T700", 39), C, retryReason},
+        {"39 runs since a C1 run 3.4 times dearer: not yet",
+         "T700 C2380 T710 C2390 T690 C2370 " + repeated("T700", 39), T, notCheaperReason},
+        {"79 runs since a C1 run 3.4 times dearer: C1 again",
+         "T700 C2380 T710 C2390 T690 C2370 " + repeated("T700", 79), C, retryReason},
+        {"79 runs since a C1 run 4.8 times dearer: not yet",
+         "T640 C3080 T650 C3090 T630 C3070 " + repeated("T640", 79), T, notCheaperReason},
+        {"159 runs since a C1 run 4.8 times dearer: C1 again",
+         "T640 C3080 T650 C3090 T630 C3070 " + repeated("T640", 159), C, retryReason},
+        {"the wait follows the last trial, not the learning runs",
+         "T700 C2380 T710 C2390 T690 C2370 " + repeated("T700", 19) + " C800 " +
+             repeated("T700", 19),
          C, retryReason},
         {"a long record with one run of all tiers is past learning",
          repeated("C100", 10) + " T150 " + repeated("C100", 15), C, cheaperReason},
@@ -111,7 +128,7 @@ struct simulation {
             shortRunsMode mode = choose(record).mode;
             taken.push_back(mode);
             record.push_back({mode, cost(mode, (int)taken.size() - 1) * 1000});
-            if (record.size() > 40) {
+            if (record.size() > (size_t)keptRuns) {
                 record.erase(record.begin());
             }
         }
@@ -147,6 +164,16 @@ TEST(ShortRunsRule, FollowsWorkThatTurnsShortAndSpendsFewRunsRetrying) {
     });
     EXPECT_LE(s.count(C, 6, 60), 4);
     EXPECT_GE(s.count(C, 100, 120), 19);
+}
+
+TEST(ShortRunsRule, AHotLoopPaysForFewTrialsOfC1) {
+    // C1 7 times dearer (the loop of 1.4 s on JDK 25): after the learning
+    // runs, a trial every 160 runs.
+    simulation s;
+    s.run(400, [](shortRunsMode mode, int) { return mode == C ? 10500LL : 1500LL; });
+    EXPECT_GE(s.count(C, 6, 400), 2);
+    EXPECT_LE(s.count(C, 6, 400), 3);
+    EXPECT_EQ(T, choose(s.record).mode);
 }
 
 TEST(ShortRunsRule, NeverKeepsTheModeThatMeasuredSlower) {
