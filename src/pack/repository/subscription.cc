@@ -2,14 +2,16 @@
 
 #include "pack/repository/repositoryFiles.h"
 #include "pack/zip/printableName.h"
-#include "util/stringBuffer.h"
 
 #include <cstring>
 
 static std::string printable(const std::string& text) {
-    stringBuffer out;
-    appendPrintable(out, text.data(), (int)text.size());
-    return std::string(out.getData(), out.getLength());
+    std::string out;
+    for (char c : text) {
+        char printed[4];
+        out.append(printed, printableByte((unsigned char)c, printed));
+    }
+    return out;
 }
 
 static bool isHexDigit(char c) {
