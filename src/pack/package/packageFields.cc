@@ -1,5 +1,6 @@
 #include "pack/package/packageFields.h"
 
+#include "util/stringBuffer.h"
 #include "util/strings.h"
 
 #include <cstring>
@@ -71,10 +72,9 @@ static int isMimeType(const char* text) {
 }
 
 static char* createPart(const char* from, const char* to) {
-    char* part = new char[to - from + 1];
-    memcpy(part, from, to - from);
-    part[to - from] = 0;
-    return part;
+    stringBuffer part;
+    part.append(from, (int)(to - from));
+    return part.createString();
 }
 
 char* parseFileType(const char* text, fileType* type) {
