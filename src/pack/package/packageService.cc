@@ -1,11 +1,9 @@
 #include "pack/package/packageService.h"
 
+#include "pack/base/ownedText.h"
 #include "pack/package/packageRequest.h"
 #include "pack/package/stagingFiles.h"
 #include "pack/service/serviceUnit.h"
-#include "util/owned.h"
-#include "util/stringArray.h"
-#include "util/strings.h"
 
 #include <string>
 
@@ -15,7 +13,7 @@ static const char unitDirectory[] = "/usr/lib/systemd/system";
 
 void checkServiceNames(const packageRequest& request) {
     if (request.image.service) {
-        ownedString(createServiceUnit(*request.image.service, request.name.c_str(), "/"));
+        takeString(createServiceUnit(*request.image.service, request.name.c_str(), "/"));
     }
 }
 
@@ -37,7 +35,7 @@ createMaintainerScripts(const packageRequest& request, const maintainerScript* s
     for (const maintainerScript* script = scripts; script->name != nullptr; script++) {
         std::string text;
         if (request.image.service && script->service != nullptr) {
-            text = ownedString(createServiceScript(script->service, request.name.c_str())).get();
+            text = takeString(createServiceScript(script->service, request.name.c_str()));
         }
         text += createBaseArchiveScript(request, script->archive, script->archiveCondition);
         if (!text.empty()) {
