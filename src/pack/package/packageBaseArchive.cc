@@ -1,11 +1,11 @@
 #include "pack/package/packageBaseArchive.h"
 
+#include "pack/base/failure.h"
 #include "pack/package/packageRequest.h"
 #include "pack/repository/repositoryFiles.h"
 #include "pack/zip/buildTime.h"
 #include "runtime/runtimeRelease.h"
 #include "unix/files.h"
-#include "util/strings.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -29,7 +29,7 @@ bool moveBaseArchiveToInstall(const packageRequest& request, const char* root) {
         return false;
     }
     if (unlink(archive.c_str()) != 0) {
-        throw createMessage("Unable to remove '%s': %s", archive.c_str(), strerror(errno));
+        failWithReason("Unable to remove", archive);
     }
     return true;
 }

@@ -1,6 +1,6 @@
 #include "pack/zip/buildTime.h"
 
-#include "util/strings.h"
+#include "pack/base/failure.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,7 +16,8 @@ std::optional<long> getSourceDateEpoch() {
     char* end = nullptr;
     long seconds = strtol(epoch, &end, 10);
     if (strspn(epoch, "0123456789") != strlen(epoch) || errno != 0) {
-        throw createMessage("SOURCE_DATE_EPOCH '%s' is not a number of seconds since 1970", epoch);
+        fail(std::string("SOURCE_DATE_EPOCH '") + epoch +
+             "' is not a number of seconds since 1970");
     }
     return seconds;
 }
@@ -30,7 +31,7 @@ std::string formatMailDate(long seconds) {
     time_t when = (time_t)seconds;
     struct tm utc;
     if (gmtime_r(&when, &utc) == nullptr) {
-        throw createMessage("%ld is beyond the dates this system knows", seconds);
+        fail(std::to_string(seconds) + " is beyond the dates this system knows");
     }
     char date[64];
     strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S +0000", &utc);
