@@ -19,6 +19,12 @@ Usage: check_shape.py [SRC]   (SRC defaults to the src/ beside tests/)
   its tools; the table pack/package/packageFormats.cc names each row once,
   as "extern const packageFormat NAME;" and "&NAME,"; each format folder
   defines one row.
+- One string style in a file: no .cc file of STRING_FOLDERS uses std::string
+  and also the launcher's owned strings (stringArray, stringBuffer,
+  ownedString, createString..., createMessage, new char[, delete[]), but the
+  boundary files that take the lower layers' owned char* into std::string,
+  and the files of STILL_MIXED, which lists exactly those that do still
+  mix, so that it only shrinks.
 Prints one line per fault and exits 1 when there is any.
 """
 import os
@@ -202,9 +208,50 @@ def format_faults(src):
     return found
 
 
+STRING_FOLDERS = ["pack/base", "pack/zip", "pack/tools", "pack/service", "pack/repository",
+                  "pack/package", "pack/deb", "pack/rpm"]
+# Where an owned char* of a lower layer becomes a std::string, and where the
+# packer's std::string message becomes the char* that main catches.
+STRING_BOUNDARY = ["pack/base/ownedText.cc", "pack/base/failure.cc"]
+# The files that still mix the two styles: their interfaces hand owned
+# strings to callers and tests that take them so.
+STILL_MIXED = [
+    "pack/deb/debianPackage.cc", "pack/package/desktopEntry.cc",
+    "pack/package/packageTraining.cc", "pack/package/packageTree.cc",
+    "pack/package/packages.cc", "pack/package/stagingFiles.cc",
+    "pack/repository/repositoryFiles.cc", "pack/rpm/rpmPackage.cc",
+    "pack/rpm/rpmSubscription.cc", "pack/service/serviceUnit.cc", "pack/tools/jdkTools.cc",
+    "pack/zip/classPath.cc", "pack/zip/packageSections.cc", "pack/zip/zipMerge.cc",
+    "pack/zip/zipMergeWrite.cc",
+]
+STD_STRING = re.compile(r"\bstd::string\b")
+OWNED_STRING = re.compile(r"\b(?:stringArray|stringBuffer|ownedString|createString\w*|createMessage)\b"
+                          r"|new char\[|delete\[\]")
+
+
+def string_styles(path):
+    """Whether the file's code uses std::string, and the owned strings."""
+    code = re.sub(r'"(?:\\.|[^"\\])*"|//.*', "", read(path))
+    return bool(STD_STRING.search(code)), bool(OWNED_STRING.search(code))
+
+
+def string_style_faults(src):
+    found = []
+    for folder, path in source_files(src):
+        relative = os.path.relpath(path, src)
+        if folder not in STRING_FOLDERS or not path.endswith(".cc"):
+            continue
+        styles = string_styles(path)
+        if all(styles) and relative not in STILL_MIXED + STRING_BOUNDARY:
+            found.append("%s: mixes std::string with owned char* strings" % path)
+        elif any(styles) and not all(styles) and relative in STILL_MIXED:
+            found.append("%s: holds one string style now: take it off STILL_MIXED" % path)
+    return found
+
+
 def violations(src):
     return (option_faults(src) + circle_faults(src) + delete_faults(src)
-            + throw_helper_faults(src) + format_faults(src))
+            + throw_helper_faults(src) + format_faults(src) + string_style_faults(src))
 
 
 if __name__ == "__main__":

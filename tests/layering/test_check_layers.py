@@ -147,7 +147,12 @@ class ShapeCheckTest(unittest.TestCase):
                  "pack/deb/debianPackage.cc": 'extern const packageFormat debianFormat = {"--deb"};\n',
                  "pack/package/packageFormats.cc":
                      "extern const packageFormat debianFormat;\n    &debianFormat,\n",
-                 "pack/package/packages.cc": '// as apt reads it\nfail("no strip (Debian\'s binutils)"); // rpm\n'}
+                 "pack/package/packages.cc": '// as apt reads it\nfail("no strip (Debian\'s binutils)"); // rpm\n',
+                 # The boundary takes an owned char* into a std::string; a
+                 # string or a comment naming the other style is no use of it.
+                 "pack/base/ownedText.cc": "std::string takeString(char* owned) {\n    ownedString t(owned);\n}\n",
+                 "pack/zip/e.cc": 'std::string f() {\n    return "stringBuffer"; // createMessage\n}\n',
+                 "pack/cli/main.cc": "std::string a;\nstringArray b;\n"}
         result = self.shape(clean)
         self.assertEqual(("", 0), (result.stdout, result.returncode))
         faults = [
@@ -170,6 +175,12 @@ class ShapeCheckTest(unittest.TestCase):
              "the row debianFormat is declared 1 times and listed 2 times"),
             ({"pack/deb/aptRepository.cc": "extern const packageFormat aptFormat = {};\n"},
              "pack/deb: 2 rows of packageFormats"),
+            ({"pack/zip/c.cc": "std::string f(stringBuffer& b);\n"},
+             "c.cc: mixes std::string with owned char* strings"),
+            ({"pack/tools/d.cc": "std::string f() {\n    return createMessage(\"%s\", x);\n}\n"},
+             "d.cc: mixes std::string"),
+            ({"pack/zip/classPath.cc": "std::string f();\n"},
+             "classPath.cc: holds one string style now"),
         ]
         for extra, fault in faults:
             result = self.shape(dict(clean, **extra))
