@@ -3,11 +3,16 @@
 
 #include <string>
 
-// Where the packer takes an owned char* (array new) that a lower layer of the
-// launcher returns: the text as a std::string, so that the packer's own files
-// hold one style of string.
+// Where the packer meets the launcher's owned char* (array new): a lower
+// layer's owned text taken into a std::string, and a std::string handed to a
+// caller that takes an owned char*, so that the packer's own files hold one
+// style of string.
 
 // The text of owned, which it releases; "" for null.
 std::string takeString(char* owned);
+
+// An owned copy of all of text's bytes (NUL bytes too), closed by a NUL, for
+// the caller to release with delete[].
+char* createOwnedCopy(const std::string& text);
 
 #endif
