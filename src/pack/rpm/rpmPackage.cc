@@ -237,7 +237,10 @@ static std::vector<std::string> writeRpmPackage(const packageRequest& request,
     stringArray files;
     appendFilesLines(*tree.installed, files);
     if (tree.publicKey != nullptr) {
-        addRpmSubscription(tree.root, request.name, request.updates->url, *tree.publicKey, files);
+        for (const std::string& line :
+             addRpmSubscription(tree.root, request.name, request.updates->url, *tree.publicKey)) {
+            files.append(createStringCopy(line.c_str()));
+        }
     }
     ownedString text(createRpmRecipe(request, tree.root, files, libraries));
     std::string recipe = std::string(tree.work) + "/package.rpmrecipe";

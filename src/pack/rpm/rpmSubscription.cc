@@ -3,8 +3,6 @@
 #include "pack/package/packageFormat.h"
 #include "pack/package/packageSubscription.h"
 #include "pack/repository/subscription.h"
-#include "util/stringArray.h"
-#include "util/strings.h"
 
 std::string rpmKeyPath(const std::string& name) {
     return "/etc/pki/rpm-gpg/RPM-GPG-KEY-" + name;
@@ -23,13 +21,12 @@ std::string createRpmRepo(const std::string& name, const std::string& url,
            "\nenabled=1\ngpgcheck=1\nrepo_gpgcheck=1\ngpgkey=" + keyUrl + "\n";
 }
 
-void addRpmSubscription(const char* root, const std::string& name, const std::string& url,
-                        const std::string& publicKey, stringArray& files) {
+std::vector<std::string> addRpmSubscription(const char* root, const std::string& name,
+                                            const std::string& url, const std::string& publicKey) {
     std::string repo = createRpmRepo(name, url, "file://" + rpmKeyPath(name));
     addSubscriptionFile(root, rpmRepoPath(name), repo);
     addSubscriptionFile(root, rpmKeyPath(name), publicKey);
-    files.append(createStringCopy(("%config(noreplace) " + rpmRepoPath(name)).c_str()));
-    files.append(createStringCopy(rpmKeyPath(name).c_str()));
+    return {"%config(noreplace) " + rpmRepoPath(name), rpmKeyPath(name)};
 }
 
 void removeRpmSubscription(const char* root, const std::string& name) {

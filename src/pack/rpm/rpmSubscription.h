@@ -2,8 +2,7 @@
 #define LARKWIN_PACK_RPM_RPMSUBSCRIPTION_H
 
 #include <string>
-
-class stringArray;
+#include <vector>
 
 // dnf's subscription to a repository (subscription.h): a .repo file, and
 // the repository's public key.
@@ -21,10 +20,9 @@ std::string createRpmRepo(const std::string& name, const std::string& url,
 
 // Adds to root /etc/yum.repos.d/NAME.repo (%config(noreplace)) for the
 // repository at url and /etc/pki/rpm-gpg/RPM-GPG-KEY-NAME, publicKey
-// (binary OpenPGP), which the .repo names; both listed in files as
-// "%files" lines.
-void addRpmSubscription(const char* root, const std::string& name, const std::string& url,
-                        const std::string& publicKey, stringArray& files);
+// (binary OpenPGP), which the .repo names; returns both as "%files" lines.
+std::vector<std::string> addRpmSubscription(const char* root, const std::string& name,
+                                            const std::string& url, const std::string& publicKey);
 // Takes them out of root again, once the .rpm is made.
 void removeRpmSubscription(const char* root, const std::string& name);
 
