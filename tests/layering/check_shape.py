@@ -210,16 +210,17 @@ def format_faults(src):
 
 STRING_FOLDERS = ["pack/base", "pack/zip", "pack/tools", "pack/service", "pack/repository",
                   "pack/package", "pack/deb", "pack/rpm"]
-# Where an owned char* of a lower layer becomes a std::string, and where the
-# packer's std::string message becomes the char* that main catches.
-STRING_BOUNDARY = ["pack/base/ownedText.cc", "pack/base/failure.cc"]
+# Where an owned char* of a lower layer becomes a std::string (and back, for
+# the callers that take one), where the tool runner's stringBuffer does, and
+# where the packer's std::string message becomes the char* that main catches.
+STRING_BOUNDARY = ["pack/base/ownedText.cc", "pack/base/failure.cc", "pack/tools/programText.cc"]
 # The files that still mix the two styles: their interfaces hand owned
 # strings to callers and tests that take them so.
 STILL_MIXED = [
     "pack/deb/debianPackage.cc",
     "pack/package/packageTraining.cc", "pack/package/packageTree.cc",
     "pack/package/packages.cc", "pack/package/stagingFiles.cc",
-    "pack/repository/repositoryFiles.cc", "pack/rpm/rpmPackage.cc",
+    "pack/rpm/rpmPackage.cc",
     "pack/service/serviceUnit.cc", "pack/tools/jdkTools.cc",
     "pack/zip/classPath.cc", "pack/zip/packageSections.cc", "pack/zip/zipMerge.cc",
     "pack/zip/zipMergeWrite.cc",

@@ -1,15 +1,12 @@
 #include "pack/repository/repositoryFiles.h"
 
 #include "pack/base/failure.h"
+#include "pack/base/ownedText.h"
 #include "pack/base/reasonedFiles.h"
 #include "pack/image/directoryTree.h"
-#include "pack/tools/toolProcess.h"
 #include "unix/exePath.h"
 #include "unix/files.h"
 #include "unix/removalOnSignal.h"
-#include "util/owned.h"
-#include "util/stringBuffer.h"
-#include "util/strings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,42 +21,11 @@
 #include <unistd.h>
 
 std::string findProgram(const char* name, const char* package) {
-    ownedString path(createExePath(const_cast<char*>(name)));
-    if (path == nullptr) {
+    std::string path = takeString(createExePath(const_cast<char*>(name)));
+    if (path.empty()) {
         fail(std::string("cannot find ") + name + " (Debian's " + package + ")");
     }
-    return path.get();
-}
-
-// The command as the tool runner takes it: borrowed, closed by null.
-static std::vector<char*> argumentVector(const std::vector<std::string>& command) {
-    std::vector<char*> vector;
-    for (const std::string& word : command) {
-        vector.push_back(const_cast<char*>(word.c_str()));
-    }
-    vector.push_back(nullptr);
-    return vector;
-}
-
-std::string runProgram(const std::vector<std::string>& command, const std::string& directory,
-                       bool errorsToo) {
-    std::vector<char*> vector = argumentVector(command);
-    const char* in = directory.empty() ? nullptr : directory.c_str();
-    stringBuffer printed;
-    if (errorsToo) {
-        runToolCollectingErrors(in, vector.data(), &printed);
-    } else {
-        runToolInOrFail(in, vector.data(), &printed);
-    }
-    return std::string(printed.getData(), printed.getLength());
-}
-
-int runProgramStatus(const std::vector<std::string>& command, std::string& output) {
-    std::vector<char*> vector = argumentVector(command);
-    stringBuffer printed;
-    int status = runTool(vector.data(), &printed);
-    output.assign(printed.getData(), printed.getLength());
-    return status;
+    return path;
 }
 
 std::string readFile(const std::string& path) {

@@ -2,6 +2,7 @@
 #define LARKWIN_PACK_REPOSITORY_REPOSITORYFILES_H
 
 #include "pack/base/failure.h"
+#include "pack/tools/programText.h"
 
 #include <csignal>
 #include <string>
@@ -14,15 +15,7 @@
 // it when it is missing.
 std::string findProgram(const char* name, const char* package);
 
-// Runs the command (its first word a path) in directory (empty: here) and
-// returns what it wrote on standard output, with standard error too when
-// errorsToo is set. Throws, its output shown first, unless it succeeds.
-std::string runProgram(const std::vector<std::string>& command, const std::string& directory = "",
-                       bool errorsToo = false);
-
-// As runProgram, but returns the exit status; output receives standard
-// output.
-int runProgramStatus(const std::vector<std::string>& command, std::string& output);
+// runProgram and runProgramStatus: pack/tools/programText.h.
 
 // True when value is not empty and holds only ASCII letters, digits and
 // the marks given.
