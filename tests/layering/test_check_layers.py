@@ -181,6 +181,8 @@ class ShapeCheckTest(unittest.TestCase):
              "d.cc: mixes std::string"),
             ({"pack/zip/classPath.cc": "std::string f();\n"},
              "classPath.cc: holds one string style now"),
+            ({"pack/zip/g.cc": "ownedString t(new char[n + 1]);\n"},
+             "g.cc: new char[ outside pack/base/ownedText.cc"),
         ]
         for extra, fault in faults:
             result = self.shape(dict(clean, **extra))

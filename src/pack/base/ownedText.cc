@@ -9,9 +9,13 @@ std::string takeString(char* owned) {
     return text != nullptr ? std::string(text.get()) : std::string();
 }
 
-char* createOwnedCopy(const std::string& text) {
-    char* copy = new char[text.size() + 1];
-    memcpy(copy, text.data(), text.size());
-    copy[text.size()] = 0;
+char* createOwnedCopy(const char* bytes, size_t length) {
+    char* copy = new char[length + 1];
+    memcpy(copy, bytes, length);
+    copy[length] = 0;
     return copy;
+}
+
+char* createOwnedCopy(const std::string& text) {
+    return createOwnedCopy(text.data(), text.size());
 }

@@ -1,5 +1,6 @@
 #include "pack/zip/jarManifest.h"
 
+#include "pack/base/ownedText.h"
 #include "pack/zip/zipArchive.h"
 #include "pack/zip/zipFormat.h"
 #include "util/owned.h"
@@ -18,10 +19,7 @@ char* createManifestText(const zipArchive& archive, long* length, int* entry) {
             strncasecmp((const char*)header + zipHeaderSize, manifestName, nameLength) == 0) {
             *entry = e;
             ownedArray<unsigned char> content(archive.createContent(e, length));
-            char* text = new char[*length + 1];
-            memcpy(text, content.get(), *length);
-            text[*length] = 0;
-            return text;
+            return createOwnedCopy((const char*)content.get(), (size_t)*length);
         }
     }
     *entry = -1;

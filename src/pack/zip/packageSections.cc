@@ -1,5 +1,6 @@
 #include "pack/zip/packageSections.h"
 
+#include "pack/base/ownedText.h"
 #include "pack/zip/jarManifest.h"
 #include "util/owned.h"
 
@@ -171,9 +172,7 @@ char* createWithoutPackageAttributes(const char* manifest, long* length) {
     if (manifest == nullptr) {
         return nullptr;
     }
-    ownedString text(new char[*length + 1]);
-    memcpy(text.get(), manifest, *length);
-    text[*length] = 0;
+    ownedString text(createOwnedCopy(manifest, (size_t)*length));
     for (const char* name : packageAttributes) {
         ownedString value(createMainAttribute(text.get(), *length, name));
         if (value != nullptr) {

@@ -1,5 +1,6 @@
 #include "pack/zip/zipMerge.h"
 
+#include "pack/base/ownedText.h"
 #include "pack/zip/jarManifest.h"
 #include "pack/zip/mergeMessages.h"
 #include "pack/zip/mergeRules.h"
@@ -247,8 +248,7 @@ void zipMerge::addPackageSections() {
         manifest != nullptr ? manifest.get() : original.get(), &length));
     // A manifest may hold any byte, a zero too: lengths, not terminators.
     std::string withSections = appendSections(text.get(), length, sections);
-    manifest.reset(new char[withSections.size() + 1]);
-    memcpy(manifest.get(), withSections.c_str(), withSections.size() + 1);
+    manifest.reset(createOwnedCopy(withSections));
     manifestLength = (long)withSections.size();
     if (manifestItem >= 0) {
         action[manifestItem] = manifestEntryItem;
