@@ -27,6 +27,8 @@ import subprocess
 import sys
 import time
 
+from startup_cache import feature_of
+
 BENCH = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(BENCH)
 WORK = os.environ.get("LARKWIN_BENCH_WORK", os.path.join(ROOT, "build-bench", "short-runs"))
@@ -106,14 +108,6 @@ def java_command(home, workload, options=()):
     if workload.class_path:
         command += ["-cp", ":".join(workload.class_path)]
     return command + workload.options + list(options) + [workload.main] + workload.args
-
-
-def feature_of(home):
-    with open(os.path.join(home, "release")) as release:
-        for line in release:
-            if line.startswith("JAVA_VERSION="):
-                return int(line.split('"')[1].split(".")[0])
-    return 0
 
 
 def recipe(home, workload, directory):
