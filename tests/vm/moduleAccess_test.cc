@@ -47,12 +47,17 @@ TEST(ModuleAccess, OnlyWhatTheRuntimeHasBecomesAnOption) {
               "addopens: left out java.base/java.lang/x: not a module's and a package's name\n"
               "addopens: left out java.base/java.lang=ALL-UNNAMED,--x: not a module's and a "
               "package's name\n"
-              "addopens: left out /java.lang: not a module's and a package's name\n",
+              "addopens: left out /java.lang: not a module's and a package's name\n"
+              "addopens: left out java.base/\"q\": not a module's and a package's name\n"
+              "addopens: left out java.base/%s: not a module's and a package's name\n"
+              "addopens: left out java.base/$(id): not a module's and a package's name\n"
+              "addopens: left out java.base/a\rb: not a module's and a package's name\n",
               accessGiven(java.c_str(),
                           "jdk.deploy/com.sun.deploy.config  java.base/sun.nio.ch\t"
                           "java.desktop/com.apple.eawt ",
                           "java.base java.base/java.lang/x java.base/java.lang=ALL-UNNAMED,--x "
-                          "/java.lang java.base/java.lang"));
+                          "/java.lang java.base/java.lang java.base/\"q\" java.base/%s "
+                          "java.base/$(id) java.base/a\rb"));
 }
 
 // A runtime before Java 9 would refuse the options; one whose image cannot
