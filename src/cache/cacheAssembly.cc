@@ -78,6 +78,14 @@ static void detachStreams() {
     }
 }
 
+// What the archive is made from goes once the assembly is done or left.
+static void removeInputs(const assemblyOrder& order) {
+    removeClassList(order.classList, order.loadLog);
+    if (order.profile != nullptr) {
+        unlink(order.profile);
+    }
+}
+
 // Every user of the image may map it; no one but its owner may change it.
 static void publishArchive(const assemblyOrder& order) {
     unlink(order.lockPath);
@@ -91,7 +99,7 @@ void cacheAssembly::start() {
     int lock = open(order.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
         reportStartupCache("not assembled: another start assembles '%s'", order.archive);
-        removeClassList(order.classList, order.loadLog);
+        removeInputs(order);
         if (lock >= 0) {
             close(lock);
         }
@@ -121,7 +129,7 @@ void cacheAssembly::start() {
         _exit(0);
     }
     if (middle < 0) {
-        removeClassList(order.classList, order.loadLog);
+        removeInputs(order);
     } else {
         while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
         }
@@ -152,14 +160,8 @@ static int runQuietly(char** command) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-int cacheAssembly::dumpArchive(const char* trainee, const char* classList) {
-    stringArray added;
-    added.append(createStringCopy("-Xshare:dump"));
-    added.append(createString("-XX:SharedClassListFile=", classList));
-    added.append(createString("-XX:SharedArchiveFile=", trainee));
-    if (order.mechanism == linkedStaticArchive) {
-        added.append(createStringCopy("-XX:+AOTClassLinking"));
-    }
+// The launch's java with the options added after its own.
+int cacheAssembly::runDump(const stringArray& added) {
     const stringArray& dumpCommand = *order.dumpCommand;
     ownedArray<char*> command(new char*[dumpCommand.size() + added.size() + 1]);
     int used = 0;
@@ -171,6 +173,17 @@ int cacheAssembly::dumpArchive(const char* trainee, const char* classList) {
     }
     command[used] = nullptr;
     return runQuietly(command.get());
+}
+
+int cacheAssembly::dumpArchive(const char* trainee, const char* classList) {
+    stringArray added;
+    added.append(createStringCopy("-Xshare:dump"));
+    added.append(createString("-XX:SharedClassListFile=", classList));
+    added.append(createString("-XX:SharedArchiveFile=", trainee));
+    if (order.mechanism == linkedStaticArchive) {
+        added.append(createStringCopy("-XX:+AOTClassLinking"));
+    }
+    return runDump(added);
 }
 
 // Written by the JVM, of the user, and begun by the header that the JVM
@@ -202,7 +215,7 @@ int cacheAssembly::putInPlace(const char* trainee) {
     record.set(record.mainClass, order.mainClass);
     record.set(record.runtimeHome, order.runtimeHome);
     record.set(record.runtimeVersion, order.runtimeVersion);
-    record.classes = countListedClasses(order.classList);
+    record.classes = order.classList != nullptr ? countListedClasses(order.classList) : 0;
     record.remakes = order.remakes;
     if (!ok || !record.write(order.recordPath) || rename(trainee, order.archive) != 0) {
         return 0;
@@ -242,17 +255,33 @@ void cacheAssembly::keepLoaderList(const char* merged, const char* loaders, int 
     }
 }
 
+int cacheAssembly::assembleFromList(const char* trainee) {
+    ownedString merged(createString(order.classList, ".merged"));
+    ownedString loaders(createLoaderListPath(order.archive));
+    int withLoaders = dumpWithLoaderClasses(trainee, merged.get(), loaders.get());
+    int placed = (withLoaders || dumpArchive(trainee, order.classList)) && isComplete(trainee) &&
+                 putInPlace(trainee);
+    keepLoaderList(merged.get(), loaders.get(), placed && withLoaders);
+    return placed;
+}
+
+// The JVM reads the configuration and writes the cache in one run of no
+// application code; the cache begins as a static archive does.
+int cacheAssembly::assembleFromProfile(const char* trainee) {
+    stringArray added;
+    added.append(createStringCopy("-XX:AOTMode=create"));
+    added.append(createString("-XX:AOTConfiguration=", order.profile));
+    added.append(createString("-XX:AOTCache=", trainee));
+    return runDump(added) && isComplete(trainee) && putInPlace(trainee);
+}
+
 void cacheAssembly::assemble() {
     ownedString trainee(createString(order.archive, ".XXXXXX.tmp"));
     int fd = mkstemps(trainee.get(), (int)strlen(".tmp"));
     if (fd >= 0) {
         close(fd);
-        ownedString merged(createString(order.classList, ".merged"));
-        ownedString loaders(createLoaderListPath(order.archive));
-        int withLoaders = dumpWithLoaderClasses(trainee.get(), merged.get(), loaders.get());
-        int placed = (withLoaders || dumpArchive(trainee.get(), order.classList)) &&
-                     isComplete(trainee.get()) && putInPlace(trainee.get());
-        keepLoaderList(merged.get(), loaders.get(), placed && withLoaders);
+        int placed = order.profile != nullptr ? assembleFromProfile(trainee.get())
+                                              : assembleFromList(trainee.get());
         if (placed) {
             reportStartupCache("assembled '%s'", order.archive);
         } else {
@@ -261,7 +290,7 @@ void cacheAssembly::assemble() {
             reportStartupCache("assembly left no complete archive for '%s'", order.archive);
         }
     }
-    removeClassList(order.classList, order.loadLog);
+    removeInputs(order);
     if (order.evictedDirectory != nullptr) {
         evictArchives(order.evictedDirectory, getCacheSizeLimit());
     }

@@ -16,6 +16,9 @@ struct assemblyOrder {
     // The run's class loading, for the classes of the application's own
     // class loaders (removed too); null for none.
     const char* loadLog;
+    // Instead of a class list: the training run's AOT configuration, from
+    // which an AOT cache is created (removed too); null for none.
+    const char* profile;
     // The java that dumps it, with the launch's paths and VM options.
     const stringArray* dumpCommand;
     cacheMechanism mechanism;
@@ -33,7 +36,7 @@ struct assemblyOrder {
     const char* evictedDirectory;
 };
 
-// The making of one archive from a class list, once the launch is done: one
+// The making of one archive from a class list or an AOT configuration, once the launch is done: one
 // per key at a time (a lock on the order's lock file says which), by a java
 // of its own with nothing on the terminal, under a temporary name that is
 // renamed into place with its record once it is complete.
@@ -50,6 +53,9 @@ class cacheAssembly {
 
   private:
     void assemble();
+    int assembleFromList(const char* trainee);
+    int assembleFromProfile(const char* trainee);
+    int runDump(const stringArray& added);
     int dumpArchive(const char* trainee, const char* classList);
     int dumpWithLoaderClasses(const char* trainee, const char* merged, const char* loaders);
     void keepLoaderList(const char* merged, const char* loaders, int keep);

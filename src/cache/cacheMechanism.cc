@@ -14,6 +14,10 @@ cacheMechanism chooseCacheMechanism(int featureVersion) {
     return noCacheMechanism;
 }
 
+int trainsWithProfiles(int featureVersion) {
+    return featureVersion >= 25;
+}
+
 const char* getQuietLogOption(int featureVersion) {
     // JDK 24 and older have no "aot" tag and refuse a selector that names one.
     if (featureVersion >= 25) {

@@ -18,6 +18,14 @@ enum cacheMechanism {
 
 cacheMechanism chooseCacheMechanism(int featureVersion);
 
+// JDK 25 on: an app image's training run, whose output does not matter,
+// records the classes and the method profiles (-XX:AOTMode=record), and an
+// AOT cache is created from them (-XX:AOTMode=create). Such a cache is
+// mapped with -XX:AOTCache, under which the JVM replays the profiles; it
+// maps a static archive just as well. A user's own runs never record: the
+// recording prints on the application's standard output.
+int trainsWithProfiles(int featureVersion);
+
 // The -Xlog selectors that keep the messages about the cache's own archive
 // (one that does not fit) off the application's output, for the runs that
 // map it. They stand before the configured VM options, so that the

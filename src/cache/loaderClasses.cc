@@ -348,7 +348,9 @@ char* createLoaderListPath(const char* archive) {
 }
 
 void removeClassList(const char* classList, const char* loadLog) {
-    unlink(classList);
+    if (classList != nullptr) {
+        unlink(classList);
+    }
     if (loadLog != nullptr) {
         unlink(loadLog);
     }

@@ -52,6 +52,9 @@ startupCache::~startupCache() {
     if (recording || relisting) {
         removeClassList(classList.get(), loadLog.get());
     }
+    if (recording && profile != nullptr) {
+        unlink(profile.get());
+    }
 }
 
 void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
@@ -162,7 +165,9 @@ int startupCache::useShippedArchive(const javaVm& vm, javaRuntime& runtime, cons
     if (!shipping.choose(shippedPath, createString(archive.get(), ".shipped"))) {
         return 0;
     }
-    map(shipping.getArchive());
+    // An image trained on such a runtime ships an AOT cache with profiles.
+    map(trainsWithProfiles(featureVersion) ? "-XX:AOTCache=" : "-XX:SharedArchiveFile=",
+        shipping.getArchive());
     shipped = 1;
     return 1;
 }
@@ -205,9 +210,9 @@ void startupCache::removeArchive() const {
     unlink(ownedString(createLoaderListPath(archive.get())).get());
 }
 
-void startupCache::map(const char* path) {
+void startupCache::map(const char* flag, const char* path) {
     options.append(createStringCopy(getQuietLogOption(featureVersion)));
-    options.append(createString("-XX:SharedArchiveFile=", path));
+    options.append(createString(flag, path));
     mapping = 1;
 }
 
@@ -217,7 +222,7 @@ void startupCache::prepare() {
     if (state == archiveSound) {
         reportStartupCache("using '%s'", archive.get());
         utimensat(AT_FDCWD, recordPath.get(), nullptr, AT_SYMLINK_NOFOLLOW);
-        map(archive.get());
+        map("-XX:SharedArchiveFile=", archive.get());
         prepareRelisting(record);
         return;
     }
@@ -236,6 +241,16 @@ void startupCache::prepareRecording() {
     ownedString refusal(createWriteRefusal(directory, expectedSize));
     if (refusal != nullptr) {
         reportStartupCache("not recorded: %s", refusal.get());
+        return;
+    }
+    if (training && trainsWithProfiles(featureVersion)) {
+        if (!createProfile()) {
+            reportStartupCache("not recorded: no AOT configuration can be made beside '%s': %s",
+                               archive.get(), strerror(errno));
+            return;
+        }
+        reportStartupCache("recording the classes and their profiles for '%s'", archive.get());
+        recording = 1;
         return;
     }
     if (!createClassList()) {
@@ -260,6 +275,23 @@ int startupCache::createClassList() {
     if (mechanism == staticArchive && logsLoaderClasses(featureVersion)) {
         createLoadLog();
     }
+    return 1;
+}
+
+// The JVM refuses a class list beside a recording, and records the classes
+// of every loader itself. Its messages about classes it leaves out stay off
+// the training run's output.
+int startupCache::createProfile() {
+    ownedString path(createString(archive.get(), ".XXXXXX.aotconf"));
+    int fd = mkstemps(path.get(), (int)strlen(".aotconf"));
+    if (fd < 0) {
+        return 0;
+    }
+    close(fd);
+    options.append(createStringCopy(getQuietLogOption(featureVersion)));
+    options.append(createStringCopy("-XX:AOTMode=record"));
+    options.append(createString("-XX:AOTConfiguration=", path.get()));
+    profile = std::move(path);
     return 1;
 }
 
@@ -337,12 +369,29 @@ void startupCache::finish(int status) {
         return;
     }
     recording = 0;
+    if (profile != nullptr) {
+        finishProfile(status);
+        return;
+    }
     if (listsClass(classList.get(), mainClass)) {
         startAssembly();
         return;
     }
     removeClassList(classList.get(), loadLog.get());
     reportStartupCache("no archive for '%s': the run did not load its main class", archive.get());
+}
+
+// The JVM writes the configuration as it exits, after a run that got as far
+// as the application's own exit.
+void startupCache::finishProfile(int status) {
+    struct stat written;
+    if (status == 0 && stat(profile.get(), &written) == 0 && written.st_size > 0) {
+        startAssembly();
+        return;
+    }
+    unlink(profile.get());
+    reportStartupCache("no archive for '%s': the training run recorded no profiles",
+                       archive.get());
 }
 
 // A quarter more classes than the archive was made from, and a hundred at
@@ -360,6 +409,7 @@ void startupCache::startAssembly() {
     order.lockPath = lockPath.get();
     order.classList = classList.get();
     order.loadLog = loadLog.get();
+    order.profile = profile.get();
     order.dumpCommand = &dumpCommand;
     order.mechanism = mechanism;
     order.mainClass = mainClass;

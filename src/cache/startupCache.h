@@ -57,10 +57,12 @@ class startupCache {
     void keepRuntime(const javaVm& vm, javaRuntime& runtime);
     int useShippedArchive(const javaVm& vm, javaRuntime& runtime, const char* shape);
     void keepDumpCommand(const javaVm& vm, javaRuntime& runtime);
-    void map(const char* path);
+    void map(const char* flag, const char* path);
     void prepare();
     void prepareRecording();
     int createClassList();
+    int createProfile();
+    void finishProfile(int status);
     void createLoadLog();
     void reportLoadLog() const;
     void prepareRelisting(cacheRecord& record);
@@ -92,6 +94,8 @@ class startupCache {
     ownedString classList;
     // The recording run's class loading, where the list leaves classes out.
     ownedString loadLog;
+    // A training run's AOT configuration, where it records profiles too.
+    ownedString profile;
     const char* mainClass;
     ownedString runtimeHome;
     ownedString runtimeVersion;

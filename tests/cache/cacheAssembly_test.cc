@@ -1,3 +1,4 @@
+#include "cache/cacheAssembly.h"
 #include "cache/cacheRecord.h"
 #include "cache/startupCache.h"
 #include "process/jniVmUnix.h"
@@ -27,7 +28,7 @@ std::string standInJava(const std::string& behaviour) {
            "printf '%s\\n' \"$0\" \"$@\" > \"$d/dump-command\"\n"
            "{ nice; cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/2; } > \"$d/dump-process\"\n"
            "for a in \"$@\"; do case \"$a\" in\n"
-           "  -XX:SharedArchiveFile=*) out=\"${a#*=}\" ;;\n"
+           "  -XX:SharedArchiveFile=*|-XX:AOTCache=*) out=\"${a#*=}\" ;;\n"
            "esac; done\n" +
            behaviour + "\n";
 }
@@ -305,6 +306,61 @@ TEST_F(CacheAssembly, ADetachedAssemblyHoldsTheLockUntilItsArchiveIsInPlace) {
     EXPECT_EQ("19", process[0]);
     EXPECT_NE(std::to_string(getsid(0)), process[1]);
     EXPECT_EQ("/dev/null", process[2]);
+}
+
+// A training run's AOT configuration becomes an AOT cache in one run of the
+// launch's java (-XX:AOTMode=create), put in place as a dumped archive is;
+// the configuration goes whatever the java did.
+TEST_F(CacheAssembly, AnAotConfigurationBecomesAnAotCache) {
+    struct {
+        const char* java;
+        bool placed;
+    } cases[] = {{complete, true}, {"exit 1", false}, {"head -c 8192 /dev/zero > \"$out\"", false}};
+    for (const auto& c : cases) {
+        useJava(c.java);
+        mkdir(cache.c_str(), 0700);
+        std::string target = cache + "/App-0123456789abcdef.jsa";
+        std::string profile = target + ".AbCdEf.aotconf";
+        dir.write(name(profile).insert(0, "cache/"), "configuration");
+        stringArray dumpCommand;
+        dumpCommand.append(createStringCopy(java.c_str()));
+        dumpCommand.append(createStringCopy("-cp"));
+        dumpCommand.append(createStringCopy("/opt/app/a.jar"));
+        assemblyOrder order{};
+        std::string recordPath = target + ".info", lockPath = target + ".lock";
+        order.archive = target.c_str();
+        order.recordPath = recordPath.c_str();
+        order.lockPath = lockPath.c_str();
+        order.profile = profile.c_str();
+        order.dumpCommand = &dumpCommand;
+        order.mechanism = linkedStaticArchive;
+        order.mainClass = "org/demo/App";
+        order.wait = 1;
+        processResult result = runForked(dir, [&] {
+            debug = 1;
+            cacheAssembly(order).start();
+            return 0;
+        });
+        EXPECT_EQ(0, result.status) << result.err;
+        std::vector<std::string> command = linesOf(readFile(dir.path("jdk/bin/dump-command")));
+        ASSERT_EQ(6u, command.size()) << c.java;
+        EXPECT_EQ((std::vector<std::string>{java, "-cp", "/opt/app/a.jar", "-XX:AOTMode=create",
+                                            "-XX:AOTConfiguration=" + profile}),
+                  std::vector<std::string>(command.begin(), command.begin() + 5));
+        EXPECT_TRUE(std::regex_match(command[5], std::regex("-XX:AOTCache=" + target +
+                                                            "\\.\\w{6}\\.tmp")))
+            << command[5];
+        std::set<std::string> files{name(lockPath)};
+        if (c.placed) {
+            files.insert({name(target), name(recordPath)});
+            cacheRecord record;
+            EXPECT_TRUE(record.read(recordPath.c_str()));
+            EXPECT_EQ(0, record.classes) << "no class list to count";
+        }
+        EXPECT_EQ(files, filesIn(cache)) << c.java << "\n" << result.out;
+        unlink(target.c_str());
+        unlink(recordPath.c_str());
+    }
 }
 
 } // namespace

@@ -32,6 +32,9 @@ class TrainedImageCases:
     home = None
     # Whether an archive still maps after its image was moved.
     moves = None
+    # Whether the training run records the method profiles, the archive is
+    # an AOT cache made from them, and starts map it as one.
+    profiles = None
 
     @classmethod
     def setUpClass(cls):
@@ -113,6 +116,15 @@ class TrainedImageCases:
         # An exit status of the application's own, and its message.
         self.assertSameAsWithout("--serve", "x")
 
+    def test_the_archive_holds_profiles_where_the_runtime_replays_them(self):
+        recorded = b"AOTConfiguration recorded: " in self.packed.stderr
+        self.assertEqual(self.profiles, recorded, self.packed.stderr)
+        flag = "-XX:AOTCache=" if self.profiles else "-XX:SharedArchiveFile="
+        result = self.start("+DEBUG", "profiled")
+        self.assertIn((" %s%s " % (flag, self.shipped()[0])).encode(), result.stdout)
+        cached, _ = self.assertSameAsWithout("profiled")
+        self.assertIn("%s source: shared objects file" % MAIN_CLASS, cached)
+
     def test_a_link_to_the_launcher_maps_the_shipped_archive(self):
         """As a package's /usr/bin/NAME (a link to /opt/NAME/bin/NAME) starts
         it: by its path, as the menu entry's command does, or by its name
@@ -178,6 +190,7 @@ class TrainedImageCases:
 class TrainedImageJdk17(TrainedImageCases, unittest.TestCase):
     home = "/usr/lib/jvm/java-17-openjdk-amd64"
     moves = False
+    profiles = False
 
     def test_a_training_run_that_fails_leaves_no_image(self):
         image = os.path.join(self.caches, "failed")
@@ -191,6 +204,7 @@ class TrainedImageJdk17(TrainedImageCases, unittest.TestCase):
 class TrainedImageJdk25(TrainedImageCases, unittest.TestCase):
     home = "/usr/lib/jvm/temurin-25-jdk-amd64"
     moves = True
+    profiles = True
 
 
 if __name__ == "__main__":
