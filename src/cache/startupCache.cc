@@ -390,8 +390,7 @@ void startupCache::finishProfile(int status) {
         return;
     }
     unlink(profile.get());
-    reportStartupCache("no archive for '%s': the training run recorded no profiles",
-                       archive.get());
+    reportStartupCache("no archive for '%s': the training run recorded no profiles", archive.get());
 }
 
 // A quarter more classes than the archive was made from, and a hundred at

@@ -347,8 +347,8 @@ TEST_F(CacheAssembly, AnAotConfigurationBecomesAnAotCache) {
         EXPECT_EQ((std::vector<std::string>{java, "-cp", "/opt/app/a.jar", "-XX:AOTMode=create",
                                             "-XX:AOTConfiguration=" + profile}),
                   std::vector<std::string>(command.begin(), command.begin() + 5));
-        EXPECT_TRUE(std::regex_match(command[5], std::regex("-XX:AOTCache=" + target +
-                                                            "\\.\\w{6}\\.tmp")))
+        EXPECT_TRUE(
+            std::regex_match(command[5], std::regex("-XX:AOTCache=" + target + "\\.\\w{6}\\.tmp")))
             << command[5];
         std::set<std::string> files{name(lockPath)};
         if (c.placed) {
