@@ -41,7 +41,8 @@ static long long getMonotonicSeconds() {
 startupCache::startupCache(const javaVm& vm, javaRuntime& runtime)
     : directory(vm.startupCacheDir), mechanism(noCacheMechanism), featureVersion(0), mapping(0),
       relisting(0), archivedClasses(0), remakes(0), recording(0), waitForAssembly(0), training(0),
-      shipped(0), startedAt(getMonotonicSeconds()), expectedSize(0), mainClass(vm.mainClass) {
+      withoutProfiles(0), shipped(0), startedAt(getMonotonicSeconds()), expectedSize(0),
+      mainClass(vm.mainClass) {
     if (vm.useStartupCache) {
         decide(vm, runtime);
     }
@@ -63,7 +64,10 @@ void startupCache::decide(const javaVm& vm, javaRuntime& runtime) {
         reportStartupCache("not used: LARKWIN_STARTUP_CACHE is off");
         return;
     }
-    training = control != nullptr && strcmp(control, "ship") == 0;
+    // "ship-static": as "ship", but without the method profiles, which
+    // larkwin-pack compares with.
+    withoutProfiles = control != nullptr && strcmp(control, "ship-static") == 0;
+    training = withoutProfiles || (control != nullptr && strcmp(control, "ship") == 0);
     waitForAssembly = training || (control != nullptr && strcmp(control, "wait") == 0);
     ownedString refusal(createRefusal(vm, runtime));
     if (refusal != nullptr) {
@@ -243,7 +247,7 @@ void startupCache::prepareRecording() {
         reportStartupCache("not recorded: %s", refusal.get());
         return;
     }
-    if (training && trainsWithProfiles(featureVersion)) {
+    if (training && !withoutProfiles && trainsWithProfiles(featureVersion)) {
         if (!createProfile()) {
             reportStartupCache("not recorded: no AOT configuration can be made beside '%s': %s",
                                archive.get(), strerror(errno));

@@ -84,6 +84,7 @@ class startupCache {
     // LARKWIN_STARTUP_CACHE=ship: the run makes the archive that its app
     // image ships (larkwin-pack --train), in the image.
     int training;
+    int withoutProfiles;
     // The archive mapped is the image's own.
     int shipped;
     long long startedAt;

@@ -6,6 +6,7 @@ the JDK (--runtime HOME), which takes seconds where jlink takes many."""
 
 import glob
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -116,9 +117,16 @@ class TrainedImageCases:
         # An exit status of the application's own, and its message.
         self.assertSameAsWithout("--serve", "x")
 
-    def test_the_archive_holds_profiles_where_the_runtime_replays_them(self):
+    def test_profiles_are_recorded_and_compared_where_the_runtime_replays_them(self):
+        """On JDK 25 the training run records profiles, the image is trained
+        again without them, and the archive that started cheaper is shipped;
+        either maps with -XX:AOTCache, under which the JVM replays them."""
         recorded = b"AOTConfiguration recorded: " in self.packed.stderr
         self.assertEqual(self.profiles, recorded, self.packed.stderr)
+        compared = re.search(rb"larkwin-pack: a start took \d+\.\d\d s of CPU time with the "
+                             rb"method profiles, \d+\.\d\d s without them \(medians of 3\): "
+                             rb"shipping the archive with(out)? them\n", self.packed.stdout)
+        self.assertEqual(self.profiles, compared is not None, self.packed.stdout)
         flag = "-XX:AOTCache=" if self.profiles else "-XX:SharedArchiveFile="
         result = self.start("+DEBUG", "profiled")
         self.assertIn((" %s%s " % (flag, self.shipped()[0])).encode(), result.stdout)

@@ -1,109 +1,16 @@
 #include "pack/image/imageTraining.h"
 
-#include "unix/removalOnSignal.h"
+#include "cache/cacheMechanism.h"
+#include "pack/image/profileChoice.h"
+#include "runtime/runtimeRelease.h"
 #include "util/stringArray.h"
 #include "util/strings.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-const int trainingSeconds = 600;
-// How long a run that was asked to end may take to do so.
-static const int endingSeconds = 10;
-
-// The child gets the signal mask that larkwin-pack had, its streams, and
-// the cache's training control.
-[[noreturn]] static void runInChild(char** command, const sigset_t* mask, const char* cacheHome,
-                                    int quiet) {
-    sigprocmask(SIG_SETMASK, mask, nullptr);
-    int null = open("/dev/null", O_RDWR);
-    if (null < 0 || dup2(null, STDIN_FILENO) < 0 ||
-        dup2(quiet ? null : STDERR_FILENO, STDOUT_FILENO) < 0 ||
-        (quiet && dup2(null, STDERR_FILENO) < 0)) {
-        _exit(127);
-    }
-    setenv("LARKWIN_STARTUP_CACHE", "ship", 1);
-    if (cacheHome != nullptr) {
-        setenv("XDG_CACHE_HOME", cacheHome, 1);
-    }
-    execv(command[0], command);
-    fprintf(stderr, "larkwin-pack: cannot execute '%s': %s\n", command[0], strerror(errno));
-    _exit(127);
-}
-
-// Waits for the child's end until the deadline (CLOCK_MONOTONIC seconds);
-// 1 with its status when it ended, else 0. SIGCHLD is blocked meanwhile.
-static int waitUntil(pid_t child, long long deadline, int* status) {
-    sigset_t childSignal;
-    sigemptyset(&childSignal);
-    sigaddset(&childSignal, SIGCHLD);
-    for (;;) {
-        pid_t ended = waitpid(child, status, WNOHANG);
-        if (ended == child || (ended < 0 && errno != EINTR)) {
-            return ended == child;
-        }
-        struct timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        if (now.tv_sec >= deadline) {
-            return 0;
-        }
-        struct timespec left = {(time_t)(deadline - now.tv_sec), 0};
-        sigtimedwait(&childSignal, nullptr, &left);
-    }
-}
-
-static long long secondsFromNow(int seconds) {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (long long)now.tv_sec + seconds;
-}
-
-// The run's exit status (128 + n for signal n), or -1 when it had to be ended.
-static int runBounded(char** command, const char* cacheHome, int quiet) {
-    sigset_t childSignal, saved;
-    sigemptyset(&childSignal);
-    sigaddset(&childSignal, SIGCHLD);
-    fflush(stdout);
-    fflush(stderr);
-    sigprocmask(SIG_BLOCK, &childSignal, &saved);
-    // In a process group of its own, which a termination signal of
-    // larkwin-pack (an interrupt from the terminal too) ends first.
-    pid_t child = forkRegisteredGroup();
-    int forkError = errno;
-    if (child == 0) {
-        runInChild(command, &saved, cacheHome, quiet);
-    }
-    int status = 0;
-    int result = -1;
-    if (child > 0) {
-        if (waitUntil(child, secondsFromNow(trainingSeconds), &status)) {
-            result = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-        } else {
-            kill(child, SIGTERM);
-            if (!waitUntil(child, secondsFromNow(endingSeconds), &status)) {
-                kill(child, SIGKILL);
-                waitpid(child, &status, 0);
-            }
-        }
-    }
-    unregisterProcessGroup(child);
-    sigprocmask(SIG_SETMASK, &saved, nullptr);
-    if (child < 0) {
-        throw createMessage("fork failed: %s", strerror(forkError));
-    }
-    return result;
-}
 
 static int holdsArchive(const char* directory) {
     DIR* listing = opendir(directory);
@@ -140,7 +47,7 @@ static std::string failure(int status, char* const* command) {
 }
 
 void trainLauncher(const char* launcher, const stringArray& arguments, const char* cacheHome,
-                   const char* shipped, int quiet) {
+                   const char* shipped, const char* runtimeHome, int quiet) {
     std::string program = launcher;
     std::vector<char*> command = {&program[0]};
     for (int i = 0; i < arguments.size(); i++) {
@@ -151,9 +58,13 @@ void trainLauncher(const char* launcher, const stringArray& arguments, const cha
         printf("larkwin-pack: training the start-up archive with '%s'\n",
                commandText(command.data()).c_str());
     }
-    int status = runBounded(command.data(), cacheHome, quiet);
+    trainingRun run = {command.data(), cacheHome, "ship", quiet};
+    int status = runTraining(run, nullptr);
     if (status != 0 || !holdsArchive(shipped)) {
         throw createStringCopy(failure(status, command.data()).c_str());
+    }
+    if (trainsWithProfiles(runtimeRelease(runtimeHome).getFeatureVersion())) {
+        chooseProfiles(run, shipped);
     }
 }
 
@@ -161,5 +72,6 @@ void trainApplicationDirectory(const char* image, const char* name, const string
                                int quiet) {
     std::string launcher = std::string(image) + "/bin/" + name;
     std::string shipped = std::string(image) + "/lib/startupcache";
-    trainLauncher(launcher.c_str(), arguments, nullptr, shipped.c_str(), quiet);
+    std::string runtime = std::string(image) + "/runtime";
+    trainLauncher(launcher.c_str(), arguments, nullptr, shipped.c_str(), runtime.c_str(), quiet);
 }

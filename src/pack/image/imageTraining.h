@@ -1,10 +1,9 @@
 #ifndef LARKWIN_PACK_IMAGE_IMAGETRAINING_H
 #define LARKWIN_PACK_IMAGE_IMAGETRAINING_H
 
-class stringArray;
+#include "pack/image/trainingRun.h"
 
-// How long a training run may take before it is ended.
-extern const int trainingSeconds;
+class stringArray;
 
 // Runs the application directory's own launcher, image/bin/name, with the arguments and
 // LARKWIN_STARTUP_CACHE=ship, so that its start-up cache makes the archive
@@ -13,10 +12,13 @@ extern const int trainingSeconds;
 // Its standard input is /dev/null; what it prints goes to larkwin-pack's
 // standard error, or nowhere when quiet. Throws why when it did not end
 // with status 0 or left no archive.
+// On a runtime that records method profiles, the archive shipped in the
+// end is the cheaper of two, with them and without (profileChoice.h).
 // The same for any launcher, with XDG_CACHE_HOME set to cacheHome unless
-// it is null; the archive is looked for in shipped.
+// it is null, on the runtime in runtimeHome; the archive is looked for in
+// shipped.
 void trainLauncher(const char* launcher, const stringArray& arguments, const char* cacheHome,
-                   const char* shipped, int quiet);
+                   const char* shipped, const char* runtimeHome, int quiet);
 
 void trainApplicationDirectory(const char* image, const char* name, const stringArray& arguments,
                                int quiet);

@@ -112,7 +112,9 @@ void writeTrainedOneFile(const oneFileRequest& request, const std::string& scrat
     for (const std::string& argument : *request.image.training) {
         arguments.append(createStringCopy(argument.c_str()));
     }
-    trainLauncher(trainee.c_str(), arguments, cache.c_str(), shipped.c_str(), request.image.quiet);
+    std::string runtime = scratch + "/runtime";
+    trainLauncher(trainee.c_str(), arguments, cache.c_str(), shipped.c_str(), runtime.c_str(),
+                  request.image.quiet);
     copyArchives(shipped, app + "/lib/startupcache");
     writeParts(request.output, request.image.launcher, parts, {jar}, configuration, true);
 }
