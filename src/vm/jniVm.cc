@@ -5,6 +5,7 @@
 #include "util/owned.h"
 #include "util/strings.h"
 #include "vm/associationStubs.h"
+#include "vm/moduleAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,10 @@ jniVm::jniVm() : jvm(nullptr), env(nullptr) {}
 void jniVm::run() {
     if (mainClass == nullptr) {
         throw createStringCopy("Main class not defined.");
+    }
+    if (javaPath != nullptr) {
+        javaRuntime runtime(javaPath);
+        useManifestAccess(*this, runtime);
     }
     jniCreateVmPtr create = getJniCreateVmPtr(javaPath);
     // Owns the option strings made here until the VM is gone.

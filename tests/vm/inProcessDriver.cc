@@ -39,6 +39,13 @@ bool configure(jniVmInProcess& vm, const char* name, char** args, int count) {
     } else if (strcmp(name, "exception") == 0) {
         setUp(vm, "larkwin.test.Throws", args[0]);
         vm.setExitCode(5);
+    } else if (strcmp(name, "opens") == 0 || strcmp(name, "closed") == 0) {
+        debug = 1;
+        setUp(vm, "larkwin.test.OpensLang", args[0]);
+        vm.manifestOpens.append(copyOf("jdk.nosuch/no.such"));
+        if (strcmp(name, "opens") == 0) {
+            vm.manifestOpens.append(copyOf("java.base/java.lang"));
+        }
     } else if (strcmp(name, "association") == 0) {
         debug = 1;
         setUp(vm, "larkwin.test.Associate", args[0]);

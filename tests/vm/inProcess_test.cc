@@ -134,3 +134,24 @@ TEST(InProcess, UnrecognisedVmOptionMeansVmCreationFailed) {
               result.out);
     EXPECT_NE(std::string::npos, result.err.find("-Xlarkwin-no-such-option")) << result.err;
 }
+
+// The manifest's Add-Opens entries apply in process too: those of the
+// runtime's modules become options, the others are left out and named.
+TEST(InProcess, TheManifestsAddOpensEntriesThatTheRuntimeHasApply) {
+    for (const char* name : {"opens", "closed"}) {
+        scratchDir dir;
+        processResult result = runDriver(dir, name, linkedJava(dir));
+        bool opens = std::string(name) == "opens";
+        EXPECT_EQ(0, result.status) << name << result.err;
+        EXPECT_EQ(opens, result.out.find("java.lang is open\n") != std::string::npos)
+            << result.out;
+        EXPECT_EQ(!opens, result.err.find("InaccessibleObjectException") != std::string::npos)
+            << result.err;
+        EXPECT_EQ(opens, result.out.find(" --add-opens=java.base/java.lang=ALL-UNNAMED ") !=
+                             std::string::npos)
+            << result.out;
+        EXPECT_NE(std::string::npos, result.out.find("addopens: left out jdk.nosuch/no.such: "))
+            << result.out;
+        EXPECT_EQ(std::string::npos, result.out.find("--add-opens=jdk.nosuch")) << result.out;
+    }
+}
