@@ -143,8 +143,7 @@ TEST(InProcess, TheManifestsAddOpensEntriesThatTheRuntimeHasApply) {
         processResult result = runDriver(dir, name, linkedJava(dir));
         bool opens = std::string(name) == "opens";
         EXPECT_EQ(0, result.status) << name << result.err;
-        EXPECT_EQ(opens, result.out.find("java.lang is open\n") != std::string::npos)
-            << result.out;
+        EXPECT_EQ(opens, result.out.find("java.lang is open\n") != std::string::npos) << result.out;
         EXPECT_EQ(!opens, result.err.find("InaccessibleObjectException") != std::string::npos)
             << result.err;
         EXPECT_EQ(opens, result.out.find(" --add-opens=java.base/java.lang=ALL-UNNAMED ") !=
