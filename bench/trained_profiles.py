@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """App images trained at pack time (larkwin-pack --train) on JDK 25 and
 later, whose shipped archive is an AOT cache with the training run's
-profiles, against the JDK's own recipe (a training run with
+profiles when a start with them costs clearly less (larkwin-pack trains
+with and without them and times both), against the JDK's own recipe (a training run with
 -XX:AOTCacheOutput=, then -XX:AOTCache=) and against the same image
 trained by an older launcher, whose shipped archive is a static one (no
 profiles). The workloads and their commands are bench/short_runs.py's that
@@ -37,14 +38,15 @@ def config_file(workload, directory):
 def trained_image(pack, launcher, home, workload, directory, name):
     image = os.path.join(directory, name)
     shutil.rmtree(image, ignore_errors=True)
-    command = [pack, "--quiet", "--app-image", image, "--name", "app", "--runtime", home,
+    command = [pack, "--app-image", image, "--name", "app", "--runtime", home,
                "--config", config_file(workload, directory)]
     if launcher:
         command += ["--launcher", launcher]
     command += workload.class_path + ["--train", "--"] + workload.args
-    subprocess.run(command, check=True, timeout=bench.TIME_LIMIT, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, cwd=bench.WORK)
-    return [os.path.join(image, "bin", "app")] + workload.args
+    packed = subprocess.run(command, check=True, timeout=bench.TIME_LIMIT, capture_output=True,
+                            cwd=bench.WORK)
+    said = [line for line in packed.stdout.decode().splitlines() if "a start took" in line]
+    return [os.path.join(image, "bin", "app")] + workload.args, said[0] if said else ""
 
 
 def measure(pack, old, home, workload, rounds, env):
@@ -54,16 +56,17 @@ def measure(pack, old, home, workload, rounds, env):
     commands = {
         "java": bench.java_command(home, workload),
         "recipe": bench.recipe(home, workload, directory),
-        "trained": trained_image(pack, None, home, workload, directory, "new"),
-        "trained, static archive": trained_image(pack, old, home, workload, directory, "old"),
+        "trained": None,
+        "trained, static archive": trained_image(pack, old, home, workload, directory, "old")[0],
     }
+    commands["trained"], said = trained_image(pack, None, home, workload, directory, "new")
     for command in commands.values():
         bench.run(command, env)  # the page cache
     times = {name: [] for name in commands}
     for _ in range(rounds):
         for name in random.sample(list(commands), len(commands)):
             times[name].append(bench.run(commands[name], env))
-    return times
+    return times, said
 
 
 def main():
@@ -76,12 +79,14 @@ def main():
     lines = ["| workload | java | recipe | trained | trained, static archive | trained / recipe "
              "(CPU) | static / recipe (CPU) | trained / recipe (wall) | load |",
              "|---|---|---|---|---|---|---|---|---|"]
+    choices = []
     for workload in bench.workloads([1]):
         if not workload.class_path or workload.name.startswith("hot"):
             continue
         print("== JDK %d, %s (load %.1f)" % (feature_of(home), workload.name,
                                              os.getloadavg()[0]), file=sys.stderr, flush=True)
-        t = measure(pack, old, home, workload, rounds, env)
+        t, said = measure(pack, old, home, workload, rounds, env)
+        choices.append("- %s: %s" % (workload.name, said))
         lines.append("| %s | %s | %s | %s | %s | %s | %s | %s | %.1f |" % (
             workload.name, bench.cell(t["java"], 1), bench.cell(t["recipe"], 1),
             bench.cell(t["trained"], 1), bench.cell(t["trained, static archive"], 1),
@@ -89,7 +94,7 @@ def main():
             bench.ratio_interval(t["trained, static archive"], t["recipe"], 1),
             bench.ratio_interval(t["trained"], t["recipe"], 0), os.getloadavg()[0]))
         print(lines[-1], file=sys.stderr, flush=True)
-    print("\n".join(lines))
+    print("\n".join(lines + [""] + choices))
 
 
 if __name__ == "__main__":

@@ -124,7 +124,7 @@ class TrainedImageCases:
         recorded = b"AOTConfiguration recorded: " in self.packed.stderr
         self.assertEqual(self.profiles, recorded, self.packed.stderr)
         compared = re.search(rb"larkwin-pack: a start took \d+\.\d\d s of CPU time with the "
-                             rb"method profiles, \d+\.\d\d s without them \(medians of 3\): "
+                             rb"method profiles, \d+\.\d\d s without them \(medians of 5\): "
                              rb"shipping the archive with(out)? them\n", self.packed.stdout)
         self.assertEqual(self.profiles, compared is not None, self.packed.stdout)
         flag = "-XX:AOTCache=" if self.profiles else "-XX:SharedArchiveFile="

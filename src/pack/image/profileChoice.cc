@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-const int timedStarts = 3;
+const int timedStarts = 5;
 // Profiles that save less than this share of the CPU time are not worth an
 // archive twice the size, nor the JVM's thread that replays them.
 static const double clearGain = 0.02;
