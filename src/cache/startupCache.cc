@@ -169,7 +169,7 @@ int startupCache::useShippedArchive(const javaVm& vm, javaRuntime& runtime, cons
     if (!shipping.choose(shippedPath, createString(archive.get(), ".shipped"))) {
         return 0;
     }
-    // An image trained on such a runtime ships an AOT cache with profiles.
+    // An image trained on such a runtime may ship an AOT cache with profiles.
     map(trainsWithProfiles(featureVersion) ? "-XX:AOTCache=" : "-XX:SharedArchiveFile=",
         shipping.getArchive());
     shipped = 1;
