@@ -15,17 +15,18 @@ const int timedStarts = 5;
 // archive twice the size, nor the JVM's thread that replays them.
 static const double clearGain = 0.02;
 
-static double median(std::vector<double> values) {
+static double medianOf(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 bool keepsProfiles(const std::vector<double>& with, const std::vector<double>& without) {
-    return !with.empty() && !without.empty() && median(with) < median(without) * (1 - clearGain);
+    return !with.empty() && !without.empty() &&
+           medianOf(with) < medianOf(without) * (1 - clearGain);
 }
 
-static std::string findArchive(const std::string& shipped) {
+static std::string findTrainedArchive(const std::string& shipped) {
     DIR* listing = opendir(shipped.c_str());
     std::string found;
     for (struct dirent* entry = listing ? readdir(listing) : nullptr; entry && found.empty();
@@ -42,24 +43,24 @@ static std::string findArchive(const std::string& shipped) {
 }
 
 // An archive and its record, moved together.
-static void moveArchive(const std::string& from, const std::string& to) {
+static void moveCandidate(const std::string& from, const std::string& to) {
     if (rename(from.c_str(), to.c_str()) != 0 ||
         rename((from + ".info").c_str(), (to + ".info").c_str()) != 0) {
         fail("Unable to rename '" + from + "' to '" + to + "': " + strerror(errno));
     }
 }
 
-static void removeArchive(const std::string& archive) {
+static void removeCandidate(const std::string& archive) {
     unlink(archive.c_str());
     unlink((archive + ".info").c_str());
 }
 
-static bool exists(const std::string& path) {
+static bool isPresent(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0;
 }
 
-static void say(const trainingRun& run, const std::string& text) {
+static void sayChoice(const trainingRun& run, const std::string& text) {
     if (!run.quiet) {
         printf("larkwin-pack: %s\n", text.c_str());
     }
@@ -99,37 +100,38 @@ static bool timeBoth(const trainingRun& run, const std::string& profiled, const 
     return true;
 }
 
-static std::string seconds(double value) {
+static std::string cpuText(double value) {
     char text[32];
     snprintf(text, sizeof text, "%.2f s", value);
     return text;
 }
 
 void chooseProfiles(const trainingRun& run, const std::string& shipped) {
-    std::string archive = findArchive(shipped);
+    std::string archive = findTrainedArchive(shipped);
     std::string profiled = archive + ".profiles";
-    moveArchive(archive, profiled);
-    say(run, "training again without method profiles, to compare");
+    moveCandidate(archive, profiled);
+    sayChoice(run, "training again without method profiles, to compare");
     trainingRun plain = run;
     plain.control = "ship-static";
     int status = runTraining(plain, nullptr);
     std::vector<double> with, without;
-    if (status != 0 || !exists(archive) || !timeBoth(run, profiled, archive, with, without)) {
-        removeArchive(archive);
-        moveArchive(profiled, archive);
-        say(run, "shipping the archive with the training run's method profiles: the comparison "
-                 "failed (a run without them did not end with status 0 or left no archive)");
+    if (status != 0 || !isPresent(archive) || !timeBoth(run, profiled, archive, with, without)) {
+        removeCandidate(archive);
+        moveCandidate(profiled, archive);
+        sayChoice(run,
+                  "shipping the archive with the training run's method profiles: the comparison "
+                  "failed (a run without them did not end with status 0 or left no archive)");
         return;
     }
     bool keep = keepsProfiles(with, without);
-    say(run, "a start took " + seconds(median(with)) + " of CPU time with the method profiles, " +
-                 seconds(median(without)) + " without them (medians of " +
-                 std::to_string(timedStarts) + "): shipping the archive " +
-                 (keep ? "with them" : "without them"));
+    sayChoice(run, "a start took " + cpuText(medianOf(with)) +
+                       " of CPU time with the method profiles, " + cpuText(medianOf(without)) +
+                       " without them (medians of " + std::to_string(timedStarts) +
+                       "): shipping the archive " + (keep ? "with them" : "without them"));
     if (keep) {
-        removeArchive(archive);
-        moveArchive(profiled, archive);
+        removeCandidate(archive);
+        moveCandidate(profiled, archive);
     } else {
-        removeArchive(profiled);
+        removeCandidate(profiled);
     }
 }

@@ -23,7 +23,7 @@
 
 namespace {
 
-int endsWith(const std::string& text, const std::string& ending) {
+int endsWithText(const std::string& text, const std::string& ending) {
     return text.size() > ending.size() &&
            text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
@@ -57,9 +57,9 @@ void copyArchives(const std::string& from, const std::string& to) {
     }
     closedir(listing);
     for (const std::string& name : names) {
-        if (endsWith(name, ".jsa") || endsWith(name, ".jsa.info")) {
+        if (endsWithText(name, ".jsa") || endsWithText(name, ".jsa.info")) {
             copyArchiveFile(from + "/" + name, to + "/" + name,
-                            endsWith(name, ".jsa") ? 0444 : 0644);
+                            endsWithText(name, ".jsa") ? 0444 : 0644);
         }
     }
 }
