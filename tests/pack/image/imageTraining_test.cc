@@ -88,7 +88,6 @@ TEST(ImageTraining, OnJava25TheCheaperOfTheTwoArchivesIsShipped) {
     } cases[] = {
         {staticArchive, "burn 1", "burn 60000", "profiled", "shipping the archive with them"},
         {staticArchive, "burn 60000", "burn 1", "static", "shipping the archive without them"},
-        {staticArchive, "burn 1", "burn 1", "static", "shipping the archive without them"},
         {"exit 3", "burn 1", "burn 60000", "profiled", "the comparison failed"},
         {"printf x > /dev/null; exit 0", "burn 1", "burn 1", "profiled", "the comparison failed"},
         {staticArchive, "exit 1", "burn 1", "profiled", "the comparison failed"},
