@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <memory>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -159,6 +161,23 @@ class environmentVariable {
     std::string previous;
     bool wasSet;
 };
+
+// The names in a directory, but those that begin with a dot; none when it
+// cannot be read.
+inline std::set<std::string> filesIn(const std::string& directory) {
+    std::set<std::string> names;
+    DIR* listing = opendir(directory.c_str());
+    for (struct dirent* found = listing ? readdir(listing) : nullptr; found != nullptr;
+         found = readdir(listing)) {
+        if (found->d_name[0] != '.') {
+            names.insert(found->d_name);
+        }
+    }
+    if (listing) {
+        closedir(listing);
+    }
+    return names;
+}
 
 inline std::string readFile(const std::string& path) {
     std::string content;

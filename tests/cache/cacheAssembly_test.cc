@@ -38,21 +38,6 @@ std::string standInJava(const std::string& behaviour) {
 const char* const complete = "printf '\\242\\253\\013\\360' > \"$out\"\n"
                              "head -c 8192 /dev/zero >> \"$out\"";
 
-std::set<std::string> filesIn(const std::string& directory) {
-    std::set<std::string> names;
-    DIR* listing = opendir(directory.c_str());
-    for (struct dirent* found = listing ? readdir(listing) : nullptr; found != nullptr;
-         found = readdir(listing)) {
-        if (found->d_name[0] != '.') {
-            names.insert(found->d_name);
-        }
-    }
-    if (listing) {
-        closedir(listing);
-    }
-    return names;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;

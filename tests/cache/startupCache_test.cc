@@ -63,21 +63,6 @@ std::string valueOf(const std::string& option) {
     return option.substr(option.find('=') + 1);
 }
 
-std::set<std::string> filesIn(const std::string& directory) {
-    std::set<std::string> names;
-    DIR* listing = opendir(directory.c_str());
-    for (struct dirent* found = listing ? readdir(listing) : nullptr; found != nullptr;
-         found = readdir(listing)) {
-        if (found->d_name[0] != '.') {
-            names.insert(found->d_name);
-        }
-    }
-    if (listing) {
-        closedir(listing);
-    }
-    return names;
-}
-
 // A java that, asked to dump, writes an archive with the magic the JVM
 // writes last, and records its command line beside itself.
 const char* const dumpingJava = "#!/bin/sh\n"

@@ -4,7 +4,6 @@
 #include "util/stringArray.h"
 #include "util/strings.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/stat.h>
@@ -33,21 +32,6 @@ TEST(ProfileChoice, ProfilesAreKeptOnlyWhenClearlyCheaper) {
 
 namespace {
 
-std::set<std::string> filesIn(const std::string& directory) {
-    std::set<std::string> names;
-    DIR* listing = opendir(directory.c_str());
-    for (struct dirent* found = listing ? readdir(listing) : nullptr; found != nullptr;
-         found = readdir(listing)) {
-        if (found->d_name[0] != '.') {
-            names.insert(found->d_name);
-        }
-    }
-    if (listing) {
-        closedir(listing);
-    }
-    return names;
-}
-
 // A launcher that stands in for an image's: a training run ("ship") leaves
 // an archive that says "profiled", one without profiles ("ship-static")
 // does what the case says, and a start that maps an archive by -J- burns
@@ -73,6 +57,27 @@ std::string standInLauncher(const std::string& staticTraining, const std::string
 const char* const staticArchive =
     "printf static > \"$d/ship/App-k.jsa\"; printf s > \"$d/ship/App-k.jsa.info\"; exit 0";
 
+// In dir: the stand-in launcher "app", the folder "ship" it trains into, and
+// a runtime "jdk" of the version. Trains with the argument (none when
+// empty), in a forked child.
+processResult train(const scratchDir& dir, const char* version, const std::string& launcherText,
+                    const char* argument, int quiet) {
+    dir.mkdir("ship");
+    dir.mkdir("jdk");
+    dir.write("jdk/release", std::string("JAVA_VERSION=\"") + version + "\"\n");
+    std::string launcher = dir.write("app", launcherText);
+    chmod(launcher.c_str(), 0755);
+    return runForked(dir, [&] {
+        stringArray arguments;
+        if (*argument != 0) {
+            arguments.append(createStringCopy(argument));
+        }
+        trainLauncher(launcher.c_str(), arguments, nullptr, dir.path("ship").c_str(),
+                      dir.path("jdk").c_str(), quiet);
+        return 0;
+    });
+}
+
 } // namespace
 
 // Trained on Java 25: the archive with profiles is put aside, the
@@ -94,19 +99,9 @@ TEST(ImageTraining, OnJava25TheCheaperOfTheTwoArchivesIsShipped) {
     };
     for (const auto& c : cases) {
         scratchDir dir;
-        dir.mkdir("ship");
-        dir.mkdir("jdk");
-        dir.write("jdk/release", "JAVA_VERSION=\"25.0.3\"\n");
-        std::string launcher =
-            dir.write("app", standInLauncher(c.staticTraining, c.profiledCost, c.staticCost));
-        chmod(launcher.c_str(), 0755);
-        processResult result = runForked(dir, [&] {
-            stringArray arguments;
-            arguments.append(createStringCopy("a b"));
-            trainLauncher(launcher.c_str(), arguments, nullptr, dir.path("ship").c_str(),
-                          dir.path("jdk").c_str(), 0);
-            return 0;
-        });
+        processResult result =
+            train(dir, "25.0.3", standInLauncher(c.staticTraining, c.profiledCost, c.staticCost),
+                  "a b", 0);
         ASSERT_EQ(0, result.status) << c.staticTraining << result.err;
         EXPECT_NE(std::string::npos, result.out.find(c.said)) << result.out;
         EXPECT_EQ((std::set<std::string>{"App-k.jsa", "App-k.jsa.info"}), filesIn(dir.path("ship")))
@@ -120,18 +115,8 @@ TEST(ImageTraining, OnJava25TheCheaperOfTheTwoArchivesIsShipped) {
 
 TEST(ImageTraining, TheTimedStartsTakeTurnsAndTheApplicationsArguments) {
     scratchDir dir;
-    dir.mkdir("ship");
-    dir.mkdir("jdk");
-    dir.write("jdk/release", "JAVA_VERSION=\"25.0.3\"\n");
-    std::string launcher = dir.write("app", standInLauncher(staticArchive, "exit 0", "exit 0"));
-    chmod(launcher.c_str(), 0755);
-    processResult result = runForked(dir, [&] {
-        stringArray arguments;
-        arguments.append(createStringCopy("-x"));
-        trainLauncher(launcher.c_str(), arguments, nullptr, dir.path("ship").c_str(),
-                      dir.path("jdk").c_str(), 1);
-        return 0;
-    });
+    processResult result =
+        train(dir, "25.0.3", standInLauncher(staticArchive, "exit 0", "exit 0"), "-x", 1);
     ASSERT_EQ(0, result.status) << result.err;
     EXPECT_EQ("", result.out) << "quiet";
     std::string profiled = "off -J-XX:AOTCache=" + dir.path("ship/App-k.jsa.profiles") + " -x\n";
@@ -146,17 +131,8 @@ TEST(ImageTraining, TheTimedStartsTakeTurnsAndTheApplicationsArguments) {
 // Before Java 25 there are no profiles: one training run, its archive shipped.
 TEST(ImageTraining, BeforeJava25OneRunMakesTheArchive) {
     scratchDir dir;
-    dir.mkdir("ship");
-    dir.mkdir("jdk");
-    dir.write("jdk/release", "JAVA_VERSION=\"17.0.15\"\n");
-    std::string launcher = dir.write("app", standInLauncher(staticArchive, "exit 0", "exit 0"));
-    chmod(launcher.c_str(), 0755);
-    processResult result = runForked(dir, [&] {
-        stringArray arguments;
-        trainLauncher(launcher.c_str(), arguments, nullptr, dir.path("ship").c_str(),
-                      dir.path("jdk").c_str(), 1);
-        return 0;
-    });
+    processResult result =
+        train(dir, "17.0.15", standInLauncher(staticArchive, "exit 0", "exit 0"), "", 1);
     ASSERT_EQ(0, result.status) << result.err;
     EXPECT_EQ("ship \n", readFile(dir.path("runs")));
     EXPECT_EQ("profiled", readFile(dir.path("ship/App-k.jsa")));

@@ -16,18 +16,6 @@ namespace {
 const std::string comment = "mainclass Main";
 const std::string zip64 = "the merged archive needs ZIP64 records, which larkwin-pack cannot write";
 
-std::set<std::string> filesIn(const std::string& directory) {
-    std::set<std::string> names;
-    DIR* listing = opendir(directory.c_str());
-    for (struct dirent* found = readdir(listing); found != nullptr; found = readdir(listing)) {
-        if (found->d_name[0] != '.') {
-            names.insert(found->d_name);
-        }
-    }
-    closedir(listing);
-    return names;
-}
-
 // Each limit of a bundle's archive, lowered so that small files reach it:
 // an archive exactly at a limit is bundled, one byte or entry more is
 // refused with nothing left behind, neither the bundle nor a part of it.
