@@ -7,25 +7,8 @@
 #include "util/strings.h"
 
 #include <cstdio>
-#include <cstring>
-#include <dirent.h>
 #include <string>
 #include <vector>
-
-static int holdsArchive(const char* directory) {
-    DIR* listing = opendir(directory);
-    if (listing == nullptr) {
-        return 0;
-    }
-    int found = 0;
-    for (struct dirent* entry = readdir(listing); entry != nullptr && !found;
-         entry = readdir(listing)) {
-        size_t length = strlen(entry->d_name);
-        found = length > 4 && strcmp(entry->d_name + length - 4, ".jsa") == 0;
-    }
-    closedir(listing);
-    return found;
-}
 
 static std::string commandText(char* const* command) {
     std::string text;
@@ -60,7 +43,7 @@ void trainLauncher(const char* launcher, const stringArray& arguments, const cha
     }
     trainingRun run = {command.data(), cacheHome, "ship", quiet};
     int status = runTraining(run, nullptr);
-    if (status != 0 || !holdsArchive(shipped)) {
+    if (status != 0 || findTrainedArchive(shipped).empty()) {
         throw createStringCopy(failure(status, command.data()).c_str());
     }
     if (trainsWithProfiles(runtimeRelease(runtimeHome).getFeatureVersion())) {

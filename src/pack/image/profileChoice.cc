@@ -26,7 +26,7 @@ bool keepsProfiles(const std::vector<double>& with, const std::vector<double>& w
            medianOf(with) < medianOf(without) * (1 - clearGain);
 }
 
-static std::string findTrainedArchive(const std::string& shipped) {
+std::string findTrainedArchive(const std::string& shipped) {
     DIR* listing = opendir(shipped.c_str());
     std::string found;
     for (struct dirent* entry = listing ? readdir(listing) : nullptr; entry && found.empty();

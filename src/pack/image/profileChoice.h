@@ -23,6 +23,10 @@ void chooseProfiles(const trainingRun& run, const std::string& shipped);
 // The rule: the medians of CPU seconds with profiles and without them.
 bool keepsProfiles(const std::vector<double>& with, const std::vector<double>& without);
 
+// The path of the archive in the folder shipped ("NAME.jsa"); empty when
+// there is none.
+std::string findTrainedArchive(const std::string& shipped);
+
 // The starts timed of each archive.
 extern const int timedStarts;
 
